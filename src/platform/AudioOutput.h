@@ -1,0 +1,72 @@
+// The one audio device of the game and the mixing of everything that makes sound into it.
+// Sources (the music player, the sound-effect voices) add into a 32-bit accumulator; the sum is
+// saturated to 16 bits once per buffer. Without a device everything stays silent.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tw::platform {
+
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Called on the audio thread: ADD `frames` interleaved stereo frames into accum.
+    // Must not allocate, block or throw.
+    virtual void mixInto(std::int32_t* accum, int frames) = 0;
+};
+
+class AudioOutput {
+public:
+    static AudioOutput& instance();
+
+    // Opens the one SDL audio device (signed 16-bit stereo, the device's own rate).
+    // False, and silence, when there is no device.
+    bool open();
+    void close();
+    bool isOpen() const;
+    // The device's rate; 44100 while closed.
+    int sampleRate() const;
+
+    // Both take the device lock; a source is never called after removeSource returns.
+    void addSource(AudioSource* source);
+    void removeSource(AudioSource* source);
+
+    // Exactly what the device callback does: zero an accumulator, let every source add into it,
+    // saturate to int16. Works without a device, for tests and benchmarks.
+    void render(std::int16_t* out, int frames);
+
+    // Holds the device lock for a short critical section shared with the callback.
+    class Lock {
+    public:
+        Lock();
+        ~Lock();
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+    };
+
+    static constexpr int kChannels = 2;
+    static constexpr int kDefaultRate = 44100;
+    static constexpr int kBufferFrames = 1024;
+
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+
+private:
+    AudioOutput();
+    ~AudioOutput();
+    void lockDevice();
+    void unlockDevice();
+    static void callback(void* self, std::uint8_t* stream, int bytes);
+
+    std::uint32_t device_ = 0;
+    int rate_ = kDefaultRate;
+    bool sdlAudioStarted_ = false;
+    std::vector<AudioSource*> sources_;
+    std::vector<std::int32_t> accum_;
+};
+
+// Adds saturation: the sum of all sources clipped to the 16-bit range, never wrapped.
+void saturateToInt16(const std::int32_t* accum, std::int16_t* out, int samples);
+
+} // namespace tw::platform
