@@ -1,0 +1,178 @@
+// The SDL window, its renderer and the streaming texture the back buffer is copied into.
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+
+namespace tw::platform {
+
+ViewRect letterbox(int outputWidth, int outputHeight, int sourceWidth, int sourceHeight)
+{
+    if (outputWidth <= 0 || outputHeight <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return {};
+    // Compare the two aspects in integers: width fits when out_w * src_h <= out_h * src_w.
+    const auto ow = static_cast<std::int64_t>(outputWidth), oh = static_cast<std::int64_t>(outputHeight);
+    const auto sw = static_cast<std::int64_t>(sourceWidth), sh = static_cast<std::int64_t>(sourceHeight);
+    ViewRect r;
+    if (ow * sh <= oh * sw) {
+        r.width = outputWidth;
+        r.height = static_cast<int>(ow * sh / sw);
+    } else {
+        r.height = outputHeight;
+        r.width = static_cast<int>(oh * sw / sh);
+    }
+    r.x = (outputWidth - r.width) / 2;
+    r.y = (outputHeight - r.height) / 2;
+    return r;
+}
+
+Window::Window(const std::string& caption)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        throw WindowError(std::string("Cannot start the video system: ") + SDL_GetError());
+    window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ClientWidth,
+                               ClientHeight, SDL_WINDOW_SHOWN);
+    if (!window_) {
+        std::string error = SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        throw WindowError("Cannot create the window: " + error);
+    }
+    // Vsync where the driver offers it; a software renderer (dummy driver, no GPU) has none.
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) {
+        std::string error = SDL_GetError();
+        SDL_DestroyWindow(window_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        throw WindowError("Cannot create the renderer: " + error);
+    }
+}
+
+Window::~Window()
+{
+    if (cursorCount_ < 0) SDL_ShowCursor(SDL_ENABLE);
+    if (texture_) SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels)
+{
+    if (!pixels || width <= 0 || height <= 0) return;
+    if (!texture_ || width != textureWidth_ || height != textureHeight_) {
+        if (texture_) SDL_DestroyTexture(texture_);
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+        if (!texture_) return; // nothing can be shown; the next frame tries again
+        textureWidth_ = width;
+        textureHeight_ = height;
+    }
+    lastWidth_ = width;
+    lastHeight_ = height;
+    SDL_UpdateTexture(texture_, nullptr, pixels, pitchInPixels * 4);
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(renderer_, &outW, &outH);
+    const ViewRect v = letterbox(outW, outH, width, height);
+    const SDL_Rect dest{v.x, v.y, v.width, v.height};
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
+    SDL_RenderPresent(renderer_);
+    ++presentCount_;
+}
+
+void Window::setFullScreen(bool fullScreen)
+{
+    if (fullScreen == fullScreen_) return;
+    // Desktop full screen: the desktop keeps its mode and the picture is scaled, never a mode change.
+    SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    fullScreen_ = fullScreen;
+    if (!fullScreen) SDL_SetWindowSize(window_, ClientWidth, ClientHeight);
+}
+
+void Window::center()
+{
+    if (!fullScreen_) SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void Window::minimize() { SDL_MinimizeWindow(window_); }
+void Window::restore() { SDL_RestoreWindow(window_); }
+bool Window::isMinimized() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+
+WindowPlacement Window::placement() const
+{
+    WindowPlacement p;
+    SDL_GetWindowPosition(window_, &p.x, &p.y);
+    SDL_GetWindowSize(window_, &p.width, &p.height);
+    p.minimized = isMinimized();
+    return p;
+}
+
+void Window::setPlacement(const WindowPlacement& p)
+{
+    if (fullScreen_) return; // a placement only means something for the window on the desktop
+    if (p.width > 0 && p.height > 0) SDL_SetWindowSize(window_, p.width, p.height);
+    SDL_SetWindowPosition(window_, p.x, p.y);
+    if (p.minimized) SDL_MinimizeWindow(window_);
+}
+
+std::string Window::caption() const { return SDL_GetWindowTitle(window_); }
+
+int Window::clientWidth() const
+{
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    return w;
+}
+
+int Window::clientHeight() const
+{
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    return h;
+}
+
+std::uint32_t Window::id() const { return SDL_GetWindowID(window_); }
+
+int Window::showCursor(bool show)
+{
+    cursorCount_ += show ? 1 : -1;
+    SDL_ShowCursor(cursorCount_ >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return cursorCount_;
+}
+
+ViewRect Window::view() const
+{
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    return letterbox(w, h, lastWidth_, lastHeight_);
+}
+
+void Window::warpCursor(int x, int y)
+{
+    const ViewRect v = view();
+    if (v.width <= 0 || v.height <= 0) return;
+    const int wx = v.x + static_cast<int>(static_cast<std::int64_t>(x) * v.width / lastWidth_);
+    const int wy = v.y + static_cast<int>(static_cast<std::int64_t>(y) * v.height / lastHeight_);
+    SDL_WarpMouseInWindow(window_, wx, wy);
+}
+
+void Window::toBackBuffer(int windowX, int windowY, int& x, int& y) const
+{
+    const ViewRect v = view();
+    if (v.width <= 0 || v.height <= 0) {
+        x = windowX;
+        y = windowY;
+        return;
+    }
+    // Floor division, so a point on the left or top bar stays negative.
+    const auto scale = [](int pos, int origin, int viewSize, int sourceSize) {
+        const std::int64_t n = static_cast<std::int64_t>(pos - origin) * sourceSize;
+        std::int64_t q = n / viewSize;
+        if (n % viewSize != 0 && n < 0) --q;
+        return static_cast<int>(q);
+    };
+    x = scale(windowX, v.x, v.width, lastWidth_);
+    y = scale(windowY, v.y, v.height, lastHeight_);
+}
+
+} // namespace tw::platform

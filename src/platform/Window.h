@@ -1,0 +1,87 @@
+// The game's one top-level window: an 800 x 600 client area, centred and of fixed size when windowed,
+// desktop full screen with the picture scaled to fit (aspect kept, black bars) otherwise. It shows
+// finished back buffers, and owns the mouse cursor's visibility and position.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace tw::platform {
+
+class WindowError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where a picture of the back buffer's size lands inside an output of another size.
+struct ViewRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// The largest rectangle of the source's aspect that fits the output, centred.
+ViewRect letterbox(int outputWidth, int outputHeight, int sourceWidth, int sourceHeight);
+
+// The window's place on the desktop, kept while full screen so that the windowed place comes back.
+struct WindowPlacement {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool minimized = false;
+};
+
+class Window {
+public:
+    static constexpr int ClientWidth = 800;
+    static constexpr int ClientHeight = 600;
+
+    // Initialises SDL's video (any driver, the dummy one included); throws WindowError.
+    explicit Window(const std::string& caption = "Tide Warden");
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept.
+    void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels);
+    int presentCount() const { return presentCount_; }
+
+    void setFullScreen(bool fullScreen);
+    bool isFullScreen() const { return fullScreen_; }
+    void center();
+    void minimize();
+    void restore();
+    bool isMinimized() const;
+
+    WindowPlacement placement() const;
+    void setPlacement(const WindowPlacement& placement);
+
+    std::string caption() const;
+    int clientWidth() const;  // the window's drawable size in its own pixels
+    int clientHeight() const;
+    std::uint32_t id() const; // identifies the window in SDL's events
+
+    // The cursor keeps a display counter: shown while it is 0 or more. Each call adds or takes one
+    // and returns the new count; the counter starts at 0 (shown).
+    int showCursor(bool show);
+    int cursorCount() const { return cursorCount_; }
+    // Moves the pointer to a back-buffer position.
+    void warpCursor(int x, int y);
+
+    // Window pixel to back-buffer pixel (may lie outside 0..799, 0..599 on a black bar).
+    void toBackBuffer(int windowX, int windowY, int& x, int& y) const;
+
+private:
+    ViewRect view() const;
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int textureWidth_ = 0, textureHeight_ = 0;
+    int lastWidth_ = ClientWidth, lastHeight_ = ClientHeight; // size of the last picture shown
+    bool fullScreen_ = false;
+    int cursorCount_ = 0;
+    int presentCount_ = 0;
+};
+
+} // namespace tw::platform
