@@ -271,7 +271,7 @@ void CollectionReader::skipTagged(ValueTag tag) {
         while (std::uint8_t n = in_.u8()) in_.skip(n);
         return;
     case ValueTag::Collection:
-        ReadCollection([](int, CollectionReader& r) {
+        readItems([](int, CollectionReader& r) {
             r.ReadProperties({}, [](const std::string&, CollectionReader& rr) { rr.SkipValue(); });
         });
         return;
@@ -283,7 +283,11 @@ void CollectionReader::skipTagged(ValueTag tag) {
 }
 
 void CollectionReader::ReadCollection(const std::function<void(int, CollectionReader&)>& item) {
-    // The tag has been read by the caller when stepping over; when reading it is still ahead.
+    if (readTag() != ValueTag::Collection) InvalidPropertyValue();
+    readItems(item);
+}
+
+void CollectionReader::readItems(const std::function<void(int, CollectionReader&)>& item) {
     int index = 0;
     while (PeekTag() != ValueTag::Null) {
         ValueTag t = PeekTag();

@@ -68,7 +68,8 @@ public:
     // Reads property entries up to the closing tag 0 and calls `handler(name, *this)` for each;
     // the handler must read (or Skip) exactly one value. Any error inside an entry is reported as
     // "Error reading <object>.<name>: <text>" (no object name: "Error reading <name>: <text>");
-    // an error that already carries that form is passed on unchanged.
+    // an error that already carries that form is passed on unchanged. objectName is read only when
+    // an error happens, so a caller may fill it in as it learns the object's name (an item's Name).
     using PropertyHandler = std::function<void(const std::string& name, CollectionReader& reader)>;
     void ReadProperties(const std::string& objectName, const PropertyHandler& handler);
 
@@ -85,8 +86,8 @@ public:
     std::uint32_t ReadColor();                // tags 2, 3, 4, or 7 with a colour name
     void SkipValue();                         // any tag, by its payload size
 
-    // Collections: ReadCollection calls `item(index, *this)` once per item; the callback reads the
-    // item's properties with ReadProperties.
+    // A collection value (tag 14): calls `item(index, *this)` once per item, after the item's list
+    // tag; the callback reads the item's properties with ReadProperties.
     void ReadCollection(const std::function<void(int index, CollectionReader& reader)>& item);
 
     // Errors a property handler raises for names it does not know.
@@ -97,6 +98,7 @@ public:
 private:
     ValueTag readTag();
     void skipTagged(ValueTag tag);
+    void readItems(const std::function<void(int, CollectionReader&)>& item);
 
     ByteReader in_;
     std::string className_, objectName_;

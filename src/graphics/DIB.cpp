@@ -23,7 +23,7 @@ void allocate(TDIBSharedImage& img, std::int64_t width, std::int64_t height) {
     }
     std::uint64_t stride = strideFor(img.bitCount, width);
     std::uint64_t size = stride * static_cast<std::uint64_t>(height);
-    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || size > kMaxDIBBytes) throw EInvalidGraphic("DIB cannot be made");
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxDIBPixels) throw EInvalidGraphic("DIB cannot be made");
     img.width = static_cast<int>(width);
     img.height = static_cast<int>(height);
     img.rowStride = static_cast<int>(stride);

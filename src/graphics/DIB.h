@@ -93,8 +93,9 @@ private:
     const TDIBPalette* platformPalette_ = nullptr;
 };
 
-// The largest picture we are willing to hold, so a lying header cannot make us reserve gigabytes.
-inline constexpr std::uint64_t kMaxDIBBytes = 256u * 1024u * 1024u;
+// The largest picture we are willing to hold (16 M pixels, e.g. 4096 x 4096), so that a lying
+// run-length header cannot make us reserve gigabytes for it and for the surfaces made from it.
+inline constexpr std::uint64_t kMaxDIBPixels = 16u * 1024u * 1024u;
 
 class TDIB {
 public:
