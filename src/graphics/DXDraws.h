@@ -183,6 +183,8 @@ public:
     bool FormActive() const { return formActive_; }
     int GdiFlipCount() const { return gdiFlips_; }  // times the desktop was let through (full screen)
     int PresentCount() const { return presents_; }
+    // Where the back surface lands on the control when presented in a window.
+    TRect PresentRect() const;
 
     // Optional: called with each presented frame (the front surface), e.g. to record it.
     std::function<void(const TDirectDrawSurface& front)> OnPresent;
@@ -195,7 +197,7 @@ private:
     void notifyOne(TDXDrawNotifyListener* listener, TDXDrawNotifyType type);
     void updateNowOptions();
     void setDisplayMode();
-    void present(bool waitVBlank);
+    void showFront();
     void flipToGdi();
     void resizeBack(int width, int height);
 

@@ -1,0 +1,346 @@
+// Software surfaces: size and memory placement, fills, the clipped, colour-keyed and mirrored copy
+// (keyed copies go through a cached list of each source row's opaque runs), locking and loss.
+#include "graphics/Surface.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Larger surfaces than this are refused like a failed allocation: no picture or screen comes near it,
+// and a damaged size cannot ask for gigabytes.
+constexpr std::int64_t kMaxSurfacePixels = std::int64_t{1} << 26;
+
+struct Rect64 {
+    std::int64_t l, t, r, b;
+};
+
+bool clip64(Rect64& d, Rect64& s, const TRect& db, const TRect& sb) {
+    if (d.l < db.Left) { s.l += db.Left - d.l; d.l = db.Left; }
+    if (d.t < db.Top) { s.t += db.Top - d.t; d.t = db.Top; }
+    if (s.l < sb.Left) { d.l += sb.Left - s.l; s.l = sb.Left; }
+    if (s.t < sb.Top) { d.t += sb.Top - s.t; s.t = sb.Top; }
+    if (db.Right < d.r) { s.r += db.Right - d.r; d.r = db.Right; }
+    if (db.Bottom < d.b) { s.b += db.Bottom - d.b; d.b = db.Bottom; }
+    if (sb.Right < s.r) { d.r += sb.Right - s.r; s.r = sb.Right; }
+    if (sb.Bottom < s.b) { d.b += sb.Bottom - s.b; s.b = sb.Bottom; }
+    return d.l < d.r && d.t < d.b && s.l < s.r && s.t < s.b;
+}
+
+TRect narrow(const Rect64& r) {
+    return TRect{static_cast<std::int32_t>(r.l), static_cast<std::int32_t>(r.t), static_cast<std::int32_t>(r.r),
+                 static_cast<std::int32_t>(r.b)};
+}
+
+Rect64 widen(const TRect& r) { return Rect64{r.Left, r.Top, r.Right, r.Bottom}; }
+
+std::size_t sz(std::int64_t v) { return static_cast<std::size_t>(v); }
+
+} // namespace
+
+bool ClipBlit(TRect& d, TRect& s, const TRect& db, const TRect& sb) {
+    Rect64 d64 = widen(d), s64 = widen(s);
+    bool any = clip64(d64, s64, db, sb);
+    // Values outside 32 bits can only remain when nothing is left to copy; keep them in range.
+    auto clamp = [](Rect64& r) {
+        for (std::int64_t* v : {&r.l, &r.t, &r.r, &r.b}) *v = std::clamp<std::int64_t>(*v, INT32_MIN, INT32_MAX);
+    };
+    clamp(d64);
+    clamp(s64);
+    d = narrow(d64);
+    s = narrow(s64);
+    return any;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The device
+
+TDirectDraw::~TDirectDraw() {
+    // Surfaces outlive the device only as empty shells; their owners free them.
+    for (TDirectDrawSurface* s : std::vector<TDirectDrawSurface*>(surfaces_)) s->detach();
+}
+
+void TDirectDraw::remove(TDirectDrawSurface* s) {
+    surfaces_.erase(std::remove(surfaces_.begin(), surfaces_.end(), s), surfaces_.end());
+}
+
+bool TDirectDraw::takeVideoMemory(std::int64_t bytes) {
+    if (videoLimit_ >= 0 && videoUsed_ + bytes > videoLimit_) return false;
+    videoUsed_ += bytes;
+    return true;
+}
+
+void TDirectDraw::LoseAllSurfaces() {
+    for (TDirectDrawSurface* s : surfaces_) s->MarkLost();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Opaque runs of each row for one colour key, rebuilt when the pixels or the key change.
+
+struct TDirectDrawSurface::KeyRuns {
+    struct Run {
+        std::int32_t start, end;  // columns, end exclusive
+    };
+    std::uint64_t generation = 0;
+    std::uint32_t key = 0;
+    bool valid = false;
+    std::vector<std::uint32_t> rowStart;  // height + 1 entries into runs
+    std::vector<Run> runs;
+};
+
+const TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
+    if (!runs_) runs_ = std::make_unique<KeyRuns>();
+    KeyRuns& k = *runs_;
+    if (k.valid && k.generation == generation_ && k.key == key_) return k;
+    k.rowStart.assign(sz(height_) + 1, 0);
+    k.runs.clear();
+    for (int y = 0; y < height_; ++y) {
+        const std::uint32_t* p = row(y);
+        int x = 0;
+        while (x < width_) {
+            while (x < width_ && p[x] == key_) ++x;
+            if (x == width_) break;
+            int start = x;
+            while (x < width_ && p[x] != key_) ++x;
+            k.runs.push_back({start, x});
+        }
+        k.rowStart[sz(y) + 1] = static_cast<std::uint32_t>(k.runs.size());
+    }
+    k.generation = generation_;
+    k.key = key_;
+    k.valid = true;
+    return k;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The surface
+
+TDirectDrawSurface::TDirectDrawSurface(TDirectDraw* device) : device_(device) {
+    if (device_ != nullptr) device_->add(this);
+}
+
+TDirectDrawSurface::~TDirectDrawSurface() {
+    release();
+    if (device_ != nullptr) device_->remove(this);
+}
+
+void TDirectDrawSurface::release() {
+    if (inVideo_ && device_ != nullptr) device_->giveVideoMemory(std::int64_t{width_} * height_ * 4);
+    inVideo_ = false;
+    pixels_.clear();
+    pixels_.shrink_to_fit();
+    width_ = height_ = 0;
+    lockCount_ = 0;
+    lost_ = false;
+    ++generation_;
+}
+
+void TDirectDrawSurface::detach() {
+    release();
+    device_ = nullptr;
+}
+
+void TDirectDrawSurface::SetSize(int width, int height) {
+    release();
+    if (width <= 0 || height <= 0) return;
+    std::int64_t pixels = std::int64_t{width} * height;
+    bool allocated = false;
+    if (pixels <= kMaxSurfacePixels) {
+        if (!systemMemory_ && device_ != nullptr && device_->takeVideoMemory(pixels * 4)) {
+            inVideo_ = true;
+        } else {
+            // No room in video memory (or it was not wanted): the surface lives in system memory.
+            systemMemory_ = true;
+        }
+        try {
+            pixels_.assign(sz(pixels), 0);
+            allocated = true;
+        } catch (const std::bad_alloc&) {
+            if (inVideo_) device_->giveVideoMemory(pixels * 4);
+            inVideo_ = false;
+        }
+    }
+    if (!allocated) {
+        result_ = ddresult::OutOfVideoMemory;
+        throw EDirectDrawSurfaceError("Surface cannot be made");
+    }
+    width_ = width;
+    height_ = height;
+    result_ = ddresult::Ok;
+    ++generation_;
+}
+
+bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
+    if (IsEmpty()) { result_ = ddresult::InvalidObject; return false; }
+    if (lost_) { result_ = ddresult::SurfaceLost; return false; }
+    if (Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    if (devicePixel == 0)
+        std::memset(pixels_.data(), 0, pixels_.size() * sizeof(std::uint32_t));
+    else
+        std::fill(pixels_.begin(), pixels_.end(), devicePixel);
+    ++generation_;
+    result_ = ddresult::Ok;
+    return true;
+}
+
+bool TDirectDrawSurface::Draw(int x, int y, TDirectDrawSurface* source, bool transparent) {
+    if (source == nullptr) { result_ = ddresult::InvalidObject; return false; }
+    return Draw(x, y, source->ClientRect(), source, transparent);
+}
+
+bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface* source, bool transparent) {
+    if (source == nullptr) { result_ = ddresult::InvalidObject; return false; }
+    if (x > width_ || y > height_) return false;
+    if (lost_ || source->lost_) { result_ = ddresult::SurfaceLost; return false; }
+    if (Locked() || source->Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+
+    const bool mirrorX = src.Right < src.Left, mirrorY = src.Bottom < src.Top;
+    Rect64 s = widen(src);
+    if (mirrorX || mirrorY) {
+        std::int64_t w = std::llabs(s.r - s.l), h = std::llabs(s.b - s.t);
+        if (w + x <= 0 || h + y <= 0) return false;
+        if (mirrorX) std::swap(s.l, s.r);
+        if (mirrorY) std::swap(s.t, s.b);
+    }
+    Rect64 d{x, y, x + (s.r - s.l), y + (s.b - s.t)};
+    if (!clip64(d, s, ClientRect(), source->ClientRect())) return false;
+    // A mirrored copy reads the clipped rectangle's mirror image within the source surface, so the
+    // part cut off on one side of the destination comes off the far side of the picture.
+    if (mirrorX) {
+        std::int64_t l = source->width_ - s.r, r = source->width_ - s.l;
+        s.l = l;
+        s.r = r;
+    }
+    if (mirrorY) {
+        std::int64_t t = source->height_ - s.b, b = source->height_ - s.t;
+        s.t = t;
+        s.b = b;
+    }
+    const TRect sr = narrow(s);
+    const int dx = static_cast<int>(d.l), dy = static_cast<int>(d.t);
+    const bool keyed = transparent && source->hasKey_;
+    if (source == this) {
+        // Copying within one surface: take the source pixels first so the copy cannot read its own output.
+        TDirectDrawSurface copy;
+        copy.SetSize(sr.Width(), sr.Height());
+        for (int r = 0; r < sr.Height(); ++r)
+            std::memcpy(copy.row(r), row(sr.Top + r) + sr.Left, sz(sr.Width()) * sizeof(std::uint32_t));
+        if (hasKey_) copy.SetColorKey(key_);
+        copyMirrored(dx, dy, copy.ClientRect(), copy, mirrorX, mirrorY, keyed);
+    } else if (mirrorX || mirrorY) {
+        copyMirrored(dx, dy, sr, *source, mirrorX, mirrorY, keyed);
+    } else if (keyed) {
+        copyKeyed(dx, dy, sr, *source);
+    } else {
+        copyRows(dx, dy, sr, *source);
+    }
+    ++generation_;
+    result_ = ddresult::Ok;
+    return true;
+}
+
+void TDirectDrawSurface::copyRows(int dx, int dy, const TRect& s, const TDirectDrawSurface& source) {
+    const std::size_t bytes = sz(s.Width()) * sizeof(std::uint32_t);
+    for (int r = 0; r < s.Height(); ++r) std::memcpy(row(dy + r) + dx, source.row(s.Top + r) + s.Left, bytes);
+}
+
+void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source) {
+    const KeyRuns& k = source.keyRuns();
+    const KeyRuns::Run* runs = k.runs.data();
+    for (int r = 0; r < s.Height(); ++r) {
+        const int sy = s.Top + r;
+        const KeyRuns::Run* first = runs + k.rowStart[sz(sy)];
+        const KeyRuns::Run* last = runs + k.rowStart[sz(sy) + 1];
+        if (first == last) continue;
+        // Patterns sit side by side on one surface: skip the runs of the patterns to the left.
+        if (s.Left > 0 && last - first > 4)
+            first = std::partition_point(first, last, [&](const KeyRuns::Run& run) { return run.end <= s.Left; });
+        const std::uint32_t* src = source.row(sy);
+        std::uint32_t* dst = row(dy + r) + (dx - s.Left);
+        for (const KeyRuns::Run* run = first; run != last && run->start < s.Right; ++run) {
+            const int a = std::max(run->start, s.Left), b = std::min(run->end, s.Right);
+            if (a < b) std::memcpy(dst + a, src + a, sz(b - a) * sizeof(std::uint32_t));
+        }
+    }
+}
+
+void TDirectDrawSurface::copyMirrored(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool mirrorX,
+                                      bool mirrorY, bool transparent) {
+    const int w = s.Width(), h = s.Height();
+    for (int r = 0; r < h; ++r) {
+        const std::uint32_t* src = source.row(mirrorY ? s.Bottom - 1 - r : s.Top + r);
+        std::uint32_t* dst = row(dy + r) + dx;
+        for (int c = 0; c < w; ++c) {
+            const std::uint32_t p = src[mirrorX ? s.Right - 1 - c : s.Left + c];
+            if (!transparent || p != source.key_) dst[c] = p;
+        }
+    }
+}
+
+void TDirectDrawSurface::SetColorKey(std::uint32_t devicePixel) {
+    key_ = devicePixel & 0x00FFFFFFu;
+    hasKey_ = true;
+    result_ = ddresult::Ok;
+}
+
+std::uint32_t TDirectDrawSurface::NativeColor(TColor color) const {
+    if (IsEmpty()) return 0;
+    return ColorToPixel(color);
+}
+
+bool TDirectDrawSurface::Lock(const TRect* rect, TDDSurfaceDesc& desc) {
+    if (IsEmpty()) { result_ = ddresult::InvalidObject; return false; }
+    if (Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    if (lost_) { result_ = ddresult::SurfaceLost; return false; }
+    TRect area = ClientRect();
+    if (rect != nullptr && !(*rect == area)) {
+        if (rect->Left < 0 || rect->Top < 0 || rect->Right > width_ || rect->Bottom > height_ ||
+            rect->Left >= rect->Right || rect->Top >= rect->Bottom) {
+            result_ = ddresult::InvalidRect;
+            return false;
+        }
+        area = *rect;
+    }
+    desc = TDDSurfaceDesc{};
+    desc.Width = area.Width();
+    desc.Height = area.Height();
+    desc.Pitch = width_ * 4;
+    desc.BitCount = 32;
+    desc.Bits = row(area.Top) + area.Left;
+    desc.HasColorKey = hasKey_;
+    desc.ColorKeyLow = desc.ColorKeyHigh = key_;
+    ++lockCount_;
+    result_ = ddresult::Ok;
+    return true;
+}
+
+void TDirectDrawSurface::Unlock() {
+    if (lockCount_ == 0) return;
+    --lockCount_;
+    ++generation_;  // the holder of the lock may have written
+}
+
+bool TDirectDrawSurface::Restore() {
+    // The memory never goes away here; a lost surface only needs its flag cleared (its owner refills it).
+    lost_ = false;
+    result_ = ddresult::Ok;
+    return true;
+}
+
+std::uint32_t TDirectDrawSurface::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    return row(y)[x];
+}
+
+void TDirectDrawSurface::SetPixel(int x, int y, std::uint32_t devicePixel) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    row(y)[x] = devicePixel;
+    ++generation_;
+}
+
+TDirectDrawSurfaceCanvas& TDirectDrawSurface::Canvas() {
+    if (!canvas_) canvas_ = std::make_unique<TDirectDrawSurfaceCanvas>(*this);
+    return *canvas_;
+}
