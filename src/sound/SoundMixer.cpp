@@ -1,0 +1,252 @@
+// Conversion of wave data to the device layout, and the voices and their mixing.
+#include "sound/SoundMixer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr std::uint64_t kOne = 1ull << 32;
+
+std::int16_t sampleAt(std::span<const std::uint8_t> bytes, std::size_t offset, int bits) {
+    if (bits == 8) return static_cast<std::int16_t>((bytes[offset] - 128) * 256);
+    return static_cast<std::int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+// 10^(hundredths of dB / 2000) as a 16.16 gain; -10000 (-100 dB) and below is silence.
+std::int32_t attenuation(int hundredthsDb) {
+    if (hundredthsDb <= -10000) return 0;
+    if (hundredthsDb >= 0) return 65536;
+    return static_cast<std::int32_t>(std::lround(65536.0 * std::pow(10.0, hundredthsDb / 2000.0)));
+}
+
+} // namespace
+
+std::shared_ptr<const SampleData> convertToDevice(const PcmFormat& format, std::span<const std::uint8_t> bytes,
+                                                  int deviceRate) {
+    auto out = std::make_shared<SampleData>();
+    out->source = format;
+    out->deviceRate = deviceRate;
+    const std::size_t inFrames = bytes.size() / static_cast<std::size_t>(format.blockAlign);
+    if (inFrames == 0) return out;
+
+    // The wave's frames as 16-bit stereo at its own rate.
+    const std::size_t width = static_cast<std::size_t>(format.bitsPerSample / 8);
+    std::vector<std::int16_t> stereo(inFrames * 2);
+    for (std::size_t i = 0; i < inFrames; ++i) {
+        std::size_t at = i * static_cast<std::size_t>(format.blockAlign);
+        std::int16_t l = sampleAt(bytes, at, format.bitsPerSample);
+        std::int16_t r = format.channels == 2 ? sampleAt(bytes, at + width, format.bitsPerSample) : l;
+        stereo[2 * i] = l;
+        stereo[2 * i + 1] = r;
+    }
+    if (format.samplesPerSec == deviceRate) {
+        out->frames = std::move(stereo);
+        out->frameCount = static_cast<std::uint32_t>(inFrames);
+        return out;
+    }
+
+    // Linear interpolation onto the device's rate; the step is in 32.32 source frames.
+    const std::uint64_t outFrames =
+        std::max<std::uint64_t>(1, static_cast<std::uint64_t>(inFrames) * static_cast<std::uint64_t>(deviceRate) /
+                                       static_cast<std::uint64_t>(format.samplesPerSec));
+    const std::uint64_t step = (static_cast<std::uint64_t>(format.samplesPerSec) << 32) /
+                               static_cast<std::uint64_t>(deviceRate);
+    out->frames.resize(static_cast<std::size_t>(outFrames) * 2);
+    std::uint64_t pos = 0;
+    for (std::size_t j = 0; j < outFrames; ++j, pos += step) {
+        std::size_t i = static_cast<std::size_t>(pos >> 32);
+        std::size_t k = std::min(i + 1, inFrames - 1);
+        i = std::min(i, inFrames - 1);
+        std::int64_t frac = static_cast<std::int64_t>((pos >> 16) & 0xFFFF);
+        for (std::size_t c = 0; c < 2; ++c) {
+            std::int64_t a = stereo[2 * i + c], b = stereo[2 * k + c];
+            out->frames[2 * j + c] = static_cast<std::int16_t>(a + (((b - a) * frac) >> 16));
+        }
+    }
+    out->frameCount = static_cast<std::uint32_t>(outFrames);
+    return out;
+}
+
+SoundVoice::SoundVoice(SoundMixer& mixer, std::shared_ptr<const SampleData> data)
+    : mixer_(mixer), data_(std::move(data)) {
+    samples_ = data_->frames.data();
+    length_ = static_cast<std::uint64_t>(data_->frameCount) << 32;
+    std::lock_guard guard(mixer_.lock_);
+    mixer_.link(*this);
+}
+
+SoundVoice::~SoundVoice() {
+    std::lock_guard guard(mixer_.lock_);
+    mixer_.unlink(*this);
+}
+
+void SoundVoice::Play(bool loop) {
+    std::lock_guard guard(mixer_.lock_);
+    looping_ = loop;
+    playing_ = data_->frameCount > 0;
+}
+
+void SoundVoice::Stop() {
+    std::lock_guard guard(mixer_.lock_);
+    playing_ = false;
+}
+
+bool SoundVoice::Playing() const {
+    std::lock_guard guard(mixer_.lock_);
+    return playing_;
+}
+
+bool SoundVoice::Looping() const {
+    std::lock_guard guard(mixer_.lock_);
+    return playing_ && looping_;
+}
+
+void SoundVoice::SetPosition(std::uint32_t bytes) {
+    const auto& src = data_->source;
+    // Source frames to device frames, in 32.32 fixed point.
+    double frame = static_cast<double>(bytes / static_cast<std::uint32_t>(src.blockAlign));
+    auto pos = static_cast<std::uint64_t>(std::llround(frame * data_->deviceRate / src.samplesPerSec * 4294967296.0));
+    std::lock_guard guard(mixer_.lock_);
+    pos_ = std::min(pos, length_);
+}
+
+std::uint32_t SoundVoice::Position() const {
+    std::uint64_t pos;
+    {
+        std::lock_guard guard(mixer_.lock_);
+        pos = pos_;
+    }
+    const auto& src = data_->source;
+    double frame = static_cast<double>(pos) / 4294967296.0 * src.samplesPerSec / data_->deviceRate;
+    return static_cast<std::uint32_t>(std::llround(frame)) * static_cast<std::uint32_t>(src.blockAlign);
+}
+
+void SoundVoice::SetFrequency(int hz) {
+    if (hz != 0) hz = std::clamp(hz, 100, 200000);
+    // The samples are already at the device rate; a frequency is a speed relative to the wave's own.
+    std::uint64_t step = hz == 0 ? kOne
+                                 : (static_cast<std::uint64_t>(hz) << 32) /
+                                       static_cast<std::uint64_t>(data_->source.samplesPerSec);
+    std::lock_guard guard(mixer_.lock_);
+    frequency_ = hz;
+    step_ = step;
+}
+
+int SoundVoice::Frequency() const {
+    std::lock_guard guard(mixer_.lock_);
+    return frequency_ == 0 ? data_->source.samplesPerSec : frequency_;
+}
+
+void SoundVoice::SetPan(int pan) {
+    std::lock_guard guard(mixer_.lock_);
+    pan_ = std::clamp(pan, -10000, 10000);
+    updateGains();
+}
+
+int SoundVoice::Pan() const {
+    std::lock_guard guard(mixer_.lock_);
+    return pan_;
+}
+
+void SoundVoice::SetVolume(int volume) {
+    std::lock_guard guard(mixer_.lock_);
+    volume_ = std::clamp(volume, -10000, 0);
+    updateGains();
+}
+
+int SoundVoice::Volume() const {
+    std::lock_guard guard(mixer_.lock_);
+    return volume_;
+}
+
+std::int32_t SoundVoice::GainLeft() const {
+    std::lock_guard guard(mixer_.lock_);
+    return gainL_;
+}
+
+std::int32_t SoundVoice::GainRight() const {
+    std::lock_guard guard(mixer_.lock_);
+    return gainR_;
+}
+
+void SoundVoice::updateGains() {
+    // Panning to one side attenuates the other channel by the pan's decibels.
+    gainL_ = attenuation(volume_ - std::max(pan_, 0));
+    gainR_ = attenuation(volume_ + std::min(pan_, 0));
+}
+
+void SoundVoice::mix(std::int32_t* accum, int frames) {
+    const std::int32_t gl = gainL_, gr = gainR_;
+    std::uint64_t pos = pos_;
+    const std::uint64_t step = step_;
+    int i = 0;
+    while (i < frames) {
+        if (pos >= length_) {
+            if (!looping_) {
+                playing_ = false;
+                pos = 0;
+                break;
+            }
+            pos %= length_;
+        }
+        if (step == kOne) {
+            // The common case: one sample per frame, no interpolation.
+            std::uint64_t index = pos >> 32;
+            int n = static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(frames - i),
+                                                             (length_ >> 32) - index));
+            const std::int16_t* s = samples_ + 2 * index;
+            std::int32_t* a = accum + 2 * i;
+            for (int k = 0; k < n; ++k) {
+                a[2 * k] += (s[2 * k] * gl) >> 16;
+                a[2 * k + 1] += (s[2 * k + 1] * gr) >> 16;
+            }
+            i += n;
+            pos += static_cast<std::uint64_t>(n) << 32;
+        } else {
+            std::uint64_t index = pos >> 32;
+            std::uint64_t last = (length_ >> 32) - 1;
+            std::uint64_t nextIndex = index < last ? index + 1 : (looping_ ? 0 : last);
+            std::int32_t frac = static_cast<std::int32_t>((pos >> 16) & 0xFFFF);
+            for (std::size_t c = 0; c < 2; ++c) {
+                std::int32_t a = samples_[2 * index + c], b = samples_[2 * nextIndex + c];
+                std::int32_t s = a + (((b - a) * frac) >> 16);
+                accum[2 * i + static_cast<int>(c)] += (s * (c == 0 ? gl : gr)) >> 16;
+            }
+            ++i;
+            pos += step;
+        }
+    }
+    pos_ = pos;
+}
+
+// The voices are gone by now: the sound device drops its buffers' voices before its mixer.
+SoundMixer::~SoundMixer() = default;
+
+int SoundMixer::VoiceCount() const {
+    std::lock_guard guard(lock_);
+    return voices_;
+}
+
+void SoundMixer::link(SoundVoice& v) {
+    v.prev_ = nullptr;
+    v.next_ = head_;
+    if (head_) head_->prev_ = &v;
+    head_ = &v;
+    ++voices_;
+}
+
+void SoundMixer::unlink(SoundVoice& v) {
+    if (v.prev_) v.prev_->next_ = v.next_;
+    else if (head_ == &v) head_ = v.next_;
+    else return; // not linked
+    if (v.next_) v.next_->prev_ = v.prev_;
+    v.prev_ = v.next_ = nullptr;
+    --voices_;
+}
+
+void SoundMixer::mixInto(std::int32_t* accum, int frames) {
+    std::lock_guard guard(lock_);
+    for (SoundVoice* v = head_; v; v = v->next_)
+        if (v->playing_) v->mix(accum, frames);
+}

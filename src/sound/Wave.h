@@ -1,0 +1,71 @@
+// TWave: the bytes of one RIFF WAVE sound (format block and sample data) with its reader and writer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The RIFF WAVE bytes, in file order (little-endian, offsets from the start of the block):
+//
+//   "RIFF", u32 size (not used when reading), "WAVE"
+//   chunks: 4-byte id, u32 size, body
+//     "fmt "  the body is the format block, kept unchanged (format tag, channels, rate, ...)
+//     "data"  the sample data
+//     other   stepped over
+//
+// Reading: each chunk header is read into 8 zeroed bytes, so running out of bytes reads as id 0,
+// which ends the list. A later chunk of the same id replaces an earlier one. A zero byte after an
+// odd-sized chunk is its RIFF pad byte and is skipped. The data body must be there in full.
+// Writing: "fmt " then "data", nothing else; the RIFF size is the block length - 8.
+
+// "Wave is invalid": the block does not start with a RIFF WAVE header.
+class EWaveStreamError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TWave {
+public:
+    TWave() = default;
+    TWave(const TWave&) = default;
+    TWave& operator=(const TWave&) = default; // copies both blocks
+
+    // Replaces format and data. Throws EWaveStreamError "Wave is invalid" or
+    // EReadError "Stream read error" (a data or format body that the block does not hold);
+    // on failure the wave keeps its previous contents.
+    void LoadFromBytes(std::span<const std::uint8_t> bytes);
+    std::vector<std::uint8_t> SaveToBytes() const;
+
+    void LoadFromFile(const std::string& path);
+    void SaveToFile(const std::string& path) const;
+
+    std::span<const std::uint8_t> Format() const { return format_; }
+    std::span<const std::uint8_t> Data() const { return {data_.data(), size_}; }
+    std::size_t FormatSize() const { return format_.size(); }
+    std::size_t Size() const { return size_; }
+    bool Empty() const { return size_ == 0; }
+
+    void SetFormat(std::span<const std::uint8_t> format) { format_.assign(format.begin(), format.end()); }
+    void SetData(std::span<const std::uint8_t> data);
+    void Clear();
+
+private:
+    std::vector<std::uint8_t> format_;
+    std::vector<std::uint8_t> data_; // capacity grows in steps of kCapacityStep
+    std::size_t size_ = 0;
+};
+
+// The PCM layouts a format block can describe and the sound device plays.
+struct PcmFormat {
+    int channels = 0;       // 1 or 2
+    int bitsPerSample = 0;  // 8 (unsigned) or 16 (signed)
+    int samplesPerSec = 0;
+    int blockAlign = 0;     // bytes per frame
+};
+// nullopt for anything but 8/16-bit mono/stereo PCM (plain or extensible) at 100..200000 Hz.
+std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> formatBlock);
+// A plain PCM format block (16 bytes) for the given layout.
+std::vector<std::uint8_t> makePcmFormat(int channels, int bitsPerSample, int samplesPerSec);

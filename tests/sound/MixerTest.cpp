@@ -1,0 +1,192 @@
+// The mixer by numbers: conversion to the device layout, sums, pan, volume, frequency, saturation.
+#include "WaveBuilder.h"
+
+#include "sound/SoundMixer.h"
+#include "sound/SoundOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kRate = 44100;
+
+std::shared_ptr<const SampleData> constant(int frames, std::int16_t value, int rate = kRate) {
+    TWave w = constantWave(1, rate, frames, value);
+    return convertToDevice(*parsePcmFormat(w.Format()), w.Data(), kRate);
+}
+
+std::vector<std::int16_t> render(TManualSoundOutput& out, int frames) {
+    std::vector<std::int16_t> pcm(static_cast<std::size_t>(frames) * 2);
+    out.Render(pcm.data(), frames);
+    return pcm;
+}
+
+TEST(Mixer, ConvertsEveryPcmLayoutToStereo16) {
+    // 8-bit unsigned mono: 0 -> -32768, 128 -> 0, 255 -> 32512; both channels the same.
+    auto d8 = convertToDevice({1, 8, kRate, 1}, std::vector<std::uint8_t>{0, 128, 255}, kRate);
+    EXPECT_EQ(d8->frameCount, 3u);
+    EXPECT_EQ(d8->frames, (std::vector<std::int16_t>{-32768, -32768, 0, 0, 32512, 32512}));
+    // 16-bit stereo keeps both channels apart; the partial last frame is dropped.
+    auto bytes = pcm16({100, -200, 300, -400});
+    bytes.push_back(7);
+    auto d16 = convertToDevice({2, 16, kRate, 4}, bytes, kRate);
+    EXPECT_EQ(d16->frames, (std::vector<std::int16_t>{100, -200, 300, -400}));
+    // 8-bit stereo.
+    auto d8s = convertToDevice({2, 8, kRate, 2}, std::vector<std::uint8_t>{0, 255}, kRate);
+    EXPECT_EQ(d8s->frames, (std::vector<std::int16_t>{-32768, 32512}));
+}
+
+TEST(Mixer, ConvertsTheRateOnceAtLoad) {
+    // 11025 Hz to 44100 Hz: four device frames per wave frame, linearly in between.
+    auto up = convertToDevice({1, 16, 11025, 2}, pcm16({0, 400}), kRate);
+    ASSERT_EQ(up->frameCount, 8u);
+    EXPECT_EQ(up->frames[0], 0);
+    EXPECT_EQ(up->frames[2], 100);
+    EXPECT_EQ(up->frames[4], 200);
+    EXPECT_EQ(up->frames[6], 300);
+    EXPECT_EQ(up->frames[8], 400);
+    // 48000 Hz to 44100 Hz: one second stays one second.
+    auto down = convertToDevice({1, 16, 48000, 2}, pcm16(std::vector<std::int16_t>(48000, 5)), kRate);
+    EXPECT_EQ(down->frameCount, 44100u);
+    EXPECT_EQ(down->frames[2 * 44099], 5);
+}
+
+TEST(Mixer, TwoVoicesSumAndAVoiceStopsAtItsEnd) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    SoundVoice a(mixer, constant(4, 1000));
+    SoundVoice b(mixer, constant(2, -300));
+    a.Play(false);
+    b.Play(false);
+    auto pcm = render(out, 6);
+    EXPECT_EQ(pcm, (std::vector<std::int16_t>{700, 700, 700, 700, 1000, 1000, 1000, 1000, 0, 0, 0, 0}));
+    EXPECT_FALSE(a.Playing());
+    EXPECT_FALSE(b.Playing());
+    EXPECT_EQ(mixer.VoiceCount(), 2);
+}
+
+TEST(Mixer, LoopedVoiceWrapsAndDuplicatesShareSamples) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    TWave w;
+    w.SetFormat(makePcmFormat(1, 16, kRate));
+    w.SetData(pcm16({1, 2, 3}));
+    auto data = convertToDevice(*parsePcmFormat(w.Format()), w.Data(), kRate);
+    SoundVoice a(mixer, data);
+    SoundVoice copy(mixer, a.Data());
+    EXPECT_EQ(a.Data().get(), copy.Data().get());
+    a.Play(true);
+    auto pcm = render(out, 7);
+    std::vector<std::int16_t> left;
+    for (std::size_t i = 0; i < pcm.size(); i += 2) left.push_back(pcm[i]);
+    EXPECT_EQ(left, (std::vector<std::int16_t>{1, 2, 3, 1, 2, 3, 1}));
+    EXPECT_TRUE(a.Playing());
+}
+
+TEST(Mixer, PanAndVolumeAttenuateInHundredthsOfDecibels) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    SoundVoice v(mixer, constant(100, 10000));
+    v.Play(false);
+    struct Case {
+        int pan, volume;
+        int left, right;
+    } cases[] = {
+        {0, 0, 10000, 10000},
+        {0, -600, 5011, 5011},      // -6 dB: half the amplitude, near enough
+        {-10000, 0, 10000, 0},      // hard left
+        {10000, 0, 0, 10000},       // hard right
+        {2000, 0, 1000, 10000},     // right by 20 dB: left at a tenth
+        {-2000, -600, 5011, 501},
+        {0, -10000, 0, 0},          // silence
+        {0, 500, 10000, 10000},     // louder than full is full
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pan " << c.pan << " volume " << c.volume);
+        v.SetPan(c.pan);
+        v.SetVolume(c.volume);
+        auto pcm = render(out, 1);
+        EXPECT_NEAR(pcm[0], c.left, 1);
+        EXPECT_NEAR(pcm[1], c.right, 1);
+    }
+}
+
+TEST(Mixer, FrequencyChangesTheSpeed) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    TWave w;
+    w.SetFormat(makePcmFormat(1, 16, 22050));
+    w.SetData(pcm16(std::vector<std::int16_t>(2205, 1000))); // 0.1 s
+    SoundVoice v(mixer, convertToDevice(*parsePcmFormat(w.Format()), w.Data(), kRate));
+    EXPECT_EQ(v.Frequency(), 22050);
+    v.SetFrequency(44100); // twice the wave's own rate: done in half the time
+    EXPECT_EQ(v.Frequency(), 44100);
+    v.Play(false);
+    render(out, 2200);
+    EXPECT_TRUE(v.Playing());
+    render(out, 10);
+    EXPECT_FALSE(v.Playing());
+    // 0 is the wave's own rate again: 4410 device frames.
+    v.SetFrequency(0);
+    v.SetPosition(0);
+    v.Play(false);
+    render(out, 4400);
+    EXPECT_TRUE(v.Playing());
+    render(out, 20);
+    EXPECT_FALSE(v.Playing());
+}
+
+TEST(Mixer, PositionCountsBytesOfTheWavesOwnFormat) {
+    SoundMixer mixer(kRate);
+    TWave w;
+    w.SetFormat(makePcmFormat(2, 16, 11025));
+    w.SetData(pcm16(std::vector<std::int16_t>(2 * 1000, 1)));
+    SoundVoice v(mixer, convertToDevice(*parsePcmFormat(w.Format()), w.Data(), kRate));
+    v.SetPosition(400); // frame 100 of the wave, 400 device frames
+    EXPECT_EQ(v.Position(), 400u);
+    v.SetPosition(1u << 30); // beyond the end: at the end
+    EXPECT_EQ(v.Position(), 4000u);
+}
+
+TEST(Mixer, LoudVoicesSaturateInsteadOfWrapping) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    SoundVoice a(mixer, constant(2, 30000));
+    SoundVoice b(mixer, constant(2, 30000));
+    SoundVoice c(mixer, constant(1, -32768));
+    SoundVoice d(mixer, constant(1, -32768));
+    a.Play(false);
+    b.Play(false);
+    auto pcm = render(out, 2);
+    EXPECT_EQ(pcm[0], 32767);
+    EXPECT_EQ(pcm[3], 32767);
+    c.Play(false);
+    d.Play(false);
+    pcm = render(out, 1);
+    EXPECT_EQ(pcm[0], -32768);
+}
+
+TEST(Mixer, ThroughTheAudioDeviceAsOneSource) {
+    // The device's own mix (no device opened: render is what its callback does).
+    auto& device = tw::platform::AudioOutput::instance();
+    SoundMixer mixer(device.sampleRate());
+    SoundVoice a(mixer, constant(8, 20000));
+    SoundVoice b(mixer, constant(8, 20000));
+    a.Play(false);
+    b.Play(false);
+    device.addSource(&mixer);
+    std::vector<std::int16_t> pcm(16);
+    device.render(pcm.data(), 8);
+    device.removeSource(&mixer);
+    EXPECT_EQ(pcm[0], 32767);
+    EXPECT_EQ(pcm[15], 32767);
+}
+
+} // namespace
