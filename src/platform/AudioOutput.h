@@ -57,6 +57,8 @@ private:
     ~AudioOutput();
     void lockDevice();
     void unlockDevice();
+    // Mixes in accumulator-sized pieces; the caller holds the device lock.
+    void mixChunked(std::int16_t* out, int frames);
     static void callback(void* self, std::uint8_t* stream, int bytes);
 
     std::uint32_t device_ = 0;
