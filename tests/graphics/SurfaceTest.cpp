@@ -1,0 +1,314 @@
+// Surfaces: clipping, mirrored and colour-keyed copies (checked against a plain per-pixel model),
+// locking, memory placement, colour conversion and the device's hold on its surfaces.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "graphics/Surface.h"
+
+namespace {
+
+// A surface whose pixel (x, y) is (y << 12) | x + 1, so every pixel says where it came from.
+void fillCoordinates(TDirectDrawSurface& s) {
+    TDDSurfaceDesc d;
+    ASSERT_TRUE(s.Lock(d));
+    for (int y = 0; y < s.Height(); ++y)
+        for (int x = 0; x < s.Width(); ++x)
+            static_cast<std::uint32_t*>(d.Bits)[y * s.Width() + x] = (static_cast<std::uint32_t>(y) << 12) | static_cast<std::uint32_t>(x + 1);
+    s.Unlock();
+}
+
+std::uint32_t at(int x, int y) { return (static_cast<std::uint32_t>(y) << 12) | static_cast<std::uint32_t>(x + 1); }
+
+constexpr std::uint32_t kBack = 0xABCDEF;
+
+} // namespace
+
+TEST(ClipBlit, CutsBothRectanglesInStep) {
+    struct Case {
+        const char* what;
+        TRect d, s, db, sb;
+        bool any;
+        TRect dOut, sOut;
+    };
+    const TRect screen{0, 0, 800, 600}, pic{0, 0, 32, 32};
+    const Case cases[] = {
+        {"inside", {10, 10, 42, 42}, {0, 0, 32, 32}, screen, pic, true, {10, 10, 42, 42}, {0, 0, 32, 32}},
+        {"left edge", {-10, 5, 22, 37}, {0, 0, 32, 32}, screen, pic, true, {0, 5, 22, 37}, {10, 0, 32, 32}},
+        {"top edge", {5, -31, 37, 1}, {0, 0, 32, 32}, screen, pic, true, {5, 0, 37, 1}, {0, 31, 32, 32}},
+        {"right edge", {790, 0, 822, 32}, {0, 0, 32, 32}, screen, pic, true, {790, 0, 800, 32}, {0, 0, 10, 32}},
+        {"bottom edge", {0, 590, 32, 622}, {0, 0, 32, 32}, screen, pic, true, {0, 590, 32, 600}, {0, 0, 32, 10}},
+        {"source sticks out left", {100, 100, 132, 132}, {-4, 0, 28, 32}, screen, pic, true,
+         {104, 100, 132, 132}, {0, 0, 28, 32}},
+        {"source sticks out right", {100, 100, 132, 132}, {8, 0, 40, 32}, screen, pic, true,
+         {100, 100, 124, 132}, {8, 0, 32, 32}},
+        {"at the width", {800, 0, 832, 32}, {0, 0, 32, 32}, screen, pic, false, {800, 0, 800, 32}, {0, 0, 0, 32}},
+        {"wholly left", {-40, 0, -8, 32}, {0, 0, 32, 32}, screen, pic, false, {0, 0, -8, 32}, {40, 0, 32, 32}},
+    };
+    for (const Case& c : cases) {
+        TRect d = c.d, s = c.s;
+        EXPECT_EQ(ClipBlit(d, s, c.db, c.sb), c.any) << c.what;
+        if (c.any) {
+            EXPECT_EQ(d, c.dOut) << c.what;
+            EXPECT_EQ(s, c.sOut) << c.what;
+        }
+    }
+}
+
+class SurfaceDraw : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dest.SetSize(100, 50);
+        dest.Fill(kBack);
+        src.SetSize(32, 16);
+        fillCoordinates(src);
+    }
+    int changedPixels() const {
+        int n = 0;
+        for (int y = 0; y < dest.Height(); ++y)
+            for (int x = 0; x < dest.Width(); ++x) n += dest.Pixel(x, y) != kBack;
+        return n;
+    }
+    TDirectDrawSurface dest, src;
+};
+
+TEST_F(SurfaceDraw, AtMinusTenCopiesTheRightTwentyTwoColumns) {
+    EXPECT_TRUE(dest.Draw(-10, 0, src.ClientRect(), &src, false));
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 22; ++x) ASSERT_EQ(dest.Pixel(x, y), at(x + 10, y)) << x << "," << y;
+        EXPECT_EQ(dest.Pixel(22, y), kBack);
+    }
+    EXPECT_EQ(changedPixels(), 22 * 16);
+}
+
+TEST_F(SurfaceDraw, RightEdgeIsCutAndTheWidthOrBeyondDrawsNothing) {
+    dest.Draw(90, 40, src.ClientRect(), &src, false);
+    EXPECT_EQ(dest.Pixel(99, 49), at(9, 9));
+    EXPECT_EQ(changedPixels(), 10 * 10);
+
+    dest.Fill(kBack);
+    dest.Draw(100, 0, src.ClientRect(), &src, false);  // X equal to the width: clipped away
+    dest.Draw(101, 0, src.ClientRect(), &src, false);  // beyond: skipped before clipping
+    dest.Draw(0, 51, src.ClientRect(), &src, false);
+    dest.Draw(-32, 0, src.ClientRect(), &src, false);  // wholly to the left
+    dest.Draw(0, -16, src.ClientRect(), &src, false);
+    EXPECT_EQ(changedPixels(), 0);
+    EXPECT_FALSE(dest.Draw(0, 0, src.ClientRect(), nullptr, false));
+}
+
+TEST_F(SurfaceDraw, MirroredRectanglesFlipTheirAxes) {
+    dest.Draw(0, 0, Rect(32, 0, 0, 16), &src, false);  // left-right
+    for (int x = 0; x < 32; ++x) ASSERT_EQ(dest.Pixel(x, 3), at(31 - x, 3));
+    dest.Draw(40, 0, Rect(0, 16, 32, 0), &src, false);  // up-down
+    for (int y = 0; y < 16; ++y) ASSERT_EQ(dest.Pixel(45, y), at(5, 15 - y));
+    dest.Draw(0, 20, Rect(32, 16, 0, 0), &src, false);  // both
+    EXPECT_EQ(dest.Pixel(0, 20), at(31, 15));
+    EXPECT_EQ(dest.Pixel(31, 35), at(0, 0));
+}
+
+TEST_F(SurfaceDraw, MirroredAtMinusTenShowsTheMirrorImagesVisiblePart) {
+    dest.Draw(-10, 0, Rect(32, 0, 0, 16), &src, false);
+    // The whole mirrored picture would cover -10..21; columns 0..21 show source columns 21..0.
+    for (int x = 0; x < 22; ++x) ASSERT_EQ(dest.Pixel(x, 0), at(21 - x, 0)) << x;
+    EXPECT_EQ(changedPixels(), 22 * 16);
+    // A mirrored rectangle entirely left of or above the surface is dropped.
+    dest.Fill(kBack);
+    EXPECT_FALSE(dest.Draw(-32, 0, Rect(32, 0, 0, 16), &src, false));
+    EXPECT_FALSE(dest.Draw(0, -16, Rect(0, 16, 32, 0), &src, false));
+    EXPECT_EQ(changedPixels(), 0);
+}
+
+TEST_F(SurfaceDraw, MirroredPartReadsTheMirrorPositionWithinTheSource) {
+    // Left half of the source, mirrored: its rectangle is mirrored within the whole surface first,
+    // so the pixels come from the right half.
+    dest.Draw(0, 0, Rect(16, 0, 0, 16), &src, false);
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(dest.Pixel(x, 0), at(31 - x, 0));
+}
+
+TEST_F(SurfaceDraw, ColourKeyLeavesKeyPixelsOnlyWhenTransparent) {
+    src.SetPixel(3, 2, 0x00FF00);
+    src.SetPixel(4, 2, 0x00FF00);
+    src.SetColorKey(0x00FF00);
+    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    EXPECT_EQ(dest.Pixel(3, 2), kBack);
+    EXPECT_EQ(dest.Pixel(4, 2), kBack);
+    EXPECT_EQ(dest.Pixel(5, 2), at(5, 2));
+    dest.Draw(0, 0, src.ClientRect(), &src, false);
+    EXPECT_EQ(dest.Pixel(3, 2), 0x00FF00u);
+    // Mirrored copies honour the key as well.
+    dest.Fill(kBack);
+    dest.Draw(0, 0, Rect(32, 0, 0, 16), &src, true);
+    EXPECT_EQ(dest.Pixel(31 - 3, 2), kBack);
+    EXPECT_EQ(dest.Pixel(31 - 5, 2), at(5, 2));
+}
+
+TEST_F(SurfaceDraw, KeyedCopiesFollowChangesOfPixelsAndKey) {
+    src.SetColorKey(at(1, 1));
+    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    EXPECT_EQ(dest.Pixel(1, 1), kBack);
+
+    // New pixels through a lock and through SetPixel, and a new key: no stale copy plan may survive.
+    TDDSurfaceDesc d;
+    ASSERT_TRUE(src.Lock(d));
+    static_cast<std::uint32_t*>(d.Bits)[1 * 32 + 1] = 0x111111;
+    src.Unlock();
+    src.SetPixel(7, 7, at(1, 1));
+    dest.Fill(kBack);
+    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    EXPECT_EQ(dest.Pixel(1, 1), 0x111111u);
+    EXPECT_EQ(dest.Pixel(7, 7), kBack);
+
+    src.SetColorKey(0x111111);
+    dest.Fill(kBack);
+    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    EXPECT_EQ(dest.Pixel(1, 1), kBack);
+    EXPECT_EQ(dest.Pixel(7, 7), at(1, 1));
+}
+
+TEST_F(SurfaceDraw, WithoutAColourKeyTransparentDrawsEverything) {
+    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    EXPECT_EQ(changedPixels(), 32 * 16);
+}
+
+TEST_F(SurfaceDraw, OverlappingCopyWithinOneSurface) {
+    fillCoordinates(dest);
+    dest.Draw(5, 3, Rect(0, 0, 40, 20), &dest, false);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(dest.Pixel(x + 5, y + 3), at(x, y));
+}
+
+TEST(SurfaceDrawModel, MatchesAPerPixelModelForRandomDraws) {
+    // A wide source of many patterns with scattered key pixels; draws at random places, partly
+    // outside, keyed or not, mirrored or not, compared with a straightforward per-pixel copy.
+    std::mt19937 rng(7);
+    TDirectDrawSurface src;
+    src.SetSize(300, 40);
+    const std::uint32_t key = 0x00FF00FF;
+    TDDSurfaceDesc d;
+    ASSERT_TRUE(src.Lock(d));
+    for (int i = 0; i < 300 * 40; ++i)
+        static_cast<std::uint32_t*>(d.Bits)[i] = (rng() % 5 < 2) ? key : (rng() & 0xFFFFFFu);
+    src.Unlock();
+    src.SetColorKey(key);
+
+    TDirectDrawSurface dest, model;
+    dest.SetSize(120, 90);
+    model.SetSize(120, 90);
+    for (int round = 0; round < 400; ++round) {
+        const int l = static_cast<int>(rng() % 310) - 5, t = static_cast<int>(rng() % 46) - 3;
+        const int w = static_cast<int>(rng() % 60) + 1, h = static_cast<int>(rng() % 30) + 1;
+        const bool mx = rng() % 4 == 0, my = rng() % 6 == 0, keyed = rng() % 3 != 0;
+        const int x = static_cast<int>(rng() % 160) - 30, y = static_cast<int>(rng() % 120) - 20;
+        TRect r{l, t, l + w, t + h};
+        if (mx) std::swap(r.Left, r.Right);
+        if (my) std::swap(r.Top, r.Bottom);
+        dest.Fill(0x123456);
+        model.Fill(0x123456);
+        dest.Draw(x, y, r, &src, keyed);
+
+        // The model: clip, mirror the source rectangle within the surface, then copy pixel by pixel.
+        TRect s{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right), std::max(r.Top, r.Bottom)};
+        TRect dr{x, y, x + s.Width(), y + s.Height()};
+        if (x <= model.Width() && y <= model.Height() && ClipBlit(dr, s, model.ClientRect(), src.ClientRect())) {
+            if (mx) s = TRect{src.Width() - s.Right, s.Top, src.Width() - s.Left, s.Bottom};
+            if (my) s = TRect{s.Left, src.Height() - s.Bottom, s.Right, src.Height() - s.Top};
+            for (int yy = 0; yy < dr.Height(); ++yy)
+                for (int xx = 0; xx < dr.Width(); ++xx) {
+                    const std::uint32_t p = src.Pixel(mx ? s.Right - 1 - xx : s.Left + xx, my ? s.Bottom - 1 - yy : s.Top + yy);
+                    if (!keyed || p != key) model.SetPixel(dr.Left + xx, dr.Top + yy, p);
+                }
+        }
+        for (int yy = 0; yy < 90; ++yy)
+            for (int xx = 0; xx < 120; ++xx)
+                ASSERT_EQ(dest.Pixel(xx, yy), model.Pixel(xx, yy))
+                    << "round " << round << " at " << xx << "," << yy << " rect " << r.Left << "," << r.Top << ","
+                    << r.Right << "," << r.Bottom << " to " << x << "," << y;
+    }
+}
+
+TEST(SurfaceLock, OneLockAtATimeAndBusyWhileLocked) {
+    TDirectDrawSurface s, other;
+    TDDSurfaceDesc d;
+    EXPECT_FALSE(s.Lock(d)) << "an empty surface cannot be locked";
+    s.SetSize(10, 8);
+    other.SetSize(4, 4);
+    s.SetColorKey(0x00FF00);
+    ASSERT_TRUE(s.Lock(d));
+    EXPECT_EQ(d.BitCount, 32);
+    EXPECT_EQ(d.Pitch, 40);
+    EXPECT_TRUE(d.HasColorKey);
+    EXPECT_EQ(d.ColorKeyLow, 0x00FF00u);
+    TDDSurfaceDesc second;
+    EXPECT_FALSE(s.Lock(second));
+    EXPECT_FALSE(s.Fill(1));
+    EXPECT_EQ(s.DXResult(), ddresult::SurfaceBusy);
+    EXPECT_FALSE(other.Draw(0, 0, &s, false)) << "a locked source is busy too";
+    s.Unlock();
+    EXPECT_TRUE(s.Fill(1));
+
+    // A rectangle lock points at the rectangle's first pixel; a rectangle outside fails.
+    TRect r{2, 3, 5, 6};
+    ASSERT_TRUE(s.Lock(&r, d));
+    EXPECT_EQ(d.Width, 3);
+    EXPECT_EQ(static_cast<std::uint32_t*>(d.Bits) - s.Pixels(), 3 * 10 + 2);
+    s.Unlock();
+    TRect outside{5, 5, 11, 6};
+    EXPECT_FALSE(s.Lock(&outside, d));
+    EXPECT_FALSE(s.Locked());
+}
+
+TEST(SurfaceSize, EmptyingFallBackToSystemMemoryAndFailure) {
+    TDirectDraw device;
+    device.SetVideoMemoryLimit(100 * 100 * 4);
+    TDirectDrawSurface a(&device), b(&device);
+    a.SetSize(100, 100);
+    EXPECT_TRUE(a.InVideoMemory());
+    EXPECT_FALSE(a.SystemMemory());
+    b.SetSize(10, 10);  // no video memory left
+    EXPECT_FALSE(b.InVideoMemory());
+    EXPECT_TRUE(b.SystemMemory());
+    EXPECT_EQ(b.Width(), 10);
+
+    a.SetSize(0, 5);
+    EXPECT_TRUE(a.IsEmpty());
+    EXPECT_EQ(device.VideoMemoryUsed(), 0);
+    EXPECT_FALSE(a.Fill(0));
+
+    try {
+        a.SetSize(1 << 16, 1 << 16);
+        FAIL() << "an impossible surface was made";
+    } catch (const EDirectDrawSurfaceError& e) {
+        EXPECT_STREQ(e.what(), "Surface cannot be made");
+    }
+    EXPECT_TRUE(a.IsEmpty());
+}
+
+TEST(SurfaceDevice, LossRestoreAndTheDeviceGoingFirst) {
+    auto device = std::make_unique<TDirectDraw>();
+    TDirectDrawSurface s(device.get()), src(device.get());
+    s.SetSize(4, 4);
+    src.SetSize(2, 2);
+    EXPECT_EQ(device->SurfaceCount(), 2);
+    device->LoseAllSurfaces();
+    EXPECT_EQ(s.IsLost(), ddresult::SurfaceLost);
+    EXPECT_FALSE(s.Draw(0, 0, &src, false));
+    EXPECT_EQ(s.DXResult(), ddresult::SurfaceLost);
+    EXPECT_TRUE(s.Restore());
+    EXPECT_EQ(s.IsLost(), ddresult::Ok);
+    device.reset();
+    EXPECT_TRUE(s.IsEmpty());
+    EXPECT_EQ(s.DDraw(), nullptr);
+}
+
+TEST(SurfaceColour, NativeColorIsRedGreenBlueFromTheColourValue) {
+    TDirectDrawSurface s;
+    EXPECT_EQ(s.NativeColor(clWhite), 0u) << "empty surface";
+    s.SetSize(1, 1);
+    s.SetPixel(0, 0, 0x445566);
+    EXPECT_EQ(s.NativeColor(RGB(255, 0, 0)), 0xFF0000u);
+    EXPECT_EQ(s.NativeColor(RGB(153, 204, 255)), 0x99CCFFu);
+    EXPECT_EQ(s.NativeColor(clNavy), 0x000080u);
+    EXPECT_EQ(s.NativeColor(clBtnFace), ColorToPixel(ColorToRGB(clBtnFace)));
+    EXPECT_NE(s.NativeColor(clBtnFace) >> 24, 0xFFu) << "system colours are resolved";
+    EXPECT_EQ(s.Pixel(0, 0), 0x445566u) << "the probe leaves the surface as it was";
+}
