@@ -1,0 +1,75 @@
+// The palette and small drawing helpers shared by the picture programs: one underwater look.
+#pragma once
+
+#include "Picture.h"
+#include "Text.h"
+
+#include <cmath>
+#include <vector>
+
+namespace art::look {
+
+// Water, from the surface down.
+inline const Color kSurface = hex(0x6FD3E0);
+inline const Color kShallow = hex(0x1E7C9A);
+inline const Color kMidWater = hex(0x0F4C72);
+inline const Color kDeep = hex(0x08233F);
+inline const Color kAbyss = hex(0x040F22);
+// Sand and rock.
+inline const Color kSand = hex(0xD8B877);
+inline const Color kSandDark = hex(0x9C7A46);
+inline const Color kRock = hex(0x4B5060);
+inline const Color kRockDark = hex(0x262836);
+inline const Color kRockLight = hex(0x8C93A3);
+inline const Color kMoss = hex(0x3E7B55);
+// Interface.
+inline const Color kPanel = hex(0x0A2440);
+inline const Color kPanelEdge = hex(0x5FC2D6);
+inline const Color kGold = hex(0xF4C44E);
+inline const Color kGoldDark = hex(0xA8741C);
+inline const Color kTextDim = hex(0x7FA9C9);
+inline const Color kTextBright = hex(0xFFFFFF);
+inline const Color kLightBlue = hex(0x99CCFF); // the colour the game writes its own texts in
+
+// A picture of `count` patterns side by side, each drawn by `frame(image, originX, index)`.
+template <class F>
+Picture strip(int patternW, int patternH, int count, F frame) {
+    Picture p;
+    p.image = Image(patternW * count, patternH);
+    for (int i = 0; i < count; ++i) {
+        Image one(patternW, patternH);
+        frame(one, i);
+        p.image.draw(one, i * patternW, 0);
+    }
+    p.patternWidth = patternW;
+    p.patternHeight = patternH;
+    return p;
+}
+
+inline Path circle(float cx, float cy, float r) { return Path().ellipse(cx, cy, r, r); }
+
+// A fish eye: white, dark pupil looking forward (left), a glint.
+inline void eye(Image& img, float x, float y, float r, Color iris = hex(0x111111)) {
+    img.fill(circle(x, y, r), hex(0xF4F4EC));
+    img.fill(circle(x - r * 0.25f, y, r * 0.62f), iris);
+    img.fill(circle(x - r * 0.45f, y - r * 0.3f, r * 0.22f), hex(0xFFFFFF, 0.9f));
+}
+
+// Textured rock: layered noise, darker in cracks, lighter on top faces.
+inline Paint rockPaint(std::uint32_t seed, Color base, float scale = 0.05f, int periodX = 0) {
+    return [=](float x, float y) {
+        const float n = fbm(x * scale, y * scale, seed, 5, periodX);
+        const float crack = std::fabs(noise(x * scale * 2.3f, y * scale * 2.3f, seed + 7,
+                                            periodX > 0 ? periodX * 2 : 0) - 0.5f);
+        Color c = mix(darken(base, 0.45f), lighten(base, 0.35f), n);
+        if (crack < 0.04f) c = darken(c, 0.45f);
+        return c;
+    };
+}
+
+} // namespace art::look
+
+namespace art {
+// The open sea from the surface (at surfaceY) down; drawn by the scenery programs.
+Image seaImage(int w, int h, int surfaceY, std::uint32_t seed);
+} // namespace art
