@@ -31,13 +31,17 @@ void allocate(TDIBSharedImage& img, std::int64_t width, std::int64_t height) {
     img.pixels.assign(img.size, 0);
 }
 
-// Channel of a 16-bit pixel scaled to 8 bits, rounding to the nearest.
+// Channel of a 16-bit pixel scaled to 8 bits by repeating its bits (5 bits abcde become abcdeabc),
+// so that 0 stays 0, the top value becomes 255, and the result matches common decoders.
 std::uint32_t scaleChannel(std::uint32_t value, std::uint32_t mask) {
     if (mask == 0) return 0;
-    int shift = std::countr_zero(mask);
-    std::uint32_t max = mask >> shift;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
     std::uint32_t c = (value & mask) >> shift;
-    return (c * 255 + max / 2) / max;
+    if (bits >= 8) return c >> (bits - 8);
+    std::uint32_t out = 0;
+    for (int filled = 0; filled < 8; filled += bits) out |= (c << (8 - bits)) >> filled;
+    return out & 0xFF;
 }
 
 std::uint32_t quadToRGB(const TRGBQuad& q) {

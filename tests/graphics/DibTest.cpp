@@ -84,18 +84,18 @@ TEST(Dib, PixelLayoutsOfEveryBitCount) {
     EXPECT_EQ(four.PixelRGB(0, 0), 0x0F0A05u);
     EXPECT_EQ(four.PixelRGB(1, 0), (30u << 16) | (20u << 8) | 10u);
     EXPECT_EQ(four.PixelRGB(2, 0), 0x090603u);
-    // 16 bits, 5-5-5 by default: 0x7C00 is full red, 0x0010 is blue at 16/31.
-    TDIB rgb555 = loadDib(dibPayload({.width = 2, .bitCount = 16}, {0x00, 0x7C, 0x10, 0x00}));
+    // 16 bits, 5-5-5 by default: 0x7C00 is full red, 0x0018 is blue 11000.
+    TDIB rgb555 = loadDib(dibPayload({.width = 2, .bitCount = 16}, {0x00, 0x7C, 0x18, 0x00}));
     EXPECT_EQ(rgb555.PixelFormat(), kPixelFormat555);
     EXPECT_EQ(rgb555.PixelRGB(0, 0), 0xFF0000u);
-    EXPECT_EQ(rgb555.PixelRGB(1, 0), 132u); // 16 * 255 / 31 rounded
+    EXPECT_EQ(rgb555.PixelRGB(1, 0), 198u); // bits repeated: 11000110
     // 16 bits, 5-6-5 through bit masks: 0x07E0 is full green.
     ByteWriter masks;
     for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) masks.u32(m);
     TDIB rgb565 = loadDib(dibPayload({.width = 2, .bitCount = 16, .compression = 3}, masks.take() + std::vector<std::uint8_t>{0xE0, 0x07, 0x00, 0x04}));
     EXPECT_EQ(rgb565.PixelFormat(), kPixelFormat565);
     EXPECT_EQ(rgb565.PixelRGB(0, 0), 0x00FF00u);
-    EXPECT_EQ(rgb565.PixelRGB(1, 0), 130u << 8); // 0x0400: green 32 of 63
+    EXPECT_EQ(rgb565.PixelRGB(1, 0), 130u << 8); // 0x0400: green 100000 becomes 10000010
     // 32 bits: blue, green, red, unused.
     TDIB rgb32 = loadDib(dibPayload({.width = 1, .bitCount = 32}, {0x11, 0x22, 0x33, 0x44}));
     EXPECT_EQ(rgb32.PixelRGB(0, 0), 0x332211u);
