@@ -1,5 +1,34 @@
 // Program entry: create the main window, run its message loop, then open "play.url" if it exists.
+#include "platform/EventLoop.h"
+#include "platform/MessageBox.h"
+#include "platform/Window.h"
+#include "shell/Application.h"
+#include "shell/GoToLink.h"
+#include "shell/MainForm.h"
+#include "shell/Music.h"
+
+#include <exception>
+#include <iostream>
+
 int main()
 {
+    try {
+        TApplication application;
+        tw::platform::Window window;
+        tw::platform::EventLoop loop(window);
+        application.SetEventLoop(&loop);
+        {
+            TmainForm form(application, &window);
+            form.FormShown();
+            if (!application.Terminated()) loop.run(application);
+        }
+        SongUnloadAll();
+    } catch (const std::exception& e) {
+        // Only a window or display that cannot be set up ends up here.
+        std::cerr << "Tide Warden: " << e.what() << '\n';
+        tw::platform::showMessageBox(e.what());
+        return 1;
+    }
+    OpenPlayUrl();
     return 0;
 }

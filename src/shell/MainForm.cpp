@@ -1,0 +1,267 @@
+// The main window's creation, mode switch, close request and focus handlers.
+#include "shell/MainForm.h"
+
+#include "platform/PathResolver.h"
+#include "platform/Random.h"
+#include "platform/Window.h"
+#include "shell/Application.h"
+#include "shell/Music.h"
+#include "shell/ShellState.h"
+
+#include <exception>
+
+TmainForm* mainForm = nullptr;
+
+void SetCursorVisible(bool show)
+{
+    if (!mainForm || !mainForm->Window()) return;
+    tw::platform::Window& window = *mainForm->Window();
+    int count = window.showCursor(true);
+    if (show) {
+        while (count < 0) count = window.showCursor(true);
+    } else {
+        while (count >= 0) count = window.showCursor(false);
+    }
+}
+
+TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
+    : TDXForm(window), application_(application)
+{
+    mainForm = this;
+    application_.SetMainForm(this);
+    OnClosed = [this] { application_.Terminate(); };
+
+    // The components as the form describes them; properties are set while loading, so that the
+    // timers and devices start only once all of them are in place.
+    DXDraw = std::make_unique<TDXDraw>(window);
+    DXDraw->SetBounds(0, 0, tw::platform::Window::ClientWidth, tw::platform::Window::ClientHeight);
+    DXDraw->Display.SetWidth(800);
+    DXDraw->Display.SetHeight(600);
+    DXDraw->Display.SetBitCount(32);
+    DXDraw->Display.FixedBitCount = true;
+    DXDraw->Display.FixedRatio = true;
+    DXDraw->Display.FixedSize = true;
+    DXDraw->SetSurfaceWidth(800);
+    DXDraw->SetSurfaceHeight(600);
+    DXDraw->AutoInitialize = true;
+    DXDraw->SetOptions({doAllowReboot, doWaitVBlank, doCenter, doFlip, doDirectX7Mode, doHardware, doSelectDriver});
+
+    DXSpriteEngine1 = std::make_unique<TDXSpriteEngine>();
+    DXSpriteEngine1->SetDXDraw(DXDraw.get());
+
+    DXImageList1 = std::make_unique<TDXImageList>();
+    DXImageList1->SetDXDraw(DXDraw.get());
+
+    DXTimer1 = std::make_unique<TDXTimer>(application_);
+    DXTimer1->BeginLoading();
+    DXTimer1->SetActiveOnly(true);
+    DXTimer1->SetEnabled(true);
+    DXTimer1->SetInterval(16);
+    DXTimer1->OnTimer = [this](TCustomDXTimer& s, int lag) { DXTimer1Timer(s, lag); };
+    DXTimer1->OnActivate = [this](TCustomDXTimer& s) { DXTimer1Activate(s); };
+    DXTimer1->OnDeactivate = [this](TCustomDXTimer& s) { DXTimer1Deactivate(s); };
+
+    DXInput1 = std::make_unique<TDXInput>([this] { return application_.Active(); });
+    DXInput1->ActiveOnly = true;
+    DXInput1->SetUseDirectInput(true);
+    DXInput1->Keyboard().SetEnabled(true);
+    DXInput1->Keyboard().BindInputStates = true;
+    DXInput1->Keyboard().KeyAssigns = MainFormKeyAssigns();
+    DXInput1->Joystick().SetEnabled(true);
+    DXInput1->Joystick().BindInputStates = true;
+    DXInput1->Joystick().AutoCenter = true;
+    DXInput1->Joystick().ID = 0;
+    DXInput1->Mouse().SetEnabled(false);
+    DXInput1->Mouse().BindInputStates = false;
+
+    DXTimer2 = std::make_unique<TDXTimer>(application_);
+    DXTimer2->BeginLoading();
+    DXTimer2->SetActiveOnly(false);
+    DXTimer2->SetEnabled(false);
+    DXTimer2->SetInterval(16);
+    DXTimer2->OnTimer = [this](TCustomDXTimer& s, int lag) { DXTimer2Timer(s, lag); };
+    DXTimer2->OnActivate = [this](TCustomDXTimer& s) { DXTimer2Activate(s); };
+    DXTimer2->OnDeactivate = [this](TCustomDXTimer& s) { DXTimer2Deactivate(s); };
+
+    DXSound1 = std::make_unique<TDXSound>();
+    DXSound1->AutoInitialize = true;
+    DXWaveList1 = std::make_unique<TDXWaveList>();
+    DXWaveList1->SetDXSound(DXSound1.get());
+
+    SetBorderStyle(bsSingle);
+    SetPosition(poScreenCenter);
+
+    DXTimer1->Loaded();
+    DXInput1->Loaded();
+    DXTimer2->Loaded();
+    DXSound1->Loaded();
+
+    // A failing step is shown like any other error and the rest of creation is skipped, as the
+    // desktop form does; the window still opens.
+    try {
+        FormCreate();
+    } catch (...) {
+        application_.HandleException(std::current_exception());
+    }
+}
+
+TmainForm::~TmainForm()
+{
+    // Timers go first: none of them may tick into a half-destroyed form.
+    DXTimer2.reset();
+    DXTimer1.reset();
+    DXDraw->FormDestroying();
+    DXWaveList1->SetDXSound(nullptr);
+    if (application_.MainForm() == this) application_.SetMainForm(nullptr);
+    if (mainForm == this) mainForm = nullptr;
+}
+
+void TmainForm::FormCreate()
+{
+    DXWaveList1->Items().LoadFromFile(tw::platform::resolvePath("sound\\gamesound.dxw"));
+    tw::platform::randomize();
+    LoadConfig();
+    BossKeyNameOf();
+    ChangeMode();
+    // The stored table fires with Z and Space; the game fires with Ctrl and Space.
+    DXInput1->Keyboard().KeyAssigns[InputButton1][0] = 0x11;
+    // The running timer is disabled before the other is enabled: they share one idle hook.
+    DXTimer2->SetEnabled(false);
+    DXTimer1->SetEnabled(true);
+    Shell.StateBeforePause = gsMenu;
+    Shell.GameState = gsMenu;
+    CreateMenuField();
+}
+
+void TmainForm::ChangeMode()
+{
+    DXDraw->Finalize();
+    if (Settings.Windowed != 0) {
+        RestoreWindowPlacement();
+        SetBorderStyle(bsSingle);
+        DXDraw->SetOptions(DXDraw->Options() - TDXDrawOptions{doFullScreen});
+        SetPosition(poScreenCenter);
+    } else {
+        SaveWindowPlacement();
+        SetBorderStyle(bsNone);
+        DXDraw->SetOptions(DXDraw->Options() + TDXDrawOptions{doFullScreen});
+    }
+    if (Shell.MenuScreen == msOptions) UpdateModeOptionSprites();
+    DXDraw->Initialize();
+}
+
+void TmainForm::FormClose(TCloseAction& Action)
+{
+    if (Shell.CloseConfirmed == 0) {
+        Action = caNone;
+        if (Shell.GameState == gsGameOver) return;
+        Shell.SavedGameState = Shell.GameState;
+        Shell.SavedMenuScreen = Shell.MenuScreen;
+        Shell.MenuScreen = msExitQuery;
+        Shell.MenuSelection = 1;
+        SetClosingWindowVisible(true);
+        if (IsRunningGameState(Shell.GameState) || Shell.GameState == gsPaused) {
+            SetCursorVisible(true);
+            Shell.GameState = gsExitQuery;
+        } else if (Shell.GameState == gsMenu) {
+            KeepMenuItemsForExitQuery();
+        }
+        CreateExit();
+        return;
+    }
+    if (Shell.GameState == gsExitQuery) {
+        // "YES" during a game ends the game first; the game-over sequence runs on the game timer.
+        Shell.StateTimer = 1500;
+        Shell.GameState = gsGameOver;
+        Shell.CloseConfirmed = 0;
+        Action = caNone;
+        SetClosingWindowVisible(false);
+        DestroyMenu();
+        if (Settings.SoundOn) DXWaveList1->Items().Find("looser").Play(false);
+    }
+}
+
+void TmainForm::WMGetSysCommand(std::uint32_t command)
+{
+    if (command == SC_MAXIMIZE) {
+        // Maximising means full screen here; the window itself is never maximised.
+        Settings.Windowed = 0;
+        ChangeMode();
+        SaveConfig();
+        return;
+    }
+    TDXForm::WMSysCommand(command);
+}
+
+void TmainForm::CptClk(int hitTest)
+{
+    if (hitTest == HTCAPTION) {
+        Settings.Windowed = 0;
+        ChangeMode();
+        return;
+    }
+    TDXForm::WMNCLButtonDblClk(hitTest);
+}
+
+void TmainForm::DXTimer1Activate(TCustomDXTimer&)
+{
+    if (Shell.GameState == gsMenu && Settings.MusicOn)
+        LoadAndPlaySong("sound\\1.xm", Settings.MusicOn, Shell.SongHandle);
+}
+
+void TmainForm::DXTimer1Deactivate(TCustomDXTimer&) { SongStop(Shell.SongHandle); }
+
+void TmainForm::DXTimer2Activate(TCustomDXTimer&)
+{
+    if (Shell.GameState == gsPlaying) {
+        SetCursorVisible(false);
+        if (Window()) Window()->warpCursor(400, 300);
+    }
+    if (Shell.GameState != gsMenu && Settings.MusicOn)
+        LoadAndPlaySong("sound\\2.xm", Settings.MusicOn, Shell.SongHandle);
+}
+
+void TmainForm::DXTimer2Deactivate(TCustomDXTimer&)
+{
+    SongStop(Shell.SongHandle);
+    const std::uint8_t s = Shell.GameState;
+    if (IsRunningGameState(s) || s == gsGameOver) {
+        SetCursorVisible(true);
+        Shell.StateBeforePause = s;
+        Shell.GameState = gsPaused;
+    }
+}
+
+void TmainForm::FormShown() { DXDraw->FormShown(); }
+
+void TmainForm::FormActivated(bool active)
+{
+    DXDraw->FormActivate(active);
+    if (active) DXInput1->WindowActivated();
+}
+
+void TmainForm::FormPaint() { DXDraw->Paint(); }
+
+void TmainForm::SaveConfig()
+{
+    if (SaveConfigHook) SaveConfigHook();
+}
+
+// Filled in by the menu, keyboard, mouse, configuration and game code.
+void TmainForm::DXTimer1Timer(TCustomDXTimer&, int) {}
+void TmainForm::DXTimer2Timer(TCustomDXTimer&, int) {}
+void TmainForm::FormKeyDown(std::uint8_t&, std::uint8_t) {}
+void TmainForm::FormKeyUp(std::uint8_t&, std::uint8_t) {}
+void TmainForm::FormKeyPress(char&) {}
+void TmainForm::DXDrawClick() {}
+void TmainForm::DXDrawMouseDown(tw::platform::MouseButton, std::uint8_t, int, int) {}
+void TmainForm::DXDrawMouseMove(std::uint8_t, int, int) {}
+void TmainForm::DXDrawMouseUp(tw::platform::MouseButton, std::uint8_t, int, int) {}
+void TmainForm::CreateMenuField() {}
+void TmainForm::CreateExit() {}
+void TmainForm::DestroyMenu() {}
+void TmainForm::KeepMenuItemsForExitQuery() {}
+void TmainForm::SetClosingWindowVisible(bool) {}
+void TmainForm::UpdateModeOptionSprites() {}
+void TmainForm::LoadConfig() {}
+void TmainForm::BossKeyNameOf() {}

@@ -1,0 +1,97 @@
+// The main window TmainForm: its components, its creation steps, the switch between windowed and
+// full-screen display, the close request with the exit query, the focus handlers of the two frame
+// timers, and the module-level cursor routine the whole shell uses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "engine/DXInput.h"
+#include "engine/DXSprite.h"
+#include "graphics/DXDraws.h"
+#include "graphics/DXForm.h"
+#include "graphics/PictureCollection.h"
+#include "shell/DXTimer.h"
+#include "sound/DXSounds.h"
+
+class TApplication;
+
+class TmainForm : public TDXForm {
+public:
+    // window may be nullptr (no desktop window). Creates and loads the components, then runs
+    // FormCreate, as the application does when it creates its main form.
+    TmainForm(TApplication& application, tw::platform::Window* window);
+    ~TmainForm() override;
+
+    TApplication& Application() const { return application_; }
+
+    // Components, in the order the form declares them.
+    std::unique_ptr<TDXDraw> DXDraw;
+    std::unique_ptr<TDXSpriteEngine> DXSpriteEngine1;
+    std::unique_ptr<TDXImageList> DXImageList1;
+    std::unique_ptr<TDXTimer> DXTimer1; // menu frames
+    std::unique_ptr<TDXInput> DXInput1;
+    std::unique_ptr<TDXTimer> DXTimer2; // game frames
+    // TODO IdHTTP1: added with the result submission.
+    std::unique_ptr<TDXWaveList> DXWaveList1;
+    std::unique_ptr<TDXSound> DXSound1;
+
+    // Form events.
+    void FormCreate();
+    void FormClose(TCloseAction& Action);
+    void ChangeMode();
+    // The window was shown for the first time: the display sets itself up if nothing did before.
+    void FormShown();
+    // The window gained or lost the focus (before the timers hear of the application's change).
+    void FormActivated(bool active);
+    // The window's contents were uncovered: show the last frame again.
+    void FormPaint();
+
+    // Window messages of their own.
+    void WMGetSysCommand(std::uint32_t command);
+    void CptClk(int hitTest);
+    void WMSysCommand(std::uint32_t command) override { WMGetSysCommand(command); }
+    void WMNCLButtonDblClk(int hitTest) override { CptClk(hitTest); }
+
+    // The timers' focus handlers.
+    void DXTimer1Activate(TCustomDXTimer& Sender);
+    void DXTimer1Deactivate(TCustomDXTimer& Sender);
+    void DXTimer2Activate(TCustomDXTimer& Sender);
+    void DXTimer2Deactivate(TCustomDXTimer& Sender);
+
+    // Entry points that the menu, keyboard, mouse and game code fill in. Until then they do nothing.
+    void DXTimer1Timer(TCustomDXTimer& Sender, int LagCount);  // menu frame
+    void DXTimer2Timer(TCustomDXTimer& Sender, int LagCount);  // game frame
+    void FormKeyDown(std::uint8_t& Key, std::uint8_t Shift);
+    void FormKeyUp(std::uint8_t& Key, std::uint8_t Shift);
+    void FormKeyPress(char& Key);
+    void DXDrawClick();
+    void DXDrawMouseDown(tw::platform::MouseButton Button, std::uint8_t Shift, int X, int Y);
+    void DXDrawMouseMove(std::uint8_t Shift, int X, int Y);
+    void DXDrawMouseUp(tw::platform::MouseButton Button, std::uint8_t Shift, int X, int Y);
+    void CreateMenuField();          // the menu screens, and the menu music
+    void CreateExit();               // the exit query's items
+    void DestroyMenu();              // the current screen's items
+    void KeepMenuItemsForExitQuery(); // a copy of the item list, so "NO" can restore it
+    void SetClosingWindowVisible(bool visible); // the dialog frame sprite ClosingWindow
+    void UpdateModeOptionSprites();  // "window" / "full" on the options screen
+    void LoadConfig();               // reads "config.dat" into Settings
+    void BossKeyNameOf();            // BossKeyName from BossKey
+
+    // Writing "config.dat" is asked for here; the configuration file code sets the hook.
+    std::function<void()> SaveConfigHook;
+    void SaveConfig();
+
+protected:
+    void DoClose(TCloseAction& action) override { FormClose(action); }
+
+private:
+    TApplication& application_;
+};
+
+// The one main window while it exists.
+extern TmainForm* mainForm;
+
+// Forces the mouse pointer shown or hidden, whatever the display counter was.
+void SetCursorVisible(bool show);

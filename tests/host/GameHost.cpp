@@ -1,0 +1,233 @@
+// The host's set-up, synthetic events, clock stepping and back-buffer access.
+#include "host/GameHost.h"
+
+#include "graphics/Surface.h"
+#include "platform/KeyboardState.h"
+#include "platform/MessageBox.h"
+#include "platform/Png.h"
+#include "platform/Random.h"
+#include "platform/ShellOpen.h"
+#include "shell/ShellState.h"
+#include "sound/DXSounds.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace tw::test {
+
+namespace {
+
+using tw::platform::Event;
+using tw::platform::MouseButton;
+
+// A wave collection with the one sound the shell itself plays (a short 16-bit mono blip).
+void writeMinimalWaves(const std::filesystem::path& file)
+{
+    TWaveCollection waves;
+    TWaveCollectionItem& item = waves.Add();
+    item.SetName("looser");
+    const std::uint32_t rate = 22050;
+    const std::uint8_t format[16] = {1, 0, 1, 0,
+                                     static_cast<std::uint8_t>(rate), static_cast<std::uint8_t>(rate >> 8), 0, 0,
+                                     static_cast<std::uint8_t>(rate * 2), static_cast<std::uint8_t>((rate * 2) >> 8),
+                                     static_cast<std::uint8_t>((rate * 2) >> 16), 0,
+                                     2, 0, 16, 0};
+    std::vector<std::uint8_t> data(200, 0);
+    for (std::size_t i = 0; i < data.size(); i += 4) data[i + 1] = 0x20; // a square wave
+    item.Wave().SetFormat(format);
+    item.Wave().SetData(data);
+    std::filesystem::create_directories(file.parent_path());
+    waves.SaveToFile(file.string());
+}
+
+std::filesystem::path makeTempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tidewarden-host-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary run folder");
+    return pattern;
+}
+
+} // namespace
+
+GameHost::GameHost() : GameHost(Options{}) {}
+
+GameHost::GameHost(Options options) : options_(std::move(options)), clock_(options_.startTime)
+{
+    // Headless whatever the environment says: the host never opens a real window or sound card.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    previousFolder_ = std::filesystem::current_path();
+    runFolder_ = options_.runFolder;
+    if (runFolder_.empty()) {
+        runFolder_ = makeTempFolder();
+        ownsRunFolder_ = true;
+        writeMinimalWaves(runFolder_ / "sound" / "gamesound.dxw");
+    }
+    std::filesystem::current_path(runFolder_);
+
+    Shell = ShellState{};
+    Settings = SettingsState{};
+    Settings.MusicOn = options_.musicOn ? 1 : 0;
+    tw::platform::KeyboardState::instance().clear();
+    tw::platform::setMessageBoxHandler([this](const std::string& text) { messages_.push_back(text); });
+    tw::platform::setShellOpenHandler([this](const std::string& target) { opened_.push_back(target); });
+    clockScope_ = std::make_unique<tw::platform::ScopedClock>(clock_);
+
+    window_ = std::make_unique<tw::platform::Window>();
+    form_ = std::make_unique<TmainForm>(application_, window_.get());
+    form_->FormShown();
+    tw::platform::seedRandom(options_.seed);
+    if (options_.focus) focusGained();
+}
+
+GameHost::~GameHost()
+{
+    form_.reset();
+    window_.reset();
+    clockScope_.reset();
+    tw::platform::setMessageBoxHandler({});
+    tw::platform::setShellOpenHandler({});
+    tw::platform::KeyboardState::instance().clear();
+    std::error_code ec;
+    std::filesystem::current_path(previousFolder_, ec);
+    if (ownsRunFolder_) std::filesystem::remove_all(runFolder_, ec);
+}
+
+void GameHost::deliver(const Event& event) { dispatcher_.deliver(event, application_); }
+
+void GameHost::keyDown(std::uint8_t vk, bool repeat)
+{
+    Event e;
+    e.type = Event::Type::KeyDown;
+    e.key = vk;
+    e.repeat = repeat;
+    deliver(e);
+}
+
+void GameHost::keyUp(std::uint8_t vk)
+{
+    Event e;
+    e.type = Event::Type::KeyUp;
+    e.key = vk;
+    deliver(e);
+}
+
+void GameHost::pressKey(std::uint8_t vk)
+{
+    keyDown(vk);
+    keyUp(vk);
+}
+
+void GameHost::typeText(const std::string& utf8)
+{
+    Event e;
+    e.type = Event::Type::Text;
+    e.text = utf8;
+    deliver(e);
+}
+
+void GameHost::mouseMove(int x, int y)
+{
+    Event e;
+    e.type = Event::Type::MouseMove;
+    e.x = x;
+    e.y = y;
+    deliver(e);
+}
+
+void GameHost::mouseDown(MouseButton button, int x, int y)
+{
+    Event e;
+    e.type = Event::Type::MouseDown;
+    e.button = button;
+    e.x = x;
+    e.y = y;
+    deliver(e);
+}
+
+void GameHost::mouseUp(MouseButton button, int x, int y)
+{
+    Event e;
+    e.type = Event::Type::MouseUp;
+    e.button = button;
+    e.x = x;
+    e.y = y;
+    deliver(e);
+}
+
+void GameHost::click(int x, int y)
+{
+    mouseMove(x, y);
+    mouseDown(MouseButton::Left, x, y);
+    mouseUp(MouseButton::Left, x, y);
+}
+
+namespace {
+Event simple(Event::Type type)
+{
+    Event e;
+    e.type = type;
+    return e;
+}
+} // namespace
+
+void GameHost::focusLost() { deliver(simple(Event::Type::FocusLost)); }
+void GameHost::focusGained() { deliver(simple(Event::Type::FocusGained)); }
+void GameHost::closeRequest() { deliver(simple(Event::Type::CloseRequest)); }
+void GameHost::maximizeRequest() { deliver(simple(Event::Type::MaximizeRequest)); }
+void GameHost::captionDoubleClick() { deliver(simple(Event::Type::CaptionDoubleClick)); }
+
+int GameHost::runTicks(int n)
+{
+    int fired = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!application_.OnIdle) {
+            clock_.advance(16);
+            continue;
+        }
+        TIdleResult r = application_.DoIdle();
+        if (!r.Ticked && application_.OnIdle) {
+            clock_.advance(r.WaitMs);
+            r = application_.DoIdle();
+        }
+        if (r.Ticked) ++fired;
+    }
+    return fired;
+}
+
+bool GameHost::advance(std::uint32_t ms)
+{
+    clock_.advance(ms);
+    return application_.DoIdle().Ticked;
+}
+
+std::vector<std::uint32_t> GameHost::backBuffer()
+{
+    const TDirectDrawSurface* s = form_->DXDraw ? form_->DXDraw->Surface() : nullptr;
+    if (!s || s->Width() <= 0) return {};
+    std::vector<std::uint32_t> out;
+    out.reserve(static_cast<std::size_t>(s->Width()) * static_cast<std::size_t>(s->Height()));
+    for (int y = 0; y < s->Height(); ++y) {
+        const std::uint32_t* row = s->Pixels() + static_cast<std::ptrdiff_t>(y) * s->PitchPixels();
+        out.insert(out.end(), row, row + s->Width());
+    }
+    return out;
+}
+
+std::uint32_t GameHost::pixel(int x, int y)
+{
+    const TDirectDrawSurface* s = form_->DXDraw ? form_->DXDraw->Surface() : nullptr;
+    if (!s || x < 0 || y < 0 || x >= s->Width() || y >= s->Height())
+        throw std::out_of_range("pixel outside the back buffer");
+    return s->Pixel(x, y);
+}
+
+void GameHost::saveScreenshot(const std::filesystem::path& path)
+{
+    const TDirectDrawSurface* s = form_->DXDraw ? form_->DXDraw->Surface() : nullptr;
+    if (!s || s->Width() <= 0) throw std::runtime_error("no back buffer to save");
+    tw::platform::writePng(path.string(), s->Pixels(), s->Width(), s->Height(), s->PitchPixels(), false);
+}
+
+} // namespace tw::test

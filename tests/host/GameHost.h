@@ -1,0 +1,94 @@
+// The headless game host: the real main window on SDL's dummy video and audio drivers, a fake clock,
+// seeded random numbers, synthetic key, text, mouse and focus events delivered through the same
+// dispatcher as the event loop's, ticks run on demand, and the back buffer read or saved as PNG.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/Window.h"
+#include "shell/Application.h"
+#include "shell/MainForm.h"
+
+namespace tw::test {
+
+class GameHost {
+public:
+    struct Options {
+        std::uint32_t seed = 12345;      // the random generator's seed after creation
+        std::uint32_t startTime = 1000;  // the fake clock at creation
+        // The folder the game runs in (its data and "config.dat"). Empty: a fresh temporary folder
+        // holding an empty wave collection, removed again with the host.
+        std::filesystem::path runFolder;
+        bool focus = true;               // the window gains the focus once created, as on a desktop
+        bool musicOn = false;            // the stored music setting before the form is created
+    };
+
+    GameHost();
+    explicit GameHost(Options options);
+    ~GameHost();
+    GameHost(const GameHost&) = delete;
+    GameHost& operator=(const GameHost&) = delete;
+
+    TApplication& application() { return application_; }
+    TmainForm& form() { return *form_; }
+    tw::platform::Window& window() { return *window_; }
+    tw::platform::FakeClock& clock() { return clock_; }
+    const std::filesystem::path& runFolder() const { return runFolder_; }
+
+    // Keys by virtual-key code (sided Shift/Ctrl/Alt codes allowed); text as typed characters.
+    void keyDown(std::uint8_t vk, bool repeat = false);
+    void keyUp(std::uint8_t vk);
+    void pressKey(std::uint8_t vk); // down, then up
+    void typeText(const std::string& utf8);
+    // Mouse positions in back-buffer pixels.
+    void mouseMove(int x, int y);
+    void mouseDown(tw::platform::MouseButton button, int x, int y);
+    void mouseUp(tw::platform::MouseButton button, int x, int y);
+    void click(int x, int y); // move, left down, left up
+    void focusLost();
+    void focusGained();
+    void closeRequest();
+    void maximizeRequest();
+    void captionDoubleClick();
+
+    // Runs n frames: each time the clock moves on to when the running timer's next tick is due
+    // (16 ms when none runs) and the idle hook gets its turn. Returns the ticks that fired.
+    int runTicks(int n);
+    // Moves the clock by ms, then gives the idle hook one turn. Returns whether a tick fired.
+    bool advance(std::uint32_t ms);
+    // Whether the message loop would have ended (the main window closed).
+    bool closed() const { return application_.Terminated(); }
+
+    // The back buffer as 0x00RRGGBB pixels, 800 x 600 rows top to bottom; empty without a display.
+    std::vector<std::uint32_t> backBuffer();
+    std::uint32_t pixel(int x, int y);
+    void saveScreenshot(const std::filesystem::path& path);
+
+    // What the game showed in message boxes and opened with the desktop, in order.
+    const std::vector<std::string>& messages() const { return messages_; }
+    const std::vector<std::string>& openedTargets() const { return opened_; }
+
+private:
+    void deliver(const tw::platform::Event& event);
+
+    Options options_;
+    std::filesystem::path previousFolder_;
+    std::filesystem::path runFolder_;
+    bool ownsRunFolder_ = false;
+    tw::platform::FakeClock clock_;
+    std::unique_ptr<tw::platform::ScopedClock> clockScope_;
+    std::unique_ptr<tw::platform::Window> window_;
+    TApplication application_;
+    tw::platform::EventDispatcher dispatcher_;
+    std::unique_ptr<TmainForm> form_;
+    std::vector<std::string> messages_;
+    std::vector<std::string> opened_;
+};
+
+} // namespace tw::test
