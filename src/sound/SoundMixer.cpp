@@ -217,6 +217,15 @@ void SoundVoice::mix(std::int32_t* accum, int frames) {
             pos += step;
         }
     }
+    // A voice that reached its end exactly with this buffer is done now, not one buffer later.
+    if (pos >= length_) {
+        if (looping_) {
+            pos %= length_;
+        } else {
+            playing_ = false;
+            pos = 0;
+        }
+    }
     pos_ = pos;
 }
 
