@@ -154,7 +154,7 @@ void TJoystick::ReadPosition(const tw::platform::JoystickPosition& pos) {
     z_ = ConvertJoystickAxis(pos.z, pos.minimum, pos.maximum, deadZone_[2], range_[2]);
     pov_ = pos.pov;
     for (int i = 0; i < device_.buttonCount(); ++i) {
-        buttons_[static_cast<std::size_t>(i)] = (pos.buttons >> i & 1u) != 0 ? 0x80 : 0;
+        buttons_[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((pos.buttons >> i & 1u) != 0 ? 0x80 : 0);
     }
 }
 
