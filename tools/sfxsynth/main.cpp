@@ -1,5 +1,6 @@
 // sfxsynth: renders the game's sound-effect descriptions (*.sfx) into 16-bit PCM WAV files.
-// Usage: sfxsynth <output-folder> <sound.sfx>...   (each sound becomes <output-folder>/<name>.wav)
+// Usage: sfxsynth <output-folder> <sound.sfx>...   (each sound becomes <output-folder>/<name>.wav,
+// and <output-folder>/manifest.txt lists them, in the order given, for the wave-collection packer)
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   const fs::path outDir = argv[1];
   try {
     fs::create_directories(outDir);
+    std::ostringstream manifest;
     for (int i = 2; i < argc; ++i) {
       const fs::path source = argv[i];
       std::ifstream in(source, std::ios::binary);
@@ -35,7 +37,10 @@ int main(int argc, char** argv) {
         if (!out) throw tw::synth::SynthError("cannot write " + temp.string());
       }
       fs::rename(temp, target);
+      manifest << "[item]\nname = " << source.stem().string() << "\nwave = " << target.filename().string()
+               << "\nlooped = false\nmaxplayingcount = 0\n";
     }
+    std::ofstream(outDir / "manifest.txt", std::ios::binary | std::ios::trunc) << manifest.str();
   } catch (const std::exception& e) {
     std::cerr << "sfxsynth: " << e.what() << "\n";
     return 1;
