@@ -4,7 +4,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -75,14 +74,14 @@ bool AudioOutput::open() {
 }
 
 void AudioOutput::close() {
-    if (device_ != 0) {
+    // SDL_Quit at the end of the program may already have closed the device and the subsystem.
+    const bool audioAlive = SDL_WasInit(SDL_INIT_AUDIO) != 0;
+    if (device_ != 0 && audioAlive)
         SDL_CloseAudioDevice(device_);
-        device_ = 0;
-    }
-    if (sdlAudioStarted_) {
+    device_ = 0;
+    if (sdlAudioStarted_ && audioAlive)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        sdlAudioStarted_ = false;
-    }
+    sdlAudioStarted_ = false;
     rate_ = kDefaultRate;
 }
 
@@ -90,18 +89,15 @@ bool AudioOutput::isOpen() const { return device_ != 0; }
 
 int AudioOutput::sampleRate() const { return rate_; }
 
-void AudioOutput::lockDevice() {
+AudioOutput::Lock::Lock() : device_(AudioOutput::instance().device_) {
     if (device_ != 0)
         SDL_LockAudioDevice(device_);
 }
 
-void AudioOutput::unlockDevice() {
+AudioOutput::Lock::~Lock() {
     if (device_ != 0)
         SDL_UnlockAudioDevice(device_);
 }
-
-AudioOutput::Lock::Lock() { AudioOutput::instance().lockDevice(); }
-AudioOutput::Lock::~Lock() { AudioOutput::instance().unlockDevice(); }
 
 void AudioOutput::addSource(AudioSource* source) {
     if (source == nullptr)

@@ -36,13 +36,17 @@ public:
     // saturate to int16. Works without a device, for tests and benchmarks.
     void render(std::int16_t* out, int frames);
 
-    // Holds the device lock for a short critical section shared with the callback.
+    // Holds the device lock for a short critical section shared with the callback. It locks the
+    // device open at construction (none: nothing to lock); never close() the device while holding it.
     class Lock {
     public:
         Lock();
         ~Lock();
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
+
+    private:
+        std::uint32_t device_;
     };
 
     static constexpr int kChannels = 2;
@@ -55,8 +59,6 @@ public:
 private:
     AudioOutput();
     ~AudioOutput();
-    void lockDevice();
-    void unlockDevice();
     // Mixes in accumulator-sized pieces; the caller holds the device lock.
     void mixChunked(std::int16_t* out, int frames);
     static void callback(void* self, std::uint8_t* stream, int bytes);

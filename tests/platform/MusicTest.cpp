@@ -28,8 +28,9 @@ class MusicTest : public ::testing::Test {
 protected:
     void SetUp() override {
         tw::platform::setMessageBoxHandler([this](const std::string& text) { messages.push_back(text); });
-        // SongPlay opens the device; holding its lock keeps the audio thread from advancing the
-        // song between our renders, so what we render is exactly the song from its start.
+        // With the device open (when there is one) and its lock held, the audio thread cannot
+        // advance the song between our renders: what we render is the song from its start.
+        AudioOutput::instance().open();
         lock_ = std::make_unique<AudioOutput::Lock>();
     }
     void TearDown() override {
