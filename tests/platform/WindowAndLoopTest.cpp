@@ -1,0 +1,235 @@
+// The window on the dummy video driver, the letterbox that scales it in full screen, the message
+// loop turning SDL events into the game's calls and sleeping between ticks, the clock switch and the
+// seeded random generator.
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/Random.h"
+#include "platform/VirtualKeys.h"
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tw::platform;
+
+class WindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+    }
+};
+
+TEST(Letterbox, KeepsTheAspectAndCentres)
+{
+    struct Case {
+        int ow, oh;
+        ViewRect expected;
+    };
+    const Case cases[] = {
+        {800, 600, {0, 0, 800, 600}},
+        {1920, 1080, {240, 0, 1440, 1080}}, // wider: bars left and right
+        {1280, 1024, {0, 32, 1280, 960}},   // taller: bars above and below
+        {1600, 1200, {0, 0, 1600, 1200}},
+        {0, 600, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const ViewRect v = letterbox(c.ow, c.oh, 800, 600);
+        EXPECT_EQ(v.x, c.expected.x) << c.ow << "x" << c.oh;
+        EXPECT_EQ(v.y, c.expected.y) << c.ow << "x" << c.oh;
+        EXPECT_EQ(v.width, c.expected.width) << c.ow << "x" << c.oh;
+        EXPECT_EQ(v.height, c.expected.height) << c.ow << "x" << c.oh;
+    }
+}
+
+TEST_F(WindowTest, OpensAt800x600WithTheCaptionAndPresentsFrames)
+{
+    Window w;
+    EXPECT_EQ(w.caption(), "Tide Warden");
+    EXPECT_EQ(w.clientWidth(), 800);
+    EXPECT_EQ(w.clientHeight(), 600);
+    std::vector<std::uint32_t> frame(800 * 600, 0x00336699u);
+    w.present(frame.data(), 800, 600, 800);
+    w.present(frame.data(), 800, 600, 800);
+    EXPECT_EQ(w.presentCount(), 2);
+    int x = 0, y = 0;
+    w.toBackBuffer(799, 0, x, y);
+    EXPECT_EQ(x, 799);
+    EXPECT_EQ(y, 0);
+}
+
+TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore)
+{
+    Window w;
+    EXPECT_EQ(w.showCursor(false), -1);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    EXPECT_EQ(w.showCursor(false), -2);
+    EXPECT_EQ(w.showCursor(true), -1);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    EXPECT_EQ(w.showCursor(true), 0);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
+
+TEST_F(WindowTest, FullScreenAndBack)
+{
+    Window w;
+    w.setFullScreen(true);
+    EXPECT_TRUE(w.isFullScreen());
+    w.setFullScreen(false);
+    EXPECT_FALSE(w.isFullScreen());
+    EXPECT_EQ(w.clientWidth(), 800);
+    EXPECT_EQ(w.clientHeight(), 600);
+}
+
+// Counts what the loop hands over and ends it after a few idle turns.
+class LoopProbe : public EventHandler {
+public:
+    explicit LoopProbe(EventLoop& loop) : loop_(loop) {}
+    std::vector<std::string> log;
+    int idleCalls = 0;
+    int stopAfterIdle = 4;
+    std::uint32_t wait = 20;
+
+    void closeRequest() override { log.push_back("close"); }
+    void keyDown(std::uint8_t key, bool, std::uint8_t) override { log.push_back("down " + std::to_string(key)); }
+    void keyUp(std::uint8_t key, std::uint8_t) override { log.push_back("up " + std::to_string(key)); }
+    void keyPress(char ch) override { log.push_back(std::string("press ") + ch); }
+    void mouseMove(int x, int y, std::uint8_t) override
+    {
+        log.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void mouseDown(MouseButton, int, int, std::uint8_t) override { log.push_back("mousedown"); }
+    void mouseUp(MouseButton, int, int, std::uint8_t) override { log.push_back("mouseup"); }
+    void click() override { log.push_back("click"); }
+    void focusGained() override { log.push_back("focus"); }
+    void focusLost() override { log.push_back("blur"); }
+    void maximizeRequest() override { log.push_back("maximize"); }
+    void captionDoubleClick() override { log.push_back("caption"); }
+    std::optional<std::uint32_t> idle() override
+    {
+        if (++idleCalls >= stopAfterIdle) loop_.quit();
+        return wait;
+    }
+
+private:
+    EventLoop& loop_;
+};
+
+TEST_F(WindowTest, LoopTranslatesSdlEventsForTheGame)
+{
+    Window w;
+    EventLoop loop(w);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    LoopProbe probe(loop);
+
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = SDLK_QUOTE;
+    e.key.keysym.scancode = SDL_SCANCODE_APOSTROPHE;
+    SDL_PushEvent(&e);
+    e.type = SDL_KEYUP;
+    SDL_PushEvent(&e);
+    SDL_Event t{};
+    t.type = SDL_TEXTINPUT;
+    SDL_strlcpy(t.text.text, "q", sizeof t.text.text);
+    SDL_PushEvent(&t);
+    SDL_Event m{};
+    m.type = SDL_MOUSEMOTION;
+    m.motion.windowID = w.id();
+    m.motion.x = 400;
+    m.motion.y = 300;
+    SDL_PushEvent(&m);
+    SDL_Event c{};
+    c.type = SDL_WINDOWEVENT;
+    c.window.windowID = w.id();
+    c.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&c);
+
+    loop.run(probe);
+    const std::vector<std::string> expected{"down 222", "up 222", "press q", "move 400,300", "close"};
+    ASSERT_GE(probe.log.size(), expected.size());
+    // The dummy driver may add window events of its own; the pushed ones arrive in order.
+    std::vector<std::string> ours;
+    for (const auto& line : probe.log)
+        if (line != "focus" && line != "blur") ours.push_back(line);
+    EXPECT_EQ(ours, expected);
+    EXPECT_TRUE(loop.quitting());
+}
+
+TEST_F(WindowTest, LoopSleepsUntilTheNextTickInsteadOfSpinning)
+{
+    Window w;
+    EventLoop loop(w);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    LoopProbe probe(loop);
+    probe.stopAfterIdle = 1000000;
+    probe.wait = 25;
+    // A timer event after 200 ms ends the loop; meanwhile only the idle hook's waits pass.
+    const SDL_TimerID timer = SDL_AddTimer(
+        200,
+        [](std::uint32_t, void* param) -> std::uint32_t {
+            static_cast<EventLoop*>(param)->quit();
+            SDL_Event wake{};
+            wake.type = SDL_USEREVENT;
+            SDL_PushEvent(&wake);
+            return 0;
+        },
+        &loop);
+    ASSERT_NE(timer, 0);
+    loop.run(probe);
+    // About 200 / 25 = 8 turns; a loop that spun would have run thousands.
+    EXPECT_GE(probe.idleCalls, 2);
+    EXPECT_LE(probe.idleCalls, 20);
+}
+
+TEST(Clock, FakeClockStandsInWrapsAndTheOuterClockComesBack)
+{
+    FakeClock outer(500);
+    ScopedClock outerScope(outer);
+    FakeClock fake(0xFFFFFFFEu);
+    {
+        ScopedClock scope(fake);
+        EXPECT_EQ(ticks(), 0xFFFFFFFEu);
+        fake.advance(3);
+        EXPECT_EQ(ticks(), 1u);
+    }
+    EXPECT_EQ(ticks(), 500u);
+}
+
+TEST(Random, SeededSequenceRepeatsAndStaysInRange)
+{
+    seedRandom(42);
+    std::vector<std::int32_t> first;
+    for (int i = 0; i < 100; ++i) first.push_back(random(13));
+    seedRandom(42);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(random(13), first[static_cast<std::size_t>(i)]);
+    for (std::int32_t v : first) {
+        EXPECT_GE(v, 0);
+        EXPECT_LT(v, 13);
+    }
+    EXPECT_EQ(random(0), 0);
+    EXPECT_EQ(random(1), 0);
+    // Every value of a small range turns up.
+    std::vector<int> seen(8, 0);
+    for (int i = 0; i < 800; ++i) ++seen[static_cast<std::size_t>(random(8))];
+    for (int count : seen) EXPECT_GT(count, 50);
+}
+
+TEST(Random, RandomizeSeedsFromTheClock)
+{
+    FakeClock fake(777);
+    ScopedClock scope(fake);
+    randomize();
+    EXPECT_EQ(randomSeed(), 777u);
+}
+
+} // namespace
