@@ -86,6 +86,8 @@ TEST(Songs, LastAMinuteAndLoopInLibxmp) {
     expectNoSilence(out, rate, "libxmp, song " + number);
     player.stopAll();
     fs::remove(song.file);
+    std::error_code ignored;
+    fs::remove(song.file.parent_path(), ignored);  // once both songs are gone
   }
 }
 
@@ -130,5 +132,7 @@ TEST(Songs, PlayInOpenMpt) {
     expectNoSilence(stereo, rate, "openmpt123, song " + number);
     fs::remove(wav);
     fs::remove(song.file);
+    std::error_code ignored;
+    fs::remove(song.file.parent_path(), ignored);  // once both songs are gone
   }
 }

@@ -47,14 +47,37 @@ bool parseWave(const std::string& name, Wave& out) {
   return true;
 }
 
+namespace {
+
+// Smooths the jump of a saw or square edge over one sample on each side (polynomial band-limited
+// step), which takes away most of the harsh aliasing of naive edges at high pitches.
+double edgeCorrection(double t, double dt) {
+  if (dt <= 0.0) return 0.0;
+  if (t < dt) {
+    t /= dt;
+    return t + t - t * t - 1.0;
+  }
+  if (t > 1.0 - dt) {
+    t = (t - 1.0) / dt;
+    return t * t + t + t + 1.0;
+  }
+  return 0.0;
+}
+
+}  // namespace
+
 double Oscillator::step(double frequency, double sampleRate) {
   const double before = phase_;
+  const double dt = std::min(frequency / sampleRate, 0.5);
   phase_ += frequency / sampleRate;
   phase_ -= std::floor(phase_);
   switch (wave_) {
     case Wave::Sine: return std::sin(2.0 * kPi * before);
-    case Wave::Square: return before < duty_ ? 1.0 : -1.0;
-    case Wave::Saw: return 2.0 * before - 1.0;
+    case Wave::Square: {
+      const double falling = before + 1.0 - duty_;
+      return (before < duty_ ? 1.0 : -1.0) + edgeCorrection(before, dt) - edgeCorrection(falling - std::floor(falling), dt);
+    }
+    case Wave::Saw: return 2.0 * before - 1.0 - edgeCorrection(before, dt);
     case Wave::Triangle: return before < 0.5 ? 4.0 * before - 1.0 : 3.0 - 4.0 * before;
     case Wave::Noise:
       // Frequency 0 (or at least the sample rate) is white noise; lower rates hold each value.
