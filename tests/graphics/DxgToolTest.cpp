@@ -1,0 +1,158 @@
+// The collection tool's picture commands: pack then extract loses nothing, list shows each item,
+// and every failure is one line and a non-zero status.
+#include "PictureCommands.h"
+
+#include "graphics/PictureCollection.h"
+#include "platform/Png.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int status = runPictureCommand(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class DxgTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("dxgtool-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "src");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void writeText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+    std::string readText(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    // A PNG of w x h whose pixel is colour(x, y).
+    void png(const std::string& name, int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
+        std::vector<std::uint32_t> px;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) px.push_back(colour(x, y));
+        tw::platform::writePng((dir / "src" / name).string(), px.data(), w, h, w, false);
+    }
+
+    fs::path dir;
+};
+
+TEST_F(DxgTool, PackThenExtractLosesNothing) {
+    auto many = [](int x, int y) { return (static_cast<std::uint32_t>(x * 37 + y * 101) * 2654435761u) & 0xFFFFFF; };
+    auto two = [](int x, int y) { return (x + y) % 2 ? 0xFF00FFu : 0x102030u; };
+    auto sixteen = [](int x, int y) { return static_cast<std::uint32_t>(((x + 3 * y) % 16) * 0x0F0E0D); };
+    png("many.png", 13, 5, many);
+    png("two.png", 9, 3, two);
+    png("sixteen.png", 7, 4, sixteen);
+    png("ramp.png", 40, 2, [](int x, int y) { return static_cast<std::uint32_t>(x * 6 + y * 0x0C0000 + (x << 9)); });
+    writeText(dir / "src" / "manifest.txt",
+              "# test collection\n"
+              "colortable = " + std::string(2044, '0') + "0a0b\n"
+              "[item]\nname = Hero\\x01 odd\\\\name\npicture = many.png\nbitcount = 24\npatternwidth = 3\npatternheight = 5\n"
+              "skipwidth = 2\nskipheight = -1\nsystemmemory = true\ntransparent = false\ntransparentcolor = 0x00123456\n"
+              "[item]\nname = two\npicture = two.png\nbitcount = 1\ntransparentcolor = clFuchsia\n"
+              "[item]\nname = sixteen\npicture = sixteen.png\nbitcount = 4\n"
+              "[item]\nname = auto\npicture = many.png\n"
+              "[item]\nname = rgb565\npicture = ramp.png\nbitcount = 16\npixelformat = 565\n"
+              "[item]\nname = rgb555\npicture = ramp.png\nbitcount = 16\n"
+              "[item]\nname = rgb32\npicture = many.png\nbitcount = 32\n"
+              "[item]\nname = nothing\npicture = none\n"
+              "[item]\nname = blank\npicture = empty\n");
+    const std::string a = (dir / "a.dxg").string(), b = (dir / "b.dxg").string();
+    ToolRun pack = run({"pack", (dir / "src" / "manifest.txt").string(), a});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+    ASSERT_EQ(run({"extract", a, (dir / "x").string()}).status, 0);
+
+    // What the collection holds.
+    TPictureCollection c;
+    c.LoadFromFile(a);
+    ASSERT_EQ(c.Count(), 9);
+    EXPECT_EQ(c.ColorTable[1022], 0x0A);
+    EXPECT_EQ(c.ColorTable[1023], 0x0B);
+    const auto& hero = *c.ItemAt(0);
+    EXPECT_EQ(hero.Name(), "Hero\x01 odd\\name");
+    EXPECT_EQ(hero.SkipHeight, -1);
+    EXPECT_TRUE(hero.SystemMemory);
+    EXPECT_FALSE(hero.Transparent);
+    EXPECT_EQ(hero.TransparentColor(), 0x123456u);
+    const int bitCounts[] = {24, 1, 4, 8, 16, 16, 32};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(c.ItemAt(i)->Picture()->BitCount(), bitCounts[i]) << i;
+    EXPECT_EQ(c.ItemAt(4)->Picture()->PixelFormat(), kPixelFormat565);
+    EXPECT_FALSE(c.ItemAt(7)->HasPicture());
+    EXPECT_TRUE(c.ItemAt(8)->HasPicture());
+    EXPECT_TRUE(c.ItemAt(8)->PictureEmpty());
+
+    // Exact pixels come back for every encoding that can hold them.
+    for (auto [index, file] : std::vector<std::pair<int, std::string>>{{0, "000-Hero__odd_name.png"}, {1, "001-two.png"},
+                                                                       {2, "002-sixteen.png"}, {6, "006-rgb32.png"}}) {
+        const auto original = tw::platform::readPng((dir / "src" / (index == 1 ? "two.png" : index == 2 ? "sixteen.png" : "many.png")).string());
+        const auto extracted = tw::platform::readPng((dir / "x" / file).string());
+        EXPECT_EQ(extracted.pixels, original.pixels) << file;
+    }
+    // 16-bit pictures keep 5 or 6 bits a channel: the extracted picture packs to the same bits.
+    ASSERT_EQ(run({"pack", (dir / "x" / "manifest.txt").string(), b}).status, 0);
+    EXPECT_EQ(readText(a), readText(b)) << "extract then pack gives the same file";
+    ASSERT_EQ(run({"extract", b, (dir / "y").string()}).status, 0);
+    EXPECT_EQ(readText(dir / "x" / "manifest.txt"), readText(dir / "y" / "manifest.txt"));
+    EXPECT_EQ(tw::platform::readPng((dir / "x" / "004-rgb565.png").string()).pixels,
+              tw::platform::readPng((dir / "y" / "004-rgb565.png").string()).pixels);
+}
+
+TEST_F(DxgTool, ListShowsEveryItem) {
+    png("p.png", 100, 40, [](int x, int) { return x < 50 ? 0u : 0xFFFFFFu; });
+    writeText(dir / "src" / "m.txt", "[item]\nname = strip\npicture = p.png\npatternwidth = 32\npatternheight = 40\n"
+                                     "transparentcolor = clFuchsia\n[item]\nname = gone\n");
+    ASSERT_EQ(run({"pack", (dir / "src" / "m.txt").string(), (dir / "l.dxg").string()}).status, 0);
+    ToolRun list = run({"list", (dir / "l.dxg").string()});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.out, "0  \"strip\"  100x40 8-bit  pattern 32x40  skip 0x0  transparent clFuchsia\n"
+                        "1  \"gone\"  no picture  pattern 0x0  skip 0x0  transparent clBlack\n");
+}
+
+TEST_F(DxgTool, FailuresAreOneLineAndNonZero) {
+    png("four.png", 2, 2, [](int x, int y) { return static_cast<std::uint32_t>(x * 2 + y); });
+    writeText(dir / "src" / "colours.txt", "[item]\nname = a\npicture = four.png\nbitcount = 1\n");
+    writeText(dir / "src" / "key.txt", "[item]\nname = a\n\n[item]\nwidth = 3\n");
+    writeText(dir / "src" / "syntax.txt", "# fine\nname\n");
+    writeText(dir / "src" / "missing.txt", "[item]\npicture = nothere.png\n");
+    std::vector<std::uint8_t> bad = {0xFF, 0x0A, 0x00, 0, 0, 0, 0, 0, 0, 0, 'T', 'P', 'F', '1'};
+    std::ofstream(dir / "bad.dxg", std::ios::binary).write(reinterpret_cast<const char*>(bad.data()), 14);
+    struct Case { std::vector<std::string> args; std::string contains; };
+    const std::string out = (dir / "out.dxg").string();
+    const Case cases[] = {
+        {{"list", (dir / "none.dxg").string()}, "cannot open"},
+        {{"list", (dir / "bad.dxg").string()}, "bad.dxg: Invalid stream format"},
+        {{"list"}, "usage: dxgtool list"},
+        {{"frobnicate", "x"}, "unknown command \"frobnicate\""},
+        {{"pack", (dir / "src" / "colours.txt").string(), out}, "colours.txt:1: the picture has more than 2 colours"},
+        {{"pack", (dir / "src" / "key.txt").string(), out}, "key.txt:4: unknown key \"width\""},
+        {{"pack", (dir / "src" / "syntax.txt").string(), out}, "syntax.txt:2: expected \"key = value\""},
+        {{"pack", (dir / "src" / "missing.txt").string(), out}, "nothere.png"},
+    };
+    for (const auto& c : cases) {
+        ToolRun r = run(c.args);
+        EXPECT_NE(r.status, 0) << c.args[0];
+        EXPECT_NE(r.err.find(c.contains), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind("dxgtool: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_FALSE(fs::exists(out)) << "a failed pack writes nothing";
+}
+
+} // namespace
