@@ -111,8 +111,10 @@ void writeCollection(const std::string& outDir, const std::string& collection, c
     const fs::path dir = fs::path(outDir) / collection;
     fs::create_directories(dir);
     std::ostringstream list;
-    list << "# The pictures of " << collection << ", in file order. Written by artgen; do not edit.\n";
-    list << "# file name patternWidth patternHeight transparentColor\n";
+    list << "# The pictures of " << collection << ", in file order, drawn by artgen from assets/pictures.\n"
+         << "# Pack them with: dxgtool pack manifest.txt " << collection << ".dxg\n";
+    char key[16];
+    std::snprintf(key, sizeof key, "%u", colorKeyValue());
     for (std::size_t i = 0; i < items.size(); ++i) {
         const BuiltItem& item = items[i];
         char file[128];
@@ -120,12 +122,13 @@ void writeCollection(const std::string& outDir, const std::string& collection, c
         const std::vector<std::uint32_t> px = flatten(item.picture);
         tw::platform::writePng((dir / file).string(), px.data(), item.picture.image.width(),
                                item.picture.image.height(), item.picture.image.width(), false);
-        char key[16];
-        std::snprintf(key, sizeof key, "0x%06X", kColorKeyRGB);
-        list << collection << '/' << file << ' ' << item.name << ' ' << item.picture.patternWidth << ' '
-             << item.picture.patternHeight << ' ' << key << '\n';
+        list << "\n[item]\nname = " << item.name << "\npicture = " << file 
+             << "\npatternwidth = " << item.picture.patternWidth << "\npatternheight = " << item.picture.patternHeight
+             << "\ntransparent = " << (item.picture.keyed ? "true" : "false") << "\ntransparentcolor = " << key << "\n";
     }
-    std::ofstream(fs::path(outDir) / (collection + ".list")) << list.str();
+    std::ofstream out(dir / "manifest.txt", std::ios::binary);
+    out << list.str();
+    if (!out) throw std::runtime_error("cannot write " + (dir / "manifest.txt").string());
 }
 
 void writeContactSheet(const std::string& path, const std::vector<BuiltItem>& items) {

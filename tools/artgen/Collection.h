@@ -32,7 +32,8 @@ std::vector<BuiltItem> buildCollection(const std::vector<ItemSpec>& specs);
 // less than half covered and their edges mixed with the matte; no pixel of the art equals the key.
 std::vector<std::uint32_t> flatten(const Picture& picture);
 
-// <outDir>/<collection>/NN-<name>.png for every item and the packing list <outDir>/<collection>.list.
+// <outDir>/<collection>/NN-<name>.png for every item and <outDir>/<collection>/manifest.txt, the
+// packing list of the collection tool (dxgtool pack).
 void writeCollection(const std::string& outDir, const std::string& collection, const std::vector<BuiltItem>& items);
 
 // Every item on one sheet with its index, name and pattern grid, for looking at the art.

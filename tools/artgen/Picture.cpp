@@ -45,6 +45,16 @@ std::vector<std::string> Programs::names() const {
     return out;
 }
 
+namespace {
+std::string& sourceDir() {
+    static std::string dir = ".";
+    return dir;
+}
+} // namespace
+
+void setSourceDirectory(const std::string& dir) { sourceDir() = dir; }
+const std::string& sourceDirectory() { return sourceDir(); }
+
 Picture runProgram(const std::string& name, const std::vector<std::string>& args) {
     const Program* p = Programs::instance().find(name);
     if (!p) throw std::runtime_error("no drawing program called '" + name + "'");

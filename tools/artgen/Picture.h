@@ -13,6 +13,10 @@ namespace art {
 
 // The colour no picture may contain: pixels of this value are left out when a picture is drawn.
 inline constexpr std::uint32_t kColorKeyRGB = 0xFF00FF;
+// The same colour as the game's colour values write it (red in the low byte).
+constexpr std::uint32_t colorKeyValue() {
+    return ((kColorKeyRGB & 0xFF) << 16) | (kColorKeyRGB & 0xFF00) | ((kColorKeyRGB >> 16) & 0xFF);
+}
 
 struct Picture {
     Image image;
@@ -56,6 +60,10 @@ private:
 struct RegisterProgram {
     RegisterProgram(const std::string& name, Program program) { Programs::instance().add(name, std::move(program)); }
 };
+
+// The folder the item lists were read from; programs that read text sources (help pages) look there.
+void setSourceDirectory(const std::string& dir);
+const std::string& sourceDirectory();
 
 // Runs a program by name with the given arguments (used by programs that reuse others, such as
 // the help page that shows the fish).

@@ -20,6 +20,7 @@ int usage() {
 }
 
 std::vector<art::BuiltItem> build(const std::string& dir, const std::string& collection) {
+    art::setSourceDirectory(dir);
     return art::buildCollection(art::readItemList(dir + "/" + collection + ".items"));
 }
 
