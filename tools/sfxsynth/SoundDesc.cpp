@@ -103,6 +103,9 @@ bool SoundReader::accept(const std::vector<std::string>& words) {
     } else if (key == "peak") {
       need(words, 2);
       desc_.peak = std::clamp(number(words[1]), 0.0, 1.0);
+    } else if (key == "maxplaying") {
+      need(words, 2);
+      desc_.maxPlaying = static_cast<int>(std::clamp(number(words[1]), 0.0, 64.0));
     } else if (key == "echo") {
       need(words, 4);
       desc_.echoDelay = number(words[1]);

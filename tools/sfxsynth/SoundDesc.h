@@ -52,6 +52,7 @@ struct SoundDesc {
   std::uint32_t seed = 1;
   double peak = 0.8;    // the loudest sample after normalising, 0..1
   double echoDelay = 0.0, echoFeedback = 0.0, echoMix = 0.0;
+  int maxPlaying = 0;   // copies the game may play at once (0: no limit); goes to the manifest
   std::vector<Layer> layers;
 };
 
