@@ -168,8 +168,10 @@ void TJoystick::Update() {
     }
     tw::platform::JoystickPosition pos;
     if (!device_.read(pos)) {
-        // Lost: take the device up again once; if that fails too, this frame has no stick.
+        // Lost: take the device up again once. If that fails too, the stick is gone: it stays
+        // closed until the window is activated again, rather than being searched for every frame.
         if (!device_.open(ID) || !device_.read(pos)) {
+            ReleaseDevice();
             return;
         }
     }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace vk = tw::platform::vk;
 using tw::platform::KeyboardState;
 
@@ -260,6 +262,28 @@ TEST(VirtualJoystickInput, HalfTheTravelIsTheDeadZone) {
     stick.setButton(31, true);
     in.Update();
     EXPECT_EQ(in.InputStates, (TDXInputStates{InputLeft, InputDown, InputButton1, InputButton32}));
+}
+
+TEST(VirtualJoystickInput, UnpluggedStickGoesQuietAndIsTakenUpOnActivation) {
+    TDXInput in{[] { return true; }};
+    auto stick = std::make_unique<tw::platform::VirtualJoystick>(2, 4);
+    in.Loaded();
+    stick->setButton(1, true);
+    in.Update();
+    EXPECT_EQ(in.InputStates, TDXInputStates{InputButton2});
+
+    stick.reset();
+    in.Update();
+    EXPECT_TRUE(in.InputStates.Empty());
+    EXPECT_FALSE(in.Joystick().IsOpen());
+
+    stick = std::make_unique<tw::platform::VirtualJoystick>(2, 4);
+    stick->setAxis(1, 32767);
+    in.Update();
+    EXPECT_TRUE(in.InputStates.Empty()); // not searched for every frame
+    in.WindowActivated();
+    in.Update();
+    EXPECT_EQ(in.InputStates, TDXInputStates{InputDown});
 }
 
 } // namespace

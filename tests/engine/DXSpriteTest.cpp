@@ -612,7 +612,25 @@ TEST_F(DisplayTest, PixelPreciseCollisionLooksAtTheDrawnPixels) {
     EXPECT_EQ(a->CheckCollisions(), 0);
     a->PixelPrecise = b->PixelPrecise = false;
     EXPECT_EQ(a->CheckCollisions(), 1);
+    a->PixelPrecise = b->PixelPrecise = true;
+
+    // A surface that cannot be locked gives no hit.
+    b->X = 1, b->Y = 1;
+    TDDSurfaceDesc held;
+    ASSERT_TRUE(item->PatternSurface(1)->Lock(held));
+    EXPECT_EQ(a->CheckCollisions(), 0);
+    item->PatternSurface(1)->Unlock();
+
+    // The same shapes on two surfaces.
+    TPictureCollectionItem* copy = AddPicture(
+        MakeDib(16, 8, [](int x, int y) { return (x % 8) < 2 && y < 2 ? 0xFFFFFFu : 0u; }), 8, 8);
+    b->Image = copy;
+    ASSERT_NE(copy->PatternSurface(1), item->PatternSurface(1));
+    EXPECT_EQ(a->CheckCollisions(), 1);
+    b->X = 4, b->Y = 4;
+    EXPECT_EQ(a->CheckCollisions(), 0);
     EXPECT_FALSE(item->PatternSurface(1)->Locked());
+    EXPECT_FALSE(copy->PatternSurface(1)->Locked());
 }
 
 } // namespace
