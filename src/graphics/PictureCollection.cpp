@@ -42,7 +42,8 @@ void readPicturePayload(TPictureCollectionItem& item, std::span<const std::uint8
 }
 
 void readItemProperty(TPictureCollectionItem& item, std::string& label, const std::string& name, CollectionReader& r) {
-    auto [head, rest] = splitPropertyPath(name);
+    const auto path = splitPropertyPath(name);
+    const std::string_view head = path.first, rest = path.second;
     if (samePropertyName(head, "Picture")) {
         if (rest.empty()) CollectionReader::InvalidPropertyValue(); // an object, not a value
         auto [sub, deeper] = splitPropertyPath(rest);
