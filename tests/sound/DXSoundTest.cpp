@@ -365,3 +365,29 @@ TEST(WavePlay, WaitReturnsWhenTheCopyHasFinished) {
 }
 
 } // namespace
+
+namespace {
+
+// The game's own set-up: the system's audio device (SDL's dummy driver here, which pulls samples
+// in real time on its own thread) hears the voices.
+TEST(DXSound, PlaysThroughTheAudioDevice) {
+    {
+        TDXSound sound; // the system output
+        TDXWaveList list;
+        auto& item = list.Items().Add();
+        item.SetName("herogun");
+        item.Wave() = constantWave(2, 22050, 220, 500); // 10 ms
+        list.SetDXSound(&sound);
+        sound.Loaded();
+        if (!sound.Initialized()) GTEST_SKIP() << "no audio device, not even SDL's dummy one";
+        EXPECT_EQ(sound.DSound()->Mixer().DeviceRate(), tw::platform::AudioOutput::instance().sampleRate());
+        item.Play();
+        ASSERT_EQ(item.CopyCount(), 1);
+        // The device thread plays the copy to its end.
+        for (int i = 0; i < 200 && item.CopyAt(0).Playing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_FALSE(item.CopyAt(0).Playing());
+    }
+    tw::platform::AudioOutput::instance().close();
+}
+
+} // namespace
