@@ -71,7 +71,12 @@ void TCustomInput::SetEnabled(bool enabled) {
     if (dxInput_.IsLoaded()) {
         ReleaseDevice();
         if (enabled_) {
-            OpenDevice();
+            try {
+                OpenDevice();
+            } catch (...) {
+                enabled_ = false; // a device that cannot open is not left half switched on
+                throw;
+            }
             SetAccessMode();
         }
     }

@@ -170,6 +170,8 @@ TEST(DXInputErrors, ComponentWithoutWindowAndMouseWithoutDirectInput) {
     } catch (const EDXInputError& e) {
         EXPECT_STREQ(e.what(), "DirectInput is necessary to use the mouse");
     }
+    EXPECT_FALSE(in.Mouse().Enabled());
+    in.SetUseDirectInput(false); // reopening all devices still works
 }
 
 TEST(KeyAssignsStorage, RoundTripsAndRejectsAWrongLength) {
