@@ -30,6 +30,18 @@ bool windowSystemAvailable() {
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+// The game's window as the box's parent, so the box stays above it, even in full screen.
+SDL_Window* gameWindow() {
+    if (SDL_Window* focused = SDL_GetKeyboardFocus())
+        return focused;
+    if (SDL_Window* hovered = SDL_GetMouseFocus())
+        return hovered;
+    for (Uint32 id = 1; id <= 16; ++id) // the program makes one window; its id is small
+        if (SDL_Window* window = SDL_GetWindowFromID(id))
+            return window;
+    return nullptr;
+}
+
 } // namespace
 
 void setMessageBoxHandler(std::function<void(const std::string&)> newHandler) {
@@ -42,7 +54,7 @@ void showMessageBox(const std::string& text) {
         return;
     }
     if (windowSystemAvailable() &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tide Warden", text.c_str(), nullptr) == 0)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tide Warden", text.c_str(), gameWindow()) == 0)
         return;
     std::fprintf(stderr, "Tide Warden: %s\n", text.c_str());
 }

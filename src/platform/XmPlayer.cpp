@@ -5,6 +5,7 @@
 #include <xmp.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace tw::platform {
 
@@ -25,18 +26,38 @@ struct XmSong::Impl {
 XmSong::XmSong(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 XmSong::~XmSong() = default;
 
-std::unique_ptr<XmSong> XmSong::load(const std::string& path) {
-    auto impl = std::make_unique<Impl>();
+namespace {
+
+// Runs one of libxmp's loaders on a fresh context; nullptr when it refuses the data.
+template <typename Loader>
+std::unique_ptr<XmSong::Impl> loadWith(Loader loader) {
+    auto impl = std::make_unique<XmSong::Impl>();
     impl->context = xmp_create_context();
     if (impl->context == nullptr)
         return nullptr;
-    if (xmp_load_module(impl->context, path.c_str()) != 0) {
+    if (loader(impl->context) != 0) {
         // A failed load leaves no module to release; free only the context.
         xmp_free_context(impl->context);
         impl->context = nullptr;
         return nullptr;
     }
-    return std::unique_ptr<XmSong>(new XmSong(std::move(impl)));
+    return impl;
+}
+
+} // namespace
+
+std::unique_ptr<XmSong> XmSong::load(const std::string& path) {
+    auto impl = loadWith([&](xmp_context context) { return xmp_load_module(context, path.c_str()); });
+    return impl ? std::unique_ptr<XmSong>(new XmSong(std::move(impl))) : nullptr;
+}
+
+std::unique_ptr<XmSong> XmSong::loadFromMemory(const void* data, std::size_t size) {
+    if (data == nullptr || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<long>::max()))
+        return nullptr;
+    auto impl = loadWith([&](xmp_context context) {
+        return xmp_load_module_from_memory(context, data, static_cast<long>(size));
+    });
+    return impl ? std::unique_ptr<XmSong>(new XmSong(std::move(impl))) : nullptr;
 }
 
 XmPlayer::XmPlayer() : scratch_(static_cast<std::size_t>(AudioOutput::kBufferFrames * AudioOutput::kChannels)) {

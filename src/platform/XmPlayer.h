@@ -4,6 +4,7 @@
 
 #include "platform/AudioOutput.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,12 +16,15 @@ class XmSong {
 public:
     // The song in the file, or nullptr when the file is missing or not a module libxmp can read.
     static std::unique_ptr<XmSong> load(const std::string& path);
+    // The same from a file's bytes already in memory.
+    static std::unique_ptr<XmSong> loadFromMemory(const void* data, std::size_t size);
     ~XmSong();
     XmSong(const XmSong&) = delete;
     XmSong& operator=(const XmSong&) = delete;
 
+    struct Impl; // libxmp's context, kept out of this header
+
 private:
-    struct Impl;
     explicit XmSong(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
     friend class XmPlayer;
