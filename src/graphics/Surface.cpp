@@ -82,12 +82,15 @@ void TDirectDraw::LoseAllSurfaces() {
 struct TDirectDrawSurface::KeyRuns {
     struct Run {
         std::int32_t start, end;  // columns, end exclusive
+        std::uint32_t offset;     // where the run's pixels start in `opaque`
     };
     std::uint64_t generation = 0;
     std::uint32_t key = 0;
     bool valid = false;
     std::vector<std::uint32_t> rowStart;  // height + 1 entries into runs
     std::vector<Run> runs;
+    // The opaque pixels alone, row after row: a keyed copy reads only what it writes.
+    std::vector<std::uint32_t> opaque;
 };
 
 const TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
@@ -96,15 +99,17 @@ const TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
     if (k.valid && k.generation == generation_ && k.key == key_) return k;
     k.rowStart.assign(sz(height_) + 1, 0);
     k.runs.clear();
+    k.opaque.clear();
     for (int y = 0; y < height_; ++y) {
         const std::uint32_t* p = row(y);
         int x = 0;
         while (x < width_) {
             while (x < width_ && p[x] == key_) ++x;
             if (x == width_) break;
-            int start = x;
+            const int start = x;
             while (x < width_ && p[x] != key_) ++x;
-            k.runs.push_back({start, x});
+            k.runs.push_back({start, x, static_cast<std::uint32_t>(k.opaque.size())});
+            k.opaque.insert(k.opaque.end(), p + start, p + x);
         }
         k.rowStart[sz(y) + 1] = static_cast<std::uint32_t>(k.runs.size());
     }
@@ -246,22 +251,68 @@ void TDirectDrawSurface::copyRows(int dx, int dy, const TRect& s, const TDirectD
     for (int r = 0; r < s.Height(); ++r) std::memcpy(row(dy + r) + dx, source.row(s.Top + r) + s.Left, bytes);
 }
 
+// Copies n pixels. Sprite rows are mostly short runs, for which a few overlapping 16-byte moves beat
+// a call to memcpy; long runs go to memcpy.
+inline void copyRun(std::uint32_t* d, const std::uint32_t* s, std::size_t n) {
+    if (n >= 16) {
+        std::memcpy(d, s, n * sizeof(std::uint32_t));
+    } else if (n >= 8) {
+        std::uint32_t a[4], b[4], c[4], e[4];
+        std::memcpy(a, s, 16);
+        std::memcpy(b, s + 4, 16);
+        std::memcpy(c, s + n - 8, 16);
+        std::memcpy(e, s + n - 4, 16);
+        std::memcpy(d, a, 16);
+        std::memcpy(d + 4, b, 16);
+        std::memcpy(d + n - 8, c, 16);
+        std::memcpy(d + n - 4, e, 16);
+    } else if (n >= 4) {
+        std::uint32_t a[4], b[4];
+        std::memcpy(a, s, 16);
+        std::memcpy(b, s + n - 4, 16);
+        std::memcpy(d, a, 16);
+        std::memcpy(d + n - 4, b, 16);
+    } else if (n > 0) {
+        const std::uint32_t first = s[0], middle = s[n / 2], last = s[n - 1];
+        d[0] = first;
+        d[n / 2] = middle;
+        d[n - 1] = last;
+    }
+}
+
 void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source) {
     const KeyRuns& k = source.keyRuns();
-    const KeyRuns::Run* runs = k.runs.data();
-    for (int r = 0; r < s.Height(); ++r) {
-        const int sy = s.Top + r;
-        const KeyRuns::Run* first = runs + k.rowStart[sz(sy)];
-        const KeyRuns::Run* last = runs + k.rowStart[sz(sy) + 1];
-        if (first == last) continue;
+    const KeyRuns::Run* const runs = k.runs.data();
+    const std::uint32_t* const opaque = k.opaque.data();
+    const std::uint32_t* rowStart = k.rowStart.data() + s.Top;
+    const std::uint32_t* const rowEnd = rowStart + s.Height();
+    const std::ptrdiff_t dstPitch = width_;
+    // Indexed by source column: the destination row shifted so that column s.Left lands on dx.
+    std::uint32_t* dst = pixels_.data() + dy * dstPitch + (dx - s.Left);
+    if (s.Left == 0 && s.Right == source.width_) {
+        // Whole rows (a picture of one pattern): runs and their pixels follow each other.
+        const KeyRuns::Run* run = runs + *rowStart;
+        const KeyRuns::Run* const end = runs + *rowEnd;
+        if (run == end) return;
+        const std::uint32_t* src = opaque + run->offset;
+        for (; rowStart != rowEnd; ++rowStart, dst += dstPitch)
+            for (const KeyRuns::Run* last = runs + rowStart[1]; run != last; ++run) {
+                const std::size_t n = sz(run->end - run->start);
+                copyRun(dst + run->start, src, n);
+                src += n;
+            }
+        return;
+    }
+    const int left = s.Left, right = s.Right;
+    for (; rowStart != rowEnd; ++rowStart, dst += dstPitch) {
+        const KeyRuns::Run* run = runs + rowStart[0];
+        const KeyRuns::Run* const last = runs + rowStart[1];
         // Patterns sit side by side on one surface: skip the runs of the patterns to the left.
-        if (s.Left > 0 && last - first > 4)
-            first = std::partition_point(first, last, [&](const KeyRuns::Run& run) { return run.end <= s.Left; });
-        const std::uint32_t* src = source.row(sy);
-        std::uint32_t* dst = row(dy + r) + (dx - s.Left);
-        for (const KeyRuns::Run* run = first; run != last && run->start < s.Right; ++run) {
-            const int a = std::max(run->start, s.Left), b = std::min(run->end, s.Right);
-            if (a < b) std::memcpy(dst + a, src + a, sz(b - a) * sizeof(std::uint32_t));
+        if (left > 0 && last - run > 4)
+            run = std::partition_point(run, last, [left](const KeyRuns::Run& r) { return r.end <= left; });
+        for (; run != last && run->start < right; ++run) {
+            const int a = std::max(run->start, left), b = std::min(run->end, right);
+            if (a < b) copyRun(dst + a, opaque + run->offset + (a - run->start), sz(b - a));
         }
     }
 }
