@@ -37,8 +37,16 @@ void shellOpen(const std::string& target) {
     std::string program = "xdg-open";
     std::string argument = target;
     char* argv[] = {program.data(), argument.data(), nullptr};
+    // The desktop handler gets none of our open files (the display connection, the audio device).
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0)
+    const int failed = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0)
         return; // like the shell's "open", a failure is not reported
     try {
         std::thread([pid] {

@@ -7,14 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -73,6 +76,7 @@ public:
                                  "while [ ! -e \"$d/returned\" ] && [ $i -lt 300 ]; do sleep 0.05; i=$((i+1)); done\n"
                                  "if [ -e \"$d/returned\" ]; then echo yes > \"$d/order.tmp\"; else echo no > \"$d/order.tmp\"; fi\n"
                                  "mv \"$d/order.tmp\" \"$d/order\"\n"
+                                 "ls /proc/$$/fd > \"$d/fds.tmp\"; mv \"$d/fds.tmp\" \"$d/fds\"\n"
                                  "printf '%s\\n' \"$#\" \"$@\" > \"$d/args.tmp\"\n"
                                  "mv \"$d/args.tmp\" \"$d/args\"\n";
         fs::permissions(script, fs::perms::owner_all);
@@ -87,11 +91,16 @@ private:
     std::string oldPath_;
 };
 
+constexpr int kInheritableFd = 57;
+
 TEST(ShellOpen, StartsXdgOpenWithTheTargetAsOneArgumentWithoutWaiting) {
     TempDir dir;
     FakeXdgOpen fake(dir);
     const std::string target = "http://example.invalid/a b?x=1&y=2; touch " + (dir / "PWNED") +
                                " $(touch " + (dir / "PWNED2") + ") `touch " + (dir / "PWNED3") + "`";
+    const int file = open("/dev/null", O_RDONLY); // without O_CLOEXEC: inherited unless closed
+    ASSERT_EQ(dup2(file, kInheritableFd), kInheritableFd);
+    close(file);
     tw::platform::shellOpen(target);
     std::ofstream(dir.path() / "returned") << "1";
 
@@ -101,6 +110,13 @@ TEST(ShellOpen, StartsXdgOpenWithTheTargetAsOneArgumentWithoutWaiting) {
     EXPECT_FALSE(fs::exists(dir.path() / "PWNED"));
     EXPECT_FALSE(fs::exists(dir.path() / "PWNED2"));
     EXPECT_FALSE(fs::exists(dir.path() / "PWNED3"));
+    // A descriptor of ours that is not close-on-exec did not reach it.
+    std::istringstream fds(readFile(dir.path() / "fds"));
+    std::vector<std::string> open;
+    for (std::string fd; fds >> fd;)
+        open.push_back(fd);
+    EXPECT_EQ(std::count(open.begin(), open.end(), std::to_string(kInheritableFd)), 0) << readFile(dir.path() / "fds");
+    close(kInheritableFd);
 
     // The finished xdg-open is collected in the background and leaves no zombie behind.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
