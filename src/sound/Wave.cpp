@@ -2,6 +2,7 @@
 #include "sound/Wave.h"
 
 #include "graphics/ByteStream.h"
+#include "graphics/PictureCollection.h" // EFOpenError
 
 #include <algorithm>
 #include <cerrno>
@@ -99,7 +100,7 @@ std::vector<std::uint8_t> TWave::SaveToBytes() const {
 
 void TWave::LoadFromFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw EReadError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+    if (!in) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     LoadFromBytes(bytes);
 }

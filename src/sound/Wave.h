@@ -39,6 +39,7 @@ public:
     void LoadFromBytes(std::span<const std::uint8_t> bytes);
     std::vector<std::uint8_t> SaveToBytes() const;
 
+    // EFOpenError "Cannot open file "%s". %s", or what LoadFromBytes throws.
     void LoadFromFile(const std::string& path);
     void SaveToFile(const std::string& path) const;
 
