@@ -1,13 +1,20 @@
 // The main window through the game host: creation, the close request and exit query, the mode
 // switch from the desktop's maximise and caption double click, the focus handlers, and "play.url".
+#include "graphics/Surface.h"
 #include "host/GameHost.h"
+#include "platform/Png.h"
 #include "platform/VirtualKeys.h"
 #include "shell/GoToLink.h"
 #include "shell/ShellState.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -213,6 +220,51 @@ TEST(MainForm, MenuTimerStopsWithoutTheFocusAndTheMenuMusicFailureIsShownOnce)
     host.focusGained();
     EXPECT_EQ(host.runTicks(3), 3);
     EXPECT_EQ(host.messages().size(), 1u) << "music stays off once it failed";
+}
+
+TEST(MainForm, AMissingWaveCollectionIsShownAndTheWindowStillOpens)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("tidewarden-no-waves-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    {
+        GameHost::Options options;
+        options.runFolder = folder;
+        GameHost host(options);
+        ASSERT_EQ(host.messages().size(), 1u);
+        EXPECT_EQ(host.messages()[0].rfind("Cannot open file", 0), 0u) << host.messages()[0];
+        EXPECT_EQ(Shell.GameState, gsNone) << "creation stopped at the failing step";
+        EXPECT_EQ(host.window().caption(), "Tide Warden");
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(GameHost, ScreenshotIsTheBackBufferAsPng)
+{
+    GameHost host;
+    TDirectDrawSurface& back = *host.form().DXDraw->Surface();
+    back.Fill(0x00123456u);
+    back.SetPixel(799, 599, 0x00FF8000u);
+    EXPECT_EQ(host.pixel(799, 599), 0x00FF8000u);
+    const auto file = host.runFolder() / "shot.png";
+    host.saveScreenshot(file);
+    const tw::platform::PngImage png = tw::platform::readPng(file.string());
+    ASSERT_EQ(png.width, 800);
+    ASSERT_EQ(png.height, 600);
+    EXPECT_EQ(png.pixels[0] & 0x00FFFFFFu, 0x00123456u);
+    EXPECT_EQ(png.pixels[800 * 600 - 1] & 0x00FFFFFFu, 0x00FF8000u);
+}
+
+TEST(GameHost, RunTicksFollowsTheRunningTimerAndAdvanceGivesTheLag)
+{
+    GameHost host;
+    std::vector<int> lags;
+    host.form().DXTimer1->OnTimer = [&](TCustomDXTimer&, int lag) { lags.push_back(lag); };
+    EXPECT_EQ(host.runTicks(2), 2);
+    EXPECT_TRUE(host.advance(100));
+    EXPECT_FALSE(host.advance(15));
+    EXPECT_EQ(lags, (std::vector<int>{1, 1, 6}));
+    host.form().DXTimer1->SetEnabled(false);
+    EXPECT_EQ(host.runTicks(3), 0) << "no timer runs";
 }
 
 TEST(SetCursorVisible, ForcesThePointerWhateverTheCounter)
