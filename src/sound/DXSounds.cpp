@@ -41,6 +41,10 @@ void TDirectSound::LoseAllBuffers() {
 
 // ---- TDirectSoundBuffer ----------------------------------------------------------------------
 
+namespace {
+constexpr std::uint64_t kMaxBufferBytes = 0x0FFFFFFF;
+} // namespace
+
 TDirectSoundBuffer::TDirectSoundBuffer(TDirectSound& device) : device_(&device) { device.buffers_.push_back(this); }
 
 TDirectSoundBuffer::~TDirectSoundBuffer() {
@@ -79,6 +83,15 @@ bool TDirectSoundBuffer::CreateBuffer(const TDSBufferDesc& desc) {
     auto pcm = parsePcmFormat(desc.format);
     if (!pcm || desc.dwBufferBytes < static_cast<std::uint32_t>(pcm->blockAlign)) {
         result_ = dsresult::BadFormat;
+        return false;
+    }
+    // The samples are kept converted to the device's layout; a buffer that would grow beyond the
+    // largest one the platform allows (a slow rate stretched to the device's) is refused.
+    const std::uint64_t frames = desc.dwBufferBytes / static_cast<std::uint32_t>(pcm->blockAlign);
+    const std::uint64_t deviceBytes = frames * static_cast<std::uint64_t>(device_->Mixer().DeviceRate()) /
+                                      static_cast<std::uint64_t>(pcm->samplesPerSec) * 4;
+    if (desc.dwBufferBytes > kMaxBufferBytes || deviceBytes > kMaxBufferBytes) {
+        result_ = dsresult::InvalidParam;
         return false;
     }
     made_ = true;

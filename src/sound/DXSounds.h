@@ -45,6 +45,7 @@ constexpr std::uint32_t Ok = 0;
 constexpr std::uint32_t BufferLost = 0x88780096;
 constexpr std::uint32_t InvalidCall = 0x88780032;
 constexpr std::uint32_t BadFormat = 0x88780064;
+constexpr std::uint32_t InvalidParam = 0x80070057;
 } // namespace dsresult
 
 // Buffer description flags.

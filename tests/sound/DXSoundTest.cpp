@@ -166,6 +166,13 @@ TEST(DXSound, BuffersWithoutAPlatformBufferRaise) {
         EXPECT_STREQ(e.what(), "Sound Buffer cannot be made");
     }
     EXPECT_FALSE(master.IsMade());
+
+    // 3 MB at 100 Hz would be 5 GB at the device's rate: refused, nothing allocated.
+    TWave slow;
+    slow.SetFormat(makePcmFormat(1, 8, 100));
+    slow.SetData(std::vector<std::uint8_t>(3'000'000, 128));
+    EXPECT_THROW(master.LoadFromWave(slow), EDirectSoundBufferError);
+    EXPECT_EQ(master.DXResult(), dsresult::InvalidParam);
 }
 
 TEST(DXSound, BuffersOutliveTheirDeviceWithoutHarm) {
