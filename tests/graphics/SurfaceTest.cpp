@@ -195,8 +195,13 @@ TEST(SurfaceDrawModel, MatchesAPerPixelModelForRandomDraws) {
     dest.SetSize(120, 90);
     model.SetSize(120, 90);
     for (int round = 0; round < 400; ++round) {
-        const int l = static_cast<int>(rng() % 310) - 5, t = static_cast<int>(rng() % 46) - 3;
-        const int w = static_cast<int>(rng() % 60) + 1, h = static_cast<int>(rng() % 30) + 1;
+        int l = static_cast<int>(rng() % 310) - 5, t = static_cast<int>(rng() % 46) - 3;
+        int w = static_cast<int>(rng() % 60) + 1, h = static_cast<int>(rng() % 30) + 1;
+        if (rng() % 4 == 0) {  // the whole picture, which takes the whole-row path
+            l = t = 0;
+            w = 300;
+            h = 40;
+        }
         const bool mx = rng() % 4 == 0, my = rng() % 6 == 0, keyed = rng() % 3 != 0;
         const int x = static_cast<int>(rng() % 160) - 30, y = static_cast<int>(rng() % 120) - 20;
         TRect r{l, t, l + w, t + h};
