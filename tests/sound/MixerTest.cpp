@@ -85,6 +85,26 @@ TEST(Mixer, LoopedVoiceWrapsAndDuplicatesShareSamples) {
     for (std::size_t i = 0; i < pcm.size(); i += 2) left.push_back(pcm[i]);
     EXPECT_EQ(left, (std::vector<std::int16_t>{1, 2, 3, 1, 2, 3, 1}));
     EXPECT_TRUE(a.Playing());
+
+    // At twice the wave's rate every other sample sounds, and the loop still wraps; at half the
+    // rate the frames in between are interpolated, towards the first frame again at the wrap.
+    a.Stop();
+    SoundVoice fast(mixer, data);
+    fast.SetFrequency(2 * kRate);
+    fast.Play(true);
+    pcm = render(out, 4);
+    EXPECT_EQ(pcm[0], 1);
+    EXPECT_EQ(pcm[2], 3);
+    EXPECT_EQ(pcm[4], 2);
+    EXPECT_EQ(pcm[6], 1);
+    fast.Stop();
+    SoundVoice slow(mixer, data);
+    slow.SetFrequency(kRate / 2);
+    slow.Play(true);
+    pcm = render(out, 7);
+    left.clear();
+    for (std::size_t i = 0; i < pcm.size(); i += 2) left.push_back(pcm[i]);
+    EXPECT_EQ(left, (std::vector<std::int16_t>{1, 1, 2, 2, 3, 2, 1}));
 }
 
 TEST(Mixer, PanAndVolumeAttenuateInHundredthsOfDecibels) {
