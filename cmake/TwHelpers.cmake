@@ -32,7 +32,7 @@ function(tw_add_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=0")
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy\\;SDL_AUDIODRIVER=dummy\\;ASAN_OPTIONS=detect_leaks=0")
 endfunction()
 
 # tw_add_folder_library(name LIBS ...): a layer made of every .cpp file in the calling folder.
