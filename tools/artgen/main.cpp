@@ -1,8 +1,12 @@
 // artgen: draws the game's pictures from assets/pictures and writes them out for packing.
 //   artgen build <pictures dir> <out dir> <collection>...   PNG files and <out>/<collection>.list
 //   artgen sheet <pictures dir> <collection> <sheet.png>     every item on one review sheet
+//   artgen scenes <pictures dir> <out dir>                  mock-up screens for review
 //   artgen programs                                          the drawing programs there are
 #include "Collection.h"
+#include "Scenes.h"
+
+#include <filesystem>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +19,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: artgen build <pictures dir> <out dir> <collection>...\n"
                  "       artgen sheet <pictures dir> <collection> <sheet.png>\n"
+                 "       artgen scenes <pictures dir> <out dir>\n"
                  "       artgen programs\n");
     return 2;
 }
@@ -39,6 +44,11 @@ int main(int argc, char** argv) {
         }
         if (argc == 5 && std::strcmp(argv[1], "sheet") == 0) {
             art::writeContactSheet(argv[4], build(argv[2], argv[3]));
+            return 0;
+        }
+        if (argc == 4 && std::strcmp(argv[1], "scenes") == 0) {
+            std::filesystem::create_directories(argv[3]);
+            art::writeScenes(argv[3], build(argv[2], "menu"), build(argv[2], "gamegraphic"));
             return 0;
         }
         if (argc == 2 && std::strcmp(argv[1], "programs") == 0) {
