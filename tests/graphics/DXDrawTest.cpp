@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphics/DXDraws.h"
+#include "platform/Window.h"
 
 namespace {
 
@@ -372,4 +373,25 @@ TEST(DXDrawResize, BlitStrategyReplacesTheBackSurface) {
     d.SetSurfaceWidth(0);  // at least 1
     EXPECT_EQ(d.Surface()->Width(), 1);
     EXPECT_EQ(log.lines, (Lines{"A:dnFinalizeSurface", "A:dnInitializeSurface"}));
+}
+
+TEST(DXDrawWindow, PresentsOnTheWindowAndSwitchesItsFullScreen) {
+    tw::platform::Window window;
+    TDXDraw d(&window);
+    setUpLikeTheGame(d, true);
+    d.Initialize();
+    EXPECT_TRUE(window.isFullScreen());
+    d.Surface()->Fill(0x336699);
+    const int before = window.presentCount();
+    d.Flip();
+    EXPECT_EQ(window.presentCount(), before + 1);
+    d.Paint();
+    EXPECT_EQ(window.presentCount(), before + 2);
+
+    d.Finalize();
+    d.SetOptions(kGameOptions);
+    d.Initialize();
+    EXPECT_FALSE(window.isFullScreen());
+    d.Flip();
+    EXPECT_EQ(window.presentCount(), before + 3);
 }
