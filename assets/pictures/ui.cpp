@@ -246,7 +246,8 @@ Picture statusBar(const Args&) {
 // Help pages: a small markup read from a text file.
 //   # title           the page heading
 //   text lines        wrapped to the page
-//   [program args] | caption   a picture with a caption, two to a row
+//   [program args] | caption   a picture with a caption, two to a row; "program:N" shows pattern N,
+//                              "caption;second line" gives the caption a second, plainer line
 //   (blank line)      a paragraph break
 constexpr int kPageW = 430, kPageH = 292;
 
@@ -255,7 +256,7 @@ Picture helpPage(const Args& a) {
     std::ifstream in(path);
     if (!in) throw std::runtime_error("cannot open help page " + path);
     Image img(kPageW, kPageH);
-    const Font body{10, false}, bold{10, true};
+    const Font body{11, false}, bold{11, true};
     const TextLook text{solid(hex(0xE8F4FF))};
     int y = 0;
     int col = 0;
@@ -297,14 +298,20 @@ Picture helpPage(const Args& a) {
             std::istringstream spec(line.substr(1, close - 1));
             std::string program, arg;
             spec >> program;
+            int pattern = 0;
+            if (const std::size_t colon = program.find(':'); colon != std::string::npos) {
+                pattern = std::stoi(program.substr(colon + 1));
+                program.resize(colon);
+            }
             std::vector<std::string> args;
             while (spec >> arg) args.push_back(arg);
             const std::string caption = line.substr(line.find_first_not_of(' ', bar + 1));
             Picture pic = runProgram(program, args);
             const int pw = pic.patternWidth > 0 ? pic.patternWidth : pic.image.width();
             const int ph = pic.patternHeight > 0 ? pic.patternHeight : pic.image.height();
+            const int columns = std::max(1, pic.image.width() / pw);
             Image first(pw, ph);
-            first.draw(pic.image, 0, 0);
+            first.draw(pic.image, -(pattern % columns) * pw, -(pattern / columns) * ph);
             // Fit into a 56 x 30 box, never enlarged.
             const float k = std::min({1.0f, 56.0f / static_cast<float>(pw), 30.0f / static_cast<float>(ph)});
             const int sw = std::max(1, static_cast<int>(static_cast<float>(pw) * k)), sh = std::max(1, static_cast<int>(static_cast<float>(ph) * k));
@@ -314,7 +321,7 @@ Picture helpPage(const Args& a) {
             const std::size_t tab = caption.find(';');
             drawText(img, cellX + 62, y + (tab == std::string::npos ? 8 : 0), caption.substr(0, tab), bold, text);
             if (tab != std::string::npos)
-                drawText(img, cellX + 62, y + 14, caption.substr(tab + 1), body, TextLook{solid(hex(0xA8D0F0))});
+                drawText(img, cellX + 62, y + 15, caption.substr(tab + 1), body, TextLook{solid(hex(0xA8D0F0))});
             rowH = std::max(rowH, 32);
             if (++col == 2) {
                 col = 0;
@@ -331,7 +338,7 @@ Picture helpPage(const Args& a) {
         } else {
             if (col != 0) {
                 col = 0;
-                y += rowH;
+                y += rowH + 4;
                 rowH = 0;
             }
             paragraph += (paragraph.empty() ? "" : " ") + line;
@@ -339,7 +346,9 @@ Picture helpPage(const Args& a) {
     }
     if (col != 0) y += rowH;
     flush();
-    if (y > kPageH) throw std::runtime_error(path + ": the page is " + std::to_string(y) + " pixels tall, more than " + std::to_string(kPageH));
+    // The page number takes the last line.
+    if (y > kPageH - 14)
+        throw std::runtime_error(path + ": the page is " + std::to_string(y) + " pixels tall, more than " + std::to_string(kPageH - 14));
     drawText(img, kPageW - 60, kPageH - 14, "PAGE " + a.text(1) + " / 7", Font{8, true}, TextLook{solid(kTextDim)});
     Picture p;
     p.image = img;
