@@ -274,10 +274,11 @@ std::int16_t toPcm16(double sample) {
 
 std::vector<std::uint8_t> encodeWav(const std::vector<float>& samples, int sampleRate) {
   std::vector<std::uint8_t> out;
+  const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+  out.reserve(44 + dataBytes);
   auto u16 = [&](std::uint32_t v) { out.push_back(static_cast<std::uint8_t>(v)); out.push_back(static_cast<std::uint8_t>(v >> 8)); };
   auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFFu); u16(v >> 16); };
-  auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
-  const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+  auto tag = [&](const char* t) { for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(t[i])); };
   const auto rate = static_cast<std::uint32_t>(sampleRate);
   tag("RIFF");
   u32(36 + dataBytes);
