@@ -55,14 +55,14 @@ inline void eye(Image& img, float x, float y, float r, Color iris = hex(0x111111
     img.fill(circle(x - r * 0.45f, y - r * 0.3f, r * 0.22f), hex(0xFFFFFF, 0.9f));
 }
 
-// Textured rock: layered noise, darker in cracks, lighter on top faces.
+// Textured rock: big lumps lit from above, finer grain, and a few thin dark cracks.
 inline Paint rockPaint(std::uint32_t seed, Color base, float scale = 0.05f, int periodX = 0) {
     return [=](float x, float y) {
-        const float n = fbm(x * scale, y * scale, seed, 5, periodX);
-        const float crack = std::fabs(noise(x * scale * 2.3f, y * scale * 2.3f, seed + 7,
-                                            periodX > 0 ? periodX * 2 : 0) - 0.5f);
-        Color c = mix(darken(base, 0.45f), lighten(base, 0.35f), n);
-        if (crack < 0.04f) c = darken(c, 0.45f);
+        const float lumps = fbm(x * scale * 0.5f, y * scale * 0.5f, seed + 3, 3, periodX);
+        const float grain = fbm(x * scale * 2.0f, y * scale * 2.0f, seed, 3, periodX > 0 ? periodX * 4 : 0);
+        const float crack = std::fabs(noise(x * scale * 1.6f, y * scale * 1.6f, seed + 7, periodX > 0 ? periodX * 2 : 0) - 0.5f);
+        Color c = mix(darken(base, 0.6f), lighten(base, 0.4f), lumps * 0.75f + grain * 0.25f);
+        if (crack < 0.018f) c = darken(c, 0.35f * (1.0f - crack / 0.018f));
         return c;
     };
 }

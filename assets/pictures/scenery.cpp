@@ -68,7 +68,12 @@ Picture ceiling(const Args& a) {
     const auto seed = static_cast<std::uint32_t>(a.integer(2));
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
     Image img(w, h);
-    img.paintAll(rockPaint(seed, kRock, 0.045f));
+    img.paintAll(rockPaint(seed, mix(kRock, hex(0x2E5A6A), 0.35f), 0.045f));
+    // Patches of moss and sponge.
+    img.paintAll([=](float x, float y) {
+        const float m = fbm(x * 0.03f, y * 0.03f, seed + 99, 3);
+        return withAlpha(mix(kMoss, hex(0x6FA85A), fbm(x * 0.2f, y * 0.2f, seed + 5, 2)), std::clamp((m - 0.58f) * 4.0f, 0.0f, 0.55f));
+    });
     // Deeper rock is darker; the underside catches a little light from below.
     img.paintAll(linear({0, 0}, hex(0x000000, 0.0f), {0, fh}, hex(0x050A14, 0.45f)));
     img.fill(Path().rect(0, fh - 6, fw, 6), linear({0, fh - 6}, hex(0x000000, 0.0f), {0, fh}, hex(0x6FB8C8, 0.35f)));
