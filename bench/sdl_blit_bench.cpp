@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <ctime>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -63,6 +64,10 @@ struct Scene {
     TDirectDrawSurface screen, tile;
     SDL_Surface* sdlScreen = nullptr;
     SDL_Surface* sdlTile = nullptr;
+    // The same pictures side by side on one 512-pixel-wide sheet, as a picture collection cuts them.
+    TDirectDrawSurface sheet;
+    SDL_Surface* sdlSheet = nullptr;
+    std::vector<TRect> sheetRects;
 
     Scene() {
         std::mt19937 rng(1234);
@@ -102,6 +107,7 @@ struct Scene {
             placements.push_back({k, x, y});
             coveredPixels += static_cast<long>(s.w) * s.h;
         }
+        packSheet();
         screen.SetSize(kScreenW, kScreenH);
         tile.SetSize(64, 64);
         auto tilePx = spritePixels(64, 64, rng);
@@ -119,6 +125,44 @@ struct Scene {
         }
         // Our run lists are built on the first keyed draw too.
         for (auto& s : sprites) screen.Draw(0, 0, s.ours->ClientRect(), s.ours.get(), true);
+        screen.Draw(0, 0, sheetRects[0], &sheet, true);
+        SDL_Rect r{0, 0, 0, 0};
+        SDL_BlitSurface(sdlSheet, nullptr, sdlScreen, &r);
+    }
+
+    void packSheet() {
+        int x = 0, y = 0, shelf = 0;
+        for (const Sprite& s : sprites) {
+            if (x + s.w > 512) {
+                x = 0;
+                y += shelf;
+                shelf = 0;
+            }
+            sheetRects.push_back(Bounds(x, y, s.w, s.h));
+            x += s.w;
+            shelf = std::max(shelf, s.h);
+        }
+        sheet.SetSize(512, y + shelf);
+        sheet.Fill(kKey);
+        for (std::size_t i = 0; i < sprites.size(); ++i)
+            sheet.Draw(sheetRects[i].Left, sheetRects[i].Top, sprites[i].ours.get(), false);
+        sheet.SetColorKey(kKey);
+        std::vector<std::uint32_t> px(sheet.Pixels(), sheet.Pixels() + 512 * sheet.Height());
+        sdlSheet = sdlSurface(px, 512, sheet.Height());
+        SDL_SetColorKey(sdlSheet, SDL_TRUE, kKey);
+        SDL_SetSurfaceRLE(sdlSheet, 1);
+    }
+
+    void drawOursFromSheet() {
+        for (const Placement& p : placements) screen.Draw(p.x, p.y, sheetRects[static_cast<std::size_t>(p.sprite)], &sheet, true);
+    }
+    void drawSdlFromSheet() {
+        for (const Placement& p : placements) {
+            const TRect& q = sheetRects[static_cast<std::size_t>(p.sprite)];
+            SDL_Rect src{q.Left, q.Top, q.Width(), q.Height()};
+            SDL_Rect r{p.x, p.y, 0, 0};
+            SDL_BlitSurface(sdlSheet, &src, sdlScreen, &r);
+        }
     }
 
     void drawOurs() {
@@ -248,6 +292,33 @@ void BM_KeyedSprites_RatioToSdlRle(benchmark::State& state) {
     state.counters["ratio"] = sdl / ours;  // above 1: ours is faster
 }
 
+// Patterns cut from a shared sheet: the way picture collections hold them.
+void BM_KeyedPatterns_Ours(benchmark::State& state) {
+    Scene& s = scene();
+    for (auto _ : state) {
+        s.drawOursFromSheet();
+        benchmark::ClobberMemory();
+    }
+    describe(state);
+}
+
+void BM_KeyedPatterns_SdlColorKeyRle(benchmark::State& state) {
+    Scene& s = scene();
+    for (auto _ : state) {
+        s.drawSdlFromSheet();
+        benchmark::ClobberMemory();
+    }
+    describe(state);
+}
+
+void BM_Texts_Ours(benchmark::State& state) {
+    Scene& s = scene();
+    for (auto _ : state) {
+        s.texts();
+        benchmark::ClobberMemory();
+    }
+}
+
 void BM_Frame_Ours(benchmark::State& state) {
     Scene& s = scene();
     for (auto _ : state) {
@@ -276,6 +347,9 @@ BENCHMARK(BM_KeyedSprites_Ours)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeyedSprites_SdlColorKey)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeyedSprites_SdlColorKeyRle)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeyedSprites_RatioToSdlRle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeyedPatterns_Ours)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeyedPatterns_SdlColorKeyRle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Texts_Ours)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Frame_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Frame_SdlRle)->Unit(benchmark::kMillisecond);
 

@@ -91,15 +91,47 @@ struct TDirectDrawSurface::KeyRuns {
     std::vector<Run> runs;
     // The opaque pixels alone, row after row: a keyed copy reads only what it writes.
     std::vector<std::uint32_t> opaque;
+
+    // The runs cut to the columns of one pattern, for patterns that share a surface: a pattern is
+    // drawn every frame, and this spares each row the search for its runs and the cutting.
+    struct Span {
+        std::int32_t left, right;
+        std::vector<std::uint32_t> rowStart;
+        std::vector<Run> runs;
+    };
+    std::vector<Span> spans;
+    static constexpr std::size_t kMaxSpans = 256;  // arbitrary rectangles beyond this are cut per row
+    const Span* span(std::int32_t left, std::int32_t right, int height);
 };
 
-const TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
+const TDirectDrawSurface::KeyRuns::Span* TDirectDrawSurface::KeyRuns::span(std::int32_t left, std::int32_t right,
+                                                                         int height) {
+    for (const Span& sp : spans)
+        if (sp.left == left && sp.right == right) return &sp;
+    if (spans.size() >= kMaxSpans) return nullptr;
+    Span sp{left, right, std::vector<std::uint32_t>(sz(height) + 1, 0), {}};
+    for (int y = 0; y < height; ++y) {
+        const Run* run = runs.data() + rowStart[sz(y)];
+        const Run* const last = runs.data() + rowStart[sz(y) + 1];
+        run = std::partition_point(run, last, [left](const Run& r) { return r.end <= left; });
+        for (; run != last && run->start < right; ++run) {
+            const std::int32_t a = std::max(run->start, left), b = std::min(run->end, right);
+            sp.runs.push_back({a, b, run->offset + static_cast<std::uint32_t>(a - run->start)});
+        }
+        sp.rowStart[sz(y) + 1] = static_cast<std::uint32_t>(sp.runs.size());
+    }
+    spans.push_back(std::move(sp));
+    return &spans.back();
+}
+
+TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
     if (!runs_) runs_ = std::make_unique<KeyRuns>();
     KeyRuns& k = *runs_;
     if (k.valid && k.generation == generation_ && k.key == key_) return k;
     k.rowStart.assign(sz(height_) + 1, 0);
     k.runs.clear();
     k.opaque.clear();
+    k.spans.clear();
     for (int y = 0; y < height_; ++y) {
         const std::uint32_t* p = row(y);
         int x = 0;
@@ -237,7 +269,7 @@ bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface
     } else if (mirrorX || mirrorY) {
         copyMirrored(dx, dy, sr, *source, mirrorX, mirrorY, keyed);
     } else if (keyed) {
-        copyKeyed(dx, dy, sr, *source);
+        copyKeyed(dx, dy, sr, *source, sr.Left == src.Left && sr.Right == src.Right);
     } else {
         copyRows(dx, dy, sr, *source);
     }
@@ -280,17 +312,18 @@ inline void copyRun(std::uint32_t* d, const std::uint32_t* s, std::size_t n) {
     }
 }
 
-void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source) {
-    const KeyRuns& k = source.keyRuns();
+void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source,
+                                   bool uncutColumns) {
+    KeyRuns& k = source.keyRuns();
     const KeyRuns::Run* const runs = k.runs.data();
     const std::uint32_t* const opaque = k.opaque.data();
-    const std::uint32_t* rowStart = k.rowStart.data() + s.Top;
-    const std::uint32_t* const rowEnd = rowStart + s.Height();
     const std::ptrdiff_t dstPitch = width_;
     // Indexed by source column: the destination row shifted so that column s.Left lands on dx.
     std::uint32_t* dst = pixels_.data() + dy * dstPitch + (dx - s.Left);
     if (s.Left == 0 && s.Right == source.width_) {
         // Whole rows (a picture of one pattern): runs and their pixels follow each other.
+        const std::uint32_t* rowStart = k.rowStart.data() + s.Top;
+        const std::uint32_t* const rowEnd = rowStart + s.Height();
         const KeyRuns::Run* run = runs + *rowStart;
         const KeyRuns::Run* const end = runs + *rowEnd;
         if (run == end) return;
@@ -303,7 +336,21 @@ void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirect
             }
         return;
     }
+    if (uncutColumns) {
+        // A whole pattern of a shared surface (cut at most at the top or bottom).
+        if (const KeyRuns::Span* sp = k.span(s.Left, s.Right, source.height_)) {
+            const std::uint32_t* rowStart = sp->rowStart.data() + s.Top;
+            const std::uint32_t* const rowEnd = rowStart + s.Height();
+            const KeyRuns::Run* run = sp->runs.data() + *rowStart;
+            for (; rowStart != rowEnd; ++rowStart, dst += dstPitch)
+                for (const KeyRuns::Run* last = sp->runs.data() + rowStart[1]; run != last; ++run)
+                    copyRun(dst + run->start, opaque + run->offset, sz(run->end - run->start));
+            return;
+        }
+    }
     const int left = s.Left, right = s.Right;
+    const std::uint32_t* rowStart = k.rowStart.data() + s.Top;
+    const std::uint32_t* const rowEnd = rowStart + s.Height();
     for (; rowStart != rowEnd; ++rowStart, dst += dstPitch) {
         const KeyRuns::Run* run = runs + rowStart[0];
         const KeyRuns::Run* const last = runs + rowStart[1];

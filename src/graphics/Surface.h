@@ -168,9 +168,9 @@ private:
     struct KeyRuns;
     void release();
     void detach();
-    const KeyRuns& keyRuns() const;
+    KeyRuns& keyRuns() const;
     void copyRows(int dx, int dy, const TRect& s, const TDirectDrawSurface& source);
-    void copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source);
+    void copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool uncutColumns);
     void copyMirrored(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool mirrorX,
                       bool mirrorY, bool transparent);
     std::uint32_t* row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_); }

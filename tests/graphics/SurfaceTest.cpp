@@ -143,9 +143,18 @@ TEST_F(SurfaceDraw, ColourKeyLeavesKeyPixelsOnlyWhenTransparent) {
 }
 
 TEST_F(SurfaceDraw, KeyedCopiesFollowChangesOfPixelsAndKey) {
+    // Whole pictures and parts of them are copied along different prepared paths; both must see
+    // every change. (1, 1) lands on (1, 1) from the whole picture, and on (60, 20) from the part.
+    auto draw = [&] {
+        dest.Fill(kBack);
+        dest.Draw(0, 0, src.ClientRect(), &src, true);
+        dest.Draw(60, 20, Rect(1, 1, 12, 12), &src, true);
+    };
     src.SetColorKey(at(1, 1));
-    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    draw();
     EXPECT_EQ(dest.Pixel(1, 1), kBack);
+    EXPECT_EQ(dest.Pixel(60, 20), kBack);
+    EXPECT_EQ(dest.Pixel(61, 20), at(2, 1));
 
     // New pixels through a lock and through SetPixel, and a new key: no stale copy plan may survive.
     TDDSurfaceDesc d;
@@ -153,16 +162,18 @@ TEST_F(SurfaceDraw, KeyedCopiesFollowChangesOfPixelsAndKey) {
     static_cast<std::uint32_t*>(d.Bits)[1 * 32 + 1] = 0x111111;
     src.Unlock();
     src.SetPixel(7, 7, at(1, 1));
-    dest.Fill(kBack);
-    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    draw();
     EXPECT_EQ(dest.Pixel(1, 1), 0x111111u);
+    EXPECT_EQ(dest.Pixel(60, 20), 0x111111u);
     EXPECT_EQ(dest.Pixel(7, 7), kBack);
+    EXPECT_EQ(dest.Pixel(66, 26), kBack);
 
     src.SetColorKey(0x111111);
-    dest.Fill(kBack);
-    dest.Draw(0, 0, src.ClientRect(), &src, true);
+    draw();
     EXPECT_EQ(dest.Pixel(1, 1), kBack);
+    EXPECT_EQ(dest.Pixel(60, 20), kBack);
     EXPECT_EQ(dest.Pixel(7, 7), at(1, 1));
+    EXPECT_EQ(dest.Pixel(66, 26), at(1, 1));
 }
 
 TEST_F(SurfaceDraw, WithoutAColourKeyTransparentDrawsEverything) {
