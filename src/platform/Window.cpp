@@ -45,6 +45,8 @@ Window::Window(const std::string& caption)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         throw WindowError("Cannot create the renderer: " + error);
     }
+    // Typed characters arrive as text events; the text fields take them from there.
+    SDL_StartTextInput();
 }
 
 Window::~Window()
