@@ -150,3 +150,11 @@ TEST_F(CanvasText, RectangleOutlineWithPenWidthTwo) {
     EXPECT_EQ(s.Pixel(101, 40), kBack);
     EXPECT_EQ(s.Pixel(197, 40), kBack);
 }
+
+TEST_F(CanvasText, AnUnknownFontNameStillWrites) {
+    auto& c = s.Canvas();
+    c.Font.Name = "No Such Typeface 12345";
+    c.TextOut(10, 10, "SCORE");
+    EXPECT_GT(inkOf(s).count, 50);
+    EXPECT_GT(c.TextWidth("SCORE"), 30);
+}
