@@ -93,6 +93,20 @@ TEST(MainForm, ConfirmedCloseInTheMenuEndsTheLoop)
     EXPECT_TRUE(host.form().Closed());
 }
 
+TEST(MainForm, TheMessageLoopEndsOnlyWithAConfirmedClose)
+{
+    GameHost host;
+    tw::platform::EventLoop loop(host.window());
+    host.application().SetEventLoop(&loop);
+    host.closeRequest();
+    EXPECT_FALSE(loop.quitting());
+    Shell.CloseConfirmed = 1;
+    host.closeRequest();
+    EXPECT_TRUE(loop.quitting());
+    loop.run(host.application()); // returns at once: the loop has been told to end
+    host.application().SetEventLoop(nullptr);
+}
+
 TEST(MainForm, CloseRequestDuringAGameBecomesTheExitQueryAndYesEndsTheGameFirst)
 {
     for (std::uint8_t state : {gsPlaying, gsHeroDying, gsLevelIntro, gsPaused}) {
