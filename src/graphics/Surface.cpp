@@ -318,8 +318,8 @@ void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirect
     const KeyRuns::Run* const runs = k.runs.data();
     const std::uint32_t* const opaque = k.opaque.data();
     const std::ptrdiff_t dstPitch = width_;
-    // Indexed by source column: the destination row shifted so that column s.Left lands on dx.
-    std::uint32_t* dst = pixels_.data() + dy * dstPitch + (dx - s.Left);
+    // Where source column s.Left lands in the destination row.
+    std::uint32_t* dst = pixels_.data() + dy * dstPitch + dx;
     if (s.Left == 0 && s.Right == source.width_) {
         // Whole rows (a picture of one pattern): runs and their pixels follow each other.
         const std::uint32_t* rowStart = k.rowStart.data() + s.Top;
@@ -344,7 +344,7 @@ void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirect
             const KeyRuns::Run* run = sp->runs.data() + *rowStart;
             for (; rowStart != rowEnd; ++rowStart, dst += dstPitch)
                 for (const KeyRuns::Run* last = sp->runs.data() + rowStart[1]; run != last; ++run)
-                    copyRun(dst + run->start, opaque + run->offset, sz(run->end - run->start));
+                    copyRun(dst + (run->start - s.Left), opaque + run->offset, sz(run->end - run->start));
             return;
         }
     }
@@ -359,7 +359,7 @@ void TDirectDrawSurface::copyKeyed(int dx, int dy, const TRect& s, const TDirect
             run = std::partition_point(run, last, [left](const KeyRuns::Run& r) { return r.end <= left; });
         for (; run != last && run->start < right; ++run) {
             const int a = std::max(run->start, left), b = std::min(run->end, right);
-            if (a < b) copyRun(dst + a, opaque + run->offset + (a - run->start), sz(b - a));
+            if (a < b) copyRun(dst + (a - left), opaque + run->offset + (a - run->start), sz(b - a));
         }
     }
 }
