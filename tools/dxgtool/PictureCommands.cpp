@@ -159,8 +159,10 @@ int cmdExtract(const std::vector<std::string>& args, std::ostream& out) {
           << "\ntransparentcolor = " << colorText(item.TransparentColor()) << "\n";
     }
     const fs::path manifest = dir / "manifest.txt";
-    std::ofstream(manifest, std::ios::binary) << m.str();
-    if (!fs::exists(manifest)) throw ToolError("cannot write \"" + manifest.string() + "\"");
+    std::ofstream file(manifest, std::ios::binary | std::ios::trunc);
+    file << m.str();
+    file.close();
+    if (!file) throw ToolError("cannot write \"" + manifest.string() + "\"");
     out << "extracted " << c.Count() << " items to " << dir.string() << "\n";
     return 0;
 }
