@@ -20,32 +20,31 @@ namespace fs = std::filesystem;
 
 const std::string kPictures = std::string(TW_ASSETS_DIR) + "/pictures";
 
-// Both collections built, packed and loaded once for the whole suite.
+// Each collection is built, packed and loaded on first use, once per test process.
 class BuiltPictures : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        art::setSourceDirectory(kPictures);
-        dir_ = fs::temp_directory_path() / ("artpictures-test-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        for (const char* name : {"menu", "gamegraphic"}) {
-            art::writeCollection(dir_.string(), name,
-                                 art::buildCollection(art::readItemList(kPictures + "/" + name + ".items")));
-            std::ostringstream out, err;
-            const std::string dxg = (dir_ / (std::string(name) + ".dxg")).string();
-            ASSERT_EQ(runPictureCommand({"pack", (dir_ / name / "manifest.txt").string(), dxg}, out, err), 0) << err.str();
-            auto c = std::make_unique<TPictureCollection>();
-            c->LoadFromFile(dxg);
-            collections_[name] = std::move(c);
-        }
-    }
     static void TearDownTestSuite() {
         collections_.clear();
         std::error_code ec;
-        fs::remove_all(dir_, ec);
+        if (!dir_.empty()) fs::remove_all(dir_, ec);
     }
 
-    static TPictureCollection& menu() { return *collections_.at("menu"); }
-    static TPictureCollection& game() { return *collections_.at("gamegraphic"); }
+    static TPictureCollection& load(const std::string& name) {
+        if (auto it = collections_.find(name); it != collections_.end()) return *it->second;
+        art::setSourceDirectory(kPictures);
+        if (dir_.empty()) dir_ = fs::temp_directory_path() / ("artpictures-test-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        art::writeCollection(dir_.string(), name, art::buildCollection(art::readItemList(kPictures + "/" + name + ".items")));
+        std::ostringstream out, err;
+        const std::string dxg = (dir_ / (name + ".dxg")).string();
+        if (runPictureCommand({"pack", (dir_ / name / "manifest.txt").string(), dxg}, out, err) != 0)
+            throw std::runtime_error("pack failed: " + err.str());
+        auto c = std::make_unique<TPictureCollection>();
+        c->LoadFromFile(dxg);
+        return *(collections_[name] = std::move(c));
+    }
+    static TPictureCollection& menu() { return load("menu"); }
+    static TPictureCollection& game() { return load("gamegraphic"); }
 
     // The patterns the game's cutting rules make of an item.
     static int patterns(const TPictureCollectionItem& item) {
@@ -120,8 +119,9 @@ TEST_F(BuiltPictures, MenuNamedItemsSitWhereTheMenusPutThem) {
 
 TEST_F(BuiltPictures, GameItemsTheFieldAndStatusBarNeed) {
     // Item 1 is the dialog frame, the same picture as the menu's console.
-    EXPECT_EQ(game().ItemAt(1)->Width(), menu().Find("console")->Width());
-    EXPECT_EQ(game().ItemAt(1)->Height(), menu().Find("console")->Height());
+    const art::Picture console = art::runProgram("console", {});
+    EXPECT_EQ(game().ItemAt(1)->Width(), console.image.width());
+    EXPECT_EQ(game().ItemAt(1)->Height(), console.image.height());
     const TPictureCollectionItem& bar = *game().Find("statusbar");
     EXPECT_EQ(bar.Width(), 800);
     EXPECT_GE(bar.Height(), 40 + game().Find("supergun")->Height()); // indicators at y 40 sit on it
