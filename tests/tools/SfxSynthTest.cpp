@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "SoundDesc.h"
+#include "SoundFolder.h"
 #include "sound/Wave.h"
 
 using namespace tw::synth;
@@ -141,4 +142,25 @@ TEST(SfxSynth, EveryGameSoundRendersCleanly) {
     EXPECT_GT(loudest(s, 0, s.size()), 0.5f) << name;
     EXPECT_LT(std::fabs(s.back()), 0.01f) << name;
   }
+}
+
+TEST(SfxSynth, ABrokenSourceLeavesTheLastGoodWavAlone) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("tw-sfx-broken-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "blip.sfx") << "length 0.01\nlayer\n  freq 800\n";
+  renderSoundFolder(dir / "out", {dir / "blip.sfx"});
+  const std::string good = readText(dir / "out" / "blip.wav");
+  ASSERT_GT(good.size(), 44u);
+
+  std::ofstream(dir / "blip.sfx", std::ios::trunc) << "length 0.01\nlayer\n  freq 800 ->\n";
+  try {
+    renderSoundFolder(dir / "out", {dir / "blip.sfx"});
+    ADD_FAILURE() << "accepted a broken sweep";
+  } catch (const SynthError& e) {
+    EXPECT_NE(std::string(e.what()).find("blip.sfx:3: '->' needs an end value"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(readText(dir / "out" / "blip.wav"), good);
+  EXPECT_FALSE(fs::exists(dir / "out" / "blip.wav.tmp"));
+  fs::remove_all(dir);
 }
