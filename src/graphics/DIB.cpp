@@ -13,22 +13,33 @@ std::uint64_t strideFor(int bitCount, std::int64_t width) {
     return ((static_cast<std::uint64_t>(bitCount) * static_cast<std::uint64_t>(width) + 31) / 32) * 4;
 }
 
-// Fills in stride and size and allocates a zeroed buffer; "DIB cannot be made" past our limit.
-void allocate(TDIBSharedImage& img, std::int64_t width, std::int64_t height) {
+// Fills in the size fields; "DIB cannot be made" past `maxPixels`. Width or height 0 or less: empty.
+void setDimensions(TDIBSharedImage& img, std::int64_t width, std::int64_t height, std::uint64_t maxPixels) {
     if (width <= 0 || height <= 0) {
         img.width = img.height = img.rowStride = 0;
         img.size = 0;
-        img.pixels.clear();
         return;
     }
-    std::uint64_t stride = strideFor(img.bitCount, width);
-    std::uint64_t size = stride * static_cast<std::uint64_t>(height);
-    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxDIBPixels) throw EInvalidGraphic("DIB cannot be made");
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > maxPixels)
+        throw EInvalidGraphic("DIB cannot be made");
+    const std::uint64_t stride = strideFor(img.bitCount, width);
     img.width = static_cast<int>(width);
     img.height = static_cast<int>(height);
     img.rowStride = static_cast<int>(stride);
-    img.size = static_cast<std::size_t>(size);
+    img.size = static_cast<std::size_t>(stride * static_cast<std::uint64_t>(height));
+}
+
+// Size fields and a zeroed buffer.
+void allocate(TDIBSharedImage& img, std::int64_t width, std::int64_t height) {
+    setDimensions(img, width, height, kMaxDIBPixels);
     img.pixels.assign(img.size, 0);
+}
+
+// Run-length data can claim a large picture in a few bytes, and the picture (and later its
+// surfaces) would be reserved for it. Beyond 1 M pixels a run-length picture must bring at least
+// one byte of data per 1024 pixels; a real encoder needs more than one per 256.
+std::uint64_t maxRunLengthPixels(std::uint64_t dataBytes) {
+    return std::min<std::uint64_t>(kMaxDIBPixels, std::max<std::uint64_t>(1u << 20, dataBytes * 1024));
 }
 
 // Channel of a 16-bit pixel scaled to 8 bits by repeating its bits (5 bits abcde become abcdeabc),
@@ -270,7 +281,8 @@ void TDIB::LoadFromPayload(ByteReader& in) {
         }
     } else {
         auto data = in.bytes(imageSize);
-        allocate(*img, width, absHeight);
+        // Only the data is kept; the picture's buffer is made when it is decoded.
+        setDimensions(*img, width, absHeight, maxRunLengthPixels(imageSize));
         if (img->size > 0) {
             img->pixels.assign(data.begin(), data.end());
             img->compression = static_cast<TDIBCompression>(compression);

@@ -121,6 +121,9 @@ TEST(Dib, ErrorsHaveTheirTexts) {
         {"lying width, few bytes", dibPayload({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF}, {1, 2, 3}), "Stream read error"},
         {"RLE data size past the end", dibPayload({.width = 4, .bitCount = 8, .compression = 1, .imageSize = 0xFFFFFFF0}, rampPalette(256)), "Stream read error"},
         {"huge run-length picture", dibPayload({.width = 100000, .height = 100000, .bitCount = 8, .compression = 1}, rampPalette(256)), "DIB cannot be made"},
+        {"2 M pixels of run-length data in 10 bytes", dibPayload({.width = 2048, .height = 1024, .bitCount = 8, .compression = 1, .imageSize = 10}, rampPalette(256) + std::vector<std::uint8_t>(10)), "DIB cannot be made"},
+        {"2 M pixels in 2048 bytes", dibPayload({.width = 2048, .height = 1024, .bitCount = 8, .compression = 1, .imageSize = 2048}, rampPalette(256) + std::vector<std::uint8_t>(2048)), "(no error)"},
+        {"1 M pixels in no bytes", dibPayload({.width = 1024, .height = 1024, .bitCount = 4, .compression = 2}, rampPalette(16)), "(no error)"},
     };
     for (const auto& c : cases) EXPECT_EQ(loadError(c.bytes), c.error) << c.what;
 }
