@@ -154,16 +154,16 @@ bool SoundReader::accept(const std::vector<std::string>& words) {
     (key == "vibrato" ? layer.vibratoRate : layer.tremoloRate) = number(words[1]);
     (key == "vibrato" ? layer.vibratoDepth : layer.tremoloDepth) = number(words[2]);
   } else if (key == "lowpass" || key == "highpass" || key == "bandpass") {
-    FilterSpec spec;
-    spec.mode = key == "lowpass" ? Filter::Mode::Low : key == "highpass" ? Filter::Mode::High : Filter::Mode::Band;
-    std::size_t i = readSweep(words, 1, spec.cutoff, true);
+    FilterSetting setting;
+    setting.mode = key == "lowpass" ? Filter::Mode::Low : key == "highpass" ? Filter::Mode::High : Filter::Mode::Band;
+    std::size_t i = readSweep(words, 1, setting.cutoff, true);
     if (i < words.size() && words[i] == "q") {
       need(words, i + 2);
-      spec.q = number(words[i + 1]);
+      setting.q = number(words[i + 1]);
       i += 2;
     }
     if (i != words.size()) throw SynthError("unexpected '" + words[i] + "' after filter");
-    layer.filters.push_back(spec);
+    layer.filters.push_back(setting);
   } else {
     return false;
   }
@@ -227,8 +227,8 @@ void renderLayer(const Layer& layer, int index, const SoundDesc& desc, std::vect
       hz *= std::pow(2.0, layer.vibratoDepth * std::sin(2.0 * kPi * layer.vibratoRate * t) / 12.0);
     double s = silent ? 0.0 : osc.step(hz, rate);
     for (std::size_t f = 0; f < filters.size(); ++f) {
-      const auto& spec = layer.filters[f];
-      s = filters[f].step(s, spec.cutoff.at(span > 0.0 ? t / span : 0.0), spec.q, rate);
+      const auto& setting = layer.filters[f];
+      s = filters[f].step(s, setting.cutoff.at(span > 0.0 ? t / span : 0.0), setting.q, rate);
     }
     double level = layer.gain * layer.envelope.at(local);
     if (layer.tremoloDepth != 0.0)

@@ -24,7 +24,7 @@ struct Sweep {
   double at(double fraction) const;
 };
 
-struct FilterSpec {
+struct FilterSetting {
   Filter::Mode mode = Filter::Mode::Low;
   Sweep cutoff;
   double q = 0.707;
@@ -43,7 +43,7 @@ struct Layer {
   double duty = 0.5;
   double vibratoRate = 0.0, vibratoDepth = 0.0;  // Hz, semitones
   double tremoloRate = 0.0, tremoloDepth = 0.0;  // Hz, 0..1
-  std::vector<FilterSpec> filters;
+  std::vector<FilterSetting> filters;
 };
 
 struct SoundDesc {

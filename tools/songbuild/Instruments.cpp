@@ -45,23 +45,23 @@ bool presetHarmonics(const std::string& name, std::vector<double>& out) {
   return true;
 }
 
-tw::xm::Sample renderTone(const ToneSpec& spec, int baseNote) {
+tw::xm::Sample renderTone(const ToneRecipe& recipe, int baseNote) {
   const double baseHz = tw::synth::noteFrequency(baseNote);
   const double frames = static_cast<double>(kLoopFrames);
   // Every partial completes a whole number of cycles in the loop, so the loop has no seam.
   const double cycles = std::max(1.0, std::round(baseHz * frames / kRate));
   std::vector<double> mix(kLoopFrames, 0.0);
-  tw::synth::Noise phases(spec.seed);
-  const int voices = std::max(1, spec.voices);
+  tw::synth::Noise phases(recipe.seed);
+  const int voices = std::max(1, recipe.voices);
   for (int v = 0; v < voices; ++v) {
-    const double cents = voices > 1 ? spec.spreadCents * (2.0 * v / (voices - 1) - 1.0) : 0.0;
+    const double cents = voices > 1 ? recipe.spreadCents * (2.0 * v / (voices - 1) - 1.0) : 0.0;
     const double voiceCycles = std::round(cycles * std::pow(2.0, cents / 1200.0));
-    for (std::size_t h = 1; h <= spec.harmonics.size(); ++h) {
+    for (std::size_t h = 1; h <= recipe.harmonics.size(); ++h) {
       const double partial = voiceCycles * static_cast<double>(h);
       // Leave headroom for playing a couple of octaves above the base note.
       if (partial * kRate / frames > kRate / 4.0) break;
-      double amp = spec.harmonics[h - 1];
-      if (spec.rolloff > 0.0) amp /= std::sqrt(1.0 + std::pow(baseHz * static_cast<double>(h) / spec.rolloff, 2.0));
+      double amp = recipe.harmonics[h - 1];
+      if (recipe.rolloff > 0.0) amp /= std::sqrt(1.0 + std::pow(baseHz * static_cast<double>(h) / recipe.rolloff, 2.0));
       if (amp == 0.0) continue;
       const double phase = v == 0 ? 0.0 : tw::synth::kPi * phases.next();
       for (std::size_t i = 0; i < kLoopFrames; ++i)

@@ -10,7 +10,7 @@
 
 namespace tw::song {
 
-struct ToneSpec {
+struct ToneRecipe {
   std::vector<double> harmonics{1.0};  // amplitude of partial 1, 2, 3, ...
   int voices = 1;                      // detuned copies for a chorus
   double spreadCents = 0.0;            // detune of the outermost voice
@@ -22,7 +22,7 @@ struct ToneSpec {
 bool presetHarmonics(const std::string& name, std::vector<double>& out);
 
 // One loop of a tone whose base note is `baseNote` (semitones above C-0), seamless and looped.
-tw::xm::Sample renderTone(const ToneSpec& spec, int baseNote);
+tw::xm::Sample renderTone(const ToneRecipe& recipe, int baseNote);
 
 // A one-shot sample whose content sounds at `baseNote` when played at its own rate.
 tw::xm::Sample renderOneShot(const tw::synth::SoundDesc& desc, int baseNote);

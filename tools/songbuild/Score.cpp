@@ -19,7 +19,7 @@ struct InstrumentDef {
   std::string name;
   int line = 0;
   bool oneShot = false;
-  ToneSpec tone;
+  ToneRecipe tone;
   tw::synth::SoundDesc sound;
   int baseNote = 48;  // C-4
   std::uint8_t volume = 64, panning = 128;
