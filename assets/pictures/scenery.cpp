@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace art {
@@ -81,6 +82,16 @@ Picture ceiling(const Args& a) {
     // Sides: a dark seam so pieces of different depth look like separate boulders.
     img.fill(Path().rect(0, 0, 3, fh), linear({0, 0}, hex(0x0A0E18, 0.8f), {3, 0}, hex(0x0A0E18, 0.0f)));
     img.fill(Path().rect(fw - 3, 0, 3, fh), linear({fw - 3, 0}, hex(0x0A0E18, 0.0f), {fw, 0}, hex(0x0A0E18, 0.8f)));
+    // The cave's mouth (start) or its exit (end): the rock face towards open water catches the light.
+    const std::string edge = a.size() > 3 ? a.text(3) : "";
+    if (edge == "start" || edge == "end") {
+        const bool left = edge == "start";
+        const float x0 = left ? 0.0f : fw - 50, x1 = left ? 50.0f : fw;
+        img.fill(Path().rect(x0, 0, 50, fh), linear({left ? x0 : x1, 0}, hex(0x9FE0EA, 0.45f), {left ? x1 : x0, 0}, hex(0x9FE0EA, 0.0f)));
+        img.fill(Path().rect(left ? 0.0f : fw - 2, 0, 2, fh), hex(0xCFF6FF, 0.5f));
+    } else if (!edge.empty()) {
+        throw std::runtime_error("a ceiling edge is start or end, not '" + edge + "'");
+    }
     Rng rng(seed * 7 + 1);
     // Strata lines.
     for (int i = 0; i < static_cast<int>(fh / 22); ++i) {
