@@ -38,6 +38,8 @@ public:
     void SetPosition(TPosition position); // poScreenCenter centres the window at once
     TWindowState WindowState() const { return windowState_; }
     void SetWindowState(TWindowState state);
+    // The desktop changed the window's state by itself (the task bar, a window-manager key).
+    void WindowStateChanged(TWindowState state) { windowState_ = state; }
 
     // Remembers the window's place; Restore puts it back once and forgets it.
     void SaveWindowPlacement();

@@ -115,8 +115,8 @@ void EventDispatcher::deliver(const Event& e, EventHandler& handler)
     case T::MaximizeRequest: handler.maximizeRequest(); break;
     case T::CaptionDoubleClick: handler.captionDoubleClick(); break;
     case T::Exposed: handler.exposed(); break;
-    case T::Minimized:
-    case T::Restored: break; // focus events carry what the game needs
+    case T::Minimized: handler.minimizedChanged(true); break;
+    case T::Restored: handler.minimizedChanged(false); break;
     }
 }
 

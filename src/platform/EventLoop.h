@@ -68,6 +68,8 @@ public:
     virtual void maximizeRequest() = 0;
     virtual void captionDoubleClick() = 0;
     virtual void exposed() {}
+    // The desktop minimised the window or brought it back.
+    virtual void minimizedChanged(bool minimized) { (void)minimized; }
     // Called whenever no event waits. Returns the milliseconds until it wants to be called again
     // (0: at once), or nothing when only an event can bring new work.
     virtual std::optional<std::uint32_t> idle() = 0;

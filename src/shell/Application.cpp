@@ -151,6 +151,11 @@ void TApplication::exposed()
     if (mainForm_) guarded([&] { mainForm_->FormPaint(); });
 }
 
+void TApplication::minimizedChanged(bool minimized)
+{
+    if (mainForm_) mainForm_->WindowStateChanged(minimized ? wsMinimized : wsNormal);
+}
+
 std::optional<std::uint32_t> TApplication::idle()
 {
     if (terminated_ || !OnIdle) return std::nullopt;

@@ -192,6 +192,19 @@ TEST(MainForm, SystemCommandsOtherThanExactMaximiseKeepTheWindowMode)
     EXPECT_EQ(host.form().WindowState(), wsNormal);
 }
 
+TEST(MainForm, TheDesktopMinimisingAndRestoringTheWindowIsTheFormsState)
+{
+    GameHost host;
+    tw::platform::EventDispatcher dispatcher;
+    tw::platform::Event e;
+    e.type = tw::platform::Event::Type::Minimized;
+    dispatcher.deliver(e, host.application());
+    EXPECT_EQ(host.form().WindowState(), wsMinimized);
+    e.type = tw::platform::Event::Type::Restored;
+    dispatcher.deliver(e, host.application());
+    EXPECT_EQ(host.form().WindowState(), wsNormal);
+}
+
 TEST(MainForm, LosingTheFocusDuringPlayPausesAndComingBackKeepsThePause)
 {
     for (std::uint8_t state : {gsPlaying, gsHeroDying, gsLevelIntro, gsGameOver}) {
