@@ -295,16 +295,16 @@ Picture helpPage(const Args& a) {
             const std::size_t close = line.find(']');
             const std::size_t bar = line.find('|');
             if (close == std::string::npos || bar == std::string::npos) throw std::runtime_error(path + ": bad picture line: " + line);
-            std::istringstream spec(line.substr(1, close - 1));
+            std::istringstream entry(line.substr(1, close - 1));
             std::string program, arg;
-            spec >> program;
+            entry >> program;
             int pattern = 0;
             if (const std::size_t colon = program.find(':'); colon != std::string::npos) {
                 pattern = std::stoi(program.substr(colon + 1));
                 program.resize(colon);
             }
             std::vector<std::string> args;
-            while (spec >> arg) args.push_back(arg);
+            while (entry >> arg) args.push_back(arg);
             const std::string caption = line.substr(line.find_first_not_of(' ', bar + 1));
             Picture pic = runProgram(program, args);
             const int pw = pic.patternWidth > 0 ? pic.patternWidth : pic.image.width();

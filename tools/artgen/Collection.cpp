@@ -47,10 +47,10 @@ std::uint32_t toByte(float v) {
 
 } // namespace
 
-std::vector<ItemSpec> readItemList(const std::string& path) {
+std::vector<ItemLine> readItemList(const std::string& path) {
     std::ifstream in(path);
     if (!in) throw std::runtime_error("cannot open item list " + path);
-    std::vector<ItemSpec> items;
+    std::vector<ItemLine> items;
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
@@ -61,25 +61,25 @@ std::vector<ItemSpec> readItemList(const std::string& path) {
         if (words.size() < 2) throw std::runtime_error(where + ": an item needs a name and a program");
         if (!Programs::instance().find(words[1]))
             throw std::runtime_error(where + ": no drawing program called '" + words[1] + "'");
-        for (const ItemSpec& other : items)
+        for (const ItemLine& other : items)
             if (other.name == words[0]) throw std::runtime_error(where + ": item '" + words[0] + "' listed twice");
-        ItemSpec spec;
-        spec.name = words[0];
-        spec.program = words[1];
-        spec.args.assign(words.begin() + 2, words.end());
-        spec.line = number;
-        items.push_back(std::move(spec));
+        ItemLine entry;
+        entry.name = words[0];
+        entry.program = words[1];
+        entry.args.assign(words.begin() + 2, words.end());
+        entry.line = number;
+        items.push_back(std::move(entry));
     }
     return items;
 }
 
-std::vector<BuiltItem> buildCollection(const std::vector<ItemSpec>& specs) {
+std::vector<BuiltItem> buildCollection(const std::vector<ItemLine>& entries) {
     std::vector<BuiltItem> out;
-    for (const ItemSpec& spec : specs) {
+    for (const ItemLine& entry : entries) {
         try {
-            out.push_back({spec.name, runProgram(spec.program, spec.args)});
+            out.push_back({entry.name, runProgram(entry.program, entry.args)});
         } catch (const std::exception& e) {
-            throw std::runtime_error("item '" + spec.name + "' (line " + std::to_string(spec.line) + "): " + e.what());
+            throw std::runtime_error("item '" + entry.name + "' (line " + std::to_string(entry.line) + "): " + e.what());
         }
     }
     return out;

@@ -10,7 +10,7 @@
 
 namespace art {
 
-struct ItemSpec {
+struct ItemLine {
     std::string name;
     std::string program;
     std::vector<std::string> args;
@@ -19,14 +19,14 @@ struct ItemSpec {
 
 // One item a line: name, program, arguments (a "quoted text" is one argument); # starts a comment.
 // Throws std::runtime_error "<path>:<line>: <what>" for a malformed line or an unknown program.
-std::vector<ItemSpec> readItemList(const std::string& path);
+std::vector<ItemLine> readItemList(const std::string& path);
 
 struct BuiltItem {
     std::string name;
     Picture picture;
 };
 
-std::vector<BuiltItem> buildCollection(const std::vector<ItemSpec>& specs);
+std::vector<BuiltItem> buildCollection(const std::vector<ItemLine>& entries);
 
 // 0x00RRGGBB pixels as the game will see them: keyed pictures get the colour key where they are
 // less than half covered and their edges mixed with the matte; no pixel of the art equals the key.
