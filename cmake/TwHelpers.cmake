@@ -14,6 +14,13 @@ if(TW_SANITIZE)
   target_link_options(tw_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# tw_sanitizer_defaults(target): gives a program of a sanitizer build the project's leak suppressions.
+function(tw_sanitizer_defaults target)
+  if(TW_SANITIZE OR TW_BUILD_FUZZ)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/SanitizerDefaults.cpp)
+  endif()
+endfunction()
+
 # tw_add_library(name SOURCES ... LIBS ...): one layer of the game as a static library.
 function(tw_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -25,14 +32,14 @@ endfunction()
 # tw_add_test(name SOURCES ... LIBS ...): a GoogleTest executable whose tests run headless.
 function(tw_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/HeadlessDrivers.cpp)
+  tw_sanitizer_defaults(${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE tw_options ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE TW_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy\\;SDL_AUDIODRIVER=dummy\\;ASAN_OPTIONS=detect_leaks=0")
+    DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # tw_add_folder_library(name LIBS ...): a layer made of every .cpp file in the calling folder.
