@@ -48,9 +48,9 @@ protected:
     static bool silent(const std::vector<std::int16_t>& samples) {
         return std::all_of(samples.begin(), samples.end(), [](std::int16_t s) { return s == 0; });
     }
-    std::string song(const std::string& name, const XmSongSpec& spec = {}) {
+    std::string song(const std::string& name, const XmSongSpec& params = {}) {
         const std::string path = dir / name;
-        XmWriter::write(path, spec);
+        XmWriter::write(path, params);
         return path;
     }
 

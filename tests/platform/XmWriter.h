@@ -18,7 +18,7 @@ struct XmSongSpec {
 
 class XmWriter {
 public:
-    static std::vector<std::uint8_t> build(const XmSongSpec& spec) {
+    static std::vector<std::uint8_t> build(const XmSongSpec& params) {
         XmWriter w;
         w.text("Extended Module: ", 17);
         w.text("test song", 20);
@@ -38,9 +38,9 @@ public:
 
         // Pattern 0: the note on channel 1 of row 0, every other cell empty (packed 0x80).
         std::vector<std::uint8_t> cells;
-        for (int row = 0; row < spec.rows; ++row) {
+        for (int row = 0; row < params.rows; ++row) {
             if (row == 0) {
-                cells.insert(cells.end(), {spec.note, 1, 0, 0, 0});
+                cells.insert(cells.end(), {params.note, 1, 0, 0, 0});
             } else {
                 cells.push_back(0x80);
             }
@@ -48,7 +48,7 @@ public:
         }
         w.u32(9);
         w.u8(0);
-        w.u16(static_cast<std::uint16_t>(spec.rows));
+        w.u16(static_cast<std::uint16_t>(params.rows));
         w.u16(static_cast<std::uint16_t>(cells.size()));
         w.bytes(cells);
 
@@ -66,11 +66,11 @@ public:
         w.zeros(263 - (w.out_.size() - instrumentStart));
 
         std::vector<std::uint8_t> wave;
-        const int length = spec.samplePeriod * 4;
+        const int length = params.samplePeriod * 4;
         for (int i = 0; i < length; ++i) {
-            const int phase = i % spec.samplePeriod;
-            const int value = spec.square ? (phase < spec.samplePeriod / 2 ? 90 : -90)
-                                          : (phase * 180 / spec.samplePeriod) - 90;
+            const int phase = i % params.samplePeriod;
+            const int value = params.square ? (phase < params.samplePeriod / 2 ? 90 : -90)
+                                          : (phase * 180 / params.samplePeriod) - 90;
             wave.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
         }
         w.u32(static_cast<std::uint32_t>(length));
@@ -92,8 +92,8 @@ public:
         return w.out_;
     }
 
-    static void write(const std::string& path, const XmSongSpec& spec = {}) {
-        const auto data = build(spec);
+    static void write(const std::string& path, const XmSongSpec& params = {}) {
+        const auto data = build(params);
         std::ofstream file(path, std::ios::binary);
         file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     }
