@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "engine/DXInput.h"
 #include "engine/DXSprite.h"
@@ -71,6 +72,12 @@ public:
     void DXDrawMouseMove(std::uint8_t Shift, int X, int Y);
     void DXDrawMouseUp(tw::platform::MouseButton Button, std::uint8_t Shift, int X, int Y);
     void CreateMenuField();          // the menu screens, and the menu music
+    void CreateMainMenu();           // the main menu's six highlights
+    void CreateSubMenu(const std::string& panel); // a sub-screen's panel picture
+    void CreateOptions();            // main-menu items 2, 3 and 4 open these screens
+    void CreateScores();
+    void CreateHelp();
+    void ShowSelection();            // only the selected item's highlight shows
     void CreateExit();               // the exit query's items
     void DestroyMenu();              // the current screen's items
     void KeepMenuItemsForExitQuery(); // a copy of the item list, so "NO" can restore it
