@@ -242,11 +242,6 @@ void TmainForm::FormActivated(bool active)
 
 void TmainForm::FormPaint() { DXDraw->Paint(); }
 
-void TmainForm::SaveConfig()
-{
-    if (SaveConfigHook) SaveConfigHook();
-}
-
 // Filled in by the menu, keyboard, mouse, configuration and game code.
 void TmainForm::DXTimer1Timer(TCustomDXTimer&, int) {}
 void TmainForm::DXTimer2Timer(TCustomDXTimer&, int) {}
@@ -263,5 +258,4 @@ void TmainForm::DestroyMenu() {}
 void TmainForm::KeepMenuItemsForExitQuery() {}
 void TmainForm::SetClosingWindowVisible(bool) {}
 void TmainForm::UpdateModeOptionSprites() {}
-void TmainForm::LoadConfig() {}
 void TmainForm::BossKeyNameOf() {}

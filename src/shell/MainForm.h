@@ -86,7 +86,8 @@ public:
     void LoadConfig();               // reads "config.dat" into Settings
     void BossKeyNameOf();            // BossKeyName from BossKey
 
-    // Writing "config.dat" is asked for here; the configuration file code sets the hook.
+    // Writes "config.dat"; a failure is shown in a message box and the game goes on. The hook
+    // hears of every save after the write was tried (tests count saves with it).
     std::function<void()> SaveConfigHook;
     void SaveConfig();
 

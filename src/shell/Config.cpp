@@ -1,0 +1,329 @@
+// Reading and writing "config.dat", the short texts and the high-score table's defaults, clearing
+// and insertion.
+#include "shell/Config.h"
+
+#include "platform/MessageBox.h"
+#include "shell/MainForm.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+// ---- Short texts and the default table ---------------------------------------------------------
+
+std::string TShortText::Text() const
+{
+    const std::size_t n = std::min<std::size_t>(Length, MaxLength);
+    return std::string(reinterpret_cast<const char*>(Chars.data()), n);
+}
+
+void TShortText::SetText(std::string_view text)
+{
+    const std::size_t n = std::min<std::size_t>(text.size(), MaxLength);
+    for (std::size_t i = 0; i < n; ++i) Chars[i] = static_cast<std::uint8_t>(text[i]);
+    Length = static_cast<std::uint8_t>(n);
+}
+
+bool TShortText::Append(char c)
+{
+    if (Length >= MaxLength) return false;
+    Chars[Length] = static_cast<std::uint8_t>(c);
+    ++Length;
+    return true;
+}
+
+bool TShortText::DeleteLast()
+{
+    if (Length == 0) return false;
+    --Length;
+    return true;
+}
+
+THighScores DefaultHighScores()
+{
+    THighScores table{};
+    for (int place = 1; place <= HighScoreCount; ++place) {
+        THighScoreEntry& e = table[static_cast<std::size_t>(place - 1)];
+        e.Name.SetText("Anonymous");
+        e.Score = static_cast<std::uint16_t>((11 - place) * 100);
+    }
+    return table;
+}
+
+// ---- The record ----------------------------------------------------------------------------------
+//
+// "config.dat" is one record of 158 bytes; numbers are little-endian. In file order:
+//
+//   offset size  field                 file form
+//        0    1  Windowed (1/0)        value XOR 1
+//        1    1  MusicOn (1/0)         value XOR 1
+//        2    1  SoundOn (1/0)         value XOR 1
+//        3    1  reserved              as is (0 in a new file)
+//        4    2  BossKey (virtual key) as is
+//        6    1  Country length 0..10  as is
+//        7   10  Country characters    each byte complemented
+//       17    1  reserved              as is
+//       18  140  ten table entries, place 1 first, 14 bytes each:
+//                  +0   1  name length 0..10    as is
+//                  +1  10  name characters      each byte complemented
+//                  +11  1  reserved             as is
+//                  +12  2  score                the 16 bits complemented
+//
+// The scrambling is its own inverse. A file longer than one record is read by its first record; a
+// shorter one counts as missing. A length byte above 10 (never written by the game) reads as 10.
+
+namespace {
+
+constexpr std::size_t CountryOffset = 6;
+constexpr std::size_t TableOffset = 18;
+constexpr std::size_t EntrySize = 14;
+
+void packText(const TShortText& text, std::uint8_t* out)
+{
+    out[0] = text.Length;
+    std::copy(text.Chars.begin(), text.Chars.end(), out + 1);
+}
+
+void unpackText(const std::uint8_t* in, TShortText& text)
+{
+    text.Length = std::min<std::uint8_t>(in[0], TShortText::MaxLength);
+    std::copy(in + 1, in + 1 + TShortText::MaxLength, text.Chars.begin());
+}
+
+std::uint8_t* entryAt(TConfigRecord& record, std::size_t index)
+{
+    return record.data() + TableOffset + index * EntrySize;
+}
+
+const std::uint8_t* entryAt(const TConfigRecord& record, std::size_t index)
+{
+    return record.data() + TableOffset + index * EntrySize;
+}
+
+} // namespace
+
+TConfigRecord PackConfigRecord(const SettingsState& s)
+{
+    TConfigRecord r{};
+    r[0] = s.Windowed;
+    r[1] = s.MusicOn;
+    r[2] = s.SoundOn;
+    r[3] = s.Reserved3;
+    r[4] = static_cast<std::uint8_t>(s.BossKey & 0xFF);
+    r[5] = static_cast<std::uint8_t>(s.BossKey >> 8);
+    packText(s.Country, r.data() + CountryOffset);
+    r[17] = s.Reserved17;
+    for (std::size_t i = 0; i < s.HighScores.size(); ++i) {
+        const THighScoreEntry& e = s.HighScores[i];
+        std::uint8_t* out = entryAt(r, i);
+        packText(e.Name, out);
+        out[11] = e.Reserved;
+        out[12] = static_cast<std::uint8_t>(e.Score & 0xFF);
+        out[13] = static_cast<std::uint8_t>(e.Score >> 8);
+    }
+    return r;
+}
+
+void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s)
+{
+    s.Windowed = r[0];
+    s.MusicOn = r[1];
+    s.SoundOn = r[2];
+    s.Reserved3 = r[3];
+    s.BossKey = static_cast<std::uint16_t>(r[4] | (r[5] << 8));
+    unpackText(r.data() + CountryOffset, s.Country);
+    s.Reserved17 = r[17];
+    for (std::size_t i = 0; i < s.HighScores.size(); ++i) {
+        THighScoreEntry& e = s.HighScores[i];
+        const std::uint8_t* in = entryAt(r, i);
+        unpackText(in, e.Name);
+        e.Reserved = in[11];
+        e.Score = static_cast<std::uint16_t>(in[12] | (in[13] << 8));
+    }
+}
+
+void ScrambleConfigRecord(TConfigRecord& r)
+{
+    for (std::size_t i = 0; i < 3; ++i) r[i] ^= 1;
+    for (std::size_t i = CountryOffset + 1; i <= CountryOffset + TShortText::MaxLength; ++i)
+        r[i] = static_cast<std::uint8_t>(~r[i]);
+    for (std::size_t n = 0; n < static_cast<std::size_t>(HighScoreCount); ++n) {
+        std::uint8_t* e = entryAt(r, n);
+        for (std::size_t i = 1; i <= TShortText::MaxLength; ++i) e[i] = static_cast<std::uint8_t>(~e[i]);
+        e[12] = static_cast<std::uint8_t>(~e[12]);
+        e[13] = static_cast<std::uint8_t>(~e[13]);
+    }
+}
+
+bool DecodeConfigFile(std::span<const std::uint8_t> bytes, SettingsState& settings)
+{
+    if (bytes.size() < ConfigRecordSize) return false;
+    TConfigRecord r;
+    std::copy_n(bytes.begin(), ConfigRecordSize, r.begin());
+    ScrambleConfigRecord(r);
+    UnpackConfigRecord(r, settings);
+    return true;
+}
+
+TConfigRecord EncodeConfigFile(const SettingsState& settings)
+{
+    TConfigRecord r = PackConfigRecord(settings);
+    ScrambleConfigRecord(r);
+    return r;
+}
+
+// ---- Writing safely -----------------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void writeFailed(const std::filesystem::path& file, int error)
+{
+    throw EConfigWriteError("Can't write \"" + file.filename().string() + "\": " + std::strerror(error));
+}
+
+// Closes the descriptor and removes the half-made temporary file unless told the job is done.
+class TempFile {
+public:
+    TempFile(std::filesystem::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+    ~TempFile()
+    {
+        if (fd_ >= 0) ::close(fd_);
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    int fd() const { return fd_; }
+    // Closes the file; returns 0 or the error.
+    int close()
+    {
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        return rc == 0 ? 0 : errno;
+    }
+    void keep() { kept_ = true; }
+
+private:
+    std::filesystem::path path_;
+    int fd_;
+    bool kept_ = false;
+};
+
+} // namespace
+
+void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings)
+{
+    const TConfigRecord record = EncodeConfigFile(settings);
+    std::filesystem::path temp = file;
+    temp += ".new-" + std::to_string(::getpid());
+
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) writeFailed(file, errno);
+    TempFile out(temp, fd);
+
+    std::size_t done = 0;
+    while (done < record.size()) {
+        const ssize_t n = ::write(out.fd(), record.data() + done, record.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            writeFailed(file, errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // The record must be on disk before it replaces the old file, or a crash could leave neither.
+    if (::fsync(out.fd()) != 0) writeFailed(file, errno);
+    if (const int error = out.close()) writeFailed(file, error);
+    if (std::rename(temp.c_str(), file.c_str()) != 0) writeFailed(file, errno);
+    out.keep();
+
+    // Make the rename itself durable; the new file is already complete, so a failure here is not
+    // worth an error.
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// ---- The game's steps ----------------------------------------------------------------------------
+
+namespace {
+
+const std::filesystem::path ConfigFileName = "config.dat";
+
+void setDefaultSettings(SettingsState& s)
+{
+    ResetHighScores();
+    s.Windowed = 1;
+    s.MusicOn = 1;
+    s.SoundOn = 1;
+    s.BossKey = 0x7B; // F12
+    s.Country.Length = 0;
+}
+
+} // namespace
+
+bool LoadConfig()
+{
+    std::array<std::uint8_t, ConfigRecordSize> bytes{};
+    std::size_t got = 0;
+    {
+        std::ifstream in(ConfigFileName, std::ios::binary);
+        if (in) {
+            in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            got = static_cast<std::size_t>(in.gcount());
+        }
+    }
+    if (DecodeConfigFile(std::span<const std::uint8_t>(bytes.data(), got), Settings)) return true;
+    setDefaultSettings(Settings);
+    return SaveConfig();
+}
+
+bool SaveConfig()
+{
+    try {
+        WriteConfigFile(ConfigFileName, Settings);
+        return true;
+    } catch (const EConfigWriteError& e) {
+        // The settings stay in memory; the game goes on and the next change tries again.
+        tw::platform::showMessageBox(e.what());
+        return false;
+    }
+}
+
+void ResetHighScores()
+{
+    for (int place = 1; place <= HighScoreCount; ++place) {
+        THighScoreEntry& e = Settings.HighScores[static_cast<std::size_t>(place - 1)];
+        e.Name.SetText("Anonymous");
+        e.Score = static_cast<std::uint16_t>((11 - place) * 100);
+    }
+}
+
+void InsertResult()
+{
+    std::array<THighScoreEntry, HighScoreCount + 1> list{};
+    std::copy(Settings.HighScores.begin(), Settings.HighScores.end(), list.begin());
+    list[HighScoreCount] = Settings.NewEntry;
+    // An equal score stays below the ones already there.
+    for (std::size_t i = HighScoreCount; i > 0 && list[i].Score > list[i - 1].Score; --i)
+        std::swap(list[i], list[i - 1]);
+    std::copy_n(list.begin(), HighScoreCount, Settings.HighScores.begin());
+}
+
+// ---- The main window's steps ----------------------------------------------------------------------
+
+void TmainForm::LoadConfig() { ::LoadConfig(); }
+
+void TmainForm::SaveConfig()
+{
+    ::SaveConfig();
+    if (SaveConfigHook) SaveConfigHook();
+}
