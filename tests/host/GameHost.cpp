@@ -7,6 +7,7 @@
 #include "platform/Png.h"
 #include "platform/Random.h"
 #include "platform/ShellOpen.h"
+#include "shell/Config.h"
 #include "shell/ShellState.h"
 #include "sound/DXSounds.h"
 
@@ -63,6 +64,11 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
         runFolder_ = makeTempFolder();
         ownsRunFolder_ = true;
         writeMinimalWaves(runFolder_ / "sound" / "gamesound.dxw");
+    }
+    if (ownsRunFolder_ && options_.writeConfig) {
+        SettingsState stored;
+        stored.MusicOn = options_.musicOn ? 1 : 0;
+        WriteConfigFile(runFolder_ / "config.dat", stored);
     }
     std::filesystem::current_path(runFolder_);
 

@@ -27,6 +27,9 @@ public:
         std::filesystem::path runFolder;
         bool focus = true;               // the window gains the focus once created, as on a desktop
         bool musicOn = false;            // the stored music setting before the form is created
+        // A fresh run folder gets a "config.dat" with the default settings and musicOn; false leaves
+        // the folder without one, so the game makes its own at creation.
+        bool writeConfig = true;
     };
 
     GameHost();
