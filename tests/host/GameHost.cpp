@@ -41,6 +41,17 @@ void writeMinimalWaves(const std::filesystem::path& file)
     waves.SaveToFile(file.string());
 }
 
+// Links every file of the build's data folders into the run folder, one link per file.
+void linkGameData(const std::filesystem::path& runFolder)
+{
+    const std::filesystem::path built = TW_RUN_DIR;
+    for (const char* folder : {"data", "sound"}) {
+        std::filesystem::create_directories(runFolder / folder);
+        for (const auto& entry : std::filesystem::directory_iterator(built / folder))
+            std::filesystem::create_symlink(entry.path(), runFolder / folder / entry.path().filename());
+    }
+}
+
 std::filesystem::path makeTempFolder()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tidewarden-host-XXXXXX").string();
@@ -63,7 +74,10 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
     if (runFolder_.empty()) {
         runFolder_ = makeTempFolder();
         ownsRunFolder_ = true;
-        writeMinimalWaves(runFolder_ / "sound" / "gamesound.dxw");
+        if (options_.gameData)
+            linkGameData(runFolder_);
+        else
+            writeMinimalWaves(runFolder_ / "sound" / "gamesound.dxw");
     }
     if (ownsRunFolder_ && options_.writeConfig) {
         SettingsState stored;

@@ -30,6 +30,9 @@ public:
         // A fresh run folder gets a "config.dat" with the default settings and musicOn; false leaves
         // the folder without one, so the game makes its own at creation.
         bool writeConfig = true;
+        // With a fresh run folder: link the game data the build made (pictures, sounds, songs) into
+        // it instead of the empty wave collection. Removing a linked file leaves the build's copy.
+        bool gameData = false;
     };
 
     GameHost();
