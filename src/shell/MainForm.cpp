@@ -243,7 +243,6 @@ void TmainForm::FormActivated(bool active)
 void TmainForm::FormPaint() { DXDraw->Paint(); }
 
 // Filled in by the menu, keyboard, mouse, configuration and game code.
-void TmainForm::DXTimer1Timer(TCustomDXTimer&, int) {}
 void TmainForm::DXTimer2Timer(TCustomDXTimer&, int) {}
 void TmainForm::FormKeyDown(std::uint8_t&, std::uint8_t) {}
 void TmainForm::FormKeyUp(std::uint8_t&, std::uint8_t) {}
@@ -252,10 +251,4 @@ void TmainForm::DXDrawClick() {}
 void TmainForm::DXDrawMouseDown(tw::platform::MouseButton, std::uint8_t, int, int) {}
 void TmainForm::DXDrawMouseMove(std::uint8_t, int, int) {}
 void TmainForm::DXDrawMouseUp(tw::platform::MouseButton, std::uint8_t, int, int) {}
-void TmainForm::CreateMenuField() {}
-void TmainForm::CreateExit() {}
-void TmainForm::DestroyMenu() {}
-void TmainForm::KeepMenuItemsForExitQuery() {}
-void TmainForm::SetClosingWindowVisible(bool) {}
-void TmainForm::UpdateModeOptionSprites() {}
 void TmainForm::BossKeyNameOf() {}

@@ -11,28 +11,33 @@
 
 class TPictureCollection;
 
-// The menu's sprites are told apart by their type only; none adds behaviour to its base.
+// The menu's sprites are told apart by their type only; none adds behaviour to its base. Whoever
+// empties the sprite engine, a destroyed menu sprite leaves no reference to it behind in `Menu`.
 class TMenuBackground : public TBackgroundSprite {
 public:
     using TBackgroundSprite::TBackgroundSprite;
+    ~TMenuBackground() override;
 };
 
 // The panel of a sub-screen: "optionsback", "scoreback" or "helpback".
 class TSubBackground : public TImageSprite {
 public:
     using TImageSprite::TImageSprite;
+    ~TSubBackground() override;
 };
 
 // The highlight picture of one selectable item, and the options screen's state pictures.
 class TMenuItem : public TImageSprite {
 public:
     using TImageSprite::TImageSprite;
+    ~TMenuItem() override;
 };
 
 // The dialog frame "console", shown while a dialog is open.
 class TClosingWindow : public TImageSprite {
 public:
     using TImageSprite::TImageSprite;
+    ~TClosingWindow() override;
 };
 
 // The help page on show. Starts on the first page (collection item 24) at (45, 187), depth 2.
@@ -42,6 +47,7 @@ public:
     static constexpr int PageCount = 7;
 
     THelpImageSprite(TSprite* parent, const TPictureCollection& pictures);
+    ~THelpImageSprite() override;
     // Shows page 1 to 7 (collection item page + 23) with that picture's size.
     void ShowPage(const TPictureCollection& pictures, int page);
 };

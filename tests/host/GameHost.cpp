@@ -8,6 +8,7 @@
 #include "platform/Random.h"
 #include "platform/ShellOpen.h"
 #include "shell/Config.h"
+#include "shell/MenuField.h"
 #include "shell/ShellState.h"
 #include "sound/DXSounds.h"
 
@@ -52,6 +53,16 @@ void linkGameData(const std::filesystem::path& runFolder)
     }
 }
 
+// Links the build's picture collections into the run folder: every main window builds the menu
+// field when it is created, also in hosts that keep to the minimal sounds.
+void linkPictures(const std::filesystem::path& runFolder)
+{
+    const std::filesystem::path built = std::filesystem::path(TW_RUN_DIR) / "data";
+    std::filesystem::create_directories(runFolder / "data");
+    for (const auto& entry : std::filesystem::directory_iterator(built))
+        std::filesystem::create_symlink(entry.path(), runFolder / "data" / entry.path().filename());
+}
+
 std::filesystem::path makeTempFolder()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tidewarden-host-XXXXXX").string();
@@ -78,6 +89,7 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
             linkGameData(runFolder_);
         else
             writeMinimalWaves(runFolder_ / "sound" / "gamesound.dxw");
+        if (!options_.gameData) linkPictures(runFolder_);
     }
     if (ownsRunFolder_ && options_.writeConfig) {
         SettingsState stored;
@@ -87,6 +99,7 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
     std::filesystem::current_path(runFolder_);
 
     Shell = ShellState{};
+    Menu = MenuFieldState{};
     Settings = SettingsState{};
     Settings.MusicOn = options_.musicOn ? 1 : 0;
     tw::platform::KeyboardState::instance().clear();

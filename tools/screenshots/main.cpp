@@ -1,0 +1,128 @@
+// screenshots: opens every menu screen and dialog in the headless host on the built game data and
+// saves each as a PNG, so the art and the texts can be looked at together.
+//   screenshots <output folder> [<folder holding data/ and sound/>]
+#include "host/GameHost.h"
+#include "shell/MainForm.h"
+#include "shell/MenuField.h"
+#include "shell/ShellState.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder with links to the data, so the game's "config.dat" is written there and not beside
+// the build's data.
+fs::path makeRunFolder(const fs::path& data)
+{
+    std::string pattern = (fs::temp_directory_path() / "tidewarden-shots-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    const fs::path folder = pattern;
+    for (const char* sub : {"data", "sound"}) fs::create_directory_symlink(fs::absolute(data / sub), folder / sub);
+    return folder;
+}
+
+struct Shot {
+    std::string file;
+    std::function<void(tw::test::GameHost&)> open;
+};
+
+// Opens a sub-screen from the main menu the way its main-menu item does.
+void openFromMainMenu(tw::test::GameHost& host, std::uint8_t item)
+{
+    Shell.MenuSelection = item;
+    TmainForm& form = host.form();
+    if (item == msOptions) form.CreateOptions();
+    if (item == msScores) form.CreateScores();
+    if (item == msHelp) form.CreateHelp();
+}
+
+void openHelpPage(tw::test::GameHost& host, int page)
+{
+    openFromMainMenu(host, msHelp);
+    Shell.HelpPage = static_cast<std::uint8_t>(page);
+    Menu.HelpImage->ShowPage(host.form().DXImageList1->Items(), page);
+}
+
+// A dialog over the current screen: its frame shows and the screen's items are put aside.
+void openDialog(tw::test::GameHost& host, std::uint8_t dialog, std::uint8_t selection)
+{
+    Shell.SavedMenuScreen = Shell.MenuScreen;
+    Shell.MenuScreen = dialog;
+    Shell.MenuSelection = selection;
+    host.form().SetClosingWindowVisible(true);
+    host.form().KeepMenuItemsForExitQuery();
+    host.form().CreateExit();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: screenshots <output folder> [<folder holding data/ and sound/>]\n");
+        return 2;
+    }
+    const fs::path out = argv[1];
+    const fs::path data = argc == 3 ? fs::path(argv[2]) : fs::path(TW_RUN_DIR);
+    try {
+        fs::create_directories(out);
+        const fs::path runFolder = makeRunFolder(data);
+        std::vector<Shot> shots = {
+            {"main-menu.png", [](auto&) {}},
+            {"options.png", [](auto& h) { openFromMainMenu(h, msOptions); }},
+            {"options-country.png",
+             [](auto& h) {
+                 openFromMainMenu(h, msOptions);
+                 Settings.Country.SetText("de");
+                 Shell.MenuSelection = 4;
+                 Shell.TextEditing = 1;
+                 Shell.BlinkCounter = 20; // the next frame shows the cursor
+             }},
+            {"high-scores.png", [](auto& h) { openFromMainMenu(h, msScores); }},
+            {"exit-query.png", [](auto& h) { h.closeRequest(); }},
+            {"exit-query-no.png",
+             [](auto& h) {
+                 h.closeRequest();
+                 Shell.MenuSelection = 2;
+             }},
+            {"clear-scores.png",
+             [](auto& h) {
+                 openFromMainMenu(h, msScores);
+                 openDialog(h, msClearScores, 1);
+             }},
+            {"boss-key.png",
+             [](auto& h) {
+                 openFromMainMenu(h, msOptions);
+                 Shell.MenuSelection = 5;
+                 openDialog(h, msBossKey, 5);
+             }},
+        };
+        for (int page = 1; page <= THelpImageSprite::PageCount; ++page) {
+            shots.push_back({"help-" + std::to_string(page) + ".png", [page](auto& h) { openHelpPage(h, page); }});
+        }
+        for (const Shot& shot : shots) {
+            tw::test::GameHost::Options options;
+            options.runFolder = runFolder;
+            tw::test::GameHost host(options);
+            if (!host.messages().empty()) throw std::runtime_error(host.messages().front());
+            shot.open(host);
+            host.runTicks(1);
+            host.saveScreenshot(out / shot.file);
+            std::printf("%s\n", (out / shot.file).c_str());
+        }
+        fs::remove_all(runFolder);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "screenshots: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
