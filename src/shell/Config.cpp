@@ -6,6 +6,7 @@
 #include "shell/MainForm.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -222,9 +223,19 @@ void WriteConfigFile(const std::filesystem::path& file, const SettingsState& set
     std::filesystem::path temp = file;
     temp += ".new-" + std::to_string(::getpid());
 
+    // A file the player has made read-only stays unwritable, as it would be written in place.
+    struct stat existing {};
+    const bool exists = ::stat(file.c_str(), &existing) == 0;
+    if (exists) {
+        const int probe = ::open(file.c_str(), O_WRONLY | O_CLOEXEC); // opened, not truncated
+        if (probe < 0) writeFailed(file, errno);
+        ::close(probe);
+    }
+
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) writeFailed(file, errno);
     TempFile out(temp, fd);
+    if (exists) ::fchmod(out.fd(), existing.st_mode & 07777);
 
     std::size_t done = 0;
     while (done < record.size()) {
@@ -300,10 +311,11 @@ bool SaveConfig()
 
 void ResetHighScores()
 {
-    for (int place = 1; place <= HighScoreCount; ++place) {
-        THighScoreEntry& e = Settings.HighScores[static_cast<std::size_t>(place - 1)];
-        e.Name.SetText("Anonymous");
-        e.Score = static_cast<std::uint16_t>((11 - place) * 100);
+    // Names and scores only: the reserved bytes stay as read.
+    const THighScores defaults = DefaultHighScores();
+    for (std::size_t i = 0; i < defaults.size(); ++i) {
+        Settings.HighScores[i].Name = defaults[i].Name;
+        Settings.HighScores[i].Score = defaults[i].Score;
     }
 }
 

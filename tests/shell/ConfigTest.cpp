@@ -133,9 +133,9 @@ TEST(ConfigStart, FirstStartInAnEmptyFolderWritesTheDefaultRecord)
     tw::test::GameHost host(options);
 
     EXPECT_EQ(readFile(host.runFolder() / "config.dat"), expectedDefaultFile());
-    // The record in memory is the plain one.
+    // The record in memory is the plain one. (Music is left out: in a folder without songs the
+    // menu switches it off.)
     EXPECT_EQ(Settings.Windowed, 1);
-    EXPECT_EQ(Settings.MusicOn, 1);
     EXPECT_EQ(Settings.SoundOn, 1);
     EXPECT_EQ(Settings.BossKey, 0x7B);
     EXPECT_EQ(Settings.Country.Text(), "");
@@ -402,6 +402,29 @@ TEST_F(ConfigFile, FirstStartInAReadOnlyFolderKeepsTheDefaultsInMemory)
     EXPECT_EQ(Settings.HighScores[0].Score, 1000);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_THAT(messages_[0], ::testing::HasSubstr("config.dat"));
+}
+
+TEST_F(ConfigFile, AReadOnlyFileStaysUnwrittenAndAWritableOneKeepsItsPermissions)
+{
+    const fs::path fixture = fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat";
+    fs::copy_file(fixture, "config.dat");
+    const auto readWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions("config.dat", readWrite);
+    ASSERT_TRUE(LoadConfig());
+    ResetHighScores();
+    ASSERT_TRUE(SaveConfig());
+    EXPECT_EQ(fs::status("config.dat").permissions(), readWrite);
+
+    const Bytes cleared = readFile("config.dat");
+    Settings.MusicOn = 0;
+    fs::permissions("config.dat", fs::perms::owner_read);
+    {
+        WithoutFilePermissionOverride asUser;
+        EXPECT_FALSE(SaveConfig());
+    }
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_THAT(messages_[0], ::testing::HasSubstr("config.dat"));
+    EXPECT_EQ(readFile("config.dat"), cleared);
 }
 
 TEST_F(ConfigFile, AWriteThatFailsPartWayLeavesTheOldFileWhole)
