@@ -40,6 +40,7 @@ void openFromMainMenu(tw::test::GameHost& host, std::uint8_t item)
 {
     Shell.MenuSelection = item;
     TmainForm& form = host.form();
+    form.ShowSelection(); // the item is highlighted, as when the player moved to it
     if (item == msOptions) form.CreateOptions();
     if (item == msScores) form.CreateScores();
     if (item == msHelp) form.CreateHelp();
