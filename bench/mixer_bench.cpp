@@ -19,22 +19,7 @@
 #include <new>
 #include <vector>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-namespace {
-std::atomic<std::uint64_t> g_allocations{0};
-}
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -112,10 +97,10 @@ void renderOneSecond(benchmark::State& state) {
     std::vector<std::int16_t> out(static_cast<std::size_t>(AudioOutput::kBufferFrames) * 2);
     std::uint64_t allocations = 0;
     for (auto _ : state) {
-        std::uint64_t before = g_allocations.load();
+        std::uint64_t before = tw::bench::allocationCount();
         for (int done = 0; done < rate; done += AudioOutput::kBufferFrames)
             AudioOutput::instance().render(out.data(), AudioOutput::kBufferFrames);
-        allocations += g_allocations.load() - before;
+        allocations += tw::bench::allocationCount() - before;
         benchmark::DoNotOptimize(out.data());
     }
     state.counters["allocs_per_audio_second"] =

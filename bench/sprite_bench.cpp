@@ -9,27 +9,7 @@
 #include <new>
 #include <vector>
 
-// Every allocation of the program passes here, so a frame's allocations can be counted.
-// GCC takes the malloc/free pair inside these replacements for a mismatch; it is not one.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-namespace {
-std::atomic<std::uint64_t> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "AllocationCounter.h"
 
 namespace {
 
@@ -94,12 +74,12 @@ void BM_MoveWithScans(benchmark::State& state) {
     Scene scene(static_cast<int>(state.range(0)));
     scene.engine.MoveTree(1); // warm up: first frame may touch lazily made things
     scene.hero->hits = 0;
-    const std::uint64_t before = g_allocations.load();
+    const std::uint64_t before = tw::bench::allocationCount();
     for (auto _ : state) {
         scene.engine.MoveTree(1);
         scene.engine.FreeDead(); // nothing died: the steady menu/game frame
     }
-    const std::uint64_t allocations = g_allocations.load() - before;
+    const std::uint64_t allocations = tw::bench::allocationCount() - before;
     state.counters["allocs_per_frame"] =
         benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(state.iterations()));
     state.counters["sprites"] = static_cast<double>(scene.engine.SpriteCount());
@@ -119,11 +99,11 @@ void BM_FreeDead(benchmark::State& state) {
         for (int i = 0; i < dying; ++i) {
             scene.shoal[static_cast<std::size_t>(i * 10)]->MarkDead();
         }
-        const std::uint64_t before = g_allocations.load();
+        const std::uint64_t before = tw::bench::allocationCount();
         state.ResumeTiming();
         scene.engine.FreeDead();
         state.PauseTiming();
-        allocations += g_allocations.load() - before;
+        allocations += tw::bench::allocationCount() - before;
         for (int i = 0; i < dying; ++i) {
             scene.shoal[static_cast<std::size_t>(i * 10)] = new Fish(&scene.engine, i);
         }
@@ -157,13 +137,13 @@ public:
 void BM_GameFrame(benchmark::State& state) {
     Scene scene(static_cast<int>(state.range(0)));
     auto* shot = new Shooter(&scene.engine, 0, 0, 800, 600); // always overlaps something
-    const std::uint64_t before = g_allocations.load();
+    const std::uint64_t before = tw::bench::allocationCount();
     for (auto _ : state) {
         scene.engine.FreeDead();
         scene.engine.MoveTree(1);
     }
     state.counters["allocs_per_frame"] = benchmark::Counter(
-        static_cast<double>(g_allocations.load() - before) / static_cast<double>(state.iterations()));
+        static_cast<double>(tw::bench::allocationCount() - before) / static_cast<double>(state.iterations()));
     state.counters["spawned"] = shot->spawned;
 }
 BENCHMARK(BM_GameFrame)->Arg(100)->Arg(400)->Arg(1000)->Unit(benchmark::kMicrosecond);
