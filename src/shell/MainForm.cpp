@@ -244,11 +244,6 @@ void TmainForm::FormPaint() { DXDraw->Paint(); }
 
 // Filled in by the menu, keyboard, mouse, configuration and game code.
 void TmainForm::DXTimer2Timer(TCustomDXTimer&, int) {}
-void TmainForm::FormKeyDown(std::uint8_t&, std::uint8_t) {}
-void TmainForm::FormKeyUp(std::uint8_t&, std::uint8_t) {}
-void TmainForm::FormKeyPress(char&) {}
-void TmainForm::DXDrawClick() {}
-void TmainForm::DXDrawMouseDown(tw::platform::MouseButton, std::uint8_t, int, int) {}
-void TmainForm::DXDrawMouseMove(std::uint8_t, int, int) {}
-void TmainForm::DXDrawMouseUp(tw::platform::MouseButton, std::uint8_t, int, int) {}
-void TmainForm::BossKeyNameOf() {}
+void TmainForm::CreateGameField() {}
+void TmainForm::CopyScoreToNewEntry() {}
+void TmainForm::SendResult() {}

@@ -85,6 +85,11 @@ public:
     void UpdateModeOptionSprites();  // "window" / "full" on the options screen
     void LoadConfig();               // reads "config.dat" into Settings
     void BossKeyNameOf();            // BossKeyName from BossKey
+    void RunMenuCommand();           // the selected item of the current screen or dialog
+    // Entry points of the game and the result submission; they do nothing until those are built.
+    void CreateGameField();          // a new game: the game field, its music, the level intro
+    void CopyScoreToNewEntry();      // NewEntry's score := the game's score
+    void SendResult();               // the result to the world high-score service
 
     // Writes "config.dat"; a failure is shown in a message box and the game goes on. The hook
     // hears of every save after the write was tried (tests count saves with it).

@@ -1,0 +1,194 @@
+// Key-down, key-up and typed characters of the main window: the menu keys, the game keys, the text
+// fields, the boss key and Alt+Enter.
+#include "shell/KeyHandling.h"
+
+#include "platform/EventLoop.h"
+#include "shell/MainForm.h"
+#include "shell/MenuCommands.h"
+#include "shell/MenuField.h"
+#include "shell/Music.h"
+
+#include <cstdint>
+
+namespace {
+
+bool AltHeld(std::uint8_t shift) { return (shift & tw::platform::ssAlt) != 0; }
+
+// The dialogs and sub-screens on which Left and Right move like Up and Down.
+bool ArrowsMoveSideways(std::uint8_t screen)
+{
+    return screen == msScores || screen == msHelp || screen == msExitQuery || screen == msClearScores ||
+           screen == msNameEntry || screen == msSendQuery;
+}
+
+void SelectPrevious(TmainForm& form)
+{
+    Shell.MainColumnHover = 0;
+    const std::uint8_t count = Menu.ItemCount[Shell.MenuScreen];
+    Shell.MenuSelection = Shell.MenuSelection <= 1 ? count : static_cast<std::uint8_t>(Shell.MenuSelection - 1);
+    form.ShowSelection();
+}
+
+void SelectNext(TmainForm& form)
+{
+    Shell.MainColumnHover = 0;
+    const std::uint8_t count = Menu.ItemCount[Shell.MenuScreen];
+    Shell.MenuSelection = Shell.MenuSelection < count ? static_cast<std::uint8_t>(Shell.MenuSelection + 1) : 1;
+    form.ShowSelection();
+}
+
+void MinimizeWindow(TmainForm& form) { form.SetWindowState(wsMinimized); }
+
+void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
+{
+    const std::uint8_t screen = Shell.MenuScreen;
+    const bool optionToggle = screen == msOptions && Shell.MenuSelection >= 1 && Shell.MenuSelection <= 3;
+    switch (key) {
+    case vkReturn:
+        if (AltHeld(shift)) return; // the display toggle acts on the key-up
+        if (Shell.GameState == gsNameEntry && Shell.MenuSelection == 3 && Shell.TextEditing == 1) {
+            Shell.TextEditing = 0;
+            AcceptNewResult(form);
+        } else {
+            form.RunMenuCommand();
+        }
+        return;
+    case vkEscape:
+        Shell.MainColumnHover = 0;
+        switch (screen) {
+        case msMain: form.Close(); break;
+        case msOptions:
+            Shell.MenuSelection = 6;
+            Shell.TextEditing = 0;
+            form.RunMenuCommand();
+            break;
+        case msScores:
+        case msHelp:
+            Shell.MenuSelection = 3;
+            form.RunMenuCommand();
+            break;
+        case msExitQuery:
+        case msClearScores:
+            Shell.MenuSelection = 2;
+            form.RunMenuCommand();
+            break;
+        default: break;
+        }
+        return;
+    case vkUp: SelectPrevious(form); return;
+    case vkDown: SelectNext(form); return;
+    case vkLeft:
+        if (optionToggle)
+            form.RunMenuCommand();
+        else if (ArrowsMoveSideways(screen))
+            SelectPrevious(form);
+        return;
+    case vkRight:
+        if (optionToggle)
+            form.RunMenuCommand();
+        else if (ArrowsMoveSideways(screen))
+            SelectNext(form);
+        return;
+    default: break;
+    }
+
+    if (screen == msBossKey) {
+        // Modifiers alone cannot hide the game: they are held with other keys all the time.
+        if (key == vkShift || key == vkControl || key == vkMenu) return;
+        Settings.BossKey = key;
+        form.SetClosingWindowVisible(false);
+        Shell.MenuScreen = Shell.SavedMenuScreen;
+        form.BossKeyNameOf();
+        return;
+    }
+    if (key == Settings.BossKey) MinimizeWindow(form);
+}
+
+void GameKeyDown(TmainForm& form, std::uint8_t key)
+{
+    if (key == vkEscape) {
+        form.Close();
+        return;
+    }
+    if (key == vkP) {
+        if (IsRunningGameState(Shell.GameState)) {
+            SetCursorVisible(true);
+            Shell.StateBeforePause = Shell.GameState;
+            Shell.GameState = gsPaused;
+        } else if (Shell.GameState == gsPaused) {
+            Shell.GameState = Shell.StateBeforePause;
+            if (Shell.GameState == gsPlaying) SetCursorVisible(false);
+            if (form.Window()) form.Window()->warpCursor(400, 300);
+        }
+        return;
+    }
+    if (key == Settings.BossKey) {
+        if (Settings.MusicOn) SongStop(Shell.SongHandle);
+        SetCursorVisible(true);
+        if (Shell.GameState != gsPaused) {
+            Shell.StateBeforePause = Shell.GameState;
+            Shell.GameState = gsPaused;
+        }
+        MinimizeWindow(form);
+    }
+}
+
+} // namespace
+
+std::optional<std::string> BossKeyNameFor(std::uint16_t key)
+{
+    if (key == 0x20) return "Space";
+    if (key >= 0x30 && key <= 0x39) return std::string(1, static_cast<char>(key));
+    if (key >= 0x41 && key <= 0x5A) return std::string(1, static_cast<char>(key));
+    if (key == 0x5B) return "Window Key";
+    if (key >= 0x70 && key <= 0x7B) return "F" + std::to_string(key - 0x6F);
+    return std::nullopt;
+}
+
+TShortText* EditedTextField()
+{
+    if (Shell.MenuScreen == msOptions) return &Settings.Country;
+    if (Shell.MenuScreen == msNameEntry) {
+        if (Shell.MenuSelection == 3) return &Settings.NewEntry.Name;
+        if (Shell.MenuSelection == 4) return &Settings.Country;
+    }
+    return nullptr;
+}
+
+void TmainForm::BossKeyNameOf()
+{
+    if (std::optional<std::string> name = BossKeyNameFor(Settings.BossKey)) Shell.BossKeyName = *name;
+}
+
+void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift)
+{
+    // Backspace keeps deleting while held, so it comes before the key latch.
+    if (Key == vkBack && Shell.TextEditing == 1) {
+        if (TShortText* field = EditedTextField()) field->DeleteLast();
+    }
+    if (Shell.KeyLatch != 1) {
+        const std::uint8_t state = Shell.GameState;
+        if (state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery)
+            MenuKeyDown(*this, Key, Shift);
+        else if (IsRunningGameState(state) || state == gsPaused)
+            GameKeyDown(*this, Key);
+    }
+    Shell.KeyLatch = 1;
+}
+
+void TmainForm::FormKeyUp(std::uint8_t& Key, std::uint8_t Shift)
+{
+    Shell.KeyLatch = 0;
+    if (AltHeld(Shift) && Key == vkReturn) {
+        Settings.Windowed ^= 1;
+        ChangeMode();
+        SaveConfig();
+    }
+}
+
+void TmainForm::FormKeyPress(char& Key)
+{
+    if (Shell.TextEditing != 1 || !IsTextFieldCharacter(Key)) return;
+    // A full field drops the character.
+    if (TShortText* field = EditedTextField()) field->Append(Key);
+}

@@ -1,0 +1,323 @@
+// The keyboard through the headless host on the game's real data: menu navigation and the key
+// latch, the text fields, the boss key and its capture, pause, and Alt+Enter in every state.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/GameHost.h"
+#include "shell/Config.h"
+#include "shell/KeyHandling.h"
+#include "shell/MenuField.h"
+#include "shell/ShellState.h"
+
+namespace {
+
+using tw::test::GameHost;
+
+SettingsState SavedSettings()
+{
+    std::ifstream in("config.dat", std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    SettingsState saved;
+    EXPECT_TRUE(DecodeConfigFile(bytes, saved)) << "config.dat holds " << bytes.size() << " bytes";
+    return saved;
+}
+
+class KeyHandlingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Menu = MenuFieldState{};
+        GameHost::Options options;
+        options.gameData = true;
+        host = std::make_unique<GameHost>(options);
+        host->runTicks(1);
+        ASSERT_EQ(Shell.GameState, gsMenu);
+        ASSERT_TRUE(host->messages().empty()) << host->messages().front();
+    }
+
+    void Press(std::uint8_t key)
+    {
+        host->pressKey(key);
+        host->runTicks(1);
+    }
+    // Walks the selection of the current screen down to item.
+    void SelectWithDown(int item)
+    {
+        for (int guard = 0; Shell.MenuSelection != item && guard < 10; ++guard) Press(vkDown);
+        ASSERT_EQ(Shell.MenuSelection, item);
+    }
+    void OpenOptions()
+    {
+        SelectWithDown(2);
+        Press(vkReturn);
+        ASSERT_EQ(Shell.MenuScreen, msOptions);
+    }
+    void EditCountry()
+    {
+        OpenOptions();
+        SelectWithDown(4);
+        Press(vkReturn);
+        ASSERT_EQ(Shell.TextEditing, 1);
+    }
+    // The pixels of a rectangle of the last frame.
+    std::vector<std::uint32_t> Region(int x0, int y0, int x1, int y1)
+    {
+        std::vector<std::uint32_t> out;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) out.push_back(host->pixel(x, y));
+        return out;
+    }
+
+    std::unique_ptr<GameHost> host;
+};
+
+TEST_F(KeyHandlingTest, UpAndDownWrapRoundTheMainMenu)
+{
+    ASSERT_EQ(Shell.MenuSelection, 1);
+    Press(vkUp);
+    EXPECT_EQ(Shell.MenuSelection, 6);
+    EXPECT_TRUE(Menu.MainMenuItems[6]->Visible);
+    EXPECT_FALSE(Menu.MainMenuItems[1]->Visible);
+    Press(vkDown);
+    EXPECT_EQ(Shell.MenuSelection, 1);
+    // Left and Right do nothing on the main menu.
+    Press(vkRight);
+    Press(vkLeft);
+    EXPECT_EQ(Shell.MenuSelection, 1);
+}
+
+TEST_F(KeyHandlingTest, AHeldArrowMovesOnce)
+{
+    host->keyDown(vkDown);
+    for (int i = 0; i < 5; ++i) host->keyDown(vkDown, true);
+    EXPECT_EQ(Shell.MenuSelection, 2);
+    host->keyUp(vkDown);
+    host->keyDown(vkDown);
+    EXPECT_EQ(Shell.MenuSelection, 3);
+    host->keyUp(vkDown);
+}
+
+TEST_F(KeyHandlingTest, AHeldBackspaceKeepsDeleting)
+{
+    EditCountry();
+    host->typeText("abcd");
+    host->keyDown(vkBack);
+    host->keyDown(vkBack, true);
+    host->keyDown(vkBack, true);
+    EXPECT_EQ(Settings.Country.Text(), "a");
+    host->keyDown(vkBack, true);
+    host->keyDown(vkBack, true);
+    EXPECT_EQ(Settings.Country.Text(), "") << "an empty field stays empty";
+    host->keyUp(vkBack);
+}
+
+TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals)
+{
+    EditCountry();
+    host->typeText("de-x\xE9");
+    EXPECT_EQ(Settings.Country.Text(), "dex") << "only blanks, digits and letters are taken";
+    host->typeText("ab 1234567");
+    EXPECT_EQ(Settings.Country.Text(), "dexab 1234") << "the eleventh character is dropped";
+
+    // Stop editing so that no cursor blinks, and compare the field with the same text in capitals.
+    Press(vkReturn);
+    ASSERT_EQ(Shell.TextEditing, 0);
+    host->runTicks(1);
+    const std::vector<std::uint32_t> typed = Region(258, 360, 473, 390);
+    Settings.Country.SetText("DEXAB 1234");
+    host->runTicks(1);
+    EXPECT_EQ(Region(258, 360, 473, 390), typed);
+    Settings.Country.SetText("DEXAB 1235");
+    host->runTicks(1);
+    EXPECT_NE(Region(258, 360, 473, 390), typed) << "the region shows the text";
+
+    // Leaving the screen saves the country.
+    Settings.Country.SetText("dexab 1234");
+    Press(vkEscape);
+    EXPECT_EQ(Shell.MenuScreen, msMain);
+    EXPECT_EQ(SavedSettings().Country.Text(), "dexab 1234");
+}
+
+TEST_F(KeyHandlingTest, TypingOutsideATextFieldChangesNothing)
+{
+    OpenOptions();
+    host->typeText("abc");
+    host->pressKey(vkBack);
+    EXPECT_EQ(Settings.Country.Text(), "");
+}
+
+TEST_F(KeyHandlingTest, LeftAndRightToggleTheFirstThreeOptionsOnly)
+{
+    OpenOptions();
+    const SettingsState before = Settings;
+    Press(vkRight); // item 1: the display mode
+    EXPECT_EQ(Settings.Windowed, before.Windowed ^ 1);
+    SelectWithDown(3);
+    Press(vkLeft);
+    EXPECT_EQ(Settings.SoundOn, before.SoundOn ^ 1);
+    for (int item : {4, 5}) {
+        SelectWithDown(item);
+        Press(vkLeft);
+        Press(vkRight);
+        EXPECT_EQ(Shell.MenuSelection, item);
+        EXPECT_EQ(Shell.MenuScreen, msOptions);
+        EXPECT_EQ(Shell.TextEditing, 0);
+    }
+}
+
+TEST_F(KeyHandlingTest, EscapeLeavesScreensAndAnswersNo)
+{
+    OpenOptions();
+    Press(vkEscape);
+    EXPECT_EQ(Shell.MenuScreen, msMain);
+    EXPECT_EQ(Shell.MenuSelection, 2);
+    Press(vkEscape);
+    ASSERT_EQ(Shell.MenuScreen, msExitQuery);
+    EXPECT_EQ(Shell.MenuSelection, 1);
+    Press(vkEscape);
+    EXPECT_EQ(Shell.MenuScreen, msMain);
+    EXPECT_FALSE(host->closed());
+    Press(vkEscape);
+    Press(vkReturn); // "YES"
+    EXPECT_TRUE(host->closed());
+}
+
+TEST(BossKeyName, NamesOfTheKeys)
+{
+    const struct {
+        std::uint16_t key;
+        const char* name; // nullptr: no name of its own
+    } cases[] = {
+        {0x20, "Space"}, {0x30, "0"},  {0x39, "9"},   {0x41, "A"},   {0x5A, "Z"},  {0x5B, "Window Key"},
+        {0x70, "F1"},    {0x7B, "F12"}, {0x09, nullptr}, {0x2F, nullptr}, {0x3A, nullptr},
+        {0x5C, nullptr}, {0x6F, nullptr}, {0x7C, nullptr}, {0x100, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        const std::optional<std::string> name = BossKeyNameFor(c.key);
+        if (c.name) {
+            ASSERT_TRUE(name.has_value());
+            EXPECT_EQ(*name, c.name);
+        } else {
+            EXPECT_FALSE(name.has_value());
+        }
+    }
+}
+
+TEST_F(KeyHandlingTest, BossKeyCaptureRefusesModifiersAndKeepsTheOldNameForTab)
+{
+    EXPECT_EQ(Shell.BossKeyName, "F12");
+    OpenOptions();
+    SelectWithDown(5);
+    Press(vkReturn);
+    ASSERT_EQ(Shell.MenuScreen, msBossKey);
+    EXPECT_TRUE(Menu.ClosingWindow->Visible);
+    for (std::uint8_t modifier : {vkShift, vkControl, vkMenu}) {
+        Press(modifier);
+        EXPECT_EQ(Shell.MenuScreen, msBossKey) << int{modifier};
+        EXPECT_EQ(Settings.BossKey, 0x7B);
+    }
+    Press(vkTab);
+    EXPECT_EQ(Shell.MenuScreen, msOptions);
+    EXPECT_EQ(Settings.BossKey, vkTab);
+    EXPECT_EQ(Shell.BossKeyName, "F12");
+    EXPECT_FALSE(Menu.ClosingWindow->Visible);
+
+    Press(vkReturn);
+    Press('Q');
+    EXPECT_EQ(Settings.BossKey, 'Q');
+    EXPECT_EQ(Shell.BossKeyName, "Q");
+}
+
+TEST_F(KeyHandlingTest, BossKeyMinimisesInTheMenuAndPausesAGame)
+{
+    Press(0x7B);
+    EXPECT_EQ(host->form().WindowState(), wsMinimized);
+    EXPECT_EQ(Shell.GameState, gsMenu);
+
+    host->form().SetWindowState(wsNormal);
+    Shell.GameState = gsLevelIntro;
+    host->pressKey(0x7B);
+    EXPECT_EQ(Shell.GameState, gsPaused);
+    EXPECT_EQ(Shell.StateBeforePause, gsLevelIntro);
+    EXPECT_EQ(host->form().WindowState(), wsMinimized);
+    EXPECT_GE(host->window().cursorCount(), 0) << "the pointer shows";
+
+    // Again while paused: the state to return to is kept.
+    host->form().SetWindowState(wsNormal);
+    host->pressKey(0x7B);
+    EXPECT_EQ(Shell.StateBeforePause, gsLevelIntro);
+    host->pressKey('P');
+    EXPECT_EQ(Shell.GameState, gsLevelIntro);
+}
+
+TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates)
+{
+    Shell.GameState = gsPlaying;
+    host->pressKey('P');
+    EXPECT_EQ(Shell.GameState, gsPaused);
+    EXPECT_GE(host->window().cursorCount(), 0);
+    host->pressKey('P');
+    EXPECT_EQ(Shell.GameState, gsPlaying);
+    EXPECT_LT(host->window().cursorCount(), 0) << "the pointer hides again in play";
+
+    Shell.GameState = gsGameOver;
+    host->pressKey('P');
+    host->pressKey(vkEscape);
+    EXPECT_EQ(Shell.GameState, gsGameOver);
+    EXPECT_NE(Shell.MenuScreen, msExitQuery);
+}
+
+TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit)
+{
+    Shell.GameState = gsPlaying;
+    host->pressKey(vkEscape);
+    EXPECT_EQ(Shell.GameState, gsExitQuery);
+    EXPECT_EQ(Shell.MenuScreen, msExitQuery);
+    host->pressKey(vkEscape); // "NO"
+    EXPECT_EQ(Shell.GameState, gsPlaying);
+}
+
+TEST_F(KeyHandlingTest, AltEnterTogglesTheDisplayAndSavesInEveryState)
+{
+    for (std::uint8_t state = gsMenu; state <= gsNextLevel; ++state) {
+        SCOPED_TRACE(int{state});
+        Shell.GameState = state;
+        const std::uint8_t windowed = Settings.Windowed;
+        host->keyDown(vkMenu);
+        host->keyDown(vkReturn);
+        host->keyUp(vkReturn);
+        host->keyUp(vkMenu);
+        EXPECT_EQ(Settings.Windowed, windowed ^ 1);
+        EXPECT_EQ(host->window().isFullScreen(), Settings.Windowed == 0);
+        EXPECT_EQ(SavedSettings().Windowed, Settings.Windowed);
+        EXPECT_EQ(Shell.GameState, state) << "Enter with Alt chooses nothing";
+    }
+}
+
+TEST_F(KeyHandlingTest, EnterOnTheNameFieldAcceptsTheResult)
+{
+    Shell.GameState = gsNameEntry;
+    Shell.MenuScreen = msNameEntry;
+    Shell.MenuSelection = 3;
+    Shell.TextEditing = 1;
+    host->typeText("Nemo");
+    host->pressKey(vkDown); // the country field, still typing
+    EXPECT_EQ(Shell.TextEditing, 1);
+    host->typeText("nz");
+    host->pressKey(vkUp);
+    EXPECT_EQ(Settings.NewEntry.Name.Text(), "Nemo");
+    EXPECT_EQ(Settings.Country.Text(), "nz");
+    host->pressKey(vkReturn);
+    EXPECT_EQ(Shell.GameState, gsSendQuery);
+    EXPECT_EQ(Shell.MenuScreen, msSendQuery);
+    EXPECT_EQ(Shell.MenuSelection, 1);
+    EXPECT_EQ(Shell.TextEditing, 0);
+}
+
+} // namespace
