@@ -246,7 +246,8 @@ void WriteConfigFile(const std::filesystem::path& file, const SettingsState& set
         }
         done += static_cast<std::size_t>(n);
     }
-    // The record must be on disk before it replaces the old file, or a crash could leave neither.
+    // The record must be on disk before it replaces the old file: a crash just after the rename
+    // must not leave an empty file in its place.
     if (::fsync(out.fd()) != 0) writeFailed(file, errno);
     if (const int error = out.close()) writeFailed(file, error);
     if (std::rename(temp.c_str(), file.c_str()) != 0) writeFailed(file, errno);
