@@ -271,6 +271,12 @@ TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates)
     host->pressKey(vkEscape);
     EXPECT_EQ(Shell.GameState, gsGameOver);
     EXPECT_NE(Shell.MenuScreen, msExitQuery);
+    // Losing the focus pauses "GAME OVER" too; P then resumes its countdown.
+    host->focusLost();
+    ASSERT_EQ(Shell.GameState, gsPaused);
+    host->focusGained();
+    host->pressKey('P');
+    EXPECT_EQ(Shell.GameState, gsGameOver);
 }
 
 TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit)
