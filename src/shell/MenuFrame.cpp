@@ -59,7 +59,8 @@ std::string UpperCaseText(std::string_view text)
 
 void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas)
 {
-    std::string country = " " + UpperCaseText(Settings.Country.Text());
+    std::string country(1, ' ');
+    country += UpperCaseText(Settings.Country.Text());
     if (Shell.TextEditing == 1) {
         ++Shell.BlinkCounter;
         if (TextCursorShown(Shell.BlinkCounter)) country += "|";

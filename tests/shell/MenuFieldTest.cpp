@@ -135,6 +135,19 @@ TEST(MenuField, OptionsShowOneOfEachTogglePairAsTheSettingsSay)
     }
 }
 
+TEST(MenuField, TheDisplayPicturesFollowAModeSwitchWhileOptionsAreOpen)
+{
+    GameHost host(withGameData());
+    open(host, msOptions);
+    Settings.Windowed = 0;
+    host.form().ChangeMode();
+    EXPECT_EQ(visibility(Menu.OptionToggles, 1, 2), (std::vector<bool>{false, true}));
+    Settings.Windowed = 1;
+    host.form().ChangeMode();
+    EXPECT_EQ(visibility(Menu.OptionToggles, 1, 2), (std::vector<bool>{true, false}));
+    EXPECT_EQ(visibility(Menu.OptionToggles, 3, 6), (std::vector<bool>{false, true, true, false})) << "the others stay";
+}
+
 TEST(MenuField, ScoresAndHelpBuildTheirHighlightsWithThePicturesSizes)
 {
     struct Case {

@@ -1,0 +1,122 @@
+// Cost of one menu frame (fill, the menu's sprites, the screen's texts, flip) on the built menu
+// pictures, for the main menu, the options screen with an edited country, the high-score table and
+// the exit question; a frame must fit well inside the menu timer's 16 ms.
+// Run from the build folder: the menu pictures and sounds are taken from ../run beside bench/.
+#include "platform/EventLoop.h"
+#include "platform/Window.h"
+#include "shell/Config.h"
+#include "shell/Application.h"
+#include "shell/MainForm.h"
+#include "shell/MenuField.h"
+#include "shell/ShellState.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The game runs in a scratch folder linked to the built data, so its settings file lands there.
+class MenuScene {
+public:
+    MenuScene()
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        const fs::path data = fs::canonical("/proc/self/exe").parent_path().parent_path() / "run";
+        std::string pattern = (fs::temp_directory_path() / "tidewarden-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+        folder_ = pattern;
+        for (const char* sub : {"data", "sound"}) fs::create_directory_symlink(data / sub, folder_ / sub);
+        // Music and sound effects would only add the mixer's work to the measurement.
+        SettingsState stored;
+        stored.MusicOn = 0;
+        stored.SoundOn = 0;
+        WriteConfigFile(folder_ / "config.dat", stored);
+        previous_ = fs::current_path();
+        fs::current_path(folder_);
+        Shell = ShellState{};
+        Menu = MenuFieldState{};
+        Settings = SettingsState{};
+        window_ = std::make_unique<tw::platform::Window>();
+        form_ = std::make_unique<TmainForm>(app_, window_.get());
+        form_->FormShown();
+        // With the focus, as on a desktop: only the active window presents its frames.
+        tw::platform::Event focus;
+        focus.type = tw::platform::Event::Type::FocusGained;
+        dispatcher_.deliver(focus, app_);
+    }
+    ~MenuScene()
+    {
+        form_.reset();
+        window_.reset();
+        fs::current_path(previous_);
+        fs::remove_all(folder_);
+    }
+    TmainForm& form() { return *form_; }
+    void frame() { form_->DXTimer1Timer(*form_->DXTimer1, 1); }
+
+private:
+    fs::path folder_, previous_;
+    TApplication app_;
+    tw::platform::EventDispatcher dispatcher_;
+    std::unique_ptr<tw::platform::Window> window_;
+    std::unique_ptr<TmainForm> form_;
+};
+
+void run(benchmark::State& state, MenuScene& scene)
+{
+    if (!scene.form().DXDraw->CanDraw()) {
+        state.SkipWithError("the display is not drawing");
+        return;
+    }
+    for (auto _ : state) scene.frame();
+}
+
+void BM_MainMenuFrame(benchmark::State& state)
+{
+    MenuScene scene;
+    run(state, scene);
+}
+BENCHMARK(BM_MainMenuFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_OptionsFrameWhileEditingTheCountry(benchmark::State& state)
+{
+    MenuScene scene;
+    Shell.MenuSelection = msOptions;
+    scene.form().CreateOptions();
+    Settings.Country.SetText("de");
+    Shell.BossKeyName = "F12";
+    Shell.MenuSelection = 4;
+    Shell.TextEditing = 1;
+    run(state, scene);
+}
+BENCHMARK(BM_OptionsFrameWhileEditingTheCountry)->Unit(benchmark::kMicrosecond);
+
+void BM_HighScoreFrame(benchmark::State& state)
+{
+    MenuScene scene;
+    Shell.MenuSelection = msScores;
+    scene.form().CreateScores();
+    run(state, scene);
+}
+BENCHMARK(BM_HighScoreFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_ExitQueryFrame(benchmark::State& state)
+{
+    MenuScene scene;
+    Shell.MenuScreen = msExitQuery;
+    Shell.MenuSelection = 1;
+    scene.form().SetClosingWindowVisible(true);
+    run(state, scene);
+}
+BENCHMARK(BM_ExitQueryFrame)->Unit(benchmark::kMicrosecond);
+
+} // namespace
