@@ -35,33 +35,18 @@ struct Shot {
     std::function<void(tw::test::GameHost&)> open;
 };
 
-// Opens a sub-screen from the main menu the way its main-menu item does.
-void openFromMainMenu(tw::test::GameHost& host, std::uint8_t item)
+// Moves to an item of the current screen and chooses it, as the player does.
+void choose(tw::test::GameHost& host, std::uint8_t item)
 {
     Shell.MenuSelection = item;
-    TmainForm& form = host.form();
-    form.ShowSelection(); // the item is highlighted, as when the player moved to it
-    if (item == msOptions) form.CreateOptions();
-    if (item == msScores) form.CreateScores();
-    if (item == msHelp) form.CreateHelp();
+    host.form().ShowSelection();
+    host.form().RunMenuCommand();
 }
 
 void openHelpPage(tw::test::GameHost& host, int page)
 {
-    openFromMainMenu(host, msHelp);
-    Shell.HelpPage = static_cast<std::uint8_t>(page);
-    Menu.HelpImage->ShowPage(host.form().DXImageList1->Items(), page);
-}
-
-// A dialog over the current screen: its frame shows and the screen's items are put aside.
-void openDialog(tw::test::GameHost& host, std::uint8_t dialog, std::uint8_t selection)
-{
-    Shell.SavedMenuScreen = Shell.MenuScreen;
-    Shell.MenuScreen = dialog;
-    Shell.MenuSelection = selection;
-    host.form().SetClosingWindowVisible(true);
-    host.form().KeepMenuItemsForExitQuery();
-    host.form().CreateExit();
+    choose(host, msHelp);
+    for (int p = 1; p < page; ++p) choose(host, 2); // next page
 }
 
 } // namespace
@@ -79,16 +64,15 @@ int main(int argc, char** argv)
         const fs::path runFolder = makeRunFolder(data);
         std::vector<Shot> shots = {
             {"main-menu.png", [](auto&) {}},
-            {"options.png", [](auto& h) { openFromMainMenu(h, msOptions); }},
+            {"options.png", [](auto& h) { choose(h, msOptions); }},
             {"options-country.png",
              [](auto& h) {
-                 openFromMainMenu(h, msOptions);
                  Settings.Country.SetText("de");
-                 Shell.MenuSelection = 4;
-                 Shell.TextEditing = 1;
+                 choose(h, msOptions);
+                 choose(h, 4);            // starts editing the country
                  Shell.BlinkCounter = 20; // the next frame shows the cursor
              }},
-            {"high-scores.png", [](auto& h) { openFromMainMenu(h, msScores); }},
+            {"high-scores.png", [](auto& h) { choose(h, msScores); }},
             {"exit-query.png", [](auto& h) { h.closeRequest(); }},
             {"exit-query-no.png",
              [](auto& h) {
@@ -97,14 +81,13 @@ int main(int argc, char** argv)
              }},
             {"clear-scores.png",
              [](auto& h) {
-                 openFromMainMenu(h, msScores);
-                 openDialog(h, msClearScores, 1);
+                 choose(h, msScores);
+                 choose(h, 1);
              }},
             {"boss-key.png",
              [](auto& h) {
-                 openFromMainMenu(h, msOptions);
-                 Shell.MenuSelection = 5;
-                 openDialog(h, msBossKey, 5);
+                 choose(h, msOptions);
+                 choose(h, 5);
              }},
         };
         for (int page = 1; page <= THelpImageSprite::PageCount; ++page) {
