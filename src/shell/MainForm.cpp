@@ -155,6 +155,9 @@ void TmainForm::FormClose(TCloseAction& Action)
     if (Shell.CloseConfirmed == 0) {
         Action = caNone;
         if (Shell.GameState == gsGameOver) return;
+        // Asked again while the query is open: saving the query as the screen beneath it would
+        // lose the way back to the menu (and "NO" would return to the query itself).
+        if (Shell.MenuScreen == msExitQuery) return;
         Shell.SavedGameState = Shell.GameState;
         Shell.SavedMenuScreen = Shell.MenuScreen;
         Shell.MenuScreen = msExitQuery;

@@ -98,7 +98,7 @@ void TmainForm::RunMenuCommand()
             const std::uint8_t screen = Shell.MenuScreen;
             Shell.MenuSelection = item;
             RunMenuCommand();
-            // An exit query asked twice returns to itself: the chosen item cannot be reached.
+            // A screen that does not give way would make this loop forever: give up instead.
             if (Shell.MenuScreen == screen) return;
         }
     }

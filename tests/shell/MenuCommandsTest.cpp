@@ -124,16 +124,18 @@ TEST_F(MenuCommandsTest, ExitQueryOverASubScreenIsLeftWithItsScreenBeforeTheMain
     EXPECT_FALSE(host->closed());
 }
 
-TEST_F(MenuCommandsTest, MainItemClickedDuringAnExitQueryAskedTwiceNeverAnswersYes)
+TEST_F(MenuCommandsTest, MainItemClickedDuringAnExitQueryAskedTwiceAnswersNoThenRunsTheItem)
 {
-    // The second close request saves the query itself as the screen beneath it.
+    // The second close request must not save the query itself as the screen beneath it.
     host->closeRequest();
     host->closeRequest();
     ASSERT_EQ(Shell.MenuScreen, msExitQuery);
-    ClickMain(1);
+    EXPECT_EQ(Shell.SavedMenuScreen, msMain);
+    ClickMain(3);
     EXPECT_FALSE(host->closed());
-    EXPECT_EQ(Shell.GameState, gsMenu);
     EXPECT_EQ(Shell.CloseConfirmed, 0);
+    EXPECT_EQ(Shell.GameState, gsMenu);
+    EXPECT_EQ(Shell.MenuScreen, msScores);
 }
 
 TEST_F(MenuCommandsTest, MainItemClickedDuringClearScoresAnswersNoAndKeepsTheTable)
