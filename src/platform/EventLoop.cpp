@@ -171,8 +171,17 @@ void EventLoop::translate(const void* raw, EventHandler& handler)
             e.type = T::MaximizeRequest;
             break;
         case SDL_WINDOWEVENT_MINIMIZED: e.type = T::Minimized; break;
-        case SDL_WINDOWEVENT_RESTORED: e.type = T::Restored; break;
-        case SDL_WINDOWEVENT_EXPOSED: e.type = T::Exposed; break;
+        case SDL_WINDOWEVENT_RESTORED:
+            window_.invalidatePicture();
+            e.type = T::Restored;
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            window_.invalidatePicture();
+            e.type = T::Exposed;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            window_.invalidatePicture();
+            return;
         default: return;
         }
         break;

@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
 
 namespace tw::platform {
 
@@ -61,6 +63,8 @@ Window::~Window()
 void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels)
 {
     if (!pixels || width <= 0 || height <= 0) return;
+    ++presentCount_;
+    if (sameAsShown(pixels, width, height, pitchInPixels)) return;
     if (!texture_ || width != textureWidth_ || height != textureHeight_) {
         if (texture_) SDL_DestroyTexture(texture_);
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
@@ -79,7 +83,29 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     SDL_RenderPresent(renderer_);
-    ++presentCount_;
+    ++uploadCount_;
+    remember(pixels, width, height, pitchInPixels);
+}
+
+bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const
+{
+    const auto w = static_cast<std::size_t>(width);
+    if (shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ || height != lastHeight_)
+        return false;
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels;
+        if (std::memcmp(row, shown_.data() + static_cast<std::size_t>(y) * w, w * 4) != 0) return false;
+    }
+    return true;
+}
+
+void Window::remember(const std::uint32_t* pixels, int width, int height, int pitchInPixels)
+{
+    const auto w = static_cast<std::size_t>(width);
+    shown_.resize(w * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(shown_.data() + static_cast<std::size_t>(y) * w,
+                    pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels, w * 4);
 }
 
 void Window::setFullScreen(bool fullScreen)
@@ -87,6 +113,7 @@ void Window::setFullScreen(bool fullScreen)
     if (fullScreen == fullScreen_) return;
     // Desktop full screen: the desktop keeps its mode and the picture is scaled, never a mode change.
     SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    invalidatePicture();
     fullScreen_ = fullScreen;
     if (!fullScreen) SDL_SetWindowSize(window_, ClientWidth, ClientHeight);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -42,9 +43,15 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept.
+    // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. A picture equal
+    // to the one on screen is not sent again: a still menu then costs a comparison per frame instead
+    // of an upload and a render, which matters most where the renderer runs on the CPU.
     void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels);
-    int presentCount() const { return presentCount_; }
+    int presentCount() const { return presentCount_; } // pictures handed to present()
+    int uploadCount() const { return uploadCount_; }   // pictures actually sent to the screen
+    // The window's contents may be gone (uncovered, restored, resized, mode switched): the next
+    // present() sends its picture whatever it holds.
+    void invalidatePicture() { shown_.clear(); }
 
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
@@ -73,6 +80,8 @@ public:
 
 private:
     ViewRect view() const;
+    bool sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const;
+    void remember(const std::uint32_t* pixels, int width, int height, int pitchInPixels);
 
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
@@ -82,6 +91,8 @@ private:
     bool fullScreen_ = false;
     int cursorCount_ = 0;
     int presentCount_ = 0;
+    int uploadCount_ = 0;
+    std::vector<std::uint32_t> shown_; // the picture on screen, rows packed; empty when unknown
 };
 
 } // namespace tw::platform

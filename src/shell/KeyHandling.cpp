@@ -141,7 +141,12 @@ std::optional<std::string> BossKeyNameFor(std::uint16_t key)
     if (key >= 0x30 && key <= 0x39) return std::string(1, static_cast<char>(key));
     if (key >= 0x41 && key <= 0x5A) return std::string(1, static_cast<char>(key));
     if (key == 0x5B) return "Window Key";
-    if (key >= 0x70 && key <= 0x7B) return "F" + std::to_string(key - 0x6F);
+    if (key >= 0x70 && key <= 0x7B) {
+        // Built by appending: GCC 12 at -O2 warns falsely (-Wrestrict) about "F" + std::to_string.
+        std::string name = "F";
+        name += std::to_string(key - 0x6F);
+        return name;
+    }
     return std::nullopt;
 }
 

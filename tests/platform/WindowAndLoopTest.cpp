@@ -65,6 +65,32 @@ TEST_F(WindowTest, OpensAt800x600WithTheCaptionAndPresentsFrames)
     EXPECT_EQ(y, 0);
 }
 
+TEST_F(WindowTest, AnUnchangedPictureIsNotSentAgainUnlessTheWindowLostItsContents)
+{
+    Window w;
+    // Rows of 800 pixels in a buffer of pitch 832, as a surface with padding would hand them over.
+    std::vector<std::uint32_t> frame(832 * 600, 0x00336699u);
+    w.present(frame.data(), 800, 600, 832);
+    w.present(frame.data(), 800, 600, 832);
+    EXPECT_EQ(w.presentCount(), 2);
+    EXPECT_EQ(w.uploadCount(), 1) << "the same picture again";
+
+    frame[832 * 599 + 799] = 0x00FFFFFFu; // the very last pixel
+    w.present(frame.data(), 800, 600, 832);
+    EXPECT_EQ(w.uploadCount(), 2);
+    frame[832 * 10 + 805] = 0x00FF0000u; // padding beyond the row is not part of the picture
+    w.present(frame.data(), 800, 600, 832);
+    EXPECT_EQ(w.uploadCount(), 2);
+
+    w.invalidatePicture();
+    w.present(frame.data(), 800, 600, 832);
+    EXPECT_EQ(w.uploadCount(), 3) << "uncovered, restored or resized: the picture is sent whatever it holds";
+    w.setFullScreen(true);
+    w.present(frame.data(), 800, 600, 832);
+    EXPECT_EQ(w.uploadCount(), 4) << "a mode switch needs the picture again";
+    w.setFullScreen(false);
+}
+
 TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore)
 {
     Window w;
