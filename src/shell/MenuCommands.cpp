@@ -35,6 +35,14 @@ void MarkSpriteDead(TSprite* sprite)
     if (sprite) sprite->MarkDead();
 }
 
+// The last steps of every back item: the main menu is the current screen again.
+void ReturnToMainMenu()
+{
+    Shell.MenuScreen = msMain;
+    Shell.MenuSelection = Shell.MainSelection;
+    Menu.CurrentItems = Menu.MainMenuItems;
+}
+
 // The item that leaves a screen lying over the main menu: its back item, or "NO" of a dialog.
 // 0 for the main menu itself and for screens that cannot be left that way.
 std::uint8_t LeavingItem(std::uint8_t screen)
@@ -163,9 +171,7 @@ void TmainForm::RunMenuCommand()
             for (std::size_t i = 1; i <= 6; ++i) MarkSpriteDead(Menu.OptionToggles[i]);
             // Leaving the screen ends typing into its country field, however it is left.
             Shell.TextEditing = 0;
-            Shell.MenuScreen = msMain;
-            Shell.MenuSelection = Shell.MainSelection;
-            Menu.CurrentItems = Menu.MainMenuItems;
+            ReturnToMainMenu();
             break;
         default: break;
         }
@@ -185,9 +191,7 @@ void TmainForm::RunMenuCommand()
         case 3:
             MarkSpriteDead(Menu.SubBackground);
             DestroyMenu();
-            Shell.MenuScreen = msMain;
-            Shell.MenuSelection = Shell.MainSelection;
-            Menu.CurrentItems = Menu.MainMenuItems;
+            ReturnToMainMenu();
             break;
         default: break;
         }
@@ -206,9 +210,7 @@ void TmainForm::RunMenuCommand()
             MarkSpriteDead(Menu.HelpImage);
             MarkSpriteDead(Menu.SubBackground);
             DestroyMenu();
-            Shell.MenuScreen = msMain;
-            Shell.MenuSelection = Shell.MainSelection;
-            Menu.CurrentItems = Menu.MainMenuItems;
+            ReturnToMainMenu();
             break;
         default: break;
         }
