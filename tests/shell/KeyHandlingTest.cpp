@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/GameHost.h"
+#include "shell/MenuHostTest.h"
 #include "shell/Config.h"
 #include "shell/KeyHandling.h"
 #include "shell/MenuField.h"
@@ -18,28 +19,8 @@ namespace {
 
 using tw::test::GameHost;
 
-SettingsState SavedSettings()
-{
-    std::ifstream in("config.dat", std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    SettingsState saved;
-    EXPECT_TRUE(DecodeConfigFile(bytes, saved)) << "config.dat holds " << bytes.size() << " bytes";
-    return saved;
-}
-
-class KeyHandlingTest : public ::testing::Test {
+class KeyHandlingTest : public MenuHostTest {
 protected:
-    void SetUp() override
-    {
-        Menu = MenuFieldState{};
-        GameHost::Options options;
-        options.gameData = true;
-        host = std::make_unique<GameHost>(options);
-        host->runTicks(1);
-        ASSERT_EQ(Shell.GameState, gsMenu);
-        ASSERT_TRUE(host->messages().empty()) << host->messages().front();
-    }
-
     void Press(std::uint8_t key)
     {
         host->pressKey(key);
@@ -73,7 +54,6 @@ protected:
         return out;
     }
 
-    std::unique_ptr<GameHost> host;
 };
 
 TEST_F(KeyHandlingTest, UpAndDownWrapRoundTheMainMenu)

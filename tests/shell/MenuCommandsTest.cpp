@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/GameHost.h"
+#include "shell/MenuHostTest.h"
 #include "shell/Config.h"
 #include "shell/MenuCommands.h"
 #include "shell/MenuField.h"
@@ -31,29 +32,8 @@ Point Inside(int s, int i)
     return {r.X + r.W / 2, r.Y + r.H / 2};
 }
 
-SettingsState SavedSettings()
-{
-    std::ifstream in("config.dat", std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    SettingsState saved;
-    EXPECT_TRUE(DecodeConfigFile(bytes, saved)) << "config.dat holds " << bytes.size() << " bytes";
-    return saved;
-}
-
-class MenuCommandsTest : public ::testing::Test {
+class MenuCommandsTest : public MenuHostTest {
 protected:
-    void SetUp() override
-    {
-        Menu = MenuFieldState{};
-        GameHost::Options options;
-        options.gameData = true;
-        host = std::make_unique<GameHost>(options);
-        host->runTicks(1);
-        ASSERT_EQ(Shell.GameState, gsMenu);
-        ASSERT_EQ(Shell.MenuScreen, msMain);
-        ASSERT_TRUE(host->messages().empty()) << host->messages().front();
-    }
-
     void Click(Point p)
     {
         host->click(p.x, p.y);
@@ -62,8 +42,6 @@ protected:
     void ClickItem(int screen, int item) { Click(Inside(screen, item)); }
     // A main-menu item, reached from whatever screen lies over the main menu.
     void ClickMain(int item) { ClickItem(msMain, item); }
-
-    std::unique_ptr<GameHost> host;
 };
 
 TEST_F(MenuCommandsTest, MainItemsOpenTheirScreensAndBackItemsReturn)
