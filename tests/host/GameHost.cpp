@@ -169,25 +169,18 @@ void GameHost::mouseMove(int x, int y)
     deliver(e);
 }
 
-void GameHost::mouseDown(MouseButton button, int x, int y)
+void GameHost::mouseButton(Event::Type type, MouseButton button, int x, int y)
 {
     Event e;
-    e.type = Event::Type::MouseDown;
+    e.type = type;
     e.button = button;
     e.x = x;
     e.y = y;
     deliver(e);
 }
 
-void GameHost::mouseUp(MouseButton button, int x, int y)
-{
-    Event e;
-    e.type = Event::Type::MouseUp;
-    e.button = button;
-    e.x = x;
-    e.y = y;
-    deliver(e);
-}
+void GameHost::mouseDown(MouseButton button, int x, int y) { mouseButton(Event::Type::MouseDown, button, x, y); }
+void GameHost::mouseUp(MouseButton button, int x, int y) { mouseButton(Event::Type::MouseUp, button, x, y); }
 
 void GameHost::click(int x, int y)
 {

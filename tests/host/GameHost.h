@@ -82,6 +82,7 @@ public:
 
 private:
     void deliver(const tw::platform::Event& event);
+    void mouseButton(tw::platform::Event::Type type, tw::platform::MouseButton button, int x, int y);
 
     Options options_;
     std::filesystem::path previousFolder_;

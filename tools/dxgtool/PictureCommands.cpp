@@ -2,6 +2,7 @@
 // keeps every other property, and the bit count, so that pack after extract gives the same file.
 #include "PictureCommands.h"
 
+#include "Command.h"
 #include "Manifest.h"
 
 #include "graphics/CollectionFile.h"
@@ -21,10 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ToolError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 std::string hex32(std::uint32_t v) {
     char buf[16];
@@ -323,14 +320,5 @@ int cmdPack(const std::vector<std::string>& args, std::ostream& out) {
 } // namespace
 
 int runPictureCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    try {
-        if (args.empty()) throw ToolError("no command");
-        if (args[0] == "list") return cmdList(args, out);
-        if (args[0] == "extract") return cmdExtract(args, out);
-        if (args[0] == "pack") return cmdPack(args, out);
-        throw ToolError("unknown command \"" + args[0] + "\" (list, extract, pack)");
-    } catch (const std::exception& e) {
-        err << "dxgtool: " << e.what() << "\n";
-        return 1;
-    }
+    return runCommand({cmdList, cmdExtract, cmdPack}, args, out, err);
 }

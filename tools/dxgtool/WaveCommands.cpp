@@ -2,13 +2,14 @@
 // format and data of the collection's item; the manifest keeps the names and playing settings.
 #include "WaveCommands.h"
 
+#include "Command.h"
 #include "Manifest.h"
 #include "sound/DXSounds.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 #include <stdexcept>
 
@@ -16,9 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 std::string describe(const TWave& wave) {
     std::ostringstream s;
@@ -145,16 +143,6 @@ int cmdPack(const std::vector<std::string>& args, std::ostream& out) {
 } // namespace
 
 int runWaveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    try {
-        if (args.empty()) throw ToolError("no command");
-        if (args[0] == "list") return cmdList(args, out);
-        if (args[0] == "extract") return cmdExtract(args, out);
-        if (args[0] == "pack") return cmdPack(args, out);
-        throw ToolError("unknown command \"" + args[0] + "\" (list, extract, pack)");
-    } catch (const std::exception& e) {
-        err << "dxgtool: " << e.what() << "\n";
-        return 1;
-    }
+    return runCommand({cmdList, cmdExtract, cmdPack}, args, out, err);
 }
 
-int runWaveCommand(const std::vector<std::string>& args) { return runWaveCommand(args, std::cout, std::cerr); }

@@ -12,5 +12,4 @@
 // The manifest has one [item] block per wave, in file order: name, wave (a WAV file beside the
 // manifest), looped (true/false, default false), maxplayingcount (default 0: no limit).
 // Returns the exit status; a failure is one line on err.
-int runWaveCommand(const std::vector<std::string>& args);
 int runWaveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

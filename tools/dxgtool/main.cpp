@@ -1,11 +1,7 @@
 // dxgtool: list, extract and pack picture collections (.dxg) and wave collections (.dxw).
 // The collection file's extension picks the family of commands.
 #include "PictureCommands.h"
-
-#if __has_include("WaveCommands.h")
-#include "WaveCommands.h" // int runWaveCommand(const std::vector<std::string>& args);
-#define DXGTOOL_HAS_WAVES 1
-#endif
+#include "WaveCommands.h"
 
 #include <algorithm>
 #include <iostream>
@@ -36,13 +32,6 @@ int main(int argc, char** argv) {
     }
     // The collection file is the first operand of list and extract, the second of pack.
     const std::size_t fileArg = args[0] == "pack" ? 2 : 1;
-    if (args.size() > fileArg && endsWithNoCase(args[fileArg], ".dxw")) {
-#ifdef DXGTOOL_HAS_WAVES
-        return runWaveCommand(args);
-#else
-        std::cerr << "dxgtool: wave collections are not supported by this build\n";
-        return 1;
-#endif
-    }
+    if (args.size() > fileArg && endsWithNoCase(args[fileArg], ".dxw")) return runWaveCommand(args, std::cout, std::cerr);
     return runPictureCommand(args, std::cout, std::cerr);
 }
