@@ -8,7 +8,8 @@
 #include "shell/Application.h"
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Fuzzes the wave collection reader and the RIFF WAVE reader it hands each wave block to. Damaged
 // input may only end in the readers' own errors; anything else (a crash, a sanitizer report, an
 // unexpected exception type) is a finding.
-#include "graphics/ByteStream.h"
+#include "core/ByteStream.h"
 #include "sound/DXSounds.h"
 #include "sound/Wave.h"
 

@@ -2,7 +2,7 @@
 // deferred destruction, image and background sprites, and the display-bound component.
 #include "engine/DXSprite.h"
 
-#include "graphics/DXClass.h"
+#include "core/DXClass.h"
 #include "graphics/PictureCollection.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // bitmap payload (every bit count and compression), run-length decoding, and the palette cache.
 #pragma once
 
-#include "graphics/ByteStream.h"
+#include "core/ByteStream.h"
 
 #include <array>
 #include <cstdint>

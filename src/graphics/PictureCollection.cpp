@@ -2,7 +2,7 @@
 // the image list's reaction to the display's notifications.
 #include "graphics/PictureCollection.h"
 
-#include "graphics/CollectionFile.h"
+#include "core/CollectionFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,8 +2,9 @@
 // display is up, the DXG file reader and writer, and TDXImageList, which binds them to a display.
 #pragma once
 
+#include "core/DXClass.h"
+#include "core/FileErrors.h"
 #include "graphics/DIB.h"
-#include "graphics/DXClass.h"
 #include "graphics/DXDraws.h"
 #include "graphics/Surface.h"
 
@@ -17,12 +18,6 @@
 
 // "Image '%s' not found", "%s cannot be initialized"
 class EPictureCollectionError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// "Cannot open file "%s". %s"
-class EFOpenError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "shell/ShellState.h"
+#include "state/Settings.h"
 
 constexpr std::size_t ConfigRecordSize = 158;
 using TConfigRecord = std::array<std::uint8_t, ConfigRecordSize>;

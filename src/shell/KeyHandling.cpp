@@ -172,7 +172,7 @@ void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift)
         if (TShortText* field = EditedTextField()) field->DeleteLast();
     }
     if (Shell.KeyLatch != 1) {
-        const std::uint8_t state = Shell.GameState;
+        const TGameState state = Shell.GameState;
         if (state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery)
             MenuKeyDown(*this, Key, Shift);
         else if (IsRunningGameState(state) || state == gsPaused)

@@ -6,7 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 // Virtual-key codes the handlers test.
 enum TVirtualKey : std::uint8_t {

@@ -6,7 +6,8 @@
 #include "platform/Window.h"
 #include "shell/Application.h"
 #include "shell/Music.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <exception>
 
@@ -227,7 +228,7 @@ void TmainForm::DXTimer2Activate(TCustomDXTimer&)
 void TmainForm::DXTimer2Deactivate(TCustomDXTimer&)
 {
     SongStop(Shell.SongHandle);
-    const std::uint8_t s = Shell.GameState;
+    const TGameState s = Shell.GameState;
     if (IsRunningGameState(s) || s == gsGameOver) {
         SetCursorVisible(true);
         Shell.StateBeforePause = s;

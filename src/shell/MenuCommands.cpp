@@ -8,7 +8,8 @@
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
 #include "shell/Music.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 #include "shell/WebConfig.h"
 
 #include <system_error>
@@ -284,7 +285,7 @@ void TmainForm::RunMenuCommand()
 void TmainForm::DXDrawClick()
 {
     if (!IsMenuState(Shell.GameState) || Shell.ItemHovered != 1) return;
-    const std::uint8_t state = Shell.GameState;
+    const TGameState state = Shell.GameState;
     const std::uint8_t screen = Shell.MenuScreen;
     RunMenuCommand();
     // The items under the mouse belonged to the screen just left: only a move finds the new ones,

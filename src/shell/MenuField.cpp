@@ -6,7 +6,8 @@
 #include "platform/PathResolver.h"
 #include "shell/MainForm.h"
 #include "shell/Music.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 MenuFieldState Menu;
 
@@ -151,7 +152,8 @@ namespace {
 void openSubScreen(TmainForm& form, const std::string& panel)
 {
     form.DestroyMenu();
-    Shell.MenuScreen = Shell.MenuSelection;
+    // Main menu items 2, 3 and 4 are numbered as the screens they open.
+    Shell.MenuScreen = static_cast<TMenuScreen>(Shell.MenuSelection);
     Shell.MainSelection = Shell.MenuSelection;
     Shell.MenuSelection = 1;
     form.CreateSubMenu(panel);

@@ -4,7 +4,8 @@
 #include "graphics/Surface.h"
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // file, and the wave list that binds a collection to the sound device.
 #pragma once
 
-#include "graphics/DXClass.h"
+#include "core/DXClass.h"
 #include "sound/SoundMixer.h"
 #include "sound/SoundOutput.h"
 #include "sound/Wave.h"
@@ -308,7 +308,7 @@ private:
     TWave wave_;
 };
 
-// The wave collection file layout is the picture collection's container (graphics/CollectionFile.h)
+// The wave collection file layout is the picture collection's container (core/CollectionFile.h)
 // with a root of class "TWaveCollectionComponent" holding one property, "List": a collection whose
 // items hold "Name" (string), "Looped" (bool), "MaxPlayingCount" (integer) and "Wave.WAVE" (a byte
 // block with the RIFF WAVE bytes, see sound/Wave.h).

@@ -1,8 +1,8 @@
 // Reading and writing RIFF WAVE bytes; the layout is described in Wave.h.
 #include "sound/Wave.h"
 
-#include "graphics/ByteStream.h"
-#include "graphics/PictureCollection.h" // EFOpenError
+#include "core/ByteStream.h"
+#include "core/FileErrors.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,8 +2,8 @@
 // written with the container shared with picture collections).
 #include "sound/DXSounds.h"
 
-#include "graphics/CollectionFile.h"
-#include "graphics/PictureCollection.h" // EFOpenError
+#include "core/CollectionFile.h"
+#include "core/FileErrors.h"
 
 #include <cerrno>
 #include <cstring>

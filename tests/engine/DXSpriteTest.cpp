@@ -3,7 +3,7 @@
 #include "engine/DXSprite.h"
 
 #include "graphics/DIB.h"
-#include "graphics/DXClass.h"
+#include "core/DXClass.h"
 #include "graphics/PictureCollection.h"
 
 #include <gtest/gtest.h>

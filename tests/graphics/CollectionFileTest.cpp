@@ -1,6 +1,6 @@
 // The collection container: header checks, every value tag read or stepped over, dotted names,
 // colour names, and how errors name the property they happened in.
-#include "graphics/CollectionFile.h"
+#include "core/CollectionFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Builds bitmap payloads byte by byte for the tests, so each case shows exactly what the file holds.
 #pragma once
 
-#include "graphics/ByteStream.h"
+#include "core/ByteStream.h"
 #include "graphics/DIB.h"
 
 #include <cstdint>

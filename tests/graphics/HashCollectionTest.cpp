@@ -1,6 +1,6 @@
 // The named collection: bucket numbers, case-insensitive lookup, the later name winning, renaming
 // and index upkeep.
-#include "graphics/DXClass.h"
+#include "core/DXClass.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Picture collections: cutting pictures into patterns and surfaces, drawing, the display's
 // notifications, and the DXG file written and read back.
-#include "graphics/CollectionFile.h"
+#include "core/CollectionFile.h"
 #include "graphics/PictureCollection.h"
 
 #include <gtest/gtest.h>

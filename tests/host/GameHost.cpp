@@ -9,7 +9,8 @@
 #include "platform/ShellOpen.h"
 #include "shell/Config.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 #include "sound/DXSounds.h"
 
 #include <cstdlib>

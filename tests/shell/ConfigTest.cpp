@@ -3,7 +3,8 @@
 #include "host/GameHost.h"
 #include "platform/MessageBox.h"
 #include "shell/Config.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

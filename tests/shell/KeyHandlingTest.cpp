@@ -13,7 +13,8 @@
 #include "shell/Config.h"
 #include "shell/KeyHandling.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 namespace {
 
@@ -271,9 +272,9 @@ TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit)
 
 TEST_F(KeyHandlingTest, AltEnterTogglesTheDisplayAndSavesInEveryState)
 {
-    for (std::uint8_t state = gsMenu; state <= gsNextLevel; ++state) {
-        SCOPED_TRACE(int{state});
-        Shell.GameState = state;
+    for (int state = gsMenu; state <= gsNextLevel; ++state) {
+        SCOPED_TRACE(state);
+        Shell.GameState = static_cast<TGameState>(state);
         const std::uint8_t windowed = Settings.Windowed;
         host->keyDown(vkMenu);
         host->keyDown(vkReturn);

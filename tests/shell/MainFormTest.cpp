@@ -5,7 +5,8 @@
 #include "platform/Png.h"
 #include "platform/VirtualKeys.h"
 #include "shell/GoToLink.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -109,7 +110,7 @@ TEST(MainForm, TheMessageLoopEndsOnlyWithAConfirmedClose)
 
 TEST(MainForm, CloseRequestDuringAGameBecomesTheExitQueryAndYesEndsTheGameFirst)
 {
-    for (std::uint8_t state : {gsPlaying, gsHeroDying, gsLevelIntro, gsPaused}) {
+    for (TGameState state : {gsPlaying, gsHeroDying, gsLevelIntro, gsPaused}) {
         GameHost host;
         Shell.GameState = state;
         host.closeRequest();
@@ -139,7 +140,7 @@ TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndOtherStatesKeepTheirState)
         EXPECT_EQ(Shell.MenuScreen, msMain);
         EXPECT_FALSE(host.closed());
     }
-    for (std::uint8_t state : {gsNameEntry, gsSendQuery, gsSendFailed, gsNextLevel}) {
+    for (TGameState state : {gsNameEntry, gsSendQuery, gsSendFailed, gsNextLevel}) {
         GameHost host;
         Shell.GameState = state;
         Shell.MenuScreen = msNameEntry;
@@ -207,7 +208,7 @@ TEST(MainForm, TheDesktopMinimisingAndRestoringTheWindowIsTheFormsState)
 
 TEST(MainForm, LosingTheFocusDuringPlayPausesAndComingBackKeepsThePause)
 {
-    for (std::uint8_t state : {gsPlaying, gsHeroDying, gsLevelIntro, gsGameOver}) {
+    for (TGameState state : {gsPlaying, gsHeroDying, gsLevelIntro, gsGameOver}) {
         GameHost host;
         // The program switches timers in this order.
         host.form().DXTimer1->SetEnabled(false);

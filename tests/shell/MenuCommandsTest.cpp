@@ -14,7 +14,8 @@
 #include "shell/Config.h"
 #include "shell/MenuCommands.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 namespace {
 

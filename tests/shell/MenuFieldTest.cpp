@@ -3,7 +3,8 @@
 #include "graphics/PictureCollection.h"
 #include "host/GameHost.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -253,7 +254,9 @@ TEST(MenuField, ShowSelectionLeavesOnlyTheSelectedHighlight)
 TEST(MenuField, ShowSelectionStartsAndStopsTextEditing)
 {
     struct Case {
-        std::uint8_t state, screen, selection, editingBefore, editingAfter;
+        TGameState state;
+        TMenuScreen screen;
+        std::uint8_t selection, editingBefore, editingAfter;
     };
     const Case cases[] = {
         {gsMenu, msOptions, 4, 1, 1},       // the country field keeps its editing
@@ -265,7 +268,7 @@ TEST(MenuField, ShowSelectionStartsAndStopsTextEditing)
     GameHost host(withGameData());
     host.form().CreateExit();
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.state) + "/" + std::to_string(c.selection));
+        SCOPED_TRACE(std::to_string(int{c.state}) + "/" + std::to_string(c.selection));
         Shell.GameState = c.state;
         Shell.MenuScreen = c.screen;
         Shell.MenuSelection = c.selection;

@@ -5,7 +5,8 @@
 #include "host/GameHost.h"
 #include "shell/MenuField.h"
 #include "shell/MenuFrame.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ TextDiff diffTexts(GameHost& host)
     TextDiff d;
     host.runTicks(1);
     d.withTexts = host.backBuffer();
-    const std::uint8_t screen = Shell.MenuScreen;
+    const TMenuScreen screen = Shell.MenuScreen;
     Shell.MenuScreen = msMain;
     host.runTicks(1);
     const auto plain = host.backBuffer();

@@ -13,7 +13,8 @@
 #include "host/GameHost.h"
 #include "shell/Config.h"
 #include "shell/MenuField.h"
-#include "shell/ShellState.h"
+#include "state/ShellState.h"
+#include "state/Settings.h"
 
 // The settings as the game last saved them.
 inline SettingsState SavedSettings()

@@ -3,8 +3,8 @@
 #include "WaveBuilder.h"
 #include "WaveCommands.h"
 
-#include "graphics/ByteStream.h"
-#include "graphics/CollectionFile.h"
+#include "core/ByteStream.h"
+#include "core/CollectionFile.h"
 #include "graphics/PictureCollection.h"
 #include "sound/DXSounds.h"
 

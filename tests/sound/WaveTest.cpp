@@ -1,7 +1,7 @@
 // The RIFF WAVE reader and writer, and the PCM formats the sound device accepts.
 #include "WaveBuilder.h"
 
-#include "graphics/ByteStream.h"
+#include "core/ByteStream.h"
 
 #include <gtest/gtest.h>
 

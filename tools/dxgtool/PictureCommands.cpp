@@ -5,7 +5,7 @@
 #include "Command.h"
 #include "Manifest.h"
 
-#include "graphics/CollectionFile.h"
+#include "core/CollectionFile.h"
 #include "graphics/PictureCollection.h"
 #include "platform/Png.h"
 

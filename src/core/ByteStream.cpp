@@ -1,5 +1,5 @@
 // Bounds-checked little-endian reading and writing of byte buffers.
-#include "graphics/ByteStream.h"
+#include "core/ByteStream.h"
 
 namespace {
 [[noreturn]] void readError() { throw EReadError("Stream read error"); }

@@ -1,5 +1,5 @@
 // The ordered collection with its case-insensitive 256-bucket name index.
-#include "graphics/DXClass.h"
+#include "core/DXClass.h"
 
 namespace {
 // Windows-1252 lower case: ASCII, the accented capitals 0xC0..0xDE (not 0xD7, the multiplication

@@ -2,7 +2,7 @@
 // root's and each item's properties to the caller, and a writer that produces the same layout.
 #pragma once
 
-#include "graphics/ByteStream.h"
+#include "core/ByteStream.h"
 
 #include <cstdint>
 #include <functional>

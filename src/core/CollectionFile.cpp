@@ -1,5 +1,5 @@
 // Reading and writing the collection container; the layout is described in CollectionFile.h.
-#include "graphics/CollectionFile.h"
+#include "core/CollectionFile.h"
 
 #include <array>
 #include <utility>
