@@ -1,6 +1,7 @@
 // Program entry: create the main window, run its message loop, then open "play.url" if it exists.
 #include "platform/EventLoop.h"
 #include "platform/MessageBox.h"
+#include "platform/Shutdown.h"
 #include "platform/Window.h"
 #include "shell/Application.h"
 #include "shell/GoToLink.h"
@@ -12,6 +13,7 @@
 
 int main()
 {
+    bool started = true;
     try {
         TApplication application;
         tw::platform::Window window;
@@ -19,6 +21,8 @@ int main()
         application.SetEventLoop(&loop);
         {
             TmainForm form(application, &window);
+            // A form whose creation failed has said why and asked to end: the game cannot run.
+            started = !form.CreationFailed();
             form.FormShown();
             if (!application.Terminated()) loop.run(application);
         }
@@ -27,8 +31,11 @@ int main()
         // Only a window or display that cannot be set up ends up here.
         std::cerr << "Tide Warden: " << e.what() << '\n';
         tw::platform::showMessageBox(e.what());
+        tw::platform::shutDown();
         return 1;
     }
+    tw::platform::shutDown();
+    if (!started) return 1;
     OpenPlayUrl();
     return 0;
 }

@@ -1,5 +1,9 @@
-// The game's message box on SDL, with a stderr fallback where no window system answers.
+// The game's message box: its own in-window message while the game's window exists, SDL's desktop
+// dialog before and after it, and a stderr line always.
 #include "platform/MessageBox.h"
+
+#include "platform/Window.h"
+#include "platform/WindowMessage.h"
 
 #include <SDL.h>
 
@@ -11,6 +15,20 @@
 namespace tw::platform {
 
 namespace {
+
+// SDL's X11 dialog runs in a forked child, which deadlocks in the sanitizers' allocator: such builds
+// never use it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool DesktopDialogMayHang = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+constexpr bool DesktopDialogMayHang = true;
+#else
+constexpr bool DesktopDialogMayHang = false;
+#endif
+#else
+constexpr bool DesktopDialogMayHang = false;
+#endif
 
 std::function<void(const std::string&)>& handler() {
     static std::function<void(const std::string&)> instance;
@@ -53,10 +71,14 @@ void showMessageBox(const std::string& text) {
         handler()(text);
         return;
     }
-    if (windowSystemAvailable() &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tide Warden", text.c_str(), gameWindow()) == 0)
-        return;
+    // Always on stderr too: a log keeps what a dialog shows only once.
     std::fprintf(stderr, "Tide Warden: %s\n", text.c_str());
+    if (!windowSystemAvailable()) return;
+    // In the game's window the message also shows in full screen and needs nothing from the desktop
+    // (SDL's X11 dialog needs the X core fonts, which many desktops lack).
+    if (Window* window = Window::current(); window && showMessageInWindow(*window, text)) return;
+    if (!DesktopDialogMayHang)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tide Warden", text.c_str(), gameWindow());
 }
 
 } // namespace tw::platform

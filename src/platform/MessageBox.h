@@ -1,5 +1,7 @@
-// The game's message box: a modal note with the caption "Tide Warden" and an OK button.
-// Tests install a handler that captures the text instead of blocking.
+// The game's message box: a modal note with an OK button. While the game's window exists it is drawn
+// in that window (platform/WindowMessage.h); otherwise the desktop's dialog "Tide Warden" shows it,
+// except in sanitizer builds, where that dialog can hang. Every message also goes to stderr, and
+// only there without a window system. Tests install a handler that captures the text instead.
 #pragma once
 
 #include <functional>

@@ -40,6 +40,8 @@ public:
     // Initialises SDL's video (any driver, the dummy one included); throws WindowError.
     explicit Window(const std::string& caption = "Tide Warden");
     ~Window();
+    // The window made last that still exists (the game makes one): where messages are shown.
+    static Window* current();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
@@ -52,6 +54,10 @@ public:
     // The window's contents may be gone (uncovered, restored, resized, mode switched): the next
     // present() sends its picture whatever it holds.
     void invalidatePicture() { shown_.clear(); }
+    // The picture on screen, rows packed (empty when unknown), and its size.
+    const std::vector<std::uint32_t>& shownPicture() const { return shown_; }
+    int shownWidth() const { return lastWidth_; }
+    int shownHeight() const { return lastHeight_; }
 
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
@@ -93,6 +99,7 @@ private:
     int presentCount_ = 0;
     int uploadCount_ = 0;
     std::vector<std::uint32_t> shown_; // the picture on screen, rows packed; empty when unknown
+    Window* previous_ = nullptr;        // current() before this one was made
 };
 
 } // namespace tw::platform

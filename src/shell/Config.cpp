@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
 // ---- The record ----------------------------------------------------------------------------------
@@ -36,7 +35,8 @@
 //                  +12  2  score                the 16 bits complemented
 //
 // The scrambling is its own inverse. A file longer than one record is read by its first record; a
-// shorter one counts as missing. A length byte above 10 (never written by the game) reads as 10.
+// shorter one counts as missing. A length byte above 10 (never written by the game) reads as 10, and
+// a flag other than 0 or 1 reads as on: the toggles flip the value, which must then be 0 or 1.
 
 namespace {
 
@@ -56,6 +56,8 @@ void unpackText(const std::uint8_t* in, TShortText& text)
     std::copy(in + 1, in + 1 + TShortText::MaxLength, text.Chars.begin());
 }
 
+std::uint8_t flag(std::uint8_t value) { return value != 0 ? 1 : 0; }
+
 std::uint8_t* entryAt(TConfigRecord& record, std::size_t index)
 {
     return record.data() + TableOffset + index * EntrySize;
@@ -71,9 +73,9 @@ const std::uint8_t* entryAt(const TConfigRecord& record, std::size_t index)
 TConfigRecord PackConfigRecord(const SettingsState& s)
 {
     TConfigRecord r{};
-    r[0] = s.Windowed;
-    r[1] = s.MusicOn;
-    r[2] = s.SoundOn;
+    r[0] = flag(s.Windowed);
+    r[1] = flag(s.MusicOn);
+    r[2] = flag(s.SoundOn);
     r[3] = s.Reserved3;
     r[4] = static_cast<std::uint8_t>(s.BossKey & 0xFF);
     r[5] = static_cast<std::uint8_t>(s.BossKey >> 8);
@@ -92,9 +94,9 @@ TConfigRecord PackConfigRecord(const SettingsState& s)
 
 void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s)
 {
-    s.Windowed = r[0];
-    s.MusicOn = r[1];
-    s.SoundOn = r[2];
+    s.Windowed = flag(r[0]);
+    s.MusicOn = flag(r[1]);
+    s.SoundOn = flag(r[2]);
     s.Reserved3 = r[3];
     s.BossKey = static_cast<std::uint16_t>(r[4] | (r[5] << 8));
     unpackText(r.data() + CountryOffset, s.Country);
@@ -174,47 +176,91 @@ private:
     bool kept_ = false;
 };
 
-} // namespace
-
-void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings)
+// Follows symbolic links to the file they name, so that a save replaces the target and the link
+// stays. A dangling link names the file to be made.
+std::filesystem::path followLinks(const std::filesystem::path& file)
 {
-    const TConfigRecord record = EncodeConfigFile(settings);
-    std::filesystem::path temp = file;
-    temp += ".new-" + std::to_string(::getpid());
-
-    // A file the player has made read-only stays unwritable, as it would be written in place.
-    struct stat existing {};
-    const bool exists = ::stat(file.c_str(), &existing) == 0;
-    if (exists) {
-        const int probe = ::open(file.c_str(), O_WRONLY | O_CLOEXEC); // opened, not truncated
-        if (probe < 0) writeFailed(file, errno);
-        ::close(probe);
+    std::filesystem::path path = file;
+    for (int hops = 0; hops < 40; ++hops) { // as many as the system itself follows
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::error_code ec;
+        const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
+        if (ec) return path;
+        path = link.is_absolute() ? link : path.parent_path() / link;
     }
+    return path;
+}
 
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) writeFailed(file, errno);
-    TempFile out(temp, fd);
-    if (exists) ::fchmod(out.fd(), existing.st_mode & 07777);
-
+void writeAll(int fd, const TConfigRecord& record, const std::filesystem::path& file)
+{
     std::size_t done = 0;
     while (done < record.size()) {
-        const ssize_t n = ::write(out.fd(), record.data() + done, record.size() - done);
+        const ssize_t n = ::pwrite(fd, record.data() + done, record.size() - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
             writeFailed(file, errno);
         }
         done += static_cast<std::size_t>(n);
     }
+}
+
+// The last resort where the folder takes no new file but the file itself may be written: less
+// safe than a rename, since a crash during the write leaves a mixed record.
+void rewriteInPlace(const std::filesystem::path& target, const std::filesystem::path& file, const TConfigRecord& record)
+{
+    struct Descriptor {
+        int fd;
+        ~Descriptor() { ::close(fd); }
+    } out{::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (out.fd < 0) writeFailed(file, errno);
+    writeAll(out.fd, record, file);
+    if (::ftruncate(out.fd, static_cast<off_t>(record.size())) != 0) writeFailed(file, errno);
+    if (::fsync(out.fd) != 0) writeFailed(file, errno);
+}
+
+} // namespace
+
+void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings)
+{
+    const TConfigRecord record = EncodeConfigFile(settings);
+    const std::filesystem::path target = followLinks(file);
+    std::filesystem::path temp = target;
+    temp += ".new-" + std::to_string(::getpid());
+
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists) {
+        // A pipe or a device in its place would block the game or take the record somewhere else.
+        if (!S_ISREG(existing.st_mode))
+            throw EConfigWriteError("Can't write \"" + file.filename().string() + "\": it is not a regular file");
+        // A file the player has made read-only stays unwritable, as it would be written in place.
+        const int probe = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); // opened, not truncated
+        if (probe < 0) writeFailed(file, errno);
+        ::close(probe);
+    }
+
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        if (!exists) writeFailed(file, error);
+        rewriteInPlace(target, file, record);
+        return;
+    }
+    TempFile out(temp, fd);
+    if (exists) ::fchmod(out.fd(), existing.st_mode & 07777);
+
+    writeAll(out.fd(), record, file);
     // The record must be on disk before it replaces the old file: a crash just after the rename
     // must not leave an empty file in its place.
     if (::fsync(out.fd()) != 0) writeFailed(file, errno);
     if (const int error = out.close()) writeFailed(file, error);
-    if (std::rename(temp.c_str(), file.c_str()) != 0) writeFailed(file, errno);
+    if (std::rename(temp.c_str(), target.c_str()) != 0) writeFailed(file, errno);
     out.keep();
 
     // Make the rename itself durable; the new file is already complete, so a failure here is not
     // worth an error.
-    std::filesystem::path folder = file.parent_path();
+    std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
@@ -239,19 +285,32 @@ void setDefaultSettings(SettingsState& s)
     s.Country.Length = 0;
 }
 
+// Reads the first record's bytes; anything but a regular file (a pipe would block the game for
+// good) counts as missing, as does a file that cannot be opened.
+std::size_t readRecordBytes(std::array<std::uint8_t, ConfigRecordSize>& bytes)
+{
+    const int fd = ::open(ConfigFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::size_t got = 0;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return got;
+}
+
 } // namespace
 
 bool LoadConfig()
 {
     std::array<std::uint8_t, ConfigRecordSize> bytes{};
-    std::size_t got = 0;
-    {
-        std::ifstream in(ConfigFileName, std::ios::binary);
-        if (in) {
-            in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            got = static_cast<std::size_t>(in.gcount());
-        }
-    }
+    const std::size_t got = readRecordBytes(bytes);
     if (DecodeConfigFile(std::span<const std::uint8_t>(bytes.data(), got), Settings)) return true;
     setDefaultSettings(Settings);
     return SaveConfig();
@@ -292,10 +351,17 @@ void InsertResult()
 
 // ---- The main window's steps ----------------------------------------------------------------------
 
-void TmainForm::LoadConfig() { ::LoadConfig(); }
+void TmainForm::LoadConfig()
+{
+    ::LoadConfig();
+    configLoaded_ = true;
+}
 
 void TmainForm::SaveConfig()
 {
+    // Until the file was read (or made because there was none), the settings in memory are
+    // defaults: saving them would put them over the player's table.
+    if (!configLoaded_) return;
     ::SaveConfig();
     if (SaveConfigHook) SaveConfigHook();
 }

@@ -35,14 +35,16 @@ bool DecodeConfigFile(std::span<const std::uint8_t> bytes, SettingsState& settin
 TConfigRecord EncodeConfigFile(const SettingsState& settings);
 
 // Writes the settings to file without ever leaving a damaged file behind: a temporary file in the
-// same folder is written, flushed and renamed over it. Throws EConfigWriteError.
+// same folder is written, flushed and renamed over it. A symbolic link is written through (its
+// target is replaced). Where the folder refuses the temporary file, an existing file is rewritten in
+// place instead. Anything but a regular file in its place is not written. Throws EConfigWriteError.
 void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings);
 
 // The game's own steps on `Settings` and "config.dat" in the current folder. A failed write shows
 // the error in a message box and the game goes on; they return whether the file was written.
 //
-// LoadConfig reads the file; when it is missing, short or unreadable, the defaults are set and
-// written instead.
+// LoadConfig reads the file; when it is missing, short, unreadable or not a regular file, the
+// defaults are set and written instead.
 bool LoadConfig();
 bool SaveConfig();
 // Every place back to "Anonymous" with 1000 down to 100; the settings stay.

@@ -1,6 +1,7 @@
 // The main window's creation, mode switch, close request and focus handlers.
 #include "shell/MainForm.h"
 
+#include "platform/MessageBox.h"
 #include "platform/PathResolver.h"
 #include "platform/Random.h"
 #include "platform/Window.h"
@@ -10,6 +11,7 @@
 #include "state/Settings.h"
 
 #include <exception>
+#include <string>
 
 TmainForm* mainForm = nullptr;
 
@@ -97,12 +99,16 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     DXTimer2->Loaded();
     DXSound1->Loaded();
 
-    // A failing step is shown like any other error and the rest of creation is skipped, as the
-    // desktop form does; the window still opens.
+    // A failing step is shown like any other error. A window whose creation stopped half-way has no
+    // menu to play from and no way to be closed, so the program then ends.
     try {
         FormCreate();
     } catch (...) {
         application_.HandleException(std::current_exception());
+        creationFailed_ = true;
+        DXTimer2->SetEnabled(false);
+        DXTimer1->SetEnabled(false);
+        application_.Terminate();
     }
 }
 
@@ -117,9 +123,44 @@ TmainForm::~TmainForm()
     if (mainForm == this) mainForm = nullptr;
 }
 
+namespace {
+
+// Every sound the game plays by name.
+constexpr const char* GameSoundNames[] = {"bonus",   "fishdie", "herodieair", "herodiefish", "herogun",
+                                          "heronet", "looser",  "menu",       "nextlevel"};
+
+} // namespace
+
+void TmainForm::LoadWaves()
+{
+    // Sound is not needed to play: a sound file that cannot be loaded leaves the game silent, as
+    // without a sound device, and a sound that is missing or cannot be played is silent alone.
+    // Either way the player is told once, here, and never again on each play.
+    TWaveCollection& waves = DXWaveList1->Items();
+    std::string problems;
+    bool fileLoaded = false;
+    try {
+        waves.LoadFromFile(tw::platform::resolvePath("sound\\gamesound.dxw"));
+        fileLoaded = true;
+        for (const std::string& line : waves.Unplayable()) problems += line + "\n";
+    } catch (const std::exception& e) {
+        waves.Clear();
+        problems = std::string(e.what()) + "\n";
+    }
+    for (const char* name : GameSoundNames) {
+        if (waves.IndexOf(name) >= 0) continue;
+        waves.Add().SetName(name); // an empty wave never sounds
+        if (fileLoaded) problems += "Wave '" + std::string(name) + "' not found\n";
+    }
+    if (!problems.empty()) {
+        problems.pop_back();
+        tw::platform::showMessageBox(problems);
+    }
+}
+
 void TmainForm::FormCreate()
 {
-    DXWaveList1->Items().LoadFromFile(tw::platform::resolvePath("sound\\gamesound.dxw"));
+    LoadWaves();
     tw::platform::randomize();
     LoadConfig();
     BossKeyNameOf();

@@ -38,8 +38,12 @@ public:
     std::unique_ptr<TDXWaveList> DXWaveList1;
     std::unique_ptr<TDXSound> DXSound1;
 
+    // Whether creation stopped at an error; the program has then been told to end.
+    bool CreationFailed() const { return creationFailed_; }
+
     // Form events.
     void FormCreate();
+    void LoadWaves();                // "sound\gamesound.dxw"; every sound the game plays exists after it
     void FormClose(TCloseAction& Action);
     void ChangeMode();
     // The window was shown for the first time: the display sets itself up if nothing did before.
@@ -91,8 +95,9 @@ public:
     void CopyScoreToNewEntry();      // NewEntry's score := the game's score
     void SendResult();               // the result to the world high-score service
 
-    // Writes "config.dat"; a failure is shown in a message box and the game goes on. The hook
-    // hears of every save after the write was tried (tests count saves with it).
+    // Writes "config.dat"; a failure is shown in a message box and the game goes on. Before
+    // LoadConfig has run it writes nothing. The hook hears of every save after the write was
+    // tried (tests count saves with it).
     std::function<void()> SaveConfigHook;
     void SaveConfig();
 
@@ -101,6 +106,8 @@ protected:
 
 private:
     TApplication& application_;
+    bool creationFailed_ = false;
+    bool configLoaded_ = false; // SaveConfig writes nothing before LoadConfig has run
 };
 
 // The one main window while it exists.

@@ -334,7 +334,11 @@ public:
 
     void Initialize(TCustomDXSound& dxSound);
     void Finalize();
+    // Restores every item. An item whose wave the device cannot take is made silent (its wave is
+    // dropped) instead of failing the rest: it is noted in Unplayable, one line per item
+    // ("Wave 'name': reason"), until the next load.
     void Restore();
+    const std::vector<std::string>& Unplayable() const { return unplayable_; }
     TCustomDXSound* DXSound() const { return dxSound_; }
     bool BoundToInitializedDevice() const { return dxSound_ && dxSound_->Initialized(); }
 
@@ -343,6 +347,7 @@ protected:
 
 private:
     TCustomDXSound* dxSound_ = nullptr;
+    std::vector<std::string> unplayable_;
 };
 
 class TCustomDXWaveList : public TDXSoundNotifyListener {

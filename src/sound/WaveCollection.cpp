@@ -84,6 +84,7 @@ void TWaveCollection::LoadFromStream(std::istream& stream) {
 
 void TWaveCollection::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     Clear();
+    unplayable_.clear();
     CollectionReader reader(bytes);
     reader.ReadHeader();
     reader.ReadProperties(reader.RootName(), [this](const std::string& name, CollectionReader& r) {
@@ -144,7 +145,18 @@ void TWaveCollection::Finalize() {
 }
 
 void TWaveCollection::Restore() {
-    for (int i = 0; i < Count(); ++i) ItemAt(i).Restore();
+    for (int i = 0; i < Count(); ++i) {
+        TWaveCollectionItem& item = ItemAt(i);
+        try {
+            item.Restore();
+        } catch (const std::exception& e) {
+            // One sound the device cannot play must not cost the others; without its wave the
+            // item never sounds and is never tried again.
+            item.Finalize();
+            item.Wave().Clear();
+            unplayable_.push_back("Wave '" + item.Name() + "': " + e.what());
+        }
+    }
 }
 
 // ---- TCustomDXWaveList -----------------------------------------------------------------------

@@ -14,6 +14,8 @@
 #include "sound/DXSounds.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace tw::test {
@@ -23,12 +25,11 @@ namespace {
 using tw::platform::Event;
 using tw::platform::MouseButton;
 
-// A wave collection with the one sound the shell itself plays (a short 16-bit mono blip).
-void writeMinimalWaves(const std::filesystem::path& file)
+// A short 16-bit mono blip under name.
+void addBlip(TWaveCollection& waves, const char* name)
 {
-    TWaveCollection waves;
     TWaveCollectionItem& item = waves.Add();
-    item.SetName("looser");
+    item.SetName(name);
     const std::uint32_t rate = 22050;
     const std::uint8_t format[16] = {1, 0, 1, 0,
                                      static_cast<std::uint8_t>(rate), static_cast<std::uint8_t>(rate >> 8), 0, 0,
@@ -39,6 +40,15 @@ void writeMinimalWaves(const std::filesystem::path& file)
     for (std::size_t i = 0; i < data.size(); i += 4) data[i + 1] = 0x20; // a square wave
     item.Wave().SetFormat(format);
     item.Wave().SetData(data);
+}
+
+// A wave collection with every sound the game plays, each the same blip.
+void writeMinimalWaves(const std::filesystem::path& file)
+{
+    TWaveCollection waves;
+    for (const char* name : {"looser", "bonus", "fishdie", "herodieair", "herodiefish", "herogun", "heronet", "menu",
+                             "nextlevel"})
+        addBlip(waves, name);
     std::filesystem::create_directories(file.parent_path());
     waves.SaveToFile(file.string());
 }
@@ -73,6 +83,21 @@ std::filesystem::path makeTempFolder()
 
 } // namespace
 
+void replaceRunFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes)
+{
+    std::filesystem::remove(file); // a link to the build's data: never written through
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::vector<std::uint8_t> readRunFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 GameHost::GameHost() : GameHost(Options{}) {}
 
 GameHost::GameHost(Options options) : options_(std::move(options)), clock_(options_.startTime)
@@ -97,6 +122,7 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
         stored.MusicOn = options_.musicOn ? 1 : 0;
         WriteConfigFile(runFolder_ / "config.dat", stored);
     }
+    if (options_.prepare) options_.prepare(runFolder_);
     std::filesystem::current_path(runFolder_);
 
     Shell = ShellState{};

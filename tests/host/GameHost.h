@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,12 @@
 #include "shell/MainForm.h"
 
 namespace tw::test {
+
+// Puts bytes in place of a file of a run folder. The file is removed first: in a run folder made
+// from the game data it is a link to the build's copy, which must stay whole.
+void replaceRunFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
+// A whole file's bytes (through a link).
+std::vector<std::uint8_t> readRunFile(const std::filesystem::path& file);
 
 class GameHost {
 public:
@@ -33,6 +40,9 @@ public:
         // With a fresh run folder: link the game data the build made (pictures, sounds, songs) into
         // it instead of the empty wave collection. Removing a linked file leaves the build's copy.
         bool gameData = false;
+        // Runs on the run folder just before the main window is created (after "config.dat" was
+        // written): a test damages or replaces files there.
+        std::function<void(const std::filesystem::path&)> prepare;
     };
 
     GameHost();
