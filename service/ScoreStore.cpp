@@ -3,22 +3,21 @@
 
 #include <sqlite3.h>
 
-#include <array>
 #include <random>
 
 namespace tw::scores {
 
 namespace {
 
-// A prepared statement that finalises itself.
+// A prepared statement borrowed for one use: its bindings and cursor are reset when it ends.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql)
+    explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    ~Statement()
     {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
-            throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db));
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -52,38 +51,7 @@ public:
     }
 
 private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-// Rolls back unless committed, so a throwing step leaves the file as it was.
-class Transaction {
-public:
-    explicit Transaction(sqlite3* db) : db_(db)
-    {
-        // IMMEDIATE takes the write lock at once: two processes never deadlock upgrading a read.
-        Run("BEGIN IMMEDIATE");
-    }
-    ~Transaction()
-    {
-        if (!done_)
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit()
-    {
-        Run("COMMIT");
-        done_ = true;
-    }
-
-private:
-    void Run(const char* sql)
-    {
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
-    }
-    sqlite3* db_;
-    bool done_ = false;
+    sqlite3_stmt* stmt_;
 };
 
 std::string RandomToken()
@@ -101,6 +69,32 @@ std::string RandomToken()
 
 } // namespace
 
+// Rolls back unless committed, so a throwing step leaves the file as it was.
+class ScoreStore::Transaction {
+public:
+    explicit Transaction(ScoreStore& store) : store_(store)
+    {
+        // IMMEDIATE takes the write lock at once: two processes never deadlock upgrading a read.
+        store_.Run("BEGIN IMMEDIATE");
+    }
+    ~Transaction()
+    {
+        if (!done_)
+            sqlite3_exec(store_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit()
+    {
+        store_.Run("COMMIT");
+        done_ = true;
+    }
+
+private:
+    ScoreStore& store_;
+    bool done_ = false;
+};
+
 ScoreStore::ScoreStore(const std::string& path)
 {
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
@@ -116,6 +110,8 @@ ScoreStore::ScoreStore(const std::string& path)
         // In WAL mode a commit is in the file once COMMIT returns; only a power cut could lose
         // the last ones before the next checkpoint, never a killed process.
         Execute("PRAGMA synchronous=NORMAL");
+        // A log that was restarted is cut back to this size.
+        Execute("PRAGMA journal_size_limit=67108864");
         Execute("CREATE TABLE IF NOT EXISTS tokens ("
                 " token TEXT PRIMARY KEY, expires INTEGER NOT NULL, used INTEGER NOT NULL DEFAULT 0)"
                 " WITHOUT ROWID");
@@ -124,13 +120,50 @@ ScoreStore::ScoreStore(const std::string& path)
                 " id INTEGER PRIMARY KEY, name TEXT NOT NULL, country TEXT NOT NULL,"
                 " score INTEGER NOT NULL, time INTEGER NOT NULL)");
         Execute("CREATE INDEX IF NOT EXISTS results_by_rank ON results(score DESC, id)");
+        // Checkpoints are the checkpointer's job, off the requests' path.
+        Execute("PRAGMA wal_autocheckpoint=0");
     } catch (...) {
         sqlite3_close(db_);
         throw;
     }
+    checkpointer_ = std::thread(&ScoreStore::CheckpointLoop, this, path);
 }
 
-ScoreStore::~ScoreStore() { sqlite3_close(db_); }
+void ScoreStore::CheckpointLoop(std::string path)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        // A connection opens the file only when it first reads; until then it sees no log to copy.
+        sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        std::unique_lock lock(stopMutex_);
+        while (!stopSignal_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; })) {
+            lock.unlock();
+            // PASSIVE never blocks the writer. Under steady writing it never reaches the log's end,
+            // so a long log is then restarted: a short wait for the writer, for the little that is
+            // left, lets the log start again from its beginning instead of growing for ever.
+            int frames = 0;
+            sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &frames, nullptr);
+            if (frames > 4000)
+                sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+            lock.lock();
+        }
+    }
+    sqlite3_close(db);
+}
+
+ScoreStore::~ScoreStore()
+{
+    {
+        const std::lock_guard lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopSignal_.notify_all();
+    checkpointer_.join();
+    for (auto& [sql, stmt] : prepared_)
+        sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+}
 
 void ScoreStore::Execute(const char* sql)
 {
@@ -142,13 +175,28 @@ void ScoreStore::Execute(const char* sql)
     }
 }
 
+sqlite3_stmt* ScoreStore::Prepared(std::string_view sql)
+{
+    auto found = prepared_.find(sql);
+    if (found != prepared_.end())
+        return found->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                           nullptr) != SQLITE_OK)
+        throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+    prepared_.emplace(sql, stmt);
+    return stmt;
+}
+
+void ScoreStore::Run(std::string_view sql) { Statement(Prepared(sql)).Step(); }
+
 std::string ScoreStore::IssueToken(std::int64_t now, std::int64_t expiresAt)
 {
     const std::lock_guard lock(mutex_);
     const std::string token = RandomToken();
-    Transaction transaction(db_);
-    Statement(db_, "DELETE FROM tokens WHERE expires <= ?").Bind(1, now).Step();
-    Statement(db_, "INSERT INTO tokens(token, expires) VALUES(?, ?)").Bind(1, token).Bind(2, expiresAt).Step();
+    Transaction transaction(*this);
+    Statement(Prepared("DELETE FROM tokens WHERE expires <= ?")).Bind(1, now).Step();
+    Statement(Prepared("INSERT INTO tokens(token, expires) VALUES(?, ?)")).Bind(1, token).Bind(2, expiresAt).Step();
     transaction.Commit();
     return token;
 }
@@ -156,11 +204,11 @@ std::string ScoreStore::IssueToken(std::int64_t now, std::int64_t expiresAt)
 Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& result, std::int64_t now)
 {
     const std::lock_guard lock(mutex_);
-    Transaction transaction(db_);
+    Transaction transaction(*this);
     std::int64_t expires = 0;
     std::int64_t used = 0;
     {
-        Statement find(db_, "SELECT expires, used FROM tokens WHERE token = ?");
+        Statement find(Prepared("SELECT expires, used FROM tokens WHERE token = ?"));
         find.Bind(1, token);
         if (!find.Step())
             return Refusal::UnknownToken;
@@ -171,8 +219,8 @@ Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& re
         return Refusal::UsedToken;
     if (expires <= now)
         return Refusal::ExpiredToken;
-    Statement(db_, "UPDATE tokens SET used = 1 WHERE token = ?").Bind(1, token).Step();
-    Statement(db_, "INSERT INTO results(name, country, score, time) VALUES(?, ?, ?, ?)")
+    Statement(Prepared("UPDATE tokens SET used = 1 WHERE token = ?")).Bind(1, token).Step();
+    Statement(Prepared("INSERT INTO results(name, country, score, time) VALUES(?, ?, ?, ?)"))
         .Bind(1, result.name)
         .Bind(2, result.country)
         .Bind(3, std::int64_t{result.score})
@@ -185,7 +233,7 @@ Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& re
 std::vector<StoredResult> ScoreStore::Best(int count)
 {
     const std::lock_guard lock(mutex_);
-    Statement query(db_, "SELECT name, country, score, time FROM results ORDER BY score DESC, id LIMIT ?");
+    Statement query(Prepared("SELECT name, country, score, time FROM results ORDER BY score DESC, id LIMIT ?"));
     query.Bind(1, std::int64_t{count});
     std::vector<StoredResult> best;
     while (query.Step())
@@ -196,7 +244,7 @@ std::vector<StoredResult> ScoreStore::Best(int count)
 std::int64_t ScoreStore::ResultCount()
 {
     const std::lock_guard lock(mutex_);
-    Statement query(db_, "SELECT count(*) FROM results");
+    Statement query(Prepared("SELECT count(*) FROM results"));
     query.Step();
     return query.Int(0);
 }

@@ -2,14 +2,19 @@
 // processes may open the same file; every write is one transaction.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tw::scores {
 
@@ -46,9 +51,23 @@ public:
     std::int64_t ResultCount();
 
 private:
+    class Transaction;
     void Execute(const char* sql);
+    // Prepared on first use and kept for the connection's life.
+    sqlite3_stmt* Prepared(std::string_view sql);
+    void Run(std::string_view sql);
+
+    // Copies the log back into the database file once a second on a connection of its own, so
+    // no request waits for that copy.
+    void CheckpointLoop(std::string path);
+
     sqlite3* db_ = nullptr;
+    std::unordered_map<std::string_view, sqlite3_stmt*> prepared_;
     std::mutex mutex_; // one connection, used by one request at a time
+    std::mutex stopMutex_;
+    std::condition_variable stopSignal_;
+    bool stopping_ = false;
+    std::thread checkpointer_;
 };
 
 } // namespace tw::scores

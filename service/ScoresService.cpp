@@ -134,6 +134,8 @@ void ScoresService::Install(httplib::Server& server)
         if (response.body.empty())
             Refuse(response, response.status, "status " + std::to_string(response.status));
     });
+    // Headers and body leave in separate writes; without this each answer waits for a delayed ACK.
+    server.set_tcp_nodelay(true);
     server.set_payload_max_length(64 * 1024);
     server.set_read_timeout(5);
     server.set_write_timeout(5);

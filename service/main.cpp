@@ -10,6 +10,7 @@
 #include <iostream>
 #include <mutex>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <string>
 #include <thread>
 
@@ -137,6 +138,14 @@ int main(int argc, char** argv)
         const auto threads = static_cast<std::size_t>(options.threads);
         server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
         service.Install(server);
+        // The library listens with a backlog of 5: clients connecting together beyond that would
+        // wait a second for their SYN to be sent again. Listening again only raises the backlog.
+        int listening = -1;
+        server.set_socket_options([&listening](int socket) {
+            const int yes = 1;
+            ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+            listening = socket;
+        });
 
         int port = options.port;
         if (port == 0)
@@ -147,6 +156,8 @@ int main(int argc, char** argv)
             std::cerr << "tidewarden-scores: cannot listen on " << options.address << ":" << options.port << "\n";
             return 1;
         }
+        if (listening >= 0)
+            ::listen(listening, SOMAXCONN);
         LogLine("listening on http://" + options.address + ":" + std::to_string(port) + " (database " +
                 options.database + ")");
 

@@ -1,6 +1,7 @@
 // The real tidewarden-scores program: its options, a restart, and a SIGKILL in the middle of a
 // burst of submissions, after which every result it had answered "OK" must still be in the file.
 #include "ScoreStore.h"
+#include "online/ResultEncoding.h"
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
 
@@ -160,6 +161,30 @@ TEST_F(ProgramTest, ResultsSurviveARestart)
     const auto json = client.Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json");
     ASSERT_TRUE(json);
     EXPECT_NE(json->body.find("\"name\":\"Nemo\",\"country\":\"nz\",\"score\":4321"), std::string::npos) << json->body;
+}
+
+TEST_F(ProgramTest, TwoProcessesShareOneDatabase)
+{
+    ServiceProcess first(Arguments());
+    ServiceProcess second(Arguments());
+    const int firstPort = first.Port();
+    const int secondPort = second.Port();
+    ASSERT_GT(firstPort, 0) << first.output;
+    ASSERT_GT(secondPort, 0) << second.output;
+
+    // A token handed out by one process is good at the other, and only once.
+    platform::CurlHttpClient http;
+    const std::string version = http.Get(online::VersionCheckUrl("http://127.0.0.1:" + std::to_string(firstPort)));
+    const std::string inf = online::EncodeRecord(
+        online::ResultRecord("Nemo", 77, online::TokenFromAnswer(version).value_or(""), "nz"));
+    EXPECT_EQ(http.Get(online::SubmissionUrl("http://127.0.0.1:" + std::to_string(secondPort), inf)), "OK\n");
+    EXPECT_THROW(http.Get(online::SubmissionUrl("http://127.0.0.1:" + std::to_string(firstPort), inf)),
+                 platform::HttpError);
+
+    httplib::Client client("127.0.0.1", firstPort);
+    const auto json = client.Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json");
+    ASSERT_TRUE(json);
+    EXPECT_NE(json->body.find("\"name\":\"Nemo\",\"country\":\"nz\",\"score\":77"), std::string::npos);
 }
 
 TEST_F(ProgramTest, AKillDuringABurstLosesNoAnsweredResult)
