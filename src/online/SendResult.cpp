@@ -2,7 +2,6 @@
 #include "online/SendResult.h"
 
 #include "online/ResultEncoding.h"
-#include "platform/HttpClient.h"
 
 namespace tw::online {
 
@@ -43,6 +42,17 @@ bool SendResult(platform::HttpClient& http, std::string_view baseUrl, std::strin
         return false;
     const std::string inf = EncodeRecord(ResultRecord(name, score, *token, country));
     return StartsWithOk(AnswerOf(http, SubmissionUrl(baseUrl, inf)));
+}
+
+bool SendResult(std::string_view baseUrl, std::string_view name, std::uint16_t score, std::string_view country,
+                platform::HttpLimits limits)
+{
+    try {
+        platform::CurlHttpClient http(limits);
+        return SendResult(http, baseUrl, name, score, country);
+    } catch (const platform::HttpError&) {
+        return false; // libcurl could not even be set up: as good as no connection
+    }
 }
 
 } // namespace tw::online

@@ -2,13 +2,11 @@
 // then the submission of the encoded record. Blocks until both exchanges have ended.
 #pragma once
 
+#include "platform/HttpClient.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-namespace tw::platform {
-class HttpClient;
-}
 
 namespace tw::online {
 
@@ -23,5 +21,9 @@ std::string SubmissionUrl(std::string_view baseUrl, std::string_view inf);
 // session, so the cookies of the version check go with this submission only.
 bool SendResult(platform::HttpClient& http, std::string_view baseUrl, std::string_view name,
                 std::uint16_t score, std::string_view country);
+
+// The same over a fresh libcurl session with these waits: what the game's send question calls.
+bool SendResult(std::string_view baseUrl, std::string_view name, std::uint16_t score, std::string_view country,
+                platform::HttpLimits limits = {});
 
 } // namespace tw::online

@@ -69,8 +69,7 @@ private:
 
 bool Send(const std::string& base, platform::HttpLimits limits = {})
 {
-    platform::CurlHttpClient http(limits);
-    return SendResult(http, base, "Nemo", 120, "nz");
+    return SendResult(base, "Nemo", 120, "nz", limits);
 }
 
 // A loopback socket in the state a test needs: bound only (connections are refused), or

@@ -95,6 +95,33 @@ std::string Padded(std::string record)
     return record;
 }
 
+TEST(RecordCodecTest, DecodesWhatTheGameEncodes)
+{
+    const struct {
+        std::string name;
+        std::uint16_t score;
+        std::string token;
+        std::string country;
+    } cases[] = {
+        {"", 0, "a", ""},
+        {"Nemo", 120, "tok42", "nz"},
+        {"Ten Chars ", 65535, std::string(254, 'f'), "ABCDEFGHIJ"},
+        {"  ", 1, "0", " "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto record = DecodeInf(online::EncodeRecord(online::ResultRecord(c.name, c.score, c.token, c.country)));
+        ASSERT_TRUE(record);
+        const auto parsed = ParseRecord(*record);
+        ASSERT_TRUE(parsed.submission) << parsed.error;
+        EXPECT_EQ(parsed.submission->name, c.name);
+        EXPECT_EQ(parsed.submission->score, c.score);
+        EXPECT_EQ(parsed.submission->key, online::ClientKey);
+        EXPECT_EQ(parsed.submission->token, c.token);
+        EXPECT_EQ(parsed.submission->country, c.country);
+    }
+}
+
 TEST_F(InProcessService, AResultSentByTheGameAppearsOnThePageAndInTheJson)
 {
     const auto version = Get("/cgi/version.pl?version&prg=Tidewarden");
