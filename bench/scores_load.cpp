@@ -1,0 +1,119 @@
+// Load for the world high-score service: clients at once, each sending version check and
+// submission pairs with the game's own client and encoder over one kept-alive connection; then
+// the time of the page of the best hundred. Start tidewarden-scores first, then:
+//   scores_load [--url http://127.0.0.1:8421] [--clients 16] [--pairs 20000] [--page-samples 200]
+#include "online/ResultEncoding.h"
+#include "online/SendResult.h"
+#include "platform/HttpClient.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); }
+
+double Percentile(std::vector<double>& sorted, double fraction)
+{
+    if (sorted.empty())
+        return 0;
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
+    return sorted[index];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string url = "http://127.0.0.1:8421";
+    int clients = 16;
+    long pairs = 20000;
+    int pageSamples = 200;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--url")
+            url = argv[i + 1];
+        else if (option == "--clients")
+            clients = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--pairs")
+            pairs = std::max(1L, std::atol(argv[i + 1]));
+        else if (option == "--page-samples")
+            pageSamples = std::max(1, std::atoi(argv[i + 1]));
+        else {
+            std::fprintf(stderr, "unknown option %s\n", option.c_str());
+            return 2;
+        }
+    }
+
+    std::atomic<long> next{0};
+    std::atomic<long> stored{0};
+    std::atomic<long> failed{0};
+    std::vector<std::vector<double>> latencies(static_cast<std::size_t>(clients));
+    const auto start = Clock::now();
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            tw::platform::CurlHttpClient http;
+            auto& mine = latencies[static_cast<std::size_t>(c)];
+            for (long n = next++; n < pairs; n = next++) {
+                try {
+                    auto t0 = Clock::now();
+                    const std::string version = http.Get(tw::online::VersionCheckUrl(url));
+                    mine.push_back(Milliseconds(Clock::now() - t0));
+                    const auto token = tw::online::TokenFromAnswer(version);
+                    const std::string name = "L" + std::to_string(n);
+                    const std::string inf = tw::online::EncodeRecord(
+                        tw::online::ResultRecord(name, static_cast<std::uint16_t>(n % 65536), token.value_or(""), "bench"));
+                    t0 = Clock::now();
+                    const std::string answer = http.Get(tw::online::SubmissionUrl(url, inf));
+                    mine.push_back(Milliseconds(Clock::now() - t0));
+                    if (version.rfind("OK", 0) == 0 && answer.rfind("OK", 0) == 0)
+                        ++stored;
+                    else
+                        ++failed;
+                } catch (const tw::platform::HttpError&) {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    std::vector<double> all;
+    for (const auto& mine : latencies)
+        all.insert(all.end(), mine.begin(), mine.end());
+    std::sort(all.begin(), all.end());
+    std::printf("%d clients, %ld pairs in %.2f s: %ld stored, %ld failed, %.0f stored results/s\n", clients, pairs,
+                seconds, stored.load(), failed.load(), static_cast<double>(stored.load()) / seconds);
+    std::printf("exchange: median %.2f ms, 99th percentile %.2f ms, max %.2f ms (%zu exchanges)\n",
+                Percentile(all, 0.5), Percentile(all, 0.99), all.empty() ? 0.0 : all.back(), all.size());
+
+    tw::platform::CurlHttpClient http;
+    const std::string page = url + std::string(tw::online::ScriptPath) + "?prg=Tidewarden&show&type=0";
+    std::vector<double> pageTimes;
+    std::size_t pageBytes = 0;
+    for (int i = 0; i < pageSamples; ++i) {
+        const auto t0 = Clock::now();
+        try {
+            pageBytes = http.Get(page).size();
+        } catch (const tw::platform::HttpError& error) {
+            std::fprintf(stderr, "page: %s\n", error.what());
+            return 1;
+        }
+        pageTimes.push_back(Milliseconds(Clock::now() - t0));
+    }
+    std::sort(pageTimes.begin(), pageTimes.end());
+    std::printf("page of the best 100 (%zu bytes): median %.2f ms, 99th percentile %.2f ms\n", pageBytes,
+                Percentile(pageTimes, 0.5), Percentile(pageTimes, 0.99));
+    return failed.load() == 0 ? 0 : 1;
+}

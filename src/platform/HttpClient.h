@@ -1,0 +1,46 @@
+// HTTP GET of an absolute address over libcurl, with bounded waits: the game's only network use.
+// One client is one session: cookies set by an answer go with the following requests.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace tw::platform {
+
+// Any failed exchange: no connection, a time-out, an error status, an answer too large.
+class HttpError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct HttpLimits {
+    std::chrono::milliseconds connectTimeout{5000};
+    std::chrono::milliseconds exchangeTimeout{10000}; // the whole request, connection included
+    std::size_t maxBodySize = 64 * 1024;
+};
+
+class HttpClient {
+public:
+    virtual ~HttpClient() = default;
+    // The body of a 2xx answer; throws HttpError for everything else. Redirects are not followed.
+    virtual std::string Get(const std::string& url) = 0;
+};
+
+class CurlHttpClient final : public HttpClient {
+public:
+    explicit CurlHttpClient(HttpLimits limits = {});
+    ~CurlHttpClient() override;
+    CurlHttpClient(const CurlHttpClient&) = delete;
+    CurlHttpClient& operator=(const CurlHttpClient&) = delete;
+
+    std::string Get(const std::string& url) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tw::platform
