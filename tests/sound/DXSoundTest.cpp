@@ -159,11 +159,12 @@ TEST(DXSound, BuffersWithoutAPlatformBufferRaise) {
     auto f = std::vector<std::uint8_t>(adpcm.Format().begin(), adpcm.Format().end());
     f[0] = 2;
     adpcm.SetFormat(f);
+    // A format the device cannot convert says so, in words a player can pass on.
     try {
         master.LoadFromWave(adpcm);
         ADD_FAILURE();
-    } catch (const EDirectSoundBufferError& e) {
-        EXPECT_STREQ(e.what(), "Sound Buffer cannot be made");
+    } catch (const EWaveFormatError& e) {
+        EXPECT_STREQ(e.what(), "Wave cannot be played: format tag 0x0002 is neither PCM nor floating point");
     }
     EXPECT_FALSE(master.IsMade());
 

@@ -366,6 +366,28 @@ TEST(WaveTool, SoxWavesPackListAndExtract) {
     EXPECT_EQ(readBytes(again), readBytes(dxw));
 }
 
+// Names with backslashes and bytes outside printable ASCII survive extract and pack unchanged.
+TEST(WaveTool, EscapedNamesRoundTrip) {
+    TempDir tmp;
+    const std::vector<std::string> names = {"to\\e8", "q\\x41", "q\\\\x41", "tab\there", " both ends ", "\xE9t\xE9"};
+    TWaveCollection c;
+    for (const auto& n : names) {
+        auto& item = c.Add();
+        item.SetName(n);
+        item.Wave() = constantWave(1, 8000, 4, 1);
+    }
+    const std::string a = (tmp.path / "a.dxw").string(), b = (tmp.path / "b.dxw").string();
+    c.SaveToFile(a);
+    std::ostringstream out, err;
+    ASSERT_EQ(runWaveCommand({"extract", a, (tmp.path / "x").string()}, out, err), 0) << err.str();
+    ASSERT_EQ(runWaveCommand({"pack", (tmp.path / "x" / "manifest.txt").string(), b}, out, err), 0) << err.str();
+    TWaveCollection back;
+    back.LoadFromFile(b);
+    ASSERT_EQ(back.Count(), static_cast<int>(names.size()));
+    for (int i = 0; i < back.Count(); ++i) EXPECT_EQ(back.ItemAt(i).Name(), names[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(readBytes(a), readBytes(b));
+}
+
 TEST(WaveTool, BadInputIsReportedNotCrashed) {
     TempDir tmp;
     std::ostringstream out, err;
