@@ -21,11 +21,6 @@ using tw::platform::MouseButton;
 constexpr int CentreX = 400;
 constexpr int CentreY = 300;
 
-bool IsMenuState(std::uint8_t state)
-{
-    return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
-}
-
 void SetSpriteVisible(TSprite* sprite, bool visible)
 {
     if (sprite) sprite->Visible = visible;

@@ -71,8 +71,11 @@ constexpr bool IsRunningGameState(TGameState state)
     return state == gsPlaying || state == gsHeroDying || state == gsLevelIntro;
 }
 
-// True while the menu timer runs: the menus and their dialogs.
-constexpr bool IsMenuState(TGameState state) { return state == gsMenu; }
+// True in the states whose screen is a menu or a dialog that menu keys and clicks act on.
+constexpr bool IsMenuState(TGameState state)
+{
+    return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
+}
 
 // Every shared variable back to its start value: the screen state and the settings.
 void ResetSharedState();

@@ -1,5 +1,6 @@
 // The display component: effective options, display-mode choice, the order of events and
 // notifications through set-up, loss, resize and tear-down, failures, and what a flip shows.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,9 @@
 #include "platform/Window.h"
 
 namespace {
+
+using ::testing::ThrowsMessage;
+using ::testing::StrEq;
 
 const char* name(TDXDrawNotifyType t) {
     static const char* names[] = {"dnDestroying", "dnInitializing", "dnInitialize", "dnInitializeSurface",
@@ -275,12 +279,7 @@ TEST(DXDrawInitialize, FailuresFinaliseAndReachTheCaller) {
         TDXDraw d(nullptr);
         c.prepare(d);
         d.RegisterNotify(&a);
-        try {
-            d.Initialize();
-            ADD_FAILURE() << c.what << ": no error";
-        } catch (const EDXDrawError& e) {
-            EXPECT_STREQ(e.what(), c.message) << c.what;
-        }
+        EXPECT_THAT([&] { d.Initialize(); }, ThrowsMessage<EDXDrawError>(StrEq(c.message))) << c.what;
         EXPECT_FALSE(d.Initialized()) << c.what;
         EXPECT_FALSE(d.Updating()) << c.what;
         EXPECT_EQ(d.DDraw(), nullptr) << c.what;

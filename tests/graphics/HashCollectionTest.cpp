@@ -2,9 +2,13 @@
 // and index upkeep.
 #include "core/DXClass.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
+
+using ::testing::ThrowsMessage;
+using ::testing::StrEq;
 
 class Named : public THashCollectionItem {
 public:
@@ -54,12 +58,7 @@ TEST(HashCollection, RenameDeleteAndErrors) {
     EXPECT_EQ(c.ItemAt(2)->Index(), 2);
     EXPECT_EQ(c.IndexOf("a"), -1);
     for (int bad : {-1, 3}) {
-        try {
-            c.ItemAt(bad);
-            ADD_FAILURE() << bad;
-        } catch (const EListError& e) {
-            EXPECT_EQ(std::string(e.what()), "List index out of bounds (" + std::to_string(bad) + ")");
-        }
+        EXPECT_THAT([&] { c.ItemAt(bad); }, ThrowsMessage<EListError>(StrEq("List index out of bounds (" + std::to_string(bad) + ")"))) << bad;
     }
 }
 

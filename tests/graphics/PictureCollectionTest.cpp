@@ -3,11 +3,15 @@
 #include "core/CollectionFile.h"
 #include "graphics/PictureCollection.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
 namespace {
+
+using ::testing::ThrowsMessage;
+using ::testing::StrEq;
 
 // A 24-bit picture whose pixel (x, y) is colour(x, y), 0x00RRGGBB.
 TDIB makePicture(int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
@@ -192,12 +196,7 @@ TEST(PictureCollection, DisplayDestroyedFirstAndUninitialisedDisplay) {
     }
     EXPECT_EQ(list.DXDraw(), nullptr);
     TDXDraw idle(nullptr);
-    try {
-        list.Items().Initialize(&idle);
-        ADD_FAILURE();
-    } catch (const EPictureCollectionError& e) {
-        EXPECT_STREQ(e.what(), "TPictureCollection cannot be initialized");
-    }
+    EXPECT_THAT([&] { list.Items().Initialize(&idle); }, ThrowsMessage<EPictureCollectionError>(StrEq("TPictureCollection cannot be initialized")));
 }
 
 TEST(PictureCollection, FindAndItemAt) {
@@ -205,12 +204,7 @@ TEST(PictureCollection, FindAndItemAt) {
     c.Add()->SetName("Shark");
     c.Add()->SetName("SHARK");
     for (const char* n : {"shark", "Shark", "SHARK", "sHaRk"}) EXPECT_EQ(c.Find(n), c.ItemAt(1)) << n;
-    try {
-        c.Find("whale");
-        ADD_FAILURE();
-    } catch (const EPictureCollectionError& e) {
-        EXPECT_STREQ(e.what(), "Image 'whale' not found");
-    }
+    EXPECT_THAT([&] { c.Find("whale"); }, ThrowsMessage<EPictureCollectionError>(StrEq("Image 'whale' not found")));
     EXPECT_THROW(c.ItemAt(2), EListError);
 }
 
@@ -329,24 +323,14 @@ TEST(DxgFile, FailedLoadKeepsItemsReadBefore) {
     bytes.resize(bytes.size() - 3);
     for (std::uint8_t b : std::vector<std::uint8_t>{1, 4, 'N', 'a', 'm', 'e', 6, 9, 'x'}) bytes.push_back(b);
     TPictureCollection c;
-    try {
-        c.LoadFromStream(bytes);
-        ADD_FAILURE();
-    } catch (const EReadError& e) {
-        EXPECT_STREQ(e.what(), "Error reading Name: Stream read error");
-    }
+    EXPECT_THAT([&] { c.LoadFromStream(bytes); }, ThrowsMessage<EReadError>(StrEq("Error reading Name: Stream read error")));
     ASSERT_EQ(c.Count(), 2);
     EXPECT_EQ(c.ItemAt(0)->Name(), "first");
 }
 
 TEST(DxgFile, CannotOpenFile) {
     TPictureCollection c;
-    try {
-        c.LoadFromFile("/nonexistent/menu.dxg");
-        ADD_FAILURE();
-    } catch (const EFOpenError& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file \"/nonexistent/menu.dxg\". No such file or directory");
-    }
+    EXPECT_THAT([&] { c.LoadFromFile("/nonexistent/menu.dxg"); }, ThrowsMessage<EFOpenError>(StrEq("Cannot open file \"/nonexistent/menu.dxg\". No such file or directory")));
 }
 
 TEST_F(WithDisplay, LoadingWhileBoundBuildsSurfaces) {

@@ -3,7 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

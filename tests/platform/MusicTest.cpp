@@ -5,7 +5,7 @@
 #include "platform/AudioOutput.h"
 #include "platform/MessageBox.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "XmWriter.h"
 
 #include <gtest/gtest.h>

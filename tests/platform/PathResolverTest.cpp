@@ -1,7 +1,7 @@
 // The game's backslash names resolved against a folder whose letter case differs.
 #include "platform/PathResolver.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

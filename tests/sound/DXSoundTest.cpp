@@ -4,6 +4,7 @@
 
 #include "sound/DXSounds.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +14,9 @@
 #include <vector>
 
 namespace {
+
+using ::testing::ThrowsMessage;
+using ::testing::StrEq;
 
 constexpr int kRate = 44100;
 
@@ -95,12 +99,7 @@ TEST(DXSound, LifeCycleTellsListenersLastRegisteredFirst) {
 TEST(DXSound, InitializeFailures) {
     TManualSoundOutput none(false);
     TDXSound noDevice(&none);
-    try {
-        noDevice.Initialize();
-        ADD_FAILURE();
-    } catch (const EDirectSoundError& e) {
-        EXPECT_STREQ(e.what(), "DirectSound cannot be initialized");
-    }
+    EXPECT_THAT([&] { noDevice.Initialize(); }, ThrowsMessage<EDirectSoundError>(StrEq("DirectSound cannot be initialized")));
     EXPECT_FALSE(noDevice.Initialized());
     EXPECT_NO_THROW(noDevice.Loaded()); // at start the missing device is dropped
 
@@ -144,12 +143,7 @@ TEST(DXSound, BuffersWithoutAPlatformBufferRaise) {
     Rig rig;
     rig.start();
     TDirectSoundBuffer buffer(*rig.sound.DSound());
-    try {
-        buffer.Play();
-        ADD_FAILURE();
-    } catch (const EDirectSoundBufferError& e) {
-        EXPECT_STREQ(e.what(), "IDirectSoundBuffer not made");
-    }
+    EXPECT_THAT([&] { buffer.Play(); }, ThrowsMessage<EDirectSoundBufferError>(StrEq("IDirectSoundBuffer not made")));
     // The device refuses a duplicate of nothing; the copy stays without a platform buffer.
     TDirectSoundBuffer master(*rig.sound.DSound());
     EXPECT_FALSE(buffer.Duplicate(master));
@@ -160,12 +154,8 @@ TEST(DXSound, BuffersWithoutAPlatformBufferRaise) {
     f[0] = 2;
     adpcm.SetFormat(f);
     // A format the device cannot convert says so, in words a player can pass on.
-    try {
-        master.LoadFromWave(adpcm);
-        ADD_FAILURE();
-    } catch (const EWaveFormatError& e) {
-        EXPECT_STREQ(e.what(), "Wave cannot be played: format tag 0x0002 is neither PCM nor floating point");
-    }
+    EXPECT_THAT([&] { master.LoadFromWave(adpcm); },
+                ThrowsMessage<EWaveFormatError>(StrEq("Wave cannot be played: format tag 0x0002 is neither PCM nor floating point")));
     EXPECT_FALSE(master.IsMade());
 
     // 3 MB at 100 Hz would be 5 GB at the device's rate: refused, nothing allocated.

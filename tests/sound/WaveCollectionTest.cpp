@@ -8,6 +8,7 @@
 #include "graphics/PictureCollection.h"
 #include "sound/DXSounds.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,10 @@
 #include <sstream>
 
 namespace {
+
+using ::testing::ThrowsMessage;
+using ::testing::StrEq;
+using ::testing::StartsWith;
 
 namespace fs = std::filesystem;
 
@@ -112,12 +117,7 @@ TEST(WaveCollection, FindIgnoresCaseAndTheLaterItemWins) {
     EXPECT_EQ(c.Find("herogun").Index(), 1);
     EXPECT_EQ(c.Find("MENU").Index(), 2);
     EXPECT_EQ(c.IndexOf("looser"), -1);
-    try {
-        c.Find("looser");
-        ADD_FAILURE();
-    } catch (const EWaveCollectionError& e) {
-        EXPECT_STREQ(e.what(), "Wave 'looser' not found");
-    }
+    EXPECT_THAT([&] { c.Find("looser"); }, ThrowsMessage<EWaveCollectionError>(StrEq("Wave 'looser' not found")));
     EXPECT_THROW(c.ItemAt(3), EListError);
 }
 
@@ -187,12 +187,7 @@ TEST(WaveCollection, DamagedFilesGiveTheReadersErrorsAndKeepWhatWasRead) {
         SCOPED_TRACE(c.what);
         TWaveCollection coll;
         coll.Add().SetName("old");
-        try {
-            coll.LoadFromBytes(c.bytes);
-            ADD_FAILURE() << "no error";
-        } catch (const EReadError& e) {
-            EXPECT_EQ(std::string(e.what()), c.message);
-        }
+        EXPECT_THAT([&] { coll.LoadFromBytes(c.bytes); }, ThrowsMessage<EReadError>(StrEq(c.message))) << "no error";
         EXPECT_EQ(coll.Count(), c.itemsLeft);
         if (c.itemsLeft > 1) {
             EXPECT_EQ(coll.ItemAt(0).Name(), "a");
@@ -202,12 +197,7 @@ TEST(WaveCollection, DamagedFilesGiveTheReadersErrorsAndKeepWhatWasRead) {
 
 TEST(WaveCollection, MissingFileNamesItself) {
     TWaveCollection c;
-    try {
-        c.LoadFromFile("/nonexistent/gamesound.dxw");
-        ADD_FAILURE();
-    } catch (const EFOpenError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"/nonexistent/gamesound.dxw\". ", 0), 0u) << e.what();
-    }
+    EXPECT_THAT([&] { c.LoadFromFile("/nonexistent/gamesound.dxw"); }, ThrowsMessage<EFOpenError>(StartsWith("Cannot open file \"/nonexistent/gamesound.dxw\". ")));
 }
 
 // Damaged files kept in the fixtures: each must fail with the error named in expected.txt.
@@ -223,12 +213,7 @@ TEST(WaveCollection, DamagedCorpusFailsCleanly) {
         std::string file = line.substr(0, tab), message = line.substr(tab + 1);
         SCOPED_TRACE(file);
         TWaveCollection c;
-        try {
-            c.LoadFromFile(kFixtures + "/damaged/" + file);
-            ADD_FAILURE() << "no error";
-        } catch (const std::exception& e) {
-            EXPECT_EQ(std::string(e.what()), message);
-        }
+        EXPECT_THAT([&] { c.LoadFromFile(kFixtures + "/damaged/" + file); }, ThrowsMessage<std::exception>(StrEq(message))) << "no error";
         ++checked;
     }
     EXPECT_GT(checked, 0);

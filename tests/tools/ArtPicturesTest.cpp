@@ -1,10 +1,10 @@
-// The game's pictures as built from assets/pictures: drawn the same way every time, packed by the
-// collection tool, and read back with the game's reader with every name, position, size and
-// pattern count the game relies on.
+// The game's pictures as built from assets/pictures: drawn the same way every time, and the built
+// collections read back with the game's reader with every name, position, size and pattern count the
+// game relies on.
 #include "Collection.h"
-#include "PictureCommands.h"
 #include "graphics/PictureCollection.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -12,35 +12,26 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 namespace {
+
+using ::testing::ThrowsMessage;
+using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 
 const std::string kPictures = std::string(TW_ASSETS_DIR) + "/pictures";
 
-// Each collection is built, packed and loaded on first use, once per test process.
+// Each collection is read on first use, once per test process, from the game data the build made
+// (drawn by the picture generator and packed by the collection tool, as the game gets them).
 class BuiltPictures : public ::testing::Test {
 protected:
-    static void TearDownTestSuite() {
-        collections_.clear();
-        std::error_code ec;
-        if (!dir_.empty()) fs::remove_all(dir_, ec);
-    }
+    static void TearDownTestSuite() { collections_.clear(); }
 
     static TPictureCollection& load(const std::string& name) {
         if (auto it = collections_.find(name); it != collections_.end()) return *it->second;
-        art::setSourceDirectory(kPictures);
-        if (dir_.empty()) dir_ = fs::temp_directory_path() / ("artpictures-test-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        art::writeCollection(dir_.string(), name, art::buildCollection(art::readItemList(kPictures + "/" + name + ".items")));
-        std::ostringstream out, err;
-        const std::string dxg = (dir_ / (name + ".dxg")).string();
-        if (runPictureCommand({"pack", (dir_ / name / "manifest.txt").string(), dxg}, out, err) != 0)
-            throw std::runtime_error("pack failed: " + err.str());
         auto c = std::make_unique<TPictureCollection>();
-        c->LoadFromFile(dxg);
+        c->LoadFromFile(std::string(TW_RUN_DIR) + "/data/" + name + ".dxg");
         return *(collections_[name] = std::move(c));
     }
     static TPictureCollection& menu() { return load("menu"); }
@@ -66,7 +57,6 @@ protected:
     static std::map<std::string, std::unique_ptr<TPictureCollection>> collections_;
 };
 
-fs::path BuiltPictures::dir_;
 std::map<std::string, std::unique_ptr<TPictureCollection>> BuiltPictures::collections_;
 
 TEST_F(BuiltPictures, MenuItemsByPositionFitTheMenuGeometry) {
@@ -244,12 +234,7 @@ TEST(ArtGenerator, ItemListErrorsNameTheLine) {
     };
     for (const Case& c : cases) {
         { std::ofstream(list) << c.text; }
-        try {
-            art::readItemList(list.string());
-            ADD_FAILURE() << "no error for: " << c.text;
-        } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
-        }
+        EXPECT_THAT([&] { art::readItemList(list.string()); }, ThrowsMessage<std::runtime_error>(HasSubstr(c.expected))) << "no error for: " << c.text;
     }
     fs::remove(list);
     // A bad argument is reported with the item.

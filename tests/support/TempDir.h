@@ -1,19 +1,22 @@
-// A fresh folder under the system's temporary directory for one test, removed afterwards.
+// A fresh folder of its own under the system's temporary directory for one test, removed
+// afterwards; unique even when several test programs run at once.
 #pragma once
+
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <stdexcept>
 #include <string>
 
 namespace tw::test {
 
 class TempDir {
 public:
-    TempDir() {
-        std::random_device seed;
-        path_ = std::filesystem::temp_directory_path() / ("tw-platform-" + std::to_string(seed()));
-        std::filesystem::create_directories(path_);
+    explicit TempDir(const std::string& prefix = "tw-test") {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
