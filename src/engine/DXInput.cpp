@@ -82,9 +82,9 @@ void TCustomInput::SetEnabled(bool enabled) {
     }
 }
 
-bool TCustomInput::MayRead() const {
-    return open_ && (!dxInput_.ActiveOnly || dxInput_.OwnerIsForeground());
-}
+bool TCustomInput::MayRead() const { return open_ && ForegroundAllows(); }
+
+bool TCustomInput::ForegroundAllows() const { return !dxInput_.ActiveOnly || dxInput_.OwnerIsForeground(); }
 
 TKeyboard::TKeyboard(TCustomDXInput& dxInput) : TCustomInput(dxInput), KeyAssigns(DefaultKeyAssigns()) {}
 
@@ -146,11 +146,14 @@ bool TKeyboard::IsAssignsProperty(std::string_view name) { return name == "Assig
 
 TJoystick::TJoystick(TCustomDXInput& dxInput) : TCustomInput(dxInput) {}
 
-void TJoystick::OpenDevice() { open_ = device_.open(ID); }
+void TJoystick::OpenDevice() {
+    wanted_ = true;
+    open_ = device_.open(ID);
+}
 
 void TJoystick::ReleaseDevice() {
     device_.close();
-    open_ = false;
+    open_ = wanted_ = false;
 }
 
 void TJoystick::ReadPosition(const tw::platform::JoystickPosition& pos) {
@@ -168,15 +171,16 @@ void TJoystick::Update() {
     pov_ = -1;
     buttons_.fill(0);
     states_.Clear();
-    if (!MayRead()) {
+    if (!wanted_ || !ForegroundAllows()) {
         return;
     }
     tw::platform::JoystickPosition pos;
-    if (!device_.read(pos)) {
-        // Lost: take the device up again once. If that fails too, the stick is gone: it stays
-        // closed until the window is activated again, rather than being searched for every frame.
-        if (!device_.open(ID) || !device_.read(pos)) {
-            ReleaseDevice();
+    if (!open_ || !device_.read(pos)) {
+        // Lost, or not there yet: take the device up again once. If that fails too, the states stay
+        // empty for this frame and the next frame looks again, so a pad pulled out and plugged back
+        // in works at once.
+        open_ = device_.open(ID) && device_.read(pos);
+        if (!open_) {
             return;
         }
     }

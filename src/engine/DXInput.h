@@ -100,6 +100,7 @@ protected:
     virtual void SetAccessMode() {}
     // Whether a read may happen now: open, and in the foreground when the component asks for it.
     bool MayRead() const;
+    bool ForegroundAllows() const;
 
     TCustomDXInput& dxInput_;
     TDXInputStates states_;
@@ -169,6 +170,7 @@ private:
     void ReadPosition(const tw::platform::JoystickPosition& pos);
 
     tw::platform::Joystick device_;
+    bool wanted_ = false; // opened by the component: looked for every frame until it is found
     std::array<std::int32_t, 3> deadZone_{50, 50, 50};
     std::array<std::int32_t, 3> range_{1000, 1000, 1000};
     std::int32_t x_ = 0, y_ = 0, z_ = 0, pov_ = -1;

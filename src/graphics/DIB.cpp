@@ -201,20 +201,23 @@ void TDIBSharedImage::Decompress() {
 
 TDIB::TDIB() : image_(emptyImage()) {}
 
-void TDIB::LoadFromPayload(ByteReader& in) {
+void TDIB::LoadFromPayload(ByteReader& in, std::size_t pixelOffset) {
     auto img = std::make_shared<TDIBSharedImage>();
     if (in.atEnd()) {
         image_ = img;
         return;
     }
+    const std::size_t start = in.position();
     if (in.remaining() < 4) throw EInvalidGraphic("DIB is invalid");
     const std::uint32_t headerSize = in.u32();
-    if (headerSize != 12 && headerSize != 40) throw EInvalidGraphic("DIB is invalid");
+    const bool knownSize = headerSize == 12 || headerSize == 40 || headerSize == 52 || headerSize == 56 ||
+                           headerSize == 108 || headerSize == 124;
+    if (!knownSize) throw EInvalidGraphic("DIB is invalid");
 
     std::int64_t width = 0, height = 0;
     int bitCount = 0;
     std::uint32_t compression = 0, imageSize = 0, colorsUsed = 0;
-    if (headerSize == 40) {
+    if (headerSize >= 40) {
         width = in.i32();
         height = in.i32();
         in.u16(); // planes
@@ -233,7 +236,17 @@ void TDIB::LoadFromPayload(ByteReader& in) {
     }
 
     TDIBPixelFormat format = bitCount == 16 ? kPixelFormat555 : kPixelFormat888;
-    if (compression == 3) {
+    if (headerSize >= 52) {
+        // The longer headers carry the masks themselves (then alpha, colour space, gamma and
+        // the colour profile, none of which a picture on this display uses); they count only
+        // with bit-field compression.
+        TDIBPixelFormat inHeader;
+        inHeader.redMask = in.u32();
+        inHeader.greenMask = in.u32();
+        inHeader.blueMask = in.u32();
+        in.skip(headerSize - 52);
+        if (compression == 3) format = inHeader;
+    } else if (compression == 3) {
         format.redMask = in.u32();
         format.greenMask = in.u32();
         format.blueMask = in.u32();
@@ -247,8 +260,10 @@ void TDIB::LoadFromPayload(ByteReader& in) {
         e.blue = in.u8();
         e.green = in.u8();
         e.red = in.u8();
-        e.reserved = headerSize == 40 ? in.u8() : 0;
+        e.reserved = headerSize >= 40 ? in.u8() : 0;
     }
+    // Some writers leave a gap before the pixels; the file header says where they start.
+    if (pixelOffset > in.position() - start) in.skip(pixelOffset - (in.position() - start));
 
     if (!validBitCount(bitCount)) throw EInvalidGraphic("Bitcount in invalid (" + std::to_string(bitCount) + ")");
     bool formatOk = bitCount == 16 ? (format == kPixelFormat555 || format == kPixelFormat565) : format == kPixelFormat888;
@@ -296,8 +311,9 @@ void TDIB::LoadFromBitmapFile(ByteReader& in) {
     if (in.atEnd()) return;
     if (in.remaining() < 14) throw EInvalidGraphic("DIB is invalid");
     if (in.u16() != 0x4D42) throw EInvalidGraphic("DIB is invalid");
-    in.skip(12);
-    LoadFromPayload(in);
+    in.skip(8); // file size, reserved
+    const std::uint32_t pixelsAt = in.u32();
+    LoadFromPayload(in, pixelsAt > 14 ? pixelsAt - 14 : 0);
 }
 
 void TDIB::SaveToPayload(ByteWriter& out) const {

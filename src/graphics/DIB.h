@@ -103,9 +103,13 @@ public:
     TDIB(const TDIB& other) = default; // shares the image
     TDIB& operator=(const TDIB& other) = default;
 
-    // The bitmap layout of a "TDIB" payload (no file header). On an error the previous image stays.
-    void LoadFromPayload(ByteReader& in);
-    // A bitmap file: 14-byte header starting "BM", then the same layout. No bytes at all: unchanged.
+    // The bitmap layout of a "TDIB" payload (no file header): the 12- and 40-byte headers, and the
+    // longer ones with the colour masks inside (52, 56, 108 and 124 bytes; the last two are what
+    // most paint programs write today). `pixelOffset`, when it lies beyond the palette, is where
+    // the pixels start, counted from the header's first byte. On an error the previous image stays.
+    void LoadFromPayload(ByteReader& in, std::size_t pixelOffset = 0);
+    // A bitmap file: 14-byte header starting "BM" (its pixel offset honoured), then the same
+    // layout. No bytes at all: unchanged.
     void LoadFromBitmapFile(ByteReader& in);
     // Writes the payload layout: 40-byte header, the palette (8 bits or less), uncompressed pixels.
     void SaveToPayload(ByteWriter& out) const;

@@ -31,13 +31,15 @@ void readPicturePayload(TPictureCollectionItem& item, std::span<const std::uint8
             ByteReader bitmap(in.bytes(length));
             if (bitmap.remaining() < 14) throw EReadError("Stream read error");
             if (bitmap.u16() != 0x4D42) throw EInvalidGraphic("Bitmap image is not valid");
-            bitmap.skip(12);
-            dib.LoadFromPayload(bitmap);
+            bitmap.skip(8); // file size, reserved
+            const std::uint32_t pixelsAt = bitmap.u32();
+            dib.LoadFromPayload(bitmap, pixelsAt > 14 ? pixelsAt - 14 : 0);
         }
         item.SetPicture(dib);
     } else {
-        // Icons, metafiles and unknown graphics are not decoded: the item has no picture and no patterns.
-        item.ClearPicture();
+        // Icons, metafiles and unknown graphics are not decoded: the item has no picture and no
+        // patterns, but a modder's tool that reads and writes the file must not lose them.
+        item.SetUndecodedPicture(std::vector<std::uint8_t>(data.begin(), data.end()));
     }
 }
 
@@ -295,6 +297,9 @@ std::vector<std::uint8_t> TPictureCollection::SaveToStream() const {
             picture->SaveToPayload(payload);
             w.PropertyName("Picture.Data");
             w.Binary(payload.data());
+        } else if (!item.UndecodedPicture().empty()) {
+            w.PropertyName("Picture.Data");
+            w.Binary(item.UndecodedPicture());
         }
         if (item.SkipHeight != 0) {
             w.PropertyName("SkipHeight");
@@ -334,6 +339,7 @@ void TPictureCollection::Assign(const TPictureCollection& other) {
         TPictureCollectionItem* item = Add();
         item->SetName(src.Name());
         item->picture_ = src.picture_;
+        item->undecoded_ = src.undecoded_;
         item->PatternHeight = src.PatternHeight;
         item->PatternWidth = src.PatternWidth;
         item->SkipHeight = src.SkipHeight;

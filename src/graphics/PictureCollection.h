@@ -50,8 +50,22 @@ public:
     // The picture holder: a TDIB or nothing.
     bool HasPicture() const { return picture_.has_value(); }
     const TDIB* Picture() const { return picture_ ? &*picture_ : nullptr; }
-    void SetPicture(const TDIB& dib) { picture_ = dib; }
-    void ClearPicture() { picture_.reset(); }
+    void SetPicture(const TDIB& dib) {
+        picture_ = dib;
+        undecoded_.clear();
+    }
+    void ClearPicture() {
+        picture_.reset();
+        undecoded_.clear();
+    }
+    // A picture of a graphic class the game does not decode (icons, metafiles, others): the item has
+    // no picture, but the payload (class name first) is kept as read, so a collection written again
+    // still holds it. Empty when there is none.
+    const std::vector<std::uint8_t>& UndecodedPicture() const { return undecoded_; }
+    void SetUndecodedPicture(std::vector<std::uint8_t> payload) {
+        picture_.reset();
+        undecoded_ = std::move(payload);
+    }
     bool PictureEmpty() const { return !picture_ || picture_->Empty(); }
 
     int PatternHeight = 0;
@@ -87,6 +101,7 @@ private:
     void setInitialized(bool value) { initialized_ = value; }
 
     std::optional<TDIB> picture_;
+    std::vector<std::uint8_t> undecoded_;
     bool initialized_ = false;
     TColor transparentColor_ = clBlack;
     std::vector<TPictureCollectionItemPattern> patterns_;

@@ -74,7 +74,7 @@ void EventDispatcher::deliver(const Event& e, EventHandler& handler)
     case T::CloseRequest: handler.closeRequest(); break;
     case T::KeyDown: {
         if (e.key == 0) break;
-        keys.setDown(e.key, true);
+        keys.setDown(e.heldKey != 0 ? e.heldKey : e.key, true);
         const std::uint8_t key = genericVirtualKey(e.key);
         // Alt+F4 is the desktop's close command, not a key for the game.
         if (key == vk::function(4) && keys.isDown(vk::Menu)) {
@@ -86,7 +86,7 @@ void EventDispatcher::deliver(const Event& e, EventHandler& handler)
     }
     case T::KeyUp:
         if (e.key == 0) break;
-        keys.setDown(e.key, false);
+        keys.setDown(e.heldKey != 0 ? e.heldKey : e.key, false);
         handler.keyUp(genericVirtualKey(e.key), shiftState());
         break;
     case T::Text: forEachLatin1(e.text, [&](char c) { handler.keyPress(c); }); break;
@@ -139,6 +139,7 @@ void EventLoop::translate(const void* raw, EventHandler& handler)
     case SDL_KEYUP:
         e.type = sdl.type == SDL_KEYDOWN ? T::KeyDown : T::KeyUp;
         e.key = virtualKeyFromSdl(sdl.key.keysym.sym, sdl.key.keysym.scancode);
+        e.heldKey = heldKeyFromSdl(sdl.key.keysym.sym, sdl.key.keysym.scancode);
         e.repeat = sdl.key.repeat != 0;
         if (e.key == 0) return;
         break;

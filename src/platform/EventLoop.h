@@ -42,6 +42,7 @@ struct Event {
     };
     Type type = Type::Exposed;
     std::uint8_t key = 0;
+    std::uint8_t heldKey = 0; // what the held-key table records for the key (letters by place); 0: key
     bool repeat = false;
     std::string text;
     int x = 0, y = 0;

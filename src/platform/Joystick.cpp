@@ -48,35 +48,43 @@ std::int32_t hatAngle(Uint8 hat) {
 Joystick::~Joystick() { close(); }
 
 bool Joystick::open(int id) {
-    close();
+    closeDevice();
     if (id < 0) {
         return false;
     }
-    subsystemStarted_ = startJoystickSubsystem();
+    // The subsystem stays up between attempts, so looking again every frame costs only SDL's
+    // hot-plug check, not a new scan of the system's devices.
+    if (!subsystemStarted_) {
+        subsystemStarted_ = startJoystickSubsystem();
+    }
     if (!subsystemStarted_) {
         return false;
     }
+    SDL_JoystickUpdate(); // notices pads plugged in since the last look
     if (id < SDL_NumJoysticks()) {
         handle_ = SDL_JoystickOpen(id);
     }
     if (handle_ == nullptr) {
-        close();
         return false;
     }
     buttonCount_ = std::clamp(SDL_JoystickNumButtons(sdl(handle_)), 0, 32);
     return true;
 }
 
-void Joystick::close() {
+void Joystick::closeDevice() {
     if (handle_ != nullptr) {
         SDL_JoystickClose(sdl(handle_));
         handle_ = nullptr;
     }
+    buttonCount_ = 0;
+}
+
+void Joystick::close() {
+    closeDevice();
     if (subsystemStarted_) {
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
         subsystemStarted_ = false;
     }
-    buttonCount_ = 0;
 }
 
 bool Joystick::read(JoystickPosition& out) {

@@ -22,8 +22,10 @@ public:
     Joystick(const Joystick&) = delete;
     Joystick& operator=(const Joystick&) = delete;
 
-    // Opens the id-th attached joystick (0 = the first). False when there is no such device.
+    // Opens the id-th attached joystick (0 = the first). False when there is no such device; the
+    // joystick service then stays started, so trying again (every frame, say) is cheap.
     bool open(int id);
+    // Closes the device and stops the joystick service.
     void close();
     bool isOpen() const { return handle_ != nullptr; }
     int buttonCount() const { return buttonCount_; }
@@ -31,6 +33,8 @@ public:
     bool read(JoystickPosition& out);
 
 private:
+    void closeDevice();
+
     void* handle_ = nullptr; // SDL_Joystick*, kept opaque so this header needs no SDL
     bool subsystemStarted_ = false;
     int buttonCount_ = 0;

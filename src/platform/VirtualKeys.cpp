@@ -100,6 +100,13 @@ std::uint8_t virtualKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode)
     return 0;
 }
 
+std::uint8_t heldKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode)
+{
+    if (sdlScancode >= SDL_SCANCODE_A && sdlScancode <= SDL_SCANCODE_Z)
+        return static_cast<std::uint8_t>('A' + (sdlScancode - SDL_SCANCODE_A));
+    return virtualKeyFromSdl(sdlKeycode, sdlScancode);
+}
+
 std::uint8_t genericVirtualKey(std::uint8_t code)
 {
     switch (code) {

@@ -73,6 +73,12 @@ constexpr std::uint8_t function(int n) { return static_cast<std::uint8_t>(F1 + n
 // Alt give their sided codes; the generic 0x10, 0x11, 0x12 are kept by KeyboardState.
 std::uint8_t virtualKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode);
 
+// The code the held-key table records for an SDL key, which the input component steers by: as
+// virtualKeyFromSdl, except that the letter keys count by their place on the board (the key where
+// a US board has W is 'W' on any layout), so W, A, S and D steer with the same fingers on a French
+// or German keyboard. Key events keep the layout's letter: typing and the boss key follow the label.
+std::uint8_t heldKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode);
+
 // The generic code of a sided modifier (LShift/RShift give Shift, ...), or the code itself.
 std::uint8_t genericVirtualKey(std::uint8_t code);
 

@@ -107,13 +107,14 @@ void TDirectSoundBuffer::LoadFromWave(const TWave& wave) {
     desc.dwFlags = dsbcaps::CtrlFrequency | dsbcaps::CtrlPan | dsbcaps::CtrlVolume;
     if (device_ && device_->StickyFocus) desc.dwFlags |= dsbcaps::StickyFocus;
     else if (device_ && device_->GlobalFocus) desc.dwFlags |= dsbcaps::GlobalFocus;
+    // A format the device cannot convert is named as such, not as a buffer that failed.
+    const PcmFormat pcm = playablePcmFormat(wave.Format());
     desc.dwBufferBytes = static_cast<std::uint32_t>(wave.Size());
     desc.format.assign(wave.Format().begin(), wave.Format().end());
     if (!CreateBuffer(desc)) throw EDirectSoundBufferError("Sound Buffer cannot be made");
     // Filling the buffer: the one conversion of the wave's samples to the device's layout.
-    auto pcm = parsePcmFormat(format_);
     voice_ = std::make_unique<SoundVoice>(device_->Mixer(),
-                                          convertToDevice(*pcm, wave.Data(), device_->Mixer().DeviceRate()));
+                                          convertToDevice(pcm, wave.Data(), device_->Mixer().DeviceRate()));
 }
 
 bool TDirectSoundBuffer::Duplicate(TDirectSoundBuffer& master) {

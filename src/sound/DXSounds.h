@@ -125,7 +125,8 @@ public:
 
     // False (and no platform buffer) when the device cannot make it, e.g. a format it does not play.
     bool CreateBuffer(const TDSBufferDesc& desc);
-    // Makes the platform buffer from the wave's format and data. Throws EDirectSoundBufferError
+    // Makes the platform buffer from the wave's format and data, converted to the device's layout.
+    // Throws EWaveFormatError for a format the device cannot convert, EDirectSoundBufferError
     // "Sound Buffer cannot be made" / "Sound Buffer cannot be locked".
     void LoadFromWave(const TWave& wave);
     // Shares the master's samples. False (and no platform buffer) when the device refuses.

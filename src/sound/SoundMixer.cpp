@@ -3,14 +3,36 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 constexpr std::uint64_t kOne = 1ull << 32;
 
-std::int16_t sampleAt(std::span<const std::uint8_t> bytes, std::size_t offset, int bits) {
-    if (bits == 8) return static_cast<std::int16_t>((bytes[offset] - 128) * 256);
-    return static_cast<std::int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+// One sample of any accepted layout, on the 16-bit scale.
+std::int32_t sampleAt(const std::uint8_t* p, const PcmFormat& f) {
+    if (f.isFloat) {
+        double v = 0;
+        if (f.bitsPerSample == 32) {
+            std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                              (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+            float x;
+            std::memcpy(&x, &u, sizeof x);
+            v = x;
+        } else {
+            std::uint64_t u = 0;
+            for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+            std::memcpy(&v, &u, sizeof v);
+        }
+        if (!(v == v)) return 0; // NaN
+        return static_cast<std::int32_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32767.0));
+    }
+    switch (f.bitsPerSample) {
+    case 8: return (p[0] - 128) * 256;
+    case 16: return static_cast<std::int16_t>(p[0] | (p[1] << 8));
+    case 24: return static_cast<std::int16_t>(p[1] | (p[2] << 8)); // the low byte is below the 16-bit scale
+    default: return static_cast<std::int16_t>(p[2] | (p[3] << 8));
+    }
 }
 
 // 10^(hundredths of dB / 2000) as a 16.16 gain; -10000 (-100 dB) and below is silence.
@@ -30,15 +52,24 @@ std::shared_ptr<const SampleData> convertToDevice(const PcmFormat& format, std::
     const std::size_t inFrames = bytes.size() / static_cast<std::size_t>(format.blockAlign);
     if (inFrames == 0) return out;
 
-    // The wave's frames as 16-bit stereo at its own rate.
+    // The wave's frames as 16-bit stereo at its own rate. Beyond two channels, every further one
+    // goes to both sides at half weight and the sum is scaled back: nothing is lost and nothing clips.
     const std::size_t width = static_cast<std::size_t>(format.bitsPerSample / 8);
+    const std::size_t channels = static_cast<std::size_t>(format.channels);
     std::vector<std::int16_t> stereo(inFrames * 2);
     for (std::size_t i = 0; i < inFrames; ++i) {
-        std::size_t at = i * static_cast<std::size_t>(format.blockAlign);
-        std::int16_t l = sampleAt(bytes, at, format.bitsPerSample);
-        std::int16_t r = format.channels == 2 ? sampleAt(bytes, at + width, format.bitsPerSample) : l;
-        stereo[2 * i] = l;
-        stereo[2 * i + 1] = r;
+        const std::uint8_t* frame = bytes.data() + i * static_cast<std::size_t>(format.blockAlign);
+        std::int32_t l = sampleAt(frame, format);
+        std::int32_t r = channels >= 2 ? sampleAt(frame + width, format) : l;
+        if (channels > 2) {
+            std::int64_t rest = 0;
+            for (std::size_t c = 2; c < channels; ++c) rest += sampleAt(frame + c * width, format);
+            const auto n = static_cast<std::int64_t>(channels);
+            l = static_cast<std::int32_t>((2 * std::int64_t{l} + rest) / n);
+            r = static_cast<std::int32_t>((2 * std::int64_t{r} + rest) / n);
+        }
+        stereo[2 * i] = static_cast<std::int16_t>(l);
+        stereo[2 * i + 1] = static_cast<std::int16_t>(r);
     }
     if (format.samplesPerSec == deviceRate) {
         out->frames = std::move(stereo);

@@ -21,9 +21,10 @@ struct SampleData {
     int deviceRate = 0;
 };
 
-// Converts PCM bytes of `format` to the device layout: 8-bit is re-centred and scaled, mono is
-// copied to both channels, the rate is changed by linear interpolation. A partial last frame is
-// dropped.
+// Converts PCM bytes of `format` to the device layout: 8-bit is re-centred and scaled, wider
+// integers keep their top 16 bits, floats are clipped to -1..1 and scaled; mono is copied to both
+// channels and more channels are mixed down; the rate is changed by linear interpolation. A partial
+// last frame is dropped.
 std::shared_ptr<const SampleData> convertToDevice(const PcmFormat& format, std::span<const std::uint8_t> bytes,
                                                   int deviceRate);
 

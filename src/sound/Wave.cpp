@@ -113,25 +113,69 @@ void TWave::SaveToFile(const std::string& path) const {
     if (!out) throw EReadError("Cannot write file \"" + path + "\"");
 }
 
-std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> f) {
-    if (f.size() < 16) return std::nullopt;
-    std::uint16_t tag = le16(f.data());
-    if (tag == 0xFFFE) {
-        // Extensible: the sub-format GUID (at offset 24) starts with the plain format tag.
-        if (f.size() < 40 || le16(f.data() + 24) != 1) return std::nullopt;
-    } else if (tag != 1) {
+namespace {
+
+constexpr std::uint16_t kTagPcm = 1;
+constexpr std::uint16_t kTagFloat = 3;
+constexpr std::uint16_t kTagExtensible = 0xFFFE;
+// The rest of the extensible sub-format GUID after its first two bytes (the plain format tag).
+constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::string hex16(std::uint16_t v) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) s += digits[(v >> shift) & 15];
+    return s;
+}
+
+} // namespace
+
+std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> f, std::string* why) {
+    auto fail = [&](std::string text) -> std::optional<PcmFormat> {
+        if (why) *why = std::move(text);
         return std::nullopt;
+    };
+    if (f.empty()) return fail("the wave has no format");
+    if (f.size() < 16) return fail("its format block of " + std::to_string(f.size()) + " bytes is too short");
+    std::uint16_t tag = le16(f.data());
+    if (tag == kTagExtensible) {
+        // The real format is the sub-format GUID (at offset 24), which starts with the plain tag.
+        if (f.size() < 40) return fail("its extensible format block of " + std::to_string(f.size()) + " bytes is too short");
+        tag = le16(f.data() + 24);
+        if (!std::equal(std::begin(kGuidTail), std::end(kGuidTail), f.data() + 26) || (tag != kTagPcm && tag != kTagFloat))
+            return fail("its extensible sub-format is neither PCM nor floating point");
+    } else if (tag != kTagPcm && tag != kTagFloat) {
+        return fail("format tag " + hex16(tag) + " is neither PCM nor floating point");
     }
     PcmFormat p;
+    p.isFloat = tag == kTagFloat;
     p.channels = le16(f.data() + 2);
     p.samplesPerSec = static_cast<int>(std::min<std::uint32_t>(le32(f.data() + 4), 1u << 30));
     p.blockAlign = le16(f.data() + 12);
-    p.bitsPerSample = le16(f.data() + 14);
-    if (p.channels < 1 || p.channels > 2) return std::nullopt;
-    if (p.bitsPerSample != 8 && p.bitsPerSample != 16) return std::nullopt;
-    if (p.blockAlign != p.channels * p.bitsPerSample / 8) return std::nullopt;
-    if (p.samplesPerSec < 100 || p.samplesPerSec > 200000) return std::nullopt;
+    const int bits = le16(f.data() + 14);
+    if (p.channels < 1 || p.channels > kMaxChannels)
+        return fail(std::to_string(p.channels) + " channels cannot be played (1 to " + std::to_string(kMaxChannels) + ")");
+    if (p.blockAlign % p.channels != 0 || p.blockAlign == 0)
+        return fail("block align " + std::to_string(p.blockAlign) + " does not fit " + std::to_string(p.channels) +
+                    " channels");
+    // Integer samples narrower than their container (20 bits in 3 bytes) sit in its high bits.
+    p.bitsPerSample = p.blockAlign / p.channels * 8;
+    const bool sizeOk = p.isFloat ? bits == p.bitsPerSample && (bits == 32 || bits == 64)
+                                  : bits >= 1 && bits <= p.bitsPerSample && p.bitsPerSample <= 32;
+    if (!sizeOk)
+        return fail(std::to_string(bits) + "-bit " + (p.isFloat ? "floating point " : "") + "samples in " +
+                    std::to_string(p.bitsPerSample / 8) + "-byte containers cannot be played");
+    if (p.samplesPerSec < 100 || p.samplesPerSec > 200000)
+        return fail("a rate of " + std::to_string(p.samplesPerSec) + " Hz cannot be played (100 to 200000)");
     return p;
+}
+
+PcmFormat playablePcmFormat(std::span<const std::uint8_t> formatBlock) {
+    std::string why;
+    auto p = parsePcmFormat(formatBlock, &why);
+    if (!p) throw EWaveFormatError("Wave cannot be played: " + why);
+    return *p;
 }
 
 std::vector<std::uint8_t> makePcmFormat(int channels, int bitsPerSample, int samplesPerSec) {

@@ -59,14 +59,28 @@ private:
     std::size_t size_ = 0;
 };
 
-// The PCM layouts a format block can describe and the sound device plays.
+// "... cannot be played": a format block the sound device cannot convert (a compressed format,
+// a sample size or rate it does not know). The text says what is wrong, for the player.
+class EWaveFormatError : public EWaveStreamError {
+public:
+    using EWaveStreamError::EWaveStreamError;
+};
+
+// The sample layouts a format block can describe and the sound device converts at load: integer
+// PCM of 1 to 4 bytes a sample (8-bit unsigned, wider signed, a narrower valid width kept in the
+// high bits), 32- and 64-bit floating point, any number of channels up to kMaxChannels, plain or
+// extensible format blocks.
 struct PcmFormat {
-    int channels = 0;       // 1 or 2
-    int bitsPerSample = 0;  // 8 (unsigned) or 16 (signed)
+    int channels = 0;
+    int bitsPerSample = 0;  // the container: 8, 16, 24 or 32 for integers, 32 or 64 for floats
     int samplesPerSec = 0;
     int blockAlign = 0;     // bytes per frame
+    bool isFloat = false;
 };
-// nullopt for anything but 8/16-bit mono/stereo PCM (plain or extensible) at 100..200000 Hz.
-std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> formatBlock);
+constexpr int kMaxChannels = 64;
+// nullopt for a format the device cannot convert; `why` then gets the reason.
+std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> formatBlock, std::string* why = nullptr);
+// As parsePcmFormat, but throws EWaveFormatError with the reason.
+PcmFormat playablePcmFormat(std::span<const std::uint8_t> formatBlock);
 // A plain PCM format block (16 bytes) for the given layout.
 std::vector<std::uint8_t> makePcmFormat(int channels, int bitsPerSample, int samplesPerSec);

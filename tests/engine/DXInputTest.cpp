@@ -266,10 +266,14 @@ TEST(VirtualJoystickInput, HalfTheTravelIsTheDeadZone) {
     EXPECT_EQ(in.InputStates, (TDXInputStates{InputLeft, InputDown, InputButton1, InputButton32}));
 }
 
-TEST(VirtualJoystickInput, UnpluggedStickGoesQuietAndIsTakenUpOnActivation) {
-    TDXInput in{[] { return true; }};
-    auto stick = std::make_unique<tw::platform::VirtualJoystick>(2, 4);
+// A pad pulled out goes quiet; plugged back (or plugged in only after the start) it works from the
+// next frame on, without the window being activated again.
+TEST(VirtualJoystickInput, UnpluggedStickGoesQuietAndIsTakenUpAgainNextFrame) {
+    bool foreground = true;
+    TDXInput in{[&] { return foreground; }};
     in.Loaded();
+    EXPECT_FALSE(in.Joystick().IsOpen()) << "no pad yet";
+    auto stick = std::make_unique<tw::platform::VirtualJoystick>(2, 4);
     stick->setButton(1, true);
     in.Update();
     EXPECT_EQ(in.InputStates, TDXInputStates{InputButton2});
@@ -278,14 +282,24 @@ TEST(VirtualJoystickInput, UnpluggedStickGoesQuietAndIsTakenUpOnActivation) {
     in.Update();
     EXPECT_TRUE(in.InputStates.Empty());
     EXPECT_FALSE(in.Joystick().IsOpen());
+    in.Update();
+    EXPECT_TRUE(in.InputStates.Empty());
 
     stick = std::make_unique<tw::platform::VirtualJoystick>(2, 4);
     stick->setAxis(1, 32767);
+    foreground = false; // in the background it is not read, found or not
     in.Update();
-    EXPECT_TRUE(in.InputStates.Empty()); // not searched for every frame
-    in.WindowActivated();
+    EXPECT_TRUE(in.InputStates.Empty());
+    foreground = true;
     in.Update();
+    EXPECT_TRUE(in.Joystick().IsOpen());
     EXPECT_EQ(in.InputStates, TDXInputStates{InputDown});
+
+    // A component that releases its devices stops looking.
+    in.Joystick().SetEnabled(false);
+    in.Update();
+    EXPECT_FALSE(in.Joystick().IsOpen());
+    EXPECT_TRUE(in.InputStates.Empty());
 }
 
 } // namespace

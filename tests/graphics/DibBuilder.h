@@ -4,6 +4,7 @@
 #include "core/ByteStream.h"
 #include "graphics/DIB.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +29,22 @@ inline std::vector<std::uint8_t> dibPayload(const DibHeader& h, const std::vecto
     w.u32(0);
     w.bytes(afterHeader);
     return w.take();
+}
+
+// The same header in one of the longer forms paint programs write (52, 56, 108 or 124 bytes),
+// with red, green, blue and alpha masks inside; the fields after them are zeros.
+inline std::vector<std::uint8_t> longHeaderPayload(std::uint32_t size, const DibHeader& h,
+                                                   std::array<std::uint32_t, 4> masks,
+                                                   const std::vector<std::uint8_t>& afterHeader) {
+    auto out = dibPayload(h, {});
+    out[0] = static_cast<std::uint8_t>(size);
+    ByteWriter w;
+    for (std::uint32_t m : masks) w.u32(m);
+    auto m = w.take();
+    m.resize(size - 40, 0);
+    out.insert(out.end(), m.begin(), m.end());
+    out.insert(out.end(), afterHeader.begin(), afterHeader.end());
+    return out;
 }
 
 // n palette entries: entry i is (blue i, green 2i, red 3i).

@@ -109,6 +109,9 @@ TEST(Dib, ErrorsHaveTheirTexts) {
     const Case cases[] = {
         {"three bytes", {40, 0, 0}, "DIB is invalid"},
         {"header size 20", {20, 0, 0, 0}, "DIB is invalid"},
+        {"header size 64", longHeaderPayload(64, {}, {}, {1, 2, 3, 0}), "DIB is invalid"},
+        {"long header, 16 bits, masks 4-4-4", longHeaderPayload(124, {.bitCount = 16, .compression = 3}, {0x0F00, 0x00F0, 0x000F, 0}, {0, 0, 0, 0}), "PixelFormat in invalid"},
+        {"long header cut short", std::vector<std::uint8_t>{124, 0, 0, 0} + std::vector<std::uint8_t>(60), "Stream read error"},
         {"header cut short", {40, 0, 0, 0, 1, 0}, "Stream read error"},
         {"bit count 2", dibPayload({.bitCount = 2}, rampPalette(4) + std::vector<std::uint8_t>{0, 0, 0, 0}), "Bitcount in invalid (2)"},
         {"bit count 0", dibPayload({.bitCount = 0}, rampPalette(1)), "Bitcount in invalid (0)"},
@@ -159,6 +162,64 @@ TEST(Dib, BitmapFileHeader) {
     ByteReader in(file);
     dib.LoadFromBitmapFile(in);
     EXPECT_EQ(dib.PixelRGB(0, 0), 0x070809u);
+}
+
+// The longer headers (ImageMagick writes 124 bytes) give the same picture as the 40-byte one; their
+// masks count only with bit-field compression, and a file's pixel offset skips a gap.
+TEST(Dib, LongHeadersReadLikeTheShortOne) {
+    const std::array<std::uint32_t, 4> argb = {0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000};
+    const std::array<std::uint32_t, 4> rgb565 = {0xF800, 0x07E0, 0x001F, 0};
+    const std::vector<std::uint8_t> px24 = {1, 2, 3, 4, 5, 6, 0, 0}, px32 = {1, 2, 3, 0xFF, 4, 5, 6, 0x80};
+    const std::vector<std::uint8_t> px16 = {0x1F, 0xF8, 0xE0, 0x07}, px8 = {1, 2, 0, 0};
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> longForm, shortForm;
+    };
+    ByteWriter masks565;
+    for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) masks565.u32(m);
+    const Case cases[] = {
+        {"108, 24 bits, masks ignored", longHeaderPayload(108, {.width = 2, .bitCount = 24}, rgb565, px24), dibPayload({.width = 2, .bitCount = 24}, px24)},
+        {"124, 32 bits, bit fields with alpha", longHeaderPayload(124, {.width = 2, .bitCount = 32, .compression = 3}, argb, px32), dibPayload({.width = 2, .bitCount = 32}, px32)},
+        {"124, 16 bits 5-6-5", longHeaderPayload(124, {.width = 2, .bitCount = 16, .compression = 3}, rgb565, px16), dibPayload({.width = 2, .bitCount = 16, .compression = 3}, masks565.take() + px16)},
+        {"124, 16 bits without bit fields", longHeaderPayload(124, {.width = 2, .bitCount = 16}, rgb565, px16), dibPayload({.width = 2, .bitCount = 16}, px16)},
+        {"56, 8 bits, 3 colours", longHeaderPayload(56, {.width = 2, .bitCount = 8, .colorsUsed = 3}, {}, rampPalette(3) + px8), dibPayload({.width = 2, .bitCount = 8, .colorsUsed = 3}, rampPalette(3) + px8)},
+        {"52, top line first", longHeaderPayload(52, {.width = 2, .height = -2, .bitCount = 24}, {}, px24 + px8 + px8), dibPayload({.width = 2, .height = -2, .bitCount = 24}, px24 + px8 + px8)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TDIB a = loadDib(c.longForm), b = loadDib(c.shortForm);
+        ASSERT_EQ(a.Width(), b.Width());
+        ASSERT_EQ(a.Height(), b.Height());
+        EXPECT_EQ(a.BitCount(), b.BitCount());
+        EXPECT_EQ(a.PixelFormat(), b.PixelFormat());
+        for (int y = 0; y < a.Height(); ++y)
+            for (int x = 0; x < a.Width(); ++x) EXPECT_EQ(a.PixelRGB(x, y), b.PixelRGB(x, y)) << x << "," << y;
+    }
+
+    // A file whose pixels start 6 bytes after its palette (a colour profile between, say).
+    auto withOffset = [](std::uint32_t offset, const std::vector<std::uint8_t>& body) {
+        ByteWriter w;
+        w.u16(0x4D42);
+        w.u32(static_cast<std::uint32_t>(14 + body.size()));
+        w.u32(0);
+        w.u32(offset);
+        return w.take() + body;
+    };
+    const auto header = longHeaderPayload(124, {.width = 2, .bitCount = 24}, {}, {});
+    TDIB gap;
+    auto file = withOffset(14 + 124 + 6, header + std::vector<std::uint8_t>{9, 9, 9, 9, 9, 9} + px24);
+    ByteReader in(file);
+    gap.LoadFromBitmapFile(in);
+    EXPECT_EQ(gap.PixelRGB(0, 0), 0x030201u);
+    EXPECT_EQ(gap.PixelRGB(1, 0), 0x060504u);
+    // An offset that points inside the header, or past the end, is not followed / fails cleanly.
+    file = withOffset(20, header + px24);
+    ByteReader early(file);
+    gap.LoadFromBitmapFile(early);
+    EXPECT_EQ(gap.PixelRGB(1, 0), 0x060504u);
+    file = withOffset(100000, header + px24);
+    ByteReader past(file);
+    EXPECT_THROW(gap.LoadFromBitmapFile(past), EReadError);
 }
 
 // 8-bit run-length data into a 4 x 3 picture whose palette entry i is (3i, 2i, i).

@@ -1,5 +1,6 @@
 // The collection tool's picture commands: pack then extract loses nothing, list shows each item,
 // and every failure is one line and a non-zero status.
+#include "DibBuilder.h"
 #include "PictureCommands.h"
 
 #include "graphics/PictureCollection.h"
@@ -113,6 +114,64 @@ TEST_F(DxgTool, PackThenExtractLosesNothing) {
               tw::platform::readPng((dir / "y" / "004-rgb565.png").string()).pixels);
 }
 
+// What a modder meets: pictures of classes the game does not decode come back byte for byte, and a
+// bitmap with the long header paint programs write today can take a PNG's place.
+TEST_F(DxgTool, ModdedFilesKeepUndecodedPicturesAndTakeBitmaps) {
+    const std::vector<std::uint8_t> icon = {5, 'T', 'I', 'c', 'o', 'n', 0, 0, 1, 0, 7};
+    const std::vector<std::uint8_t> meta = {9, 'T', 'M', 'e', 't', 'a', 'f', 'i', 'l', 'e', 0xD7, 0xCD};
+    TPictureCollection c;
+    c.Add()->SetName("icon");
+    c.ItemAt(0)->SetUndecodedPicture(icon);
+    TDIB hero;
+    hero.SetSize(2, 2, 24);
+    c.Add()->SetName("hero");
+    c.ItemAt(1)->SetPicture(hero);
+    c.Add()->SetName("meta");
+    c.ItemAt(2)->SetUndecodedPicture(meta);
+    const std::string a = (dir / "a.dxg").string(), b = (dir / "b.dxg").string(), modded = (dir / "m.dxg").string();
+    c.SaveToFile(a);
+
+    ToolRun list = run({"list", a});
+    EXPECT_NE(list.out.find("0  \"icon\"  undecoded \"TIcon\" picture, 11 bytes"), std::string::npos) << list.out;
+    ASSERT_EQ(run({"extract", a, (dir / "x").string()}).status, 0);
+    ASSERT_EQ(run({"pack", (dir / "x" / "manifest.txt").string(), b}).status, 0);
+    EXPECT_EQ(readText(a), readText(b)) << "extract then pack keeps every payload";
+
+    // The hero's PNG is replaced by a 124-byte-header, 32-bit bitmap with bit fields and alpha.
+    const std::vector<std::uint8_t> pixels = {0x10, 0x20, 0x30, 0xFF, 0x40, 0x50, 0x60, 0xFF,  // bottom line
+                                              0x70, 0x80, 0x90, 0x00, 0xA0, 0xB0, 0xC0, 0x80}; // top line
+    const auto body = longHeaderPayload(124, {.width = 2, .height = 2, .bitCount = 32, .compression = 3},
+                                        {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, pixels);
+    ByteWriter bmp;
+    bmp.u16(0x4D42);
+    bmp.u32(static_cast<std::uint32_t>(14 + body.size()));
+    bmp.u32(0);
+    bmp.u32(14 + 124);
+    bmp.bytes(body);
+    std::ofstream(dir / "x" / "hero.bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data().data()), static_cast<std::streamsize>(bmp.size()));
+    std::string manifest = readText(dir / "x" / "manifest.txt");
+    const std::string png = "picture = 001-hero.png";
+    ASSERT_NE(manifest.find(png), std::string::npos) << manifest;
+    manifest.replace(manifest.find(png), png.size(), "picture = hero.bmp");
+    writeText(dir / "x" / "manifest.txt", manifest);
+    ToolRun pack = run({"pack", (dir / "x" / "manifest.txt").string(), modded});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+
+    TPictureCollection loaded;
+    loaded.LoadFromFile(modded);
+    ASSERT_EQ(loaded.Count(), 3);
+    EXPECT_EQ(loaded.ItemAt(0)->UndecodedPicture(), icon);
+    EXPECT_EQ(loaded.ItemAt(2)->UndecodedPicture(), meta);
+    const TDIB* picture = loaded.Find("hero")->Picture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->BitCount(), 24) << "the manifest's bit count still holds";
+    EXPECT_EQ(picture->PixelRGB(0, 0), 0x908070u);
+    EXPECT_EQ(picture->PixelRGB(1, 0), 0xC0B0A0u);
+    EXPECT_EQ(picture->PixelRGB(0, 1), 0x302010u);
+    EXPECT_EQ(picture->PixelRGB(1, 1), 0x605040u);
+}
+
 TEST_F(DxgTool, ListShowsEveryItem) {
     png("p.png", 100, 40, [](int x, int) { return x < 50 ? 0u : 0xFFFFFFu; });
     writeText(dir / "src" / "m.txt", "[item]\nname = strip\npicture = p.png\npatternwidth = 32\npatternheight = 40\n"
@@ -130,6 +189,8 @@ TEST_F(DxgTool, FailuresAreOneLineAndNonZero) {
     writeText(dir / "src" / "key.txt", "[item]\nname = a\n\n[item]\nwidth = 3\n");
     writeText(dir / "src" / "syntax.txt", "# fine\nname\n");
     writeText(dir / "src" / "missing.txt", "[item]\npicture = nothere.png\n");
+    writeText(dir / "src" / "both.txt", "[item]\npicture = four.png\npayload = four.png\n");
+    writeText(dir / "src" / "noclass.txt", "[item]\npayload = four.png\n");
     std::vector<std::uint8_t> bad = {0xFF, 0x0A, 0x00, 0, 0, 0, 0, 0, 0, 0, 'T', 'P', 'F', '1'};
     std::ofstream(dir / "bad.dxg", std::ios::binary).write(reinterpret_cast<const char*>(bad.data()), 14);
     struct Case { std::vector<std::string> args; std::string contains; };
@@ -143,6 +204,8 @@ TEST_F(DxgTool, FailuresAreOneLineAndNonZero) {
         {{"pack", (dir / "src" / "key.txt").string(), out}, "key.txt:4: unknown key \"width\""},
         {{"pack", (dir / "src" / "syntax.txt").string(), out}, "syntax.txt:2: expected \"key = value\""},
         {{"pack", (dir / "src" / "missing.txt").string(), out}, "nothere.png"},
+        {{"pack", (dir / "src" / "both.txt").string(), out}, "both.txt:1: an item has a picture or a payload, not both"},
+        {{"pack", (dir / "src" / "noclass.txt").string(), out}, "noclass.txt:1: \"four.png\" does not start with the name of a graphic class"},
     };
     for (const auto& c : cases) {
         ToolRun r = run(c.args);

@@ -301,6 +301,12 @@ TEST(DxgFile, PictureClassesAndPropertyForms) {
         w.Binary(other.data());
     }));
     EXPECT_FALSE(c.ItemAt(0)->HasPicture()) << "an unknown graphic class loads as no picture";
+    EXPECT_EQ(c.ItemAt(0)->UndecodedPicture(), other.data()) << "but its bytes are kept";
+    TPictureCollection copy;
+    copy.Assign(c);
+    TPictureCollection again;
+    again.LoadFromStream(copy.SaveToStream());
+    EXPECT_EQ(again.ItemAt(0)->UndecodedPicture(), other.data()) << "and written back";
     c.LoadFromStream(oneItemFile([&](CollectionWriter& w) {
         w.PropertyName("Picture.Data");
         w.Binary(dib); // "TDIB" and no bytes: an empty picture

@@ -66,6 +66,34 @@ TEST(VirtualKeys, EveryKeyHasItsOwnCode)
         EXPECT_EQ(virtualKeyFromSdl(c.sym, c.scan), c.code) << "keycode " << c.sym << " scancode " << c.scan;
 }
 
+// The held-key table, which steers, takes letters by their place on the board; key events keep the
+// layout's letter, so typing and the boss key follow the key's label.
+TEST(VirtualKeys, HeldLettersCountByPlaceEventsByLabel)
+{
+    struct Case {
+        const char* what;
+        SDL_Keycode sym;
+        SDL_Scancode scan;
+        std::uint8_t event, held;
+    };
+    const Case cases[] = {
+        {"French Z at W's place", SDLK_z, SDL_SCANCODE_W, 'Z', 'W'},
+        {"French Q at A's place", SDLK_q, SDL_SCANCODE_A, 'Q', 'A'},
+        {"French A at Q's place", SDLK_a, SDL_SCANCODE_Q, 'A', 'Q'},
+        {"German Y at Z's place", SDLK_y, SDL_SCANCODE_Z, 'Y', 'Z'},
+        {"US S", SDLK_s, SDL_SCANCODE_S, 'S', 'S'},
+        {"Cyrillic letter at D's place", 0x0432, SDL_SCANCODE_D, 'D', 'D'},
+        {"French M at the semicolon's place", SDLK_m, SDL_SCANCODE_SEMICOLON, 'M', 'M'},
+        {"the numeric pad", SDLK_KP_8, SDL_SCANCODE_KP_8, 0x68, 0x68},
+        {"F12", SDLK_F12, SDL_SCANCODE_F12, 0x7B, 0x7B},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(virtualKeyFromSdl(c.sym, c.scan), c.event);
+        EXPECT_EQ(heldKeyFromSdl(c.sym, c.scan), c.held);
+    }
+}
+
 TEST(KeyboardState, SidedModifiersHoldTheGenericCodeUntilBothSidesAreUp)
 {
     auto& keys = KeyboardState::instance();
@@ -159,6 +187,20 @@ TEST_F(DispatcherTest, KeysReachTheGameAsGenericCodesWithTheAltState)
     d.deliver(key(Event::Type::KeyUp, vk::Return), r);
     EXPECT_EQ(r.log, (std::vector<std::string>{"down 18 shift 2", "down 13 shift 2", "down 13 repeat shift 2",
                                                "up 13 shift 2", "up 18 shift 0", "up 13 shift 0"}));
+}
+
+TEST_F(DispatcherTest, AKeyIsHeldByItsPlaceAndReportedByItsLabel)
+{
+    Event down = key(Event::Type::KeyDown, 'Z');
+    down.heldKey = 'W'; // a French board's Z, where a US board has W
+    d.deliver(down, r);
+    EXPECT_TRUE(KeyboardState::instance().isDown('W'));
+    EXPECT_FALSE(KeyboardState::instance().isDown('Z'));
+    Event up = key(Event::Type::KeyUp, 'Z');
+    up.heldKey = 'W';
+    d.deliver(up, r);
+    EXPECT_FALSE(KeyboardState::instance().isDown('W'));
+    EXPECT_EQ(r.log, (std::vector<std::string>{"down 90 shift 0", "up 90 shift 0"}));
 }
 
 TEST_F(DispatcherTest, AltF4IsTheCloseRequestOnce)

@@ -3,6 +3,7 @@
 // seeded random generator.
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
+#include "platform/KeyboardState.h"
 #include "platform/Random.h"
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
@@ -10,6 +11,8 @@
 #include <SDL.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <string>
@@ -188,6 +191,26 @@ TEST_F(WindowTest, LoopTranslatesSdlEventsForTheGame)
         if (line != "focus" && line != "blur") ours.push_back(line);
     EXPECT_EQ(ours, expected);
     EXPECT_TRUE(loop.quitting());
+}
+
+TEST_F(WindowTest, LoopHoldsLettersByPlaceAndReportsThemByLabel)
+{
+    Window w;
+    EventLoop loop(w);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    KeyboardState::instance().clear();
+    LoopProbe probe(loop);
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = SDLK_z; // a French board's Z, where a US board has W
+    e.key.keysym.scancode = SDL_SCANCODE_W;
+    SDL_PushEvent(&e);
+    loop.pumpPending(probe);
+    EXPECT_TRUE(KeyboardState::instance().isDown('W'));
+    EXPECT_FALSE(KeyboardState::instance().isDown('Z'));
+    EXPECT_NE(std::find(probe.log.begin(), probe.log.end(), "down 90"), probe.log.end());
+    KeyboardState::instance().clear();
 }
 
 TEST_F(WindowTest, LoopSleepsUntilTheNextTickInsteadOfSpinning)

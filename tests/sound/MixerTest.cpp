@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
 
 namespace {
 
@@ -36,6 +40,86 @@ TEST(Mixer, ConvertsEveryPcmLayoutToStereo16) {
     // 8-bit stereo.
     auto d8s = convertToDevice({2, 8, kRate, 2}, std::vector<std::uint8_t>{0, 255}, kRate);
     EXPECT_EQ(d8s->frames, (std::vector<std::int16_t>{-32768, 32512}));
+}
+
+std::vector<std::uint8_t> le(std::initializer_list<std::uint64_t> values, int bytes) {
+    std::vector<std::uint8_t> out;
+    for (auto v : values)
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    return out;
+}
+
+std::uint64_t bitsOf(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+std::uint64_t bitsOf(double d) {
+    std::uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    return u;
+}
+
+TEST(Mixer, ConvertsWideLayoutsAndMixesDownChannels) {
+    struct Case {
+        const char* what;
+        PcmFormat format;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::int16_t> frames;
+    } cases[] = {
+        // 24 and 32 bits keep their top 16 bits.
+        {"24-bit", {1, 24, kRate, 3}, le({0x7FFFFF, 0x800000, 0x012345, 0xFFFFFF}, 3), {32767, 32767, -32768, -32768, 0x0123, 0x0123, -1, -1}},
+        {"32-bit stereo", {2, 32, kRate, 8}, le({0x7FFFFFFF, 0x80000000, 0x00010000, 0xFFFF0000}, 4), {32767, -32768, 1, -1}},
+        // Floats beyond -1..1 clip; a NaN is silence.
+        {"float", {2, 32, kRate, 8, true},
+         le({bitsOf(0.5f), bitsOf(-1.0f), bitsOf(3.0f), bitsOf(std::numeric_limits<float>::quiet_NaN())}, 4),
+         {16384, -32767, 32767, 0}},
+        {"double", {1, 64, kRate, 8, true}, le({bitsOf(-0.25), bitsOf(-7.5)}, 8), {-8192, -8192, -32767, -32767}},
+        // A third channel goes to both sides at half weight, and the sum is scaled back by 2/3.
+        {"three channels", {3, 16, kRate, 6}, pcm16({300, 600, 900, -32768, -32768, -32768}), {500, 700, -32768, -32768}},
+        {"six channels", {6, 16, kRate, 12}, pcm16({600, 0, 0, 0, 0, 0, 0, 0, 600, 600, 600, 600}), {200, 0, 400, 400}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto d = convertToDevice(c.format, c.bytes, kRate);
+        EXPECT_EQ(d->frames, c.frames);
+    }
+}
+
+// Waves SoX wrote in wider layouts come out as SoX's own 16-bit export of them says (within its
+// rounding); six channels mix down as above.
+TEST(Mixer, WideWavesFromSoxMatchItsSixteenBitExport) {
+    const std::string dir = TW_FIXTURES_DIR "/sound/sox-wide/";
+    for (const char* name : {"s24_mono", "s32_stereo", "f32_stereo", "f64_mono", "s16_six"}) {
+        SCOPED_TRACE(name);
+        TWave w;
+        w.LoadFromFile(dir + name + ".wav");
+        const PcmFormat f = playablePcmFormat(w.Format());
+        auto d = convertToDevice(f, w.Data(), f.samplesPerSec);
+        std::ifstream in(dir + name + ".raw", std::ios::binary);
+        std::vector<std::uint8_t> raw{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::size_t channels = static_cast<std::size_t>(f.channels);
+        ASSERT_EQ(raw.size(), static_cast<std::size_t>(d->frameCount) * channels * 2);
+        auto ref = [&](std::size_t frame, std::size_t c) {
+            const std::size_t at = (frame * channels + c) * 2;
+            return static_cast<std::int16_t>(raw[at] | (raw[at + 1] << 8));
+        };
+        int loud = 0;
+        for (std::size_t i = 0; i < d->frameCount; ++i) {
+            std::int64_t l = ref(i, 0), r = channels > 1 ? ref(i, 1) : l;
+            if (channels > 2) {
+                std::int64_t rest = 0;
+                for (std::size_t c = 2; c < channels; ++c) rest += ref(i, c);
+                l = (2 * l + rest) / static_cast<std::int64_t>(channels);
+                r = (2 * r + rest) / static_cast<std::int64_t>(channels);
+            }
+            EXPECT_NEAR(d->frames[2 * i], static_cast<double>(l), 1) << i;
+            EXPECT_NEAR(d->frames[2 * i + 1], static_cast<double>(r), 1) << i;
+            if (std::abs(l) > 4000) ++loud;
+        }
+        EXPECT_GT(loud, 10) << "the fixture holds a signal, not silence";
+    }
 }
 
 TEST(Mixer, ConvertsTheRateOnceAtLoad) {

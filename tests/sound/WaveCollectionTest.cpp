@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -349,6 +350,60 @@ TEST(WaveTool, SoxWavesPackListAndExtract) {
     const std::string again = (tmp.path / "again.dxw").string();
     ASSERT_EQ(runWaveCommand({"pack", (outDir / "manifest.txt").string(), again}, out, err), 0) << err.str();
     EXPECT_EQ(readBytes(again), readBytes(dxw));
+}
+
+// Names with backslashes and bytes outside printable ASCII survive extract and pack unchanged.
+TEST(WaveTool, EscapedNamesRoundTrip) {
+    TempDir tmp;
+    const std::vector<std::string> names = {"to\\e8", "q\\x41", "q\\\\x41", "tab\there", " both ends ", "\xE9t\xE9"};
+    TWaveCollection c;
+    for (const auto& n : names) {
+        auto& item = c.Add();
+        item.SetName(n);
+        item.Wave() = constantWave(1, 8000, 4, 1);
+    }
+    const std::string a = (tmp.path / "a.dxw").string(), b = (tmp.path / "b.dxw").string();
+    c.SaveToFile(a);
+    std::ostringstream out, err;
+    ASSERT_EQ(runWaveCommand({"extract", a, (tmp.path / "x").string()}, out, err), 0) << err.str();
+    ASSERT_EQ(runWaveCommand({"pack", (tmp.path / "x" / "manifest.txt").string(), b}, out, err), 0) << err.str();
+    TWaveCollection back;
+    back.LoadFromFile(b);
+    ASSERT_EQ(back.Count(), static_cast<int>(names.size()));
+    for (int i = 0; i < back.Count(); ++i) EXPECT_EQ(back.ItemAt(i).Name(), names[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(readBytes(a), readBytes(b));
+}
+
+// A modder's way: extract the sounds, put a 24-bit wave (SoX's, extensible) in place of one, pack,
+// and the game's device plays it.
+TEST(WaveTool, ModdedFileWithA24BitWavePlays) {
+    TempDir tmp;
+    TWaveCollection original;
+    for (const char* name : {"bonus", "herogun"}) {
+        auto& item = original.Add();
+        item.SetName(name);
+        item.Wave() = constantWave(1, 22050, 100, 3);
+    }
+    const std::string dxw = (tmp.path / "gamesound.dxw").string(), modded = (tmp.path / "modded.dxw").string();
+    original.SaveToFile(dxw);
+    std::ostringstream out, err;
+    ASSERT_EQ(runWaveCommand({"extract", dxw, (tmp.path / "x").string()}, out, err), 0) << err.str();
+    fs::copy_file(kFixtures + "/sox-wide/s24_mono.wav", tmp.path / "x" / "001-herogun.wav",
+                  fs::copy_options::overwrite_existing);
+    ASSERT_EQ(runWaveCommand({"pack", (tmp.path / "x" / "manifest.txt").string(), modded}, out, err), 0) << err.str();
+
+    TManualSoundOutput output;
+    TDXSound sound(&output);
+    TDXWaveList list;
+    list.SetDXSound(&sound);
+    sound.Loaded();
+    list.Items().LoadFromFile(modded);
+    auto& herogun = list.Items().Find("herogun");
+    ASSERT_NE(herogun.Buffer(), nullptr);
+    herogun.Play();
+    std::vector<std::int16_t> pcm(2 * 400);
+    output.Render(pcm.data(), 400);
+    EXPECT_GT(*std::max_element(pcm.begin(), pcm.end()), 8000) << "the 24-bit sine is heard";
 }
 
 TEST(WaveTool, BadInputIsReportedNotCrashed) {

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const std::vector<std::uint8_t> kFmt = makePcmFormat(1, 16, 22050);
@@ -104,46 +107,77 @@ TEST(Wave, DamagedBlocksFailAndKeepTheWave) {
     }
 }
 
-TEST(Wave, PcmFormatsTheDevicePlays) {
-    auto extensible = [](int tagInGuid) {
-        auto f = makePcmFormat(2, 16, 48000);
+TEST(Wave, PcmFormatsTheDeviceConverts) {
+    auto extensible = [](int channels, int bits, std::uint8_t subTag) {
+        auto f = makePcmFormat(channels, bits, 48000);
         f[0] = 0xFE;
         f[1] = 0xFF;
         f.resize(40, 0);
         f[16] = 22;
-        f[24] = static_cast<std::uint8_t>(tagInGuid);
+        f[24] = subTag;
+        const std::uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        std::copy(std::begin(tail), std::end(tail), f.begin() + 26);
         return f;
     };
-    auto withTag = [](std::vector<std::uint8_t> f, std::size_t at, std::uint8_t v) {
-        f[at] = v;
+    auto with = [](std::vector<std::uint8_t> f, std::size_t at, std::uint16_t v) {
+        f[at] = static_cast<std::uint8_t>(v & 0xFF);
+        f[at + 1] = static_cast<std::uint8_t>(v >> 8);
         return f;
     };
+    auto cut = [](std::vector<std::uint8_t> f, std::size_t n) {
+        f.resize(n);
+        return f;
+    };
+    auto floats = [&](int channels, int bits) { return with(makePcmFormat(channels, bits, 44100), 0, 3); };
     struct Case {
         const char* what;
         std::vector<std::uint8_t> block;
-        bool ok;
+        const char* why; // nullptr: converted
     } cases[] = {
-        {"8-bit mono 11025", makePcmFormat(1, 8, 11025), true},
-        {"16-bit stereo 48000", makePcmFormat(2, 16, 48000), true},
-        {"extensible PCM", extensible(1), true},
-        {"extensible float", extensible(3), false},
-        {"ADPCM tag", withTag(makePcmFormat(1, 16, 22050), 0, 2), false},
-        {"three channels", withTag(makePcmFormat(1, 16, 22050), 2, 3), false},
-        {"24 bits", withTag(makePcmFormat(1, 16, 22050), 14, 24), false},
-        {"block align disagrees", withTag(makePcmFormat(2, 16, 22050), 12, 3), false},
-        {"rate 0", makePcmFormat(1, 16, 0), false},
-        {"too short", std::vector<std::uint8_t>(14, 1), false},
+        {"8-bit mono 11025", makePcmFormat(1, 8, 11025), nullptr},
+        {"16-bit stereo 48000", makePcmFormat(2, 16, 48000), nullptr},
+        {"24-bit mono", makePcmFormat(1, 24, 44100), nullptr},
+        {"32-bit stereo", makePcmFormat(2, 32, 44100), nullptr},
+        {"float 32", floats(2, 32), nullptr},
+        {"float 64", floats(1, 64), nullptr},
+        {"extensible PCM 24-bit, 6 channels", extensible(6, 24, 1), nullptr},
+        {"extensible float", extensible(2, 32, 3), nullptr},
+        {"20 valid bits in 3 bytes", with(makePcmFormat(1, 24, 44100), 14, 20), nullptr},
+        {"ADPCM tag", with(makePcmFormat(1, 16, 22050), 0, 2), "format tag 0x0002 is neither PCM nor floating point"},
+        {"extensible ADPCM", extensible(2, 16, 2), "its extensible sub-format is neither PCM nor floating point"},
+        {"extensible cut short", cut(extensible(2, 16, 1), 30), "its extensible format block of 30 bytes is too short"},
+        {"float 16", floats(1, 16), "16-bit floating point samples in 2-byte containers cannot be played"},
+        {"more bits than the container", with(makePcmFormat(1, 16, 22050), 14, 24),
+         "24-bit samples in 2-byte containers cannot be played"},
+        {"5-byte containers", with(with(makePcmFormat(1, 16, 22050), 12, 5), 14, 40),
+         "40-bit samples in 5-byte containers cannot be played"},
+        {"block align disagrees", with(makePcmFormat(2, 16, 22050), 12, 3), "block align 3 does not fit 2 channels"},
+        {"no channels", makePcmFormat(0, 16, 22050), "0 channels cannot be played (1 to 64)"},
+        {"65 channels", makePcmFormat(65, 16, 22050), "65 channels cannot be played (1 to 64)"},
+        {"rate 0", makePcmFormat(1, 16, 0), "a rate of 0 Hz cannot be played (100 to 200000)"},
+        {"too short", std::vector<std::uint8_t>(14, 1), "its format block of 14 bytes is too short"},
+        {"no format", {}, "the wave has no format"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(parsePcmFormat(c.block).has_value(), c.ok);
+        std::string why;
+        EXPECT_EQ(parsePcmFormat(c.block, &why).has_value(), c.why == nullptr);
+        if (c.why) {
+            EXPECT_EQ(why, c.why);
+            EXPECT_THROW(playablePcmFormat(c.block), EWaveFormatError);
+        }
     }
-    auto p = parsePcmFormat(makePcmFormat(2, 8, 11025));
+    auto p = parsePcmFormat(extensible(6, 24, 3 /* float needs 32 */));
+    EXPECT_FALSE(p);
+    p = parsePcmFormat(with(makePcmFormat(1, 24, 44100), 14, 20));
     ASSERT_TRUE(p);
-    EXPECT_EQ(p->channels, 2);
-    EXPECT_EQ(p->bitsPerSample, 8);
-    EXPECT_EQ(p->samplesPerSec, 11025);
-    EXPECT_EQ(p->blockAlign, 2);
+    EXPECT_EQ(p->bitsPerSample, 24) << "the container, not the valid bits, says how to read a sample";
+    p = parsePcmFormat(extensible(6, 32, 3));
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(p->isFloat);
+    EXPECT_EQ(p->channels, 6);
+    EXPECT_EQ(p->samplesPerSec, 48000);
+    EXPECT_EQ(p->blockAlign, 24);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "platform/Png.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -61,6 +62,13 @@ bool parseBool(const std::string& key, const std::string& text) {
     throw ToolError(key + " must be true or false, not \"" + text + "\"");
 }
 
+// The graphic class an undecoded picture payload names (its leading short string).
+std::string undecodedClass(const std::vector<std::uint8_t>& payload) {
+    if (payload.empty()) return {};
+    const std::size_t n = std::min<std::size_t>(payload[0], payload.size() - 1);
+    return std::string(reinterpret_cast<const char*>(payload.data()) + 1, n);
+}
+
 std::string pixelFormatName(const TDIB& dib) {
     return dib.PixelFormat() == kPixelFormat565 ? "565" : "555";
 }
@@ -100,7 +108,10 @@ int cmdList(const std::vector<std::string>& args, std::ostream& out) {
     for (int i = 0; i < c.Count(); ++i) {
         const TPictureCollectionItem& item = *c.ItemAt(i);
         out << i << "  \"" << escapeValue(item.Name()) << "\"  ";
-        if (!item.HasPicture()) out << "no picture";
+        if (!item.UndecodedPicture().empty())
+            out << "undecoded \"" << escapeValue(undecodedClass(item.UndecodedPicture())) << "\" picture, "
+                << item.UndecodedPicture().size() << " bytes";
+        else if (!item.HasPicture()) out << "no picture";
         else if (item.PictureEmpty()) out << "empty picture";
         else out << item.Picture()->Width() << "x" << item.Picture()->Height() << " " << item.Picture()->BitCount() << "-bit";
         out << "  pattern " << item.PatternWidth << "x" << item.PatternHeight << "  skip " << item.SkipWidth << "x"
@@ -122,6 +133,7 @@ int cmdExtract(const std::vector<std::string>& args, std::ostream& out) {
     std::ostringstream m;
     m << "# Picture collection extracted by dxgtool; pack it again with: dxgtool pack manifest.txt FILE.dxg\n"
       << "# One [item] block per picture, in file order. picture: a PNG beside this file, \"none\" or \"empty\".\n"
+      << "# payload: instead of picture, a picture of a class the game does not decode, kept byte for byte.\n"
       << "# transparentcolor: a colour name or value (red in the low byte). Escapes: \\\\ and \\xNN.\n";
     if (std::any_of(c.ColorTable.begin(), c.ColorTable.end(), [](std::uint8_t b) { return b != 0; })) {
         static const char* digits = "0123456789abcdef";
@@ -132,7 +144,15 @@ int cmdExtract(const std::vector<std::string>& args, std::ostream& out) {
     for (int i = 0; i < c.Count(); ++i) {
         const TPictureCollectionItem& item = *c.ItemAt(i);
         m << "\n[item]\nname = " << escapeValue(item.Name()) << "\n";
-        if (!item.HasPicture()) {
+        if (!item.UndecodedPicture().empty()) {
+            const std::string file = fileStem(i, item.Name()) + ".payload";
+            const auto& bytes = item.UndecodedPicture();
+            std::ofstream raw(dir / file, std::ios::binary | std::ios::trunc);
+            raw.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            raw.close();
+            if (!raw) throw ToolError("cannot write \"" + (dir / file).string() + "\"");
+            m << "payload = " << file << "\n";
+        } else if (!item.HasPicture()) {
             m << "picture = none\n";
         } else if (item.PictureEmpty()) {
             m << "picture = empty\n";
@@ -235,7 +255,7 @@ int colourCount(const tw::platform::PngImage& png) {
 }
 
 void packItem(TPictureCollectionItem& item, const ManifestItem& mi, const fs::path& baseDir) {
-    static const char* known[] = {"name", "picture", "bitcount", "pixelformat", "patternwidth", "patternheight",
+    static const char* known[] = {"name", "picture", "payload", "bitcount", "pixelformat", "patternwidth", "patternheight",
                                   "skipwidth", "skipheight", "systemmemory", "transparent", "transparentcolor"};
     for (const auto& [key, value] : mi.values)
         if (std::find(std::begin(known), std::end(known), key) == std::end(known)) throw ToolError("unknown key \"" + key + "\"");
@@ -253,22 +273,60 @@ void packItem(TPictureCollectionItem& item, const ManifestItem& mi, const fs::pa
     if (auto v = get("transparentcolor")) item.SetTransparentColor(parseColor(*v));
 
     const std::string* picture = get("picture");
+    if (const std::string* payload = get("payload")) {
+        if (picture && *picture != "none") throw ToolError("an item has a picture or a payload, not both");
+        auto bytes = readFile((baseDir / *payload).string());
+        // A payload is a class name (a short string) and that class's data, as the file holds it.
+        const bool named = !bytes.empty() && bytes[0] != 0 && bytes[0] < bytes.size() &&
+                           std::all_of(bytes.begin() + 1, bytes.begin() + 1 + bytes[0], [](std::uint8_t ch) {
+                               return ch < 0x80 && (std::isalnum(ch) || ch == '_');
+                           });
+        if (!named)
+            throw ToolError("\"" + *payload + "\" does not start with the name of a graphic class");
+        item.SetUndecodedPicture(std::move(bytes));
+        return;
+    }
     if (!picture || *picture == "none") return;
     if (*picture == "empty") {
         item.SetPicture(TDIB{});
         return;
     }
+    const std::string path = (baseDir / *picture).string();
     tw::platform::PngImage png;
-    try {
-        png = tw::platform::readPng((baseDir / *picture).string());
-    } catch (const std::exception& e) {
-        throw ToolError(e.what());
+    int ownBitCount = 0;
+    const auto bytes = readFile(path);
+    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+        // A bitmap file, as paint programs write it; its pixels go the PNG's way from here.
+        TDIB dib;
+        try {
+            ByteReader in(bytes);
+            dib.LoadFromBitmapFile(in);
+        } catch (const std::exception& e) {
+            throw ToolError(path + ": " + e.what());
+        }
+        png.width = dib.Width();
+        png.height = dib.Height();
+        png.pixels.resize(static_cast<std::size_t>(png.width) * static_cast<std::size_t>(png.height));
+        dib.CopyRectRGB(0, 0, png.width, png.height, png.pixels.data(), png.width);
+        ownBitCount = dib.BitCount();
+    } else {
+        try {
+            png = tw::platform::readPngFromMemory(bytes.data(), bytes.size());
+        } catch (const std::exception& e) {
+            throw ToolError(path + ": " + e.what());
+        }
+    }
+    if (png.width <= 0 || png.height <= 0) {
+        item.SetPicture(TDIB{});
+        return;
     }
     int bitCount = 0;
     if (auto v = get("bitcount")) {
         bitCount = parseInt("bitcount", *v);
         if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
             throw ToolError("bitcount must be 1, 4, 8, 16, 24 or 32, not " + *v);
+    } else if (ownBitCount != 0) {
+        bitCount = ownBitCount; // a bitmap keeps its own
     } else {
         bitCount = colourCount(png) <= 256 ? 8 : 24;
     }

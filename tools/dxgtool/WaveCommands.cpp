@@ -20,13 +20,17 @@ namespace fs = std::filesystem;
 
 std::string describe(const TWave& wave) {
     std::ostringstream s;
-    auto pcm = parsePcmFormat(wave.Format());
+    std::string why;
+    auto pcm = parsePcmFormat(wave.Format(), &why);
     if (!pcm) {
-        s << "not playable PCM (" << wave.FormatSize() << "-byte format), " << wave.Size() << " bytes";
+        s << "not playable: " << why << ", " << wave.Size() << " bytes";
         return s.str();
     }
-    s << pcm->bitsPerSample << "-bit " << (pcm->channels == 1 ? "mono" : "stereo") << " " << pcm->samplesPerSec
-      << " Hz, " << wave.Size() / static_cast<std::size_t>(pcm->blockAlign) << " frames, " << wave.Size() << " bytes";
+    s << pcm->bitsPerSample << "-bit " << (pcm->isFloat ? "float " : "");
+    if (pcm->channels <= 2) s << (pcm->channels == 1 ? "mono" : "stereo");
+    else s << pcm->channels << " channels";
+    s << " " << pcm->samplesPerSec << " Hz, " << wave.Size() / static_cast<std::size_t>(pcm->blockAlign) << " frames, "
+      << wave.Size() << " bytes";
     return s.str();
 }
 
@@ -104,11 +108,12 @@ int parseInt(const std::string& v) {
 void packItem(TWaveCollectionItem& item, const ManifestItem& mi, const fs::path& baseDir) {
     bool haveWave = false;
     for (const auto& [key, value] : mi.values) {
-        if (key == "name") item.SetName(unescapeValue(value));
+        // Values come unescaped from the manifest reader; a second pass would misread backslashes.
+        if (key == "name") item.SetName(value);
         else if (key == "looped") item.SetLooped(parseBool(value));
         else if (key == "maxplayingcount") item.SetMaxPlayingCount(parseInt(value));
         else if (key == "wave") {
-            item.Wave().LoadFromFile((baseDir / unescapeValue(value)).string());
+            item.Wave().LoadFromFile((baseDir / value).string());
             haveWave = true;
         } else {
             throw ToolError("unknown key \"" + key + "\"");
