@@ -74,5 +74,15 @@ constexpr bool IsRunningGameState(TGameState state)
 // True while the menu timer runs: the menus and their dialogs.
 constexpr bool IsMenuState(TGameState state) { return state == gsMenu; }
 
+// True while a game is being played or is paused: the game keys act, and a close request asks
+// whether to end the game.
+constexpr bool IsGameInPlay(TGameState state) { return IsRunningGameState(state) || state == gsPaused; }
+
+// True in the states whose screen has items to choose: the menu keys, hover and clicks act.
+constexpr bool TakesMenuInput(TGameState state)
+{
+    return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
+}
+
 // Every shared variable back to its start value: the screen state and the settings.
 void ResetSharedState();
