@@ -275,14 +275,16 @@ namespace {
 
 const std::filesystem::path ConfigFileName = "config.dat";
 
+// The settings of a new file; the reserved bytes and the entry being typed stay.
 void setDefaultSettings(SettingsState& s)
 {
+    const SettingsState defaults;
     ResetHighScores();
-    s.Windowed = 1;
-    s.MusicOn = 1;
-    s.SoundOn = 1;
-    s.BossKey = 0x7B; // F12
-    s.Country.Length = 0;
+    s.Windowed = defaults.Windowed;
+    s.MusicOn = defaults.MusicOn;
+    s.SoundOn = defaults.SoundOn;
+    s.BossKey = defaults.BossKey;
+    s.Country = defaults.Country;
 }
 
 // Reads the first record's bytes; anything but a regular file (a pipe would block the game for

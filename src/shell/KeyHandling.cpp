@@ -3,12 +3,17 @@
 #include "shell/KeyHandling.h"
 
 #include "platform/EventLoop.h"
+#include "platform/VirtualKeys.h"
 #include "shell/MainForm.h"
 #include "shell/MenuCommands.h"
 #include "shell/MenuField.h"
 #include "shell/Music.h"
 
 #include <cstdint>
+
+namespace vk = tw::platform::vk;
+
+static_assert(DefaultBossKey == vk::F12, "a new settings file hides the game with F12");
 
 namespace {
 
@@ -44,7 +49,7 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
     const std::uint8_t screen = Shell.MenuScreen;
     const bool optionToggle = screen == msOptions && Shell.MenuSelection >= 1 && Shell.MenuSelection <= 3;
     switch (key) {
-    case vkReturn:
+    case vk::Return:
         if (AltHeld(shift)) return; // the display toggle acts on the key-up
         if (Shell.GameState == gsNameEntry && Shell.MenuSelection == 3 && Shell.TextEditing == 1) {
             Shell.TextEditing = 0;
@@ -53,37 +58,24 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
             form.RunMenuCommand();
         }
         return;
-    case vkEscape:
+    case vk::Escape:
         Shell.MainColumnHover = 0;
-        switch (screen) {
-        case msMain: form.Close(); break;
-        case msOptions:
-            Shell.MenuSelection = 6;
-            Shell.TextEditing = 0;
+        if (screen == msMain) {
+            form.Close();
+        } else if (const std::uint8_t back = BackItem(screen)) {
+            Shell.MenuSelection = back;
             form.RunMenuCommand();
-            break;
-        case msScores:
-        case msHelp:
-            Shell.MenuSelection = 3;
-            form.RunMenuCommand();
-            break;
-        case msExitQuery:
-        case msClearScores:
-            Shell.MenuSelection = 2;
-            form.RunMenuCommand();
-            break;
-        default: break;
         }
         return;
-    case vkUp: SelectPrevious(form); return;
-    case vkDown: SelectNext(form); return;
-    case vkLeft:
+    case vk::Up: SelectPrevious(form); return;
+    case vk::Down: SelectNext(form); return;
+    case vk::Left:
         if (optionToggle)
             form.RunMenuCommand();
         else if (ArrowsMoveSideways(screen))
             SelectPrevious(form);
         return;
-    case vkRight:
+    case vk::Right:
         if (optionToggle)
             form.RunMenuCommand();
         else if (ArrowsMoveSideways(screen))
@@ -94,7 +86,7 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
 
     if (screen == msBossKey) {
         // Modifiers alone cannot hide the game: they are held with other keys all the time.
-        if (key == vkShift || key == vkControl || key == vkMenu) return;
+        if (key == vk::Shift || key == vk::Control || key == vk::Menu) return;
         Settings.BossKey = key;
         form.SetClosingWindowVisible(false);
         Shell.MenuScreen = Shell.SavedMenuScreen;
@@ -106,11 +98,11 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
 
 void GameKeyDown(TmainForm& form, std::uint8_t key)
 {
-    if (key == vkEscape) {
+    if (key == vk::Escape) {
         form.Close();
         return;
     }
-    if (key == vkP) {
+    if (key == vk::letter('P')) {
         if (IsRunningGameState(Shell.GameState)) {
             SetCursorVisible(true);
             Shell.StateBeforePause = Shell.GameState;
@@ -137,14 +129,14 @@ void GameKeyDown(TmainForm& form, std::uint8_t key)
 
 std::optional<std::string> BossKeyNameFor(std::uint16_t key)
 {
-    if (key == 0x20) return "Space";
-    if (key >= 0x30 && key <= 0x39) return std::string(1, static_cast<char>(key));
-    if (key >= 0x41 && key <= 0x5A) return std::string(1, static_cast<char>(key));
-    if (key == 0x5B) return "Window Key";
-    if (key >= 0x70 && key <= 0x7B) {
+    if (key == vk::Space) return "Space";
+    if ((key >= vk::digit(0) && key <= vk::digit(9)) || (key >= vk::letter('A') && key <= vk::letter('Z')))
+        return std::string(1, static_cast<char>(key));
+    if (key == vk::LWin) return "Window Key";
+    if (key >= vk::function(1) && key <= vk::function(12)) {
         // Built by appending: GCC 12 at -O2 warns falsely (-Wrestrict) about "F" + std::to_string.
         std::string name = "F";
-        name += std::to_string(key - 0x6F);
+        name += std::to_string(key - vk::function(1) + 1);
         return name;
     }
     return std::nullopt;
@@ -168,14 +160,14 @@ void TmainForm::BossKeyNameOf()
 void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift)
 {
     // Backspace keeps deleting while held, so it comes before the key latch.
-    if (Key == vkBack && Shell.TextEditing == 1) {
+    if (Key == vk::Back && Shell.TextEditing == 1) {
         if (TShortText* field = EditedTextField()) field->DeleteLast();
     }
     if (Shell.KeyLatch != 1) {
         const TGameState state = Shell.GameState;
-        if (state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery)
+        if (TakesMenuInput(state))
             MenuKeyDown(*this, Key, Shift);
-        else if (IsRunningGameState(state) || state == gsPaused)
+        else if (IsGameInPlay(state))
             GameKeyDown(*this, Key);
     }
     Shell.KeyLatch = 1;
@@ -184,7 +176,7 @@ void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift)
 void TmainForm::FormKeyUp(std::uint8_t& Key, std::uint8_t Shift)
 {
     Shell.KeyLatch = 0;
-    if (AltHeld(Shift) && Key == vkReturn) {
+    if (AltHeld(Shift) && Key == vk::Return) {
         Settings.Windowed ^= 1;
         ChangeMode();
         SaveConfig();

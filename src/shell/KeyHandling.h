@@ -9,22 +9,6 @@
 #include "state/ShellState.h"
 #include "state/Settings.h"
 
-// Virtual-key codes the handlers test.
-enum TVirtualKey : std::uint8_t {
-    vkBack = 0x08,
-    vkTab = 0x09,
-    vkReturn = 0x0D,
-    vkShift = 0x10,
-    vkControl = 0x11,
-    vkMenu = 0x12, // Alt
-    vkEscape = 0x1B,
-    vkLeft = 0x25,
-    vkUp = 0x26,
-    vkRight = 0x27,
-    vkDown = 0x28,
-    vkP = 0x50,
-};
-
 // The name shown for a boss key, or nothing for a key without one (the old name then stays).
 std::optional<std::string> BossKeyNameFor(std::uint16_t key);
 

@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "platform/PathResolver.h"
 #include "platform/Random.h"
+#include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 #include "shell/Application.h"
 #include "shell/Music.h"
@@ -166,7 +167,7 @@ void TmainForm::FormCreate()
     BossKeyNameOf();
     ChangeMode();
     // The stored table fires with Z and Space; the game fires with Ctrl and Space.
-    DXInput1->Keyboard().KeyAssigns[InputButton1][0] = 0x11;
+    DXInput1->Keyboard().KeyAssigns[InputButton1][0] = tw::platform::vk::Control;
     // The running timer is disabled before the other is enabled: they share one idle hook.
     DXTimer2->SetEnabled(false);
     DXTimer1->SetEnabled(true);
@@ -195,26 +196,33 @@ void TmainForm::ChangeMode()
 void TmainForm::FormClose(TCloseAction& Action)
 {
     if (Shell.CloseConfirmed == 0) {
+        // Before the window was fully made nothing could show or answer the question.
+        if (Shell.GameState == gsNone) return;
         Action = caNone;
         if (Shell.GameState == gsGameOver) return;
         // Asked again while the query is open: saving the query as the screen beneath it would
         // lose the way back to the menu (and "NO" would return to the query itself).
         if (Shell.MenuScreen == msExitQuery) return;
+        KeepScreenUnderExitQuery();
         Shell.SavedGameState = Shell.GameState;
         Shell.SavedMenuScreen = Shell.MenuScreen;
         Shell.MenuScreen = msExitQuery;
         Shell.MenuSelection = 1;
+        // The question takes no typing; "NO" gives the field back.
+        Shell.TextEditing = 0;
         SetClosingWindowVisible(true);
-        if (IsRunningGameState(Shell.GameState) || Shell.GameState == gsPaused) {
+        if (IsGameInPlay(Shell.GameState)) {
             SetCursorVisible(true);
             Shell.GameState = gsExitQuery;
-        } else if (Shell.GameState == gsMenu) {
-            KeepMenuItemsForExitQuery();
+        } else if (!IsMenuState(Shell.GameState)) {
+            // The game's own dialogs: the game frame draws the question only in this state, and
+            // keys must never answer a question that is not on screen.
+            Shell.GameState = gsExitQuery;
         }
         CreateExit();
         return;
     }
-    if (Shell.GameState == gsExitQuery) {
+    if (Shell.GameState == gsExitQuery && IsGameInPlay(Shell.SavedGameState)) {
         // "YES" during a game ends the game first; the game-over sequence runs on the game timer.
         Shell.StateTimer = 1500;
         Shell.GameState = gsGameOver;
@@ -250,8 +258,8 @@ void TmainForm::CptClk(int hitTest)
 
 void TmainForm::DXTimer1Activate(TCustomDXTimer&)
 {
-    if (Shell.GameState == gsMenu && Settings.MusicOn)
-        LoadAndPlaySong("sound\\1.xm", Settings.MusicOn, Shell.SongHandle);
+    if (IsMenuState(Shell.GameState) && Settings.MusicOn)
+        LoadAndPlaySong(std::string(MenuSongFile), Settings.MusicOn, Shell.SongHandle);
 }
 
 void TmainForm::DXTimer1Deactivate(TCustomDXTimer&) { SongStop(Shell.SongHandle); }
@@ -262,8 +270,8 @@ void TmainForm::DXTimer2Activate(TCustomDXTimer&)
         SetCursorVisible(false);
         if (Window()) Window()->warpCursor(400, 300);
     }
-    if (Shell.GameState != gsMenu && Settings.MusicOn)
-        LoadAndPlaySong("sound\\2.xm", Settings.MusicOn, Shell.SongHandle);
+    if (!IsMenuState(Shell.GameState) && Settings.MusicOn)
+        LoadAndPlaySong(std::string(GameSongFile), Settings.MusicOn, Shell.SongHandle);
 }
 
 void TmainForm::DXTimer2Deactivate(TCustomDXTimer&)
@@ -287,7 +295,7 @@ void TmainForm::FormActivated(bool active)
 
 void TmainForm::FormPaint() { DXDraw->Paint(); }
 
-// Filled in by the menu, keyboard, mouse, configuration and game code.
+// The game and the result submission are not built yet; until they are, these do nothing.
 void TmainForm::DXTimer2Timer(TCustomDXTimer&, int) {}
 void TmainForm::CreateGameField() {}
 void TmainForm::CopyScoreToNewEntry() {}

@@ -25,8 +25,6 @@ public:
     TmainForm(TApplication& application, tw::platform::Window* window);
     ~TmainForm() override;
 
-    TApplication& Application() const { return application_; }
-
     // Components, in the order the form declares them.
     std::unique_ptr<TDXDraw> DXDraw;
     std::unique_ptr<TDXSpriteEngine> DXSpriteEngine1;
@@ -65,7 +63,8 @@ public:
     void DXTimer2Activate(TCustomDXTimer& Sender);
     void DXTimer2Deactivate(TCustomDXTimer& Sender);
 
-    // Entry points that the menu, keyboard, mouse and game code fill in. Until then they do nothing.
+    // The frame loops, the key and mouse handlers and the menu screens (MenuFrame, KeyHandling,
+    // MenuCommands and MenuField define them; the game frame is the game's).
     void DXTimer1Timer(TCustomDXTimer& Sender, int LagCount);  // menu frame
     void DXTimer2Timer(TCustomDXTimer& Sender, int LagCount);  // game frame
     void FormKeyDown(std::uint8_t& Key, std::uint8_t Shift);
@@ -84,7 +83,9 @@ public:
     void ShowSelection();            // only the selected item's highlight shows
     void CreateExit();               // the exit query's items
     void DestroyMenu();              // the current screen's items
-    void KeepMenuItemsForExitQuery(); // a copy of the item list, so "NO" can restore it
+    void KeepScreenUnderExitQuery();    // what the exit question covers, so "NO" can restore it
+    void RestoreScreenUnderExitQuery(); // "NO": the covered screen or dialog exactly as it was
+    void ShowMainMenuHighlight(std::uint8_t item); // only this main-menu highlight shows, silently
     void SetClosingWindowVisible(bool visible); // the dialog frame sprite ClosingWindow
     void UpdateModeOptionSprites();  // "window" / "full" on the options screen
     void LoadConfig();               // reads "config.dat" into Settings

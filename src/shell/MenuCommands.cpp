@@ -39,20 +39,6 @@ void ReturnToMainMenu()
     Menu.CurrentItems = Menu.MainMenuItems;
 }
 
-// The item that leaves a screen lying over the main menu: its back item, or "NO" of a dialog.
-// 0 for the main menu itself and for screens that cannot be left that way.
-std::uint8_t LeavingItem(std::uint8_t screen)
-{
-    switch (screen) {
-    case msOptions: return 6;
-    case msScores:
-    case msHelp: return 3;
-    case msExitQuery:
-    case msClearScores: return 2;
-    default: return 0;
-    }
-}
-
 std::filesystem::path ProgramFolder()
 {
     std::error_code ec;
@@ -90,196 +76,235 @@ void AcceptNewResult(TmainForm& form)
     form.ShowSelection();
 }
 
+std::uint8_t BackItem(std::uint8_t screen)
+{
+    switch (screen) {
+    case msOptions: return 6;
+    case msScores:
+    case msHelp: return 3;
+    case msExitQuery:
+    case msClearScores: return 2;
+    default: return 0;
+    }
+}
+
+namespace {
+
+// One step per screen: the action of item `item` on that screen. An item not listed does nothing.
+
+void RunMainItem(TmainForm& form, std::uint8_t item)
+{
+    switch (item) {
+    case 1:
+        // The running timer goes first: the two share one idle hook.
+        form.DXTimer1->SetEnabled(false);
+        form.DXTimer2->SetEnabled(true);
+        Shell.GameState = gsPlaying;
+        form.CreateGameField();
+        break;
+    case 2: form.CreateOptions(); break;
+    case 3: form.CreateScores(); break;
+    case 4: form.CreateHelp(); break;
+    case 5: tw::platform::shellOpen(PublisherPageAddress()); break;
+    case 6:
+        Shell.MainSelection = 6;
+        form.Close();
+        break;
+    default: break;
+    }
+}
+
+void RunOptionsItem(TmainForm& form, std::uint8_t item)
+{
+    switch (item) {
+    case 1:
+        Settings.Windowed ^= 1;
+        form.ChangeMode();
+        form.SaveConfig();
+        break;
+    case 2:
+        Settings.MusicOn ^= 1;
+        if (Settings.MusicOn)
+            LoadAndPlaySong(std::string(MenuSongFile), Settings.MusicOn, Shell.SongHandle);
+        else
+            SongStop(Shell.SongHandle);
+        SetSpriteVisible(Menu.OptionToggles[3], Settings.MusicOn != 0);
+        SetSpriteVisible(Menu.OptionToggles[4], Settings.MusicOn == 0);
+        form.SaveConfig();
+        break;
+    case 3:
+        Settings.SoundOn ^= 1;
+        SetSpriteVisible(Menu.OptionToggles[5], Settings.SoundOn != 0);
+        SetSpriteVisible(Menu.OptionToggles[6], Settings.SoundOn == 0);
+        form.SaveConfig();
+        break;
+    case 4: Shell.TextEditing ^= 1; break;
+    case 5:
+        Shell.SavedMenuScreen = msOptions;
+        Shell.MenuScreen = msBossKey;
+        form.SetClosingWindowVisible(true);
+        break;
+    case 6:
+        form.SaveConfig();
+        MarkSpriteDead(Menu.SubBackground);
+        form.DestroyMenu();
+        for (std::size_t i = 1; i <= MenuItemSlots; ++i) MarkSpriteDead(Menu.OptionToggles[i]);
+        // Leaving the screen ends typing into its country field, however it is left.
+        Shell.TextEditing = 0;
+        ReturnToMainMenu();
+        break;
+    default: break;
+    }
+}
+
+void RunScoresItem(TmainForm& form, std::uint8_t item)
+{
+    switch (item) {
+    case 1:
+        Shell.SavedMenuScreen = msScores;
+        Shell.MenuScreen = msClearScores;
+        Shell.MenuSelection = 1;
+        form.SetClosingWindowVisible(true);
+        Menu.SavedItems = Menu.CurrentItems;
+        form.CreateExit();
+        break;
+    case 2: tw::platform::shellOpen(WorldScoresPageAddress()); break;
+    case 3:
+        MarkSpriteDead(Menu.SubBackground);
+        form.DestroyMenu();
+        ReturnToMainMenu();
+        break;
+    default: break;
+    }
+}
+
+void RunHelpItem(TmainForm& form, std::uint8_t item)
+{
+    switch (item) {
+    case 1:
+    case 2:
+        if (item == 1 && Shell.HelpPage > 1) --Shell.HelpPage;
+        if (item == 2 && Shell.HelpPage < THelpImageSprite::PageCount) ++Shell.HelpPage;
+        if (Menu.HelpImage) Menu.HelpImage->ShowPage(form.DXImageList1->Items(), Shell.HelpPage);
+        break;
+    case 3:
+        Shell.HelpPage = 1;
+        MarkSpriteDead(Menu.HelpImage);
+        MarkSpriteDead(Menu.SubBackground);
+        form.DestroyMenu();
+        ReturnToMainMenu();
+        break;
+    default: break;
+    }
+}
+
+void RunExitQueryItem(TmainForm& form, std::uint8_t item)
+{
+    if (item == 1) {
+        Shell.CloseConfirmed = 1;
+        Shell.MenuScreen = Shell.SavedMenuScreen;
+        form.Close();
+    } else if (item == 2) {
+        // Whatever the question covered comes back as it was: a dialog with its frame, its own
+        // way back and its selection, a text field still being typed into.
+        form.DestroyMenu();
+        form.RestoreScreenUnderExitQuery();
+        if (Shell.GameState == gsPlaying) SetCursorVisible(false);
+    }
+}
+
+void RunClearScoresItem(TmainForm& form, std::uint8_t item)
+{
+    if (item != 1 && item != 2) return;
+    form.DestroyMenu();
+    Menu.CurrentItems = Menu.SavedItems;
+    if (item == 1) {
+        ResetHighScores();
+        form.SaveConfig();
+    }
+    Shell.MenuScreen = Shell.SavedMenuScreen;
+    form.SetClosingWindowVisible(false);
+}
+
+void RunNameEntryItem(TmainForm& form, std::uint8_t item)
+{
+    if (item == 1) {
+        AcceptNewResult(form);
+    } else if (item == 2) {
+        // The result is not stored.
+        Shell.GameState = gsMenu;
+        form.DXSpriteEngine1->Engine().FreeChildren();
+        form.DXTimer2->SetEnabled(false);
+        form.CreateMenuField();
+        form.DXTimer1->SetEnabled(true);
+    }
+}
+
+void RunSendQueryItem(TmainForm& form, std::uint8_t item)
+{
+    if (item == 1) {
+        form.SendResult();
+    } else if (item == 2) {
+        // Back to the menu, with the high-score screen open.
+        Shell.GameState = gsMenu;
+        form.DXTimer2->SetEnabled(false);
+        form.DestroyMenu();
+        form.DXSpriteEngine1->Engine().FreeChildren();
+        form.CreateMenuField();
+        Shell.MenuSelection = 3;
+        form.ShowSelection();
+        form.RunMenuCommand();
+        form.DXTimer1->SetEnabled(true);
+    }
+}
+
+// A main-menu item was chosen while another screen lies over the main menu: leave that screen (its
+// back item, or "NO" of a dialog) until the main menu is open, so the item runs there. A dialog over
+// a sub-screen leaves both, and "CLEAR SCORES" is answered "NO", never "YES".
+void LeaveForMainColumn(TmainForm& form)
+{
+    Shell.MainColumnHover = 0;
+    const std::uint8_t chosen = Shell.MainSelection;
+    while (const std::uint8_t item = BackItem(Shell.MenuScreen)) {
+        const std::uint8_t screen = Shell.MenuScreen;
+        Shell.MenuSelection = item;
+        form.RunMenuCommand();
+        // A screen that does not give way would make this loop forever: give up instead.
+        if (Shell.MenuScreen == screen) return;
+    }
+    // "NO" to the exit question brought back the selections beneath it: the chosen item wins.
+    if (Shell.MenuScreen == msMain) {
+        Shell.MainSelection = chosen;
+        Shell.MenuSelection = chosen;
+        form.ShowMainMenuHighlight(chosen);
+    }
+}
+
+} // namespace
+
 void TmainForm::RunMenuCommand()
 {
-    if (Shell.MainColumnHover == 1) {
-        // A main-menu item was chosen while another screen lies over the main menu: leave that
-        // screen (its back item, or "NO" of a dialog) until the main menu is open, then run the item.
-        // A dialog over a sub-screen leaves both, and "CLEAR SCORES" is answered "NO", never "YES".
-        // Each of those commands selects MainSelection on the screen it returns to.
-        Shell.MainColumnHover = 0;
-        while (const std::uint8_t item = LeavingItem(Shell.MenuScreen)) {
-            const std::uint8_t screen = Shell.MenuScreen;
-            Shell.MenuSelection = item;
-            RunMenuCommand();
-            // A screen that does not give way would make this loop forever: give up instead.
-            if (Shell.MenuScreen == screen) return;
-        }
-    }
-
+    if (Shell.MainColumnHover == 1) LeaveForMainColumn(*this);
     if (Settings.SoundOn) DXWaveList1->Items().Find("menu").Play(false);
 
+    const std::uint8_t item = Shell.MenuSelection;
     switch (Shell.MenuScreen) {
-    case msMain:
-        switch (Shell.MenuSelection) {
-        case 1:
-            // The running timer goes first: the two share one idle hook.
-            DXTimer1->SetEnabled(false);
-            DXTimer2->SetEnabled(true);
-            Shell.GameState = gsPlaying;
-            CreateGameField();
-            break;
-        case 2: CreateOptions(); break;
-        case 3: CreateScores(); break;
-        case 4: CreateHelp(); break;
-        case 5: tw::platform::shellOpen(PublisherPageAddress()); break;
-        case 6:
-            Shell.MainSelection = 6;
-            Close();
-            break;
-        default: break;
-        }
-        break;
-
-    case msOptions:
-        switch (Shell.MenuSelection) {
-        case 1:
-            Settings.Windowed ^= 1;
-            ChangeMode();
-            SaveConfig();
-            break;
-        case 2:
-            Settings.MusicOn ^= 1;
-            if (Settings.MusicOn)
-                LoadAndPlaySong("Sound\\1.xm", Settings.MusicOn, Shell.SongHandle);
-            else
-                SongStop(Shell.SongHandle);
-            SetSpriteVisible(Menu.OptionToggles[3], Settings.MusicOn != 0);
-            SetSpriteVisible(Menu.OptionToggles[4], Settings.MusicOn == 0);
-            SaveConfig();
-            break;
-        case 3:
-            Settings.SoundOn ^= 1;
-            SetSpriteVisible(Menu.OptionToggles[5], Settings.SoundOn != 0);
-            SetSpriteVisible(Menu.OptionToggles[6], Settings.SoundOn == 0);
-            SaveConfig();
-            break;
-        case 4: Shell.TextEditing ^= 1; break;
-        case 5:
-            Shell.SavedMenuScreen = msOptions;
-            Shell.MenuScreen = msBossKey;
-            SetClosingWindowVisible(true);
-            break;
-        case 6:
-            SaveConfig();
-            MarkSpriteDead(Menu.SubBackground);
-            DestroyMenu();
-            for (std::size_t i = 1; i <= 6; ++i) MarkSpriteDead(Menu.OptionToggles[i]);
-            // Leaving the screen ends typing into its country field, however it is left.
-            Shell.TextEditing = 0;
-            ReturnToMainMenu();
-            break;
-        default: break;
-        }
-        break;
-
-    case msScores:
-        switch (Shell.MenuSelection) {
-        case 1:
-            Shell.SavedMenuScreen = msScores;
-            Shell.MenuScreen = msClearScores;
-            Shell.MenuSelection = 1;
-            SetClosingWindowVisible(true);
-            Menu.SavedItems = Menu.CurrentItems;
-            CreateExit();
-            break;
-        case 2: tw::platform::shellOpen(WorldScoresPageAddress()); break;
-        case 3:
-            MarkSpriteDead(Menu.SubBackground);
-            DestroyMenu();
-            ReturnToMainMenu();
-            break;
-        default: break;
-        }
-        break;
-
-    case msHelp:
-        switch (Shell.MenuSelection) {
-        case 1:
-        case 2:
-            if (Shell.MenuSelection == 1 && Shell.HelpPage > 1) --Shell.HelpPage;
-            if (Shell.MenuSelection == 2 && Shell.HelpPage < THelpImageSprite::PageCount) ++Shell.HelpPage;
-            if (Menu.HelpImage) Menu.HelpImage->ShowPage(DXImageList1->Items(), Shell.HelpPage);
-            break;
-        case 3:
-            Shell.HelpPage = 1;
-            MarkSpriteDead(Menu.HelpImage);
-            MarkSpriteDead(Menu.SubBackground);
-            DestroyMenu();
-            ReturnToMainMenu();
-            break;
-        default: break;
-        }
-        break;
-
-    case msExitQuery:
-        if (Shell.MenuSelection == 1) {
-            Shell.CloseConfirmed = 1;
-            Shell.MenuScreen = Shell.SavedMenuScreen;
-            Close();
-        } else if (Shell.MenuSelection == 2) {
-            DestroyMenu();
-            if (Shell.GameState == gsMenu)
-                Menu.CurrentItems = Menu.SavedItems;
-            else
-                Shell.GameState = Shell.SavedGameState;
-            Shell.MenuScreen = Shell.SavedMenuScreen;
-            Shell.MenuSelection = Shell.MainSelection;
-            SetClosingWindowVisible(false);
-            if (Shell.GameState == gsPlaying) SetCursorVisible(false);
-        }
-        break;
-
-    case msClearScores:
-        if (Shell.MenuSelection == 1 || Shell.MenuSelection == 2) {
-            DestroyMenu();
-            Menu.CurrentItems = Menu.SavedItems;
-            if (Shell.MenuSelection == 1) {
-                ResetHighScores();
-                SaveConfig();
-            }
-            Shell.MenuScreen = Shell.SavedMenuScreen;
-            SetClosingWindowVisible(false);
-        }
-        break;
-
-    case msNameEntry:
-        if (Shell.MenuSelection == 1) {
-            AcceptNewResult(*this);
-        } else if (Shell.MenuSelection == 2) {
-            // The result is not stored.
-            Shell.GameState = gsMenu;
-            DXSpriteEngine1->Engine().FreeChildren();
-            DXTimer2->SetEnabled(false);
-            CreateMenuField();
-            DXTimer1->SetEnabled(true);
-        }
-        break;
-
-    case msSendQuery:
-        if (Shell.MenuSelection == 1) {
-            SendResult();
-        } else if (Shell.MenuSelection == 2) {
-            // Back to the menu, with the high-score screen open.
-            Shell.GameState = gsMenu;
-            DXTimer2->SetEnabled(false);
-            DestroyMenu();
-            DXSpriteEngine1->Engine().FreeChildren();
-            CreateMenuField();
-            Shell.MenuSelection = 3;
-            ShowSelection();
-            RunMenuCommand();
-            DXTimer1->SetEnabled(true);
-        }
-        break;
-
-    default: break;
+    case msMain: RunMainItem(*this, item); break;
+    case msOptions: RunOptionsItem(*this, item); break;
+    case msScores: RunScoresItem(*this, item); break;
+    case msHelp: RunHelpItem(*this, item); break;
+    case msExitQuery: RunExitQueryItem(*this, item); break;
+    case msClearScores: RunClearScoresItem(*this, item); break;
+    case msBossKey: break; // the key capture acts on key-down
+    case msNameEntry: RunNameEntryItem(*this, item); break;
+    case msSendQuery: RunSendQueryItem(*this, item); break;
+    case msNone: break;
     }
 }
 
 void TmainForm::DXDrawClick()
 {
-    if (!IsMenuState(Shell.GameState) || Shell.ItemHovered != 1) return;
+    if (!TakesMenuInput(Shell.GameState) || Shell.ItemHovered != 1) return;
     const TGameState state = Shell.GameState;
     const std::uint8_t screen = Shell.MenuScreen;
     RunMenuCommand();
@@ -335,7 +360,7 @@ void TmainForm::DXDrawMouseMove(std::uint8_t, int X, int Y)
         if (taken && Window()) Window()->warpCursor(CentreX, CentreY);
         return;
     }
-    if (!IsMenuState(Shell.GameState)) return;
+    if (!TakesMenuInput(Shell.GameState)) return;
 
     Shell.MainColumnHover = 0;
     Shell.ItemHovered = 0;
@@ -352,7 +377,7 @@ void TmainForm::DXDrawMouseMove(std::uint8_t, int X, int Y)
         return;
     }
     // The main menu's column stays live beside a sub-screen or dialog of the menu.
-    if (Shell.GameState != gsMenu || screen == msMain) return;
+    if (!IsMenuState(Shell.GameState) || screen == msMain) return;
     for (std::uint8_t i = 1; i <= MenuItemSlots; ++i) {
         if (!Menu.MenuItemRect[msMain][i].Contains(X, Y)) continue;
         Shell.MainColumnHover = 1;

@@ -26,6 +26,11 @@ std::string WorldScoresPageAddress();
 // The world high-score service's base address as configured ("http://127.0.0.1:8421" by default).
 std::string ScoresServiceBase();
 
+// The item that leaves a screen lying over the main menu: its back item, or "NO" of a dialog. Esc
+// chooses it, and so does a main-menu item chosen beside the screen. 0 for the main menu and for
+// screens that cannot be left that way.
+std::uint8_t BackItem(std::uint8_t screen);
+
 // The game-over window's "YES" (and Enter on its name field): the result goes into the table and
 // the file, then the send question opens.
 void AcceptNewResult(TmainForm& form);

@@ -26,6 +26,8 @@ void forgetMenuItem(const TMenuItem* item)
     forgetIn(Menu.CurrentItems, item);
     forgetIn(Menu.SavedItems, item);
     forgetIn(Menu.OptionToggles, item);
+    forgetIn(Menu.UnderExitQuery.CurrentItems, item);
+    forgetIn(Menu.UnderExitQuery.SavedItems, item);
 }
 
 // The settings every image sprite of the menus gets: its picture with that picture's size.
@@ -121,8 +123,8 @@ void TmainForm::CreateMenuField()
     Shell.MenuSelection = 1;
     CreateMainMenu();
 
-    if (Shell.GameState == gsMenu && Settings.MusicOn)
-        LoadAndPlaySong("sound\\1.xm", Settings.MusicOn, Shell.SongHandle);
+    if (IsMenuState(Shell.GameState) && Settings.MusicOn)
+        LoadAndPlaySong(std::string(MenuSongFile), Settings.MusicOn, Shell.SongHandle);
 }
 
 void TmainForm::CreateMainMenu()
@@ -210,7 +212,7 @@ void TmainForm::CreateHelp()
 void TmainForm::DestroyMenu()
 {
     const int count = Shell.MenuScreen <= MenuScreenCount ? Menu.ItemCount[Shell.MenuScreen] : 0;
-    if (Shell.MenuScreen == msMain && Shell.GameState == gsMenu) {
+    if (Shell.MenuScreen == msMain && IsMenuState(Shell.GameState)) {
         // The main menu's own items stay alive behind every screen.
         for (int k = 1; k <= Menu.ItemCount[msMain]; ++k) Menu.CurrentItems[index(k)] = nullptr;
         return;
@@ -223,7 +225,7 @@ void TmainForm::DestroyMenu()
         }
     }
     // Outside the menu the main menu's items are gone with the menu field: nothing becomes current.
-    if (Shell.GameState == gsMenu)
+    if (IsMenuState(Shell.GameState))
         Menu.CurrentItems = Menu.MainMenuItems;
     else
         Menu.CurrentItems = TMenuItemList{};
@@ -231,7 +233,66 @@ void TmainForm::DestroyMenu()
 
 void TmainForm::CreateExit() { Menu.CurrentItems = TMenuItemList{}; }
 
-void TmainForm::KeepMenuItemsForExitQuery() { Menu.SavedItems = Menu.CurrentItems; }
+namespace {
+
+std::array<bool, MenuItemSlots + 1> shownIn(const TMenuItemList& list)
+{
+    std::array<bool, MenuItemSlots + 1> shown{};
+    for (std::size_t i = 1; i < list.size(); ++i) shown[i] = list[i] && list[i]->Visible;
+    return shown;
+}
+
+void showAsKept(const TMenuItemList& list, const std::array<bool, MenuItemSlots + 1>& shown)
+{
+    for (std::size_t i = 1; i < list.size(); ++i)
+        if (list[i]) list[i]->Visible = shown[i];
+}
+
+} // namespace
+
+void TmainForm::KeepScreenUnderExitQuery()
+{
+    TScreenUnderExitQuery& under = Menu.UnderExitQuery;
+    under.GameState = Shell.GameState;
+    under.MenuScreen = Shell.MenuScreen;
+    under.MenuSelection = Shell.MenuSelection;
+    under.MainSelection = Shell.MainSelection;
+    under.MainColumnHover = Shell.MainColumnHover;
+    under.TextEditing = Shell.TextEditing;
+    under.SavedGameState = Shell.SavedGameState;
+    under.SavedMenuScreen = Shell.SavedMenuScreen;
+    under.DialogFrameVisible = Menu.ClosingWindow && Menu.ClosingWindow->Visible;
+    under.CurrentItems = Menu.CurrentItems;
+    under.SavedItems = Menu.SavedItems;
+    under.CurrentShown = shownIn(Menu.CurrentItems);
+    under.MainShown = shownIn(Menu.MainMenuItems);
+}
+
+void TmainForm::RestoreScreenUnderExitQuery()
+{
+    const TScreenUnderExitQuery& under = Menu.UnderExitQuery;
+    Shell.GameState = under.GameState;
+    Shell.MenuScreen = under.MenuScreen;
+    Shell.MenuSelection = under.MenuSelection;
+    Shell.MainSelection = under.MainSelection;
+    Shell.MainColumnHover = under.MainColumnHover;
+    Shell.TextEditing = under.TextEditing;
+    Shell.SavedGameState = under.SavedGameState;
+    Shell.SavedMenuScreen = under.SavedMenuScreen;
+    // The items under the pointer were the question's: only a move finds the screen's own again.
+    Shell.ItemHovered = 0;
+    SetClosingWindowVisible(under.DialogFrameVisible);
+    Menu.CurrentItems = under.CurrentItems;
+    Menu.SavedItems = under.SavedItems;
+    showAsKept(Menu.MainMenuItems, under.MainShown);
+    showAsKept(Menu.CurrentItems, under.CurrentShown);
+}
+
+void TmainForm::ShowMainMenuHighlight(std::uint8_t item)
+{
+    for (std::size_t i = 1; i <= MenuItemSlots; ++i)
+        if (TMenuItem* sprite = Menu.MainMenuItems[i]) sprite->Visible = i == item;
+}
 
 void TmainForm::SetClosingWindowVisible(bool visible)
 {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/DXSprite.h"
+#include "state/ShellState.h"
 
 class TPictureCollection;
 
@@ -85,6 +86,27 @@ constexpr TMenuItemRects InitialMenuItemRects()
     return r;
 }
 
+// The screen or dialog the exit question covers, kept whole: "NO" brings back exactly what was
+// there (the state, a dialog's own saved screen and items, selection, highlights, frame, typing).
+// A dialog keeps its screen beneath in SavedMenuScreen and SavedItems, so the question may not use
+// those for itself.
+struct TScreenUnderExitQuery {
+    TGameState GameState = gsNone;
+    TMenuScreen MenuScreen = msNone;
+    std::uint8_t MenuSelection = 0;
+    std::uint8_t MainSelection = 0;
+    std::uint8_t MainColumnHover = 0;
+    std::uint8_t TextEditing = 0;
+    TGameState SavedGameState = gsNone;
+    TMenuScreen SavedMenuScreen = msNone;
+    bool DialogFrameVisible = false;
+    TMenuItemList CurrentItems{};
+    TMenuItemList SavedItems{};
+    // Which highlights showed, by slot of CurrentItems and of the main menu's items.
+    std::array<bool, MenuItemSlots + 1> CurrentShown{};
+    std::array<bool, MenuItemSlots + 1> MainShown{};
+};
+
 // The menu field's module-level state; a test starts from a fresh one with `Menu = MenuFieldState{}`.
 struct MenuFieldState {
     TMenuItemRects MenuItemRect = InitialMenuItemRects();
@@ -102,6 +124,7 @@ struct MenuFieldState {
     TMenuItemList SavedItems{};
     // "window", "full", "muson", "musoff", "soundon", "soundoff", in this order (index 0 unused).
     TMenuItemList OptionToggles{};
+    TScreenUnderExitQuery UnderExitQuery;
 };
 
 extern MenuFieldState Menu;

@@ -4,6 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+// The two songs: the menus' and the game's.
+inline constexpr std::string_view MenuSongFile = "sound\\1.xm";
+inline constexpr std::string_view GameSongFile = "sound\\2.xm";
 
 // A handle for the loaded song, or 0 when the file cannot be loaded. The path uses the game's
 // backslash names ("sound\1.xm"), relative to the current directory.

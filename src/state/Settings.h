@@ -36,14 +36,18 @@ using THighScores = std::array<THighScoreEntry, HighScoreCount>;
 // The table of a new file: "Anonymous" at every place, 1000 at place 1 down to 100 at place 10.
 THighScores DefaultHighScores();
 
-// The settings and the table kept in "config.dat", with the values a new file gets. The
+// The boss key of a new settings file: F12, as the platform's virtual-key code.
+inline constexpr std::uint16_t DefaultBossKey = 0x7B;
+
+// The settings and the table kept in "config.dat", with the values a new file gets (the one place
+// they are written). The
 // configuration reader overwrites them at start; until it runs these defaults apply.
 struct SettingsState {
     std::uint8_t Windowed = 1;
     std::uint8_t MusicOn = 1;
     std::uint8_t SoundOn = 1;
     std::uint8_t Reserved3 = 0;   // kept as read
-    std::uint16_t BossKey = 0x7B; // F12
+    std::uint16_t BossKey = DefaultBossKey;
     TShortText Country;
     std::uint8_t Reserved17 = 0;  // kept as read
     THighScores HighScores = DefaultHighScores();

@@ -77,5 +77,15 @@ constexpr bool IsMenuState(TGameState state)
     return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
 }
 
+// True while a game is being played or is paused: the game keys act, and a close request asks
+// whether to end the game.
+constexpr bool IsGameInPlay(TGameState state) { return IsRunningGameState(state) || state == gsPaused; }
+
+// True in the states whose screen has items to choose: the menu keys, hover and clicks act.
+constexpr bool TakesMenuInput(TGameState state)
+{
+    return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
+}
+
 // Every shared variable back to its start value: the screen state and the settings.
 void ResetSharedState();

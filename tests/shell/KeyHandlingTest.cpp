@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/GameHost.h"
+#include "platform/VirtualKeys.h"
 #include "shell/MenuHostTest.h"
 #include "shell/Config.h"
 #include "shell/KeyHandling.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using tw::test::GameHost;
+namespace vk = tw::platform::vk;
 
 class KeyHandlingTest : public MenuHostTest {
 protected:
@@ -30,20 +32,20 @@ protected:
     // Walks the selection of the current screen down to item.
     void SelectWithDown(int item)
     {
-        for (int guard = 0; Shell.MenuSelection != item && guard < 10; ++guard) Press(vkDown);
+        for (int guard = 0; Shell.MenuSelection != item && guard < 10; ++guard) Press(vk::Down);
         ASSERT_EQ(Shell.MenuSelection, item);
     }
     void OpenOptions()
     {
         SelectWithDown(2);
-        Press(vkReturn);
+        Press(vk::Return);
         ASSERT_EQ(Shell.MenuScreen, msOptions);
     }
     void EditCountry()
     {
         OpenOptions();
         SelectWithDown(4);
-        Press(vkReturn);
+        Press(vk::Return);
         ASSERT_EQ(Shell.TextEditing, 1);
     }
     // The pixels of a rectangle of the last frame.
@@ -60,41 +62,41 @@ protected:
 TEST_F(KeyHandlingTest, UpAndDownWrapRoundTheMainMenu)
 {
     ASSERT_EQ(Shell.MenuSelection, 1);
-    Press(vkUp);
+    Press(vk::Up);
     EXPECT_EQ(Shell.MenuSelection, 6);
     EXPECT_TRUE(Menu.MainMenuItems[6]->Visible);
     EXPECT_FALSE(Menu.MainMenuItems[1]->Visible);
-    Press(vkDown);
+    Press(vk::Down);
     EXPECT_EQ(Shell.MenuSelection, 1);
     // Left and Right do nothing on the main menu.
-    Press(vkRight);
-    Press(vkLeft);
+    Press(vk::Right);
+    Press(vk::Left);
     EXPECT_EQ(Shell.MenuSelection, 1);
 }
 
 TEST_F(KeyHandlingTest, AHeldArrowMovesOnce)
 {
-    host->keyDown(vkDown);
-    for (int i = 0; i < 5; ++i) host->keyDown(vkDown, true);
+    host->keyDown(vk::Down);
+    for (int i = 0; i < 5; ++i) host->keyDown(vk::Down, true);
     EXPECT_EQ(Shell.MenuSelection, 2);
-    host->keyUp(vkDown);
-    host->keyDown(vkDown);
+    host->keyUp(vk::Down);
+    host->keyDown(vk::Down);
     EXPECT_EQ(Shell.MenuSelection, 3);
-    host->keyUp(vkDown);
+    host->keyUp(vk::Down);
 }
 
 TEST_F(KeyHandlingTest, AHeldBackspaceKeepsDeleting)
 {
     EditCountry();
     host->typeText("abcd");
-    host->keyDown(vkBack);
-    host->keyDown(vkBack, true);
-    host->keyDown(vkBack, true);
+    host->keyDown(vk::Back);
+    host->keyDown(vk::Back, true);
+    host->keyDown(vk::Back, true);
     EXPECT_EQ(Settings.Country.Text(), "a");
-    host->keyDown(vkBack, true);
-    host->keyDown(vkBack, true);
+    host->keyDown(vk::Back, true);
+    host->keyDown(vk::Back, true);
     EXPECT_EQ(Settings.Country.Text(), "") << "an empty field stays empty";
-    host->keyUp(vkBack);
+    host->keyUp(vk::Back);
 }
 
 TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals)
@@ -106,7 +108,7 @@ TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals)
     EXPECT_EQ(Settings.Country.Text(), "dexab 1234") << "the eleventh character is dropped";
 
     // Stop editing so that no cursor blinks, and compare the field with the same text in capitals.
-    Press(vkReturn);
+    Press(vk::Return);
     ASSERT_EQ(Shell.TextEditing, 0);
     host->runTicks(1);
     const std::vector<std::uint32_t> typed = Region(258, 360, 473, 390);
@@ -119,7 +121,7 @@ TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals)
 
     // Leaving the screen saves the country.
     Settings.Country.SetText("dexab 1234");
-    Press(vkEscape);
+    Press(vk::Escape);
     EXPECT_EQ(Shell.MenuScreen, msMain);
     EXPECT_EQ(SavedSettings().Country.Text(), "dexab 1234");
 }
@@ -128,7 +130,7 @@ TEST_F(KeyHandlingTest, TypingOutsideATextFieldChangesNothing)
 {
     OpenOptions();
     host->typeText("abc");
-    host->pressKey(vkBack);
+    host->pressKey(vk::Back);
     EXPECT_EQ(Settings.Country.Text(), "");
 }
 
@@ -136,15 +138,15 @@ TEST_F(KeyHandlingTest, LeftAndRightToggleTheFirstThreeOptionsOnly)
 {
     OpenOptions();
     const SettingsState before = Settings;
-    Press(vkRight); // item 1: the display mode
+    Press(vk::Right); // item 1: the display mode
     EXPECT_EQ(Settings.Windowed, before.Windowed ^ 1);
     SelectWithDown(3);
-    Press(vkLeft);
+    Press(vk::Left);
     EXPECT_EQ(Settings.SoundOn, before.SoundOn ^ 1);
     for (int item : {4, 5}) {
         SelectWithDown(item);
-        Press(vkLeft);
-        Press(vkRight);
+        Press(vk::Left);
+        Press(vk::Right);
         EXPECT_EQ(Shell.MenuSelection, item);
         EXPECT_EQ(Shell.MenuScreen, msOptions);
         EXPECT_EQ(Shell.TextEditing, 0);
@@ -154,17 +156,17 @@ TEST_F(KeyHandlingTest, LeftAndRightToggleTheFirstThreeOptionsOnly)
 TEST_F(KeyHandlingTest, EscapeLeavesScreensAndAnswersNo)
 {
     OpenOptions();
-    Press(vkEscape);
+    Press(vk::Escape);
     EXPECT_EQ(Shell.MenuScreen, msMain);
     EXPECT_EQ(Shell.MenuSelection, 2);
-    Press(vkEscape);
+    Press(vk::Escape);
     ASSERT_EQ(Shell.MenuScreen, msExitQuery);
     EXPECT_EQ(Shell.MenuSelection, 1);
-    Press(vkEscape);
+    Press(vk::Escape);
     EXPECT_EQ(Shell.MenuScreen, msMain);
     EXPECT_FALSE(host->closed());
-    Press(vkEscape);
-    Press(vkReturn); // "YES"
+    Press(vk::Escape);
+    Press(vk::Return); // "YES"
     EXPECT_TRUE(host->closed());
 }
 
@@ -195,21 +197,21 @@ TEST_F(KeyHandlingTest, BossKeyCaptureRefusesModifiersAndKeepsTheOldNameForTab)
     EXPECT_EQ(Shell.BossKeyName, "F12");
     OpenOptions();
     SelectWithDown(5);
-    Press(vkReturn);
+    Press(vk::Return);
     ASSERT_EQ(Shell.MenuScreen, msBossKey);
     EXPECT_TRUE(Menu.ClosingWindow->Visible);
-    for (std::uint8_t modifier : {vkShift, vkControl, vkMenu}) {
+    for (std::uint8_t modifier : {vk::Shift, vk::Control, vk::Menu}) {
         Press(modifier);
         EXPECT_EQ(Shell.MenuScreen, msBossKey) << int{modifier};
         EXPECT_EQ(Settings.BossKey, 0x7B);
     }
-    Press(vkTab);
+    Press(vk::Tab);
     EXPECT_EQ(Shell.MenuScreen, msOptions);
-    EXPECT_EQ(Settings.BossKey, vkTab);
+    EXPECT_EQ(Settings.BossKey, vk::Tab);
     EXPECT_EQ(Shell.BossKeyName, "F12");
     EXPECT_FALSE(Menu.ClosingWindow->Visible);
 
-    Press(vkReturn);
+    Press(vk::Return);
     Press('Q');
     EXPECT_EQ(Settings.BossKey, 'Q');
     EXPECT_EQ(Shell.BossKeyName, "Q");
@@ -249,7 +251,7 @@ TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates)
 
     Shell.GameState = gsGameOver;
     host->pressKey('P');
-    host->pressKey(vkEscape);
+    host->pressKey(vk::Escape);
     EXPECT_EQ(Shell.GameState, gsGameOver);
     EXPECT_NE(Shell.MenuScreen, msExitQuery);
     // Losing the focus pauses "GAME OVER" too; P then resumes its countdown.
@@ -263,10 +265,10 @@ TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates)
 TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit)
 {
     Shell.GameState = gsPlaying;
-    host->pressKey(vkEscape);
+    host->pressKey(vk::Escape);
     EXPECT_EQ(Shell.GameState, gsExitQuery);
     EXPECT_EQ(Shell.MenuScreen, msExitQuery);
-    host->pressKey(vkEscape); // "NO"
+    host->pressKey(vk::Escape); // "NO"
     EXPECT_EQ(Shell.GameState, gsPlaying);
 }
 
@@ -276,10 +278,10 @@ TEST_F(KeyHandlingTest, AltEnterTogglesTheDisplayAndSavesInEveryState)
         SCOPED_TRACE(state);
         Shell.GameState = static_cast<TGameState>(state);
         const std::uint8_t windowed = Settings.Windowed;
-        host->keyDown(vkMenu);
-        host->keyDown(vkReturn);
-        host->keyUp(vkReturn);
-        host->keyUp(vkMenu);
+        host->keyDown(vk::Menu);
+        host->keyDown(vk::Return);
+        host->keyUp(vk::Return);
+        host->keyUp(vk::Menu);
         EXPECT_EQ(Settings.Windowed, windowed ^ 1);
         EXPECT_EQ(host->window().isFullScreen(), Settings.Windowed == 0);
         EXPECT_EQ(SavedSettings().Windowed, Settings.Windowed);
@@ -294,13 +296,13 @@ TEST_F(KeyHandlingTest, EnterOnTheNameFieldAcceptsTheResult)
     Shell.MenuSelection = 3;
     Shell.TextEditing = 1;
     host->typeText("Nemo");
-    host->pressKey(vkDown); // the country field, still typing
+    host->pressKey(vk::Down); // the country field, still typing
     EXPECT_EQ(Shell.TextEditing, 1);
     host->typeText("nz");
-    host->pressKey(vkUp);
+    host->pressKey(vk::Up);
     EXPECT_EQ(Settings.NewEntry.Name.Text(), "Nemo");
     EXPECT_EQ(Settings.Country.Text(), "nz");
-    host->pressKey(vkReturn);
+    host->pressKey(vk::Return);
     EXPECT_EQ(Shell.GameState, gsSendQuery);
     EXPECT_EQ(Shell.MenuScreen, msSendQuery);
     EXPECT_EQ(Shell.MenuSelection, 1);

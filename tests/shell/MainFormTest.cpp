@@ -129,7 +129,7 @@ TEST(MainForm, CloseRequestDuringAGameBecomesTheExitQueryAndYesEndsTheGameFirst)
     }
 }
 
-TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndOtherStatesKeepTheirState)
+TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndTheGameDialogsAreCovered)
 {
     {
         GameHost host;
@@ -140,15 +140,27 @@ TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndOtherStatesKeepTheirState)
         EXPECT_EQ(Shell.MenuScreen, msMain);
         EXPECT_FALSE(host.closed());
     }
+    // The game frame draws the question only in gsExitQuery; "YES" closes, the game being over.
     for (TGameState state : {gsNameEntry, gsSendQuery, gsSendFailed, gsNextLevel}) {
         GameHost host;
         Shell.GameState = state;
         Shell.MenuScreen = msNameEntry;
         host.closeRequest();
-        EXPECT_EQ(Shell.GameState, state);
+        EXPECT_EQ(Shell.GameState, gsExitQuery) << int(state);
+        EXPECT_EQ(Shell.SavedGameState, state);
         EXPECT_EQ(Shell.MenuScreen, msExitQuery);
         EXPECT_EQ(Shell.SavedMenuScreen, msNameEntry);
         EXPECT_FALSE(host.closed());
+        Shell.CloseConfirmed = 1;
+        host.closeRequest();
+        EXPECT_TRUE(host.closed()) << int(state);
+    }
+    {
+        // A window whose creation stopped early has no screen to ask on: it closes at once.
+        GameHost host;
+        Shell.GameState = gsNone;
+        host.closeRequest();
+        EXPECT_TRUE(host.closed());
     }
 }
 

@@ -219,7 +219,7 @@ TEST(MenuField, EmptyingTheSpriteEngineLeavesNoMenuReferenceBehind)
 {
     GameHost host(withGameData());
     open(host, msHelp);
-    host.form().KeepMenuItemsForExitQuery();
+    host.form().KeepScreenUnderExitQuery();
     host.form().DXSpriteEngine1->Engine().FreeChildren();
     EXPECT_EQ(Menu.Background, nullptr);
     EXPECT_EQ(Menu.ClosingWindow, nullptr);
@@ -228,6 +228,7 @@ TEST(MenuField, EmptyingTheSpriteEngineLeavesNoMenuReferenceBehind)
     EXPECT_EQ(Menu.MainMenuItems, TMenuItemList{});
     EXPECT_EQ(Menu.CurrentItems, TMenuItemList{});
     EXPECT_EQ(Menu.SavedItems, TMenuItemList{});
+    EXPECT_EQ(Menu.UnderExitQuery.CurrentItems, TMenuItemList{});
     // A dialog of a game then has nothing to show or hide.
     Shell.GameState = gsExitQuery;
     Shell.MenuScreen = msExitQuery;
