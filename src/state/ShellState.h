@@ -71,11 +71,8 @@ constexpr bool IsRunningGameState(TGameState state)
     return state == gsPlaying || state == gsHeroDying || state == gsLevelIntro;
 }
 
-// True in the states whose screen is a menu or a dialog that menu keys and clicks act on.
-constexpr bool IsMenuState(TGameState state)
-{
-    return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
-}
+// True while the menu timer runs: the menus and their dialogs.
+constexpr bool IsMenuState(TGameState state) { return state == gsMenu; }
 
 // True while a game is being played or is paused: the game keys act, and a close request asks
 // whether to end the game.
