@@ -1,12 +1,17 @@
 // The main window's creation, mode switch, close request and focus handlers.
 #include "shell/MainForm.h"
 
+#include "game/GameContext.h"
+#include "game/GameField.h"
+#include "game/GameState.h"
 #include "platform/MessageBox.h"
 #include "platform/PathResolver.h"
 #include "platform/Random.h"
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 #include "shell/Application.h"
+#include "shell/MenuField.h"
+#include "shell/MenuFrame.h"
 #include "shell/Music.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
@@ -295,8 +300,111 @@ void TmainForm::FormActivated(bool active)
 
 void TmainForm::FormPaint() { DXDraw->Paint(); }
 
-// The game and the result submission are not built yet; until they are, these do nothing.
-void TmainForm::DXTimer2Timer(TCustomDXTimer&, int) {}
-void TmainForm::CreateGameField() {}
+// The game's sprites and rules live in the game layer; the window hands it what it needs.
+GameContext TmainForm::MakeGameContext()
+{
+    GameContext context;
+    context.SpriteEngine = DXSpriteEngine1.get();
+    context.Pictures = &DXImageList1->Items();
+    context.Waves = &DXWaveList1->Items();
+    context.Input = DXInput1.get();
+    context.ShowCursor = [](bool show) { SetCursorVisible(show); };
+    context.CentreCursor = [this] {
+        if (Window()) Window()->warpCursor(400, 300);
+    };
+    return context;
+}
+
+void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount)
+{
+    // A lost display shows nothing and holds the game still.
+    if (!DXDraw->CanDraw()) return;
+    DXInput1->Update();
+    SetGameContext(MakeGameContext());
+    RunGameTick(LagCount);
+
+    TDirectDrawSurface& back = *DXDraw->Surface();
+    back.Fill(0);
+    DXSpriteEngine1->Draw();
+    TDirectDrawSurfaceCanvas& canvas = back.Canvas();
+    SetMenuTextStyle(canvas);
+    DrawHeadUp(canvas);
+    // The overlays in this order: a state one of them sets is seen by the ones after it.
+    LevelIntroOverlay(canvas);
+    GameOverOverlay(canvas);
+    if (Shell.GameState == gsExitQuery) {
+        SetMenuTextStyle(canvas);
+        DrawExitQuery(canvas);
+    }
+    PauseOverlay(canvas);
+    NextLevelOverlay();
+    canvas.Release();
+    DXDraw->Flip();
+}
+
+void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas)
+{
+    if (Shell.GameState != gsGameOver) return;
+    Shell.StateTimer -= 16;
+    canvas.Font.Size = 38;
+    canvas.Font.Color = RGB(255, 0, 0);
+    canvas.TextOut(250, 280, "GAME OVER");
+    if (Shell.StateTimer > 0) return;
+    // The result's entry is not built yet: a finished game goes back to the menu.
+    SetCursorVisible(true);
+    ReturnFromGameToMenu();
+}
+
+void TmainForm::ReturnFromGameToMenu()
+{
+    Shell.GameState = gsMenu;
+    DXSpriteEngine1->Engine().FreeChildren();
+    DXTimer2->SetEnabled(false);
+    CreateMenuField();
+    DXTimer1->SetEnabled(true);
+}
+
+void TmainForm::CreateGameField()
+{
+    TSpriteEngine& engine = DXSpriteEngine1->Engine();
+    try {
+        engine.FreeChildren();
+        TPictureCollection& pictures = DXImageList1->Items();
+        pictures.LoadFromFile(tw::platform::resolvePath("data\\gamegraphic.dxg"));
+        SetGameContext(MakeGameContext());
+
+        auto* background = new TMenuBackground(&engine);
+        background->SetMapSize(1, 1);
+        background->Image = pictures.Find("back");
+        background->Tiled = true;
+        background->Visible = true;
+        background->SetZ(gzBackground);
+        background->Width = background->Image->Width();
+        background->Height = background->Image->Height();
+        Menu.Background = background;
+
+        auto* frame = new TClosingWindow(&engine);
+        frame->Image = pictures.ItemAt(1);
+        frame->X = 188;
+        frame->Y = 160;
+        frame->SetZ(gzStatus);
+        frame->Visible = false;
+        frame->Width = frame->Image->Width();
+        frame->Height = frame->Image->Height();
+        Menu.ClosingWindow = frame;
+
+        BuildGameField();
+    } catch (...) {
+        // A field that cannot be built is never played: the error shows once and the menu returns.
+        application_.HandleException(std::current_exception());
+        Shell.MenuScreen = msMain;
+        ReturnFromGameToMenu();
+        return;
+    }
+    if (Settings.MusicOn) LoadAndPlaySong(std::string(GameSongFile), Settings.MusicOn, Shell.SongHandle);
+    if (Window()) Window()->warpCursor(400, 300);
+}
+
+// Filled in by the result entry and submission.
 void TmainForm::CopyScoreToNewEntry() {}
 void TmainForm::SendResult() {}

@@ -10,6 +10,7 @@
 
 #include "engine/DXInput.h"
 #include "engine/DXSprite.h"
+#include "game/GameContext.h"
 #include "graphics/DXDraws.h"
 #include "graphics/DXForm.h"
 #include "graphics/PictureCollection.h"
@@ -106,6 +107,11 @@ protected:
     void DoClose(TCloseAction& action) override { FormClose(action); }
 
 private:
+    GameContext MakeGameContext();
+    // "GAME OVER", then back to the menu.
+    void GameOverOverlay(TDirectDrawSurfaceCanvas& canvas);
+    void ReturnFromGameToMenu();
+
     TApplication& application_;
     bool creationFailed_ = false;
     bool configLoaded_ = false; // SaveConfig writes nothing before LoadConfig has run

@@ -1,6 +1,8 @@
 // The host's set-up, synthetic events, clock stepping and back-buffer access.
 #include "host/GameHost.h"
 
+#include "game/GameField.h"
+#include "game/GameState.h"
 #include "graphics/Surface.h"
 #include "platform/KeyboardState.h"
 #include "platform/MessageBox.h"
@@ -120,6 +122,7 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
     if (ownsRunFolder_ && options_.writeConfig) {
         SettingsState stored;
         stored.MusicOn = options_.musicOn ? 1 : 0;
+        stored.SoundOn = options_.soundOn ? 1 : 0;
         WriteConfigFile(runFolder_ / "config.dat", stored);
     }
     if (options_.prepare) options_.prepare(runFolder_);
@@ -129,6 +132,8 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
     Menu = MenuFieldState{};
     Settings = SettingsState{};
     Settings.MusicOn = options_.musicOn ? 1 : 0;
+    Settings.SoundOn = options_.soundOn ? 1 : 0;
+    ResetGameState();
     tw::platform::KeyboardState::instance().clear();
     tw::platform::setMessageBoxHandler([this](const std::string& text) { messages_.push_back(text); });
     tw::platform::setShellOpenHandler([this](const std::string& target) { opened_.push_back(target); });
@@ -246,13 +251,21 @@ int GameHost::runTicks(int n)
         }
         if (r.Ticked) ++fired;
     }
+    ticksRun_ += fired;
     return fired;
 }
 
 bool GameHost::advance(std::uint32_t ms)
 {
     clock_.advance(ms);
-    return application_.DoIdle().Ticked;
+    const bool ticked = application_.DoIdle().Ticked;
+    if (ticked) ++ticksRun_;
+    return ticked;
+}
+
+std::string GameHost::stateDump() const
+{
+    return "tick " + std::to_string(ticksRun_) + "\n" + GameStateDump();
 }
 
 std::vector<std::uint32_t> GameHost::backBuffer()

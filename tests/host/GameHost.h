@@ -34,6 +34,9 @@ public:
         std::filesystem::path runFolder;
         bool focus = true;               // the window gains the focus once created, as on a desktop
         bool musicOn = false;            // the stored music setting before the form is created
+        // The stored sound setting. Game sounds need the game data: a host on the minimal sounds
+        // plays games with the sound off.
+        bool soundOn = true;
         // A fresh run folder gets a "config.dat" with the default settings and musicOn; false leaves
         // the folder without one, so the game makes its own at creation.
         bool writeConfig = true;
@@ -78,6 +81,11 @@ public:
     int runTicks(int n);
     // Moves the clock by ms, then gives the idle hook one turn. Returns whether a tick fired.
     bool advance(std::uint32_t ms);
+    // Ticks fired since the host was made.
+    int ticksRun() const { return ticksRun_; }
+    // The game's state as text, headed by the ticks run: what a replay is compared by.
+    std::string stateDump() const;
+
     // Whether the message loop would have ended (the main window closed).
     bool closed() const { return application_.Terminated(); }
 
@@ -105,6 +113,7 @@ private:
     tw::platform::EventDispatcher dispatcher_;
     std::unique_ptr<TmainForm> form_;
     std::vector<std::string> messages_;
+    int ticksRun_ = 0;
     std::vector<std::string> opened_;
 };
 

@@ -263,7 +263,7 @@ TEST_F(MenuCommandsTest, ASecondClickInPlaceDoesNotChooseTheNewScreensItem)
 TEST_F(MenuCommandsTest, StartingAGameSwitchesTheTimers)
 {
     ClickMain(1);
-    EXPECT_EQ(Shell.GameState, gsPlaying);
+    EXPECT_EQ(Shell.GameState, gsLevelIntro); // the level is announced first
     EXPECT_FALSE(host->form().DXTimer1->Enabled());
     EXPECT_TRUE(host->form().DXTimer2->Enabled());
 }

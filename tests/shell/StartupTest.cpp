@@ -3,6 +3,7 @@
 // comes out byte for byte as it went in.
 #include "host/GameHost.h"
 #include "shell/Config.h"
+#include "platform/VirtualKeys.h"
 #include "shell/KeyHandling.h"
 #include "sound/DXSounds.h"
 #include "state/ShellState.h"
@@ -18,6 +19,8 @@
 #include <vector>
 
 namespace {
+
+namespace vk = tw::platform::vk;
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -105,9 +108,9 @@ TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed)
             EXPECT_EQ(host.runTicks(3), 3);
             // Every sound the game plays is there: a menu command (which plays "menu") works, and
             // the exit question answered with "YES" ends the game.
-            host.pressKey(vkEscape);
+            host.pressKey(vk::Escape);
             ASSERT_EQ(Shell.MenuScreen, msExitQuery);
-            host.pressKey(vkReturn);
+            host.pressKey(vk::Return);
             EXPECT_TRUE(host.closed());
             EXPECT_EQ(host.messages().size(), 1u) << host.messages().back();
         } else {

@@ -1,6 +1,8 @@
-// screenshots: opens every menu screen and dialog in the headless host on the built game data and
-// saves each as a PNG, so the art and the texts can be looked at together.
+// screenshots: opens every menu screen and dialog, and the game's screens, in the headless host on
+// the built game data and saves each as a PNG, so the art and the texts can be looked at together.
 //   screenshots <output folder> [<folder holding data/ and sound/>]
+#include "game/GameSprites.h"
+#include "game/GameState.h"
 #include "host/GameHost.h"
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
@@ -50,6 +52,57 @@ void openHelpPage(tw::test::GameHost& host, int page)
     for (int p = 1; p < page; ++p) choose(host, 2); // next page
 }
 
+void startGame(tw::test::GameHost& host)
+{
+    Shell.MenuScreen = msMain;
+    choose(host, 1);
+}
+
+// A game in play, some way into level 1.
+void playing(tw::test::GameHost& host)
+{
+    startGame(host);
+    host.runTicks(94);
+    // Down below the rock for a while, so the diver is not pushed into the left edge.
+    host.keyDown(0x28);
+    host.runTicks(60);
+    host.keyUp(0x28);
+    host.runTicks(140);
+    // Should a fish have caught the idle diver, wait for its next life.
+    for (int t = 0; t < 400 && !(Shell.GameState == gsPlaying && Game.Hero->Visible); ++t) host.runTicks(1);
+}
+
+// Every kind of sprite in play at once, placed where each shows.
+void busyField(tw::test::GameHost& host)
+{
+    playing(host);
+    TSprite& root = host.form().DXSpriteEngine1->Engine();
+    for (std::int32_t kind = 1; kind <= 13; ++kind) {
+        auto* fish = new TEnemySprite(&root, kind);
+        fish->X = 250 + (kind - 1) % 4 * 140;
+        fish->Y = 190 + (kind - 1) / 4 * 85;
+    }
+    new TDeadBodySprite(&root, 620, 1, 540);
+    for (std::int32_t kind = 1; kind <= 3; ++kind) {
+        auto* algae = new TGreenAlgae(&root, kind);
+        algae->X = 40 + kind * 60;
+    }
+    auto* treasure = new TTreasureSprite(&root);
+    treasure->X = 330;
+    for (int i = 0; i < 3; ++i) {
+        auto* bonus = new TBonusSprite(&root);
+        bonus->X = 470 + i * 110;
+    }
+    // The diver in open water, alive, with its hand engine.
+    Shell.GameState = gsPlaying;
+    Game.Hero->Visible = true;
+    Game.Hero->X = 150;
+    Game.Hero->Y = 420;
+    if (Game.EngineSprite) Game.EngineSprite->Visible = true;
+    for (TBonusIndicatorSprite* indicator : {Game.SupergunIndicator, Game.NetIndicator, Game.EngineIndicator})
+        if (indicator) indicator->Start();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -94,6 +147,32 @@ int main(int argc, char** argv)
         for (int page = 1; page <= THelpImageSprite::PageCount; ++page) {
             shots.push_back({"help-" + std::to_string(page) + ".png", [page](auto& h) { openHelpPage(h, page); }});
         }
+        shots.push_back({"game-level-intro.png", [](auto& h) { startGame(h); h.runTicks(20); }});
+        shots.push_back({"game-play.png", [](auto& h) { busyField(h); }});
+        shots.push_back({"game-pause.png",
+                         [](auto& h) {
+                             playing(h);
+                             h.pressKey(0x50); // P
+                         }});
+        shots.push_back({"game-exit-query.png",
+                         [](auto& h) {
+                             playing(h);
+                             h.closeRequest();
+                         }});
+        shots.push_back({"game-death.png",
+                         [](auto& h) {
+                             playing(h);
+                             Game.Air = 0;
+                             h.runTicks(30);
+                         }});
+        shots.push_back({"game-over.png",
+                         [](auto& h) {
+                             playing(h);
+                             Game.Lives = 1;
+                             Game.Air = 0;
+                             for (int t = 0; t < 400 && Shell.GameState != gsGameOver; ++t) h.runTicks(1);
+                             h.runTicks(10);
+                         }});
         for (const Shot& shot : shots) {
             tw::test::GameHost::Options options;
             options.runFolder = runFolder;

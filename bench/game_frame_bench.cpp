@@ -1,0 +1,149 @@
+// Cost of one busy game tick with its drawing and presenting: a level-7 field with about 220 bubbles
+// behind the diver at the floor, a dozen fish, bonus floats on their ropes, and the ceiling and
+// floor chains. Reports the heap allocations per tick next to the sprites the tick made.
+// Run from the build folder: the pictures and sounds are taken from ../run beside bench/.
+#include "AllocationCounter.h"
+
+#include "game/GameSprites.h"
+#include "game/GameState.h"
+#include "platform/EventLoop.h"
+#include "platform/Random.h"
+#include "platform/Window.h"
+#include "shell/Application.h"
+#include "shell/Config.h"
+#include "shell/MainForm.h"
+#include "shell/MenuField.h"
+#include "state/Settings.h"
+#include "state/ShellState.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class GameScene {
+public:
+    GameScene()
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        const fs::path data = fs::canonical("/proc/self/exe").parent_path().parent_path() / "run";
+        std::string pattern = (fs::temp_directory_path() / "tidewarden-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+        folder_ = pattern;
+        for (const char* sub : {"data", "sound"}) fs::create_directory_symlink(data / sub, folder_ / sub);
+        SettingsState stored;
+        stored.MusicOn = 0;
+        stored.SoundOn = 0;
+        WriteConfigFile(folder_ / "config.dat", stored);
+        previous_ = fs::current_path();
+        fs::current_path(folder_);
+        Shell = ShellState{};
+        Menu = MenuFieldState{};
+        Settings = SettingsState{};
+        ResetGameState();
+        window_ = std::make_unique<tw::platform::Window>();
+        form_ = std::make_unique<TmainForm>(app_, window_.get());
+        form_->FormShown();
+        tw::platform::Event focus;
+        focus.type = tw::platform::Event::Type::FocusGained;
+        dispatcher_.deliver(focus, app_);
+        tw::platform::seedRandom(7);
+
+        Shell.MenuScreen = msMain;
+        Shell.MenuSelection = 1;
+        form_->RunMenuCommand();
+        Game.Level = 7;
+        for (int i = 0; i < 94; ++i) tick();
+        for (int i = 0; i < 400; ++i) keepBusy(), tick();
+    }
+    ~GameScene()
+    {
+        form_.reset();
+        window_.reset();
+        fs::current_path(previous_);
+        fs::remove_all(folder_);
+    }
+    TmainForm& form() { return *form_; }
+    void tick() { form_->DXTimer2Timer(*form_->DXTimer2, 1); }
+
+    // The diver stays at the floor's bound, alive and breathing, and the fish and floats stay many.
+    int keepBusy()
+    {
+        int made = 0;
+        Shell.GameState = gsPlaying;
+        Game.Lives = 5;
+        Game.Air = Game.AirMax;
+        THeroSprite& hero = *Game.Hero;
+        hero.Visible = true;
+        hero.Y = THeroSprite::MaxBottom - hero.Height;
+        TSprite& root = form_->DXSpriteEngine1->Engine();
+        int fish = 0, bonuses = 0;
+        for (int i = 0; i < root.ChildCount(); ++i) {
+            TSprite* s = root.Child(i);
+            if (s->Dead()) continue;
+            if (dynamic_cast<TEnemySprite*>(s)) ++fish;
+            if (dynamic_cast<TBonusSprite*>(s)) ++bonuses;
+        }
+        for (; fish < 12; ++fish, ++made) new TEnemySprite(&root, tw::platform::random(13) + 1);
+        for (; bonuses < 3; ++bonuses, ++made) new TBonusSprite(&root);
+        return made;
+    }
+
+    int count(bool bubbles)
+    {
+        TSprite& root = form_->DXSpriteEngine1->Engine();
+        int n = 0;
+        for (int i = 0; i < root.ChildCount(); ++i)
+            n += (dynamic_cast<TBubbleSprite*>(root.Child(i)) != nullptr) == bubbles;
+        return n;
+    }
+
+private:
+    fs::path folder_, previous_;
+    TApplication app_;
+    tw::platform::EventDispatcher dispatcher_;
+    std::unique_ptr<tw::platform::Window> window_;
+    std::unique_ptr<TmainForm> form_;
+};
+
+void BM_BusyGameTick(benchmark::State& state)
+{
+    GameScene scene;
+    if (!scene.form().DXDraw->CanDraw()) {
+        state.SkipWithError("the display is not drawing");
+        return;
+    }
+    TSpriteEngine& engine = scene.form().DXSpriteEngine1->Engine();
+    std::int64_t allocations = 0, made = 0, sprites = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        scene.keepBusy();
+        // The sprites marked dead go at the tick's start; whatever else changes the count was made.
+        const std::int64_t before = engine.SpriteCount() - static_cast<std::int64_t>(engine.DeadList().size());
+        const std::uint64_t a = tw::bench::allocationCount();
+        state.ResumeTiming();
+        scene.tick();
+        state.PauseTiming();
+        allocations += static_cast<std::int64_t>(tw::bench::allocationCount() - a);
+        made += engine.SpriteCount() - before;
+        sprites += engine.SpriteCount();
+        state.ResumeTiming();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["allocs_per_tick"] = static_cast<double>(allocations) / n;
+    state.counters["made_per_tick"] = static_cast<double>(made) / n;
+    state.counters["sprites"] = static_cast<double>(sprites) / n;
+    state.counters["bubbles"] = scene.count(true);
+}
+BENCHMARK(BM_BusyGameTick)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace

@@ -1,0 +1,101 @@
+// The bonus floats: a bonus hanging on a rope from its float, drifting a little faster than the
+// cave; and the status bar's indicators of the timed bonuses.
+#include "game/GameField.h"
+#include "game/GameSprites.h"
+#include "game/GameState.h"
+#include "graphics/PictureCollection.h"
+#include "platform/Random.h"
+
+TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent)
+{
+    const std::int32_t n = tw::platform::random(16) + 1;
+    Image = GamePicture("bonus");
+    Width = Image->Width();
+    Height = Image->Height();
+    std::string icon;
+    if (n <= 3) {
+        Kind = bkPoints;
+        static const std::int32_t values[] = {10, 20, 50};
+        Value = values[tw::platform::random(3)];
+        icon = std::to_string(Value);
+    } else if (n <= 6) {
+        Kind = bkSupergun;
+        icon = "supergun";
+    } else if (n <= 9) {
+        Kind = bkNet;
+        icon = "net";
+    } else if (n <= 12) {
+        Kind = bkAir;
+        icon = "oxy";
+    } else if (n <= 15) {
+        Kind = bkEngine;
+        icon = "engine";
+    } else {
+        Kind = bkLife;
+        icon = "bonuslife";
+    }
+    icon_ = GamePicture(icon);
+    float_ = GamePicture("float");
+    line_ = GamePicture("line");
+    X = 800;
+    Y = tw::platform::random(350 - Height) + 200;
+    SetZ(gzFloats);
+    FrameCount = 4;
+    FramePos = 0;
+    FrameLooped = false;
+}
+
+void TBonusSprite::MoveSelf(std::int32_t moveCount)
+{
+    TImageSprite::MoveSelf(moveCount);
+    if (X <= -Width) MarkDead();
+    X -= Game.ScrollSpeed + 1;
+}
+
+void TBonusSprite::DrawSelf()
+{
+    TDirectDrawSurface* surface = Engine() ? Engine()->Surface() : nullptr;
+    if (!surface) return;
+    Image->Draw(surface, X, Y, 0);
+    icon_->Draw(surface, X, Y, 0);
+    float_->Draw(surface, X, 88, 0);
+    // The rope, from under the float down to the bonus.
+    for (std::int32_t row = 124; row <= Y; ++row) line_->Draw(surface, X + 25, row, 0);
+}
+
+TBonusIndicatorSprite::TBonusIndicatorSprite(TSprite* parent, std::int32_t x, const std::string& name)
+    : TImageSprite(parent)
+{
+    Image = GamePicture(name);
+    Width = Image->Width();
+    Height = Image->Height();
+    X = x;
+    Y = 40;
+    SetZ(gzGauges);
+    Visible = false;
+}
+
+TBonusIndicatorSprite::~TBonusIndicatorSprite()
+{
+    if (Game.SupergunIndicator == this) Game.SupergunIndicator = nullptr;
+    if (Game.NetIndicator == this) Game.NetIndicator = nullptr;
+    if (Game.EngineIndicator == this) Game.EngineIndicator = nullptr;
+}
+
+void TBonusIndicatorSprite::Start()
+{
+    TimeLeft = Duration;
+    Visible = true;
+}
+
+bool TBonusIndicatorSprite::Tick()
+{
+    if (!Visible) return false;
+    // Runs while whole seconds are left: 876 ticks of 16 ms from the start.
+    if (TimeLeft / 1000 % 60 != 0) {
+        TimeLeft -= 16;
+        return false;
+    }
+    Visible = false;
+    return true;
+}

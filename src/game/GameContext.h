@@ -1,0 +1,23 @@
+// What the game needs from the window that runs it, handed over once per game: the sprite engine,
+// the picture and wave collections, the input states, and the pointer routines.
+#pragma once
+
+#include <functional>
+
+class TCustomDXSpriteEngine;
+class TPictureCollection;
+class TWaveCollection;
+class TDXInput;
+
+struct GameContext {
+    TCustomDXSpriteEngine* SpriteEngine = nullptr;
+    TPictureCollection* Pictures = nullptr;
+    TWaveCollection* Waves = nullptr;   // nullptr: silent
+    TDXInput* Input = nullptr;          // nullptr: no input held
+    std::function<void(bool)> ShowCursor;
+    std::function<void()> CentreCursor; // the pointer to (400, 300)
+};
+
+// The context the running game uses; the window sets it before it builds a field.
+void SetGameContext(const GameContext& context);
+const GameContext& CurrentGameContext();

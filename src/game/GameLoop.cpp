@@ -1,0 +1,180 @@
+// One game tick after the input has been read: play (air, bonus clocks, spawns) or the scroll while
+// the diver's body floats away; the level and score texts; the level announcement, the pause and
+// the change of level; and the state dump replays are compared by.
+#include "engine/DXSprite.h"
+#include "game/GameContext.h"
+#include "game/GameField.h"
+#include "game/GameSprites.h"
+#include "game/GameState.h"
+#include "graphics/Canvas.h"
+#include "platform/Random.h"
+#include "state/ShellState.h"
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+namespace {
+
+constexpr TColor White = RGB(255, 255, 255);
+constexpr TColor Red = RGB(255, 0, 0);
+
+void moveField(std::int32_t lagCount)
+{
+    Game.DownReliefEnd -= Game.ScrollSpeed;
+    Game.UpReliefEnd -= Game.ScrollSpeed;
+    if (TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine) engine->Move(lagCount);
+}
+
+std::uint16_t delay(std::int32_t ticks) { return static_cast<std::uint16_t>(ticks); }
+
+// A schedule spawns when its delay is found at 0 and counts down otherwise.
+template <class Spawn>
+void schedule(std::uint16_t& delayLeft, Spawn spawn)
+{
+    if (delayLeft == 0)
+        delayLeft = spawn();
+    else
+        --delayLeft;
+}
+
+void runPlayStep(std::int32_t lagCount)
+{
+    THeroSprite* hero = Game.Hero;
+    if (!hero) return;
+    if (!hero->Visible) {
+        if (Game.Lives < 1) {
+            Shell.StateTimer = 1500;
+            Shell.GameState = gsGameOver;
+            PlayGameSound("looser");
+        } else {
+            ClearGameField();
+            hero->Visible = true;
+        }
+    }
+    if (Game.UpReliefCount > Game.LevelLength && hero->InPlay && Game.UpReliefEnd <= 0) hero->InPlay = false;
+    moveField(lagCount);
+    Game.Air -= 1;
+
+    if (Game.SupergunIndicator && Game.SupergunIndicator->Tick() && Game.Hero) Game.Hero->GunRate = 6;
+    if (Game.EngineIndicator && Game.EngineIndicator->Tick()) {
+        if (Game.EngineSprite) Game.EngineSprite->Visible = false;
+        SetScrollSpeed(2);
+    }
+    if (Game.NetIndicator) Game.NetIndicator->Tick();
+
+    TSprite& root = GameRoot();
+    const std::int32_t level = std::max<std::int32_t>(Game.Level, 1);
+    schedule(Game.EnemyDelay, [&] {
+        CreateEnemy();
+        return delay(tw::platform::random(160 / level) + 50);
+    });
+    schedule(Game.BonusDelay, [&] {
+        new TBonusSprite(&root);
+        return delay(tw::platform::random(500));
+    });
+    schedule(Game.AlgaeDelay, [&] {
+        new TGreenAlgae(&root, tw::platform::random(3) + 1);
+        return delay(tw::platform::random(80));
+    });
+    schedule(Game.TreasureDelay, [&] {
+        new TTreasureSprite(&root);
+        return delay(tw::platform::random(200));
+    });
+}
+
+void setBigRedText(TDirectDrawSurfaceCanvas& canvas)
+{
+    canvas.Font.Size = 38;
+    canvas.Font.Color = Red;
+}
+
+} // namespace
+
+void RunGameTick(std::int32_t lagCount)
+{
+    TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine;
+    if (!engine) return;
+    engine->FreeDead();
+    if (Shell.GameState == gsPlaying) runPlayStep(lagCount);
+    // Also in the tick of a death: the field moves a second time.
+    if (Shell.GameState == gsHeroDying) moveField(lagCount);
+}
+
+void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas)
+{
+    canvas.Font.Size = 16;
+    canvas.Font.Color = White;
+    canvas.TextOut(112, 10, std::to_string(Game.Level));
+    const std::string score = std::to_string(Game.Score);
+    canvas.TextOut(717 - canvas.TextWidth(score) / 2, 42, score);
+}
+
+void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas)
+{
+    if (Shell.GameState != gsLevelIntro) return;
+    Shell.StateTimer -= 16;
+    setBigRedText(canvas);
+    canvas.TextOut(320, 280, "LEVEL " + std::to_string(Game.Level));
+    if (Shell.StateTimer > 0) return;
+    Shell.GameState = gsPlaying;
+    if (Game.Hero) Game.Hero->Visible = true;
+    const GameContext& context = CurrentGameContext();
+    if (context.ShowCursor) context.ShowCursor(false);
+    if (context.CentreCursor) context.CentreCursor();
+}
+
+void PauseOverlay(TDirectDrawSurfaceCanvas& canvas)
+{
+    if (Shell.GameState != gsPaused) return;
+    setBigRedText(canvas);
+    canvas.TextOut(320, 280, "PAUSE");
+}
+
+void NextLevelOverlay()
+{
+    if (Shell.GameState == gsNextLevel) StartNextLevel();
+}
+
+std::string GameStateDump()
+{
+    std::map<std::string, int> counts;
+    if (TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine) {
+        TSprite& root = engine->Engine();
+        for (int i = 0; i < root.ChildCount(); ++i) {
+            TSprite* s = root.Child(i);
+            std::string name = "other";
+            if (auto* relief = dynamic_cast<TRelief*>(s)) name = relief->IsUp ? "ceiling" : "floor";
+            else if (dynamic_cast<THeroSprite*>(s)) name = "hero";
+            else if (dynamic_cast<TEngineSprite*>(s)) name = "engine";
+            else if (auto* fish = dynamic_cast<TEnemySprite*>(s)) name = "fish" + std::to_string(fish->Kind);
+            else if (auto* body = dynamic_cast<TDeadBodySprite*>(s)) name = "body" + std::to_string(body->Kind);
+            else if (dynamic_cast<TTreasureSprite*>(s)) name = "treasure";
+            else if (dynamic_cast<TBubbleSprite*>(s)) name = "bubble";
+            else if (auto* algae = dynamic_cast<TGreenAlgae*>(s)) name = "algae" + std::to_string(algae->Kind);
+            else if (auto* bonus = dynamic_cast<TBonusSprite*>(s)) name = "bonus" + std::to_string(bonus->Kind);
+            else if (dynamic_cast<TBonusIndicatorSprite*>(s)) name = "indicator";
+            else if (dynamic_cast<TStatusSprite*>(s) || dynamic_cast<TScaleSprite*>(s) ||
+                     dynamic_cast<TLivesIndicator*>(s))
+                name = "status";
+            if (s->Dead()) name += " (dead)";
+            ++counts[name];
+        }
+    }
+    std::ostringstream out;
+    out << "state " << static_cast<int>(Shell.GameState) << "\n"
+        << "level " << static_cast<int>(Game.Level) << "\n"
+        << "score " << Game.Score << "\n"
+        << "lives " << Game.Lives << "\n"
+        << "air " << Game.Air << " of " << Game.AirMax << "\n"
+        << "scroll " << Game.ScrollSpeed << "\n"
+        << "ceiling " << Game.UpReliefCount << " of " << Game.LevelLength << " groups, end " << Game.UpReliefEnd << "\n"
+        << "floor end " << Game.DownReliefEnd << "\n";
+    if (const THeroSprite* hero = Game.Hero)
+        out << "hero " << hero->X << "," << hero->Y << (hero->Visible ? " shown" : " hidden")
+            << (hero->InPlay ? "" : " rising") << "\n";
+    out << "delays " << Game.EnemyDelay << " " << Game.BonusDelay << " " << Game.AlgaeDelay << " "
+        << Game.TreasureDelay << "\n";
+    for (const auto& [name, count] : counts) out << name << " " << count << "\n";
+    return out.str();
+}

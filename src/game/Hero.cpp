@@ -1,0 +1,249 @@
+// The diver: steering with drift, air, the bubbles it trails, what it touches, its deaths and its
+// rise to the surface at the end of a level; and the hand engine that pushes it along.
+#include "engine/DXInput.h"
+#include "game/GameContext.h"
+#include "game/GameField.h"
+#include "game/GameSprites.h"
+#include "game/GameState.h"
+#include "graphics/PictureCollection.h"
+#include "state/ShellState.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+TDXInputStates heldInput()
+{
+    const TDXInput* input = CurrentGameContext().Input;
+    return input ? input->InputStates : TDXInputStates{};
+}
+
+// Takes a pending mouse push: its distance, or 0 when there is none.
+std::int32_t takePush(std::int32_t& push)
+{
+    const std::int32_t distance = push;
+    if (distance > 0) push = 0;
+    return distance;
+}
+
+double towardsZero(double v)
+{
+    if (v > 0) return v - 0.5;
+    if (v < 0) return v + 0.5;
+    return v;
+}
+
+// Nearest, ties to even (the default rounding mode).
+std::int32_t rounded(double v) { return static_cast<std::int32_t>(std::nearbyint(v)); }
+
+std::uint16_t addScore(std::uint16_t score, std::int32_t points)
+{
+    return static_cast<std::uint16_t>(score + points);
+}
+
+} // namespace
+
+THeroSprite::THeroSprite(TSprite* parent) : TImageSprite(parent)
+{
+    Image = GamePicture("hero");
+    X = 150;
+    Y = 300;
+    SetZ(gzActors);
+    FrameCount = 4;
+    FrameSpeed = 1.0;
+    FrameLooped = false;
+    Visible = false;
+    Width = Image->Width();
+    Height = Image->Height();
+}
+
+THeroSprite::~THeroSprite()
+{
+    if (Game.Hero == this) Game.Hero = nullptr;
+}
+
+void THeroSprite::MoveSelf(std::int32_t)
+{
+    if (!Visible) return;
+    new TBubbleSprite(&GameRoot(), X + 80, Y);
+    Y -= 1;
+    SwimCounter = SwimCounter < 39 ? SwimCounter + 1 : 0;
+    FramePos = SwimCounter / 10;
+    if (Game.Air <= 0) {
+        airDeath();
+        return;
+    }
+    if (InPlay) {
+        steer();
+    } else {
+        Y -= 4;
+        if (Y < 114) Shell.GameState = gsNextLevel;
+    }
+    placeEngine();
+    if (GunCooldown > 0) --GunCooldown;
+    if (NetCooldown > 0) --NetCooldown;
+    if (InPlay) CheckCollisions();
+}
+
+void THeroSprite::steer()
+{
+    const TDXInputStates held = heldInput();
+    if (X > MinX && (held.Has(InputLeft) || Shell.MousePushLeft > 0)) {
+        const std::int32_t push = takePush(Shell.MousePushLeft);
+        X -= push > 0 ? push : HeroSpeed;
+        if (HeroVelocityX > -30) HeroVelocityX -= 0.5;
+    } else if (X < MaxRight - Width && (held.Has(InputRight) || Shell.MousePushRight > 0)) {
+        const std::int32_t push = takePush(Shell.MousePushRight);
+        X += push > 0 ? push : HeroSpeed;
+        if (HeroVelocityX < 30) HeroVelocityX += 0.5;
+    } else {
+        HeroVelocityX = towardsZero(HeroVelocityX);
+    }
+    if (Y > MinY && (held.Has(InputUp) || Shell.MousePushUp > 0)) {
+        const std::int32_t push = takePush(Shell.MousePushUp);
+        Y -= push > 0 ? push : HeroSpeed;
+        if (HeroVelocityY > -30) HeroVelocityY -= 0.5;
+    } else if (Y < MaxBottom - Height && (held.Has(InputDown) || Shell.MousePushDown > 0)) {
+        const std::int32_t push = takePush(Shell.MousePushDown);
+        Y += push > 0 ? push : HeroSpeed;
+        if (HeroVelocityY < 30) HeroVelocityY += 0.5;
+    } else {
+        HeroVelocityY = towardsZero(HeroVelocityY);
+    }
+    X += rounded(HeroVelocityX);
+    Y += rounded(HeroVelocityY);
+    if (X < MinX) {
+        X = MinX;
+        HeroVelocityX = 0;
+    }
+    if (X >= MaxRight - Width) {
+        X = MaxRight - Width;
+        HeroVelocityX = 0;
+    }
+    if (Y < MinY) {
+        Y = MinY;
+        HeroVelocityY = 0;
+    }
+    if (Y > MaxBottom - Height) {
+        Y = MaxBottom - Height;
+        HeroVelocityY = 0;
+    }
+}
+
+void THeroSprite::placeEngine()
+{
+    TEngineSprite* engine = Game.EngineSprite;
+    if (!engine || !engine->Visible) return;
+    engine->X = X + 113;
+    engine->Y = Y + 5;
+}
+
+void THeroSprite::HandleCollision(TSprite* other, bool&)
+{
+    if (!Visible || !InPlay) return;
+    if (dynamic_cast<TEnemySprite*>(other)) {
+        // A fish already gone (cleared for this very life, or killed) cannot kill the diver.
+        if (!other->Dead()) fishDeath();
+        return;
+    }
+    if (auto* treasure = dynamic_cast<TTreasureSprite*>(other)) {
+        PlayGameSound("bonus");
+        Game.Score = addScore(Game.Score, treasure->Value);
+        treasure->MarkDead();
+        return;
+    }
+    if (auto* rock = dynamic_cast<TRelief*>(other)) {
+        if (!rock->IsUp) return; // the floor is scenery
+        const std::int32_t rLeft = rock->X, rRight = rock->X + rock->Width;
+        const std::int32_t rTop = rock->Y, rBottom = rock->Y + rock->Height;
+        const std::int32_t hLeft = X, hRight = X + Width, hTop = Y, hBottom = Y + Height;
+        const bool besideIt = rTop <= hTop && hBottom <= rBottom;
+        if (besideIt && rLeft < hRight && hRight < rRight) {
+            X = rLeft - Width;
+            HeroVelocityX = 0;
+        } else if (besideIt && rLeft < hLeft && hLeft < rRight) {
+            X = rRight;
+            HeroVelocityX = 0;
+        } else if (hTop < rBottom) {
+            Y = rBottom;
+            HeroVelocityY = 0;
+        }
+        // Pushed against the left edge by the rock: crushed.
+        if (X < MinX) fishDeath();
+        placeEngine();
+        return;
+    }
+    if (auto* bonus = dynamic_cast<TBonusSprite*>(other)) {
+        bonus->MarkDead();
+        PlayGameSound("bonus");
+        switch (bonus->Kind) {
+        case bkPoints: Game.Score = addScore(Game.Score, bonus->Value); break;
+        case bkSupergun:
+            GunRate = 12;
+            if (Game.SupergunIndicator) Game.SupergunIndicator->Start();
+            break;
+        case bkNet:
+            if (Game.NetIndicator) Game.NetIndicator->Start();
+            break;
+        case bkAir: Game.Air = std::min(Game.Air + Game.AirMax / 3, Game.AirMax); break;
+        case bkEngine:
+            if (Game.EngineIndicator) Game.EngineIndicator->Start();
+            if (Game.EngineSprite) Game.EngineSprite->Visible = true;
+            SetScrollSpeed(4);
+            break;
+        case bkLife: Game.Lives = std::min(Game.Lives + 1, 5); break;
+        default: break;
+        }
+    }
+}
+
+void THeroSprite::loseLife()
+{
+    Visible = false;
+    Shell.GameState = gsHeroDying;
+    Game.Lives -= 1;
+}
+
+void THeroSprite::fishDeath()
+{
+    loseLife();
+    PlayGameSound("herodiefish");
+    new TDeadBodySprite(&GameRoot(), X, 2, Y);
+}
+
+void THeroSprite::airDeath()
+{
+    loseLife();
+    Game.Air = Game.AirMax / 3;
+    PlayGameSound("herodieair");
+    new TDeadBodySprite(&GameRoot(), X, 3, Y);
+}
+
+TEngineSprite::TEngineSprite(TSprite* parent) : TImageSprite(parent)
+{
+    Image = GamePicture("handengine");
+    Width = Image->Width();
+    Height = Image->Height();
+    if (Game.Hero) {
+        X = Game.Hero->X + 113;
+        Y = Game.Hero->Y + 5;
+    }
+    SetZ(gzActors);
+    Visible = false;
+}
+
+TEngineSprite::~TEngineSprite()
+{
+    if (Game.EngineSprite == this) Game.EngineSprite = nullptr;
+}
+
+void TEngineSprite::MoveSelf(std::int32_t)
+{
+    if (Visible) CheckCollisions();
+}
+
+void TEngineSprite::HandleCollision(TSprite* other, bool& done)
+{
+    if (Game.Hero) Game.Hero->HandleCollision(other, done);
+}

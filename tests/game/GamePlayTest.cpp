@@ -1,0 +1,354 @@
+// Scripted play on the built data: the start of a game, steering, the three deaths, the end of a
+// level, the highest level, the air gauge, a field that cannot be built, and the level lengths the
+// built ceiling gives against the air.
+#include "GameHostTest.h"
+
+#include "graphics/PictureCollection.h"
+#include "platform/VirtualKeys.h"
+#include "shell/KeyHandling.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace {
+
+namespace vk = tw::platform::vk;
+
+using GamePlayTest = GameHostTest;
+
+TEST_F(GamePlayTest, StartAnnouncesLevelOneFor94TicksThenTheFirstTickSpawnsEachSchedule)
+{
+    startGame();
+    EXPECT_EQ(Shell.GameState, gsLevelIntro);
+    EXPECT_EQ(Game.Level, 1);
+    EXPECT_EQ(Game.Lives, 5);
+    EXPECT_EQ(Game.Air, 1500);
+    EXPECT_FALSE(hero().Visible);
+    EXPECT_EQ(Game.UpReliefCount, 5);
+    EXPECT_EQ(Game.LevelLength, 14);
+
+    host->runTicks(93);
+    EXPECT_EQ(Shell.GameState, gsLevelIntro);
+    const int fishBefore = countLive<TEnemySprite>();
+    host->runTicks(1);
+    EXPECT_EQ(Shell.GameState, gsPlaying);
+    EXPECT_TRUE(hero().Visible);
+    EXPECT_EQ(fishBefore, 0);
+    EXPECT_EQ(Game.Air, 1500); // the announcement uses no air
+
+    host->runTicks(1);
+    EXPECT_EQ(countLive<TEnemySprite>(), 1);
+    EXPECT_EQ(countLive<TBonusSprite>(), 1);
+    EXPECT_EQ(countLive<TGreenAlgae>(), 1);
+    EXPECT_EQ(countLive<TTreasureSprite>(), 1);
+    EXPECT_EQ(countLive<TBubbleSprite>(), 1);
+    EXPECT_EQ(Game.Air, 1499);
+    TEnemySprite* fish = firstLive<TEnemySprite>();
+    EXPECT_TRUE(EnemyKindAllowed(1, fish->Kind)) << fish->Kind;
+    EXPECT_GE(Game.EnemyDelay, 50);
+    EXPECT_LE(Game.EnemyDelay, 209);
+}
+
+TEST_F(GamePlayTest, KeysAndMouseSteerWithDrift)
+{
+    startPlaying();
+    // Right held from rest: the drift builds up half a pixel per step.
+    host->keyDown(vk::Right);
+    std::vector<int> moves;
+    for (int i = 0; i < 6; ++i) {
+        const int x = hero().X;
+        host->runTicks(1);
+        moves.push_back(hero().X - x);
+    }
+    EXPECT_EQ(moves, (std::vector<int>{8, 9, 10, 10, 10, 11}));
+    host->keyUp(vk::Right);
+    // Left and right together: left wins, against the drift still to the right.
+    host->runTicks(20);
+    ASSERT_EQ(hero().HeroVelocityX, 0.0);
+    host->keyDown(vk::Right);
+    host->keyDown(vk::Left);
+    int x = hero().X;
+    host->runTicks(1);
+    EXPECT_EQ(hero().X - x, -8);
+    host->keyUp(vk::Left);
+    host->keyUp(vk::Right);
+    host->runTicks(20);
+    ASSERT_EQ(hero().HeroVelocityX, 0.0);
+
+    // A mouse push of 3 moves the diver 3 instead of 8, once.
+    host->mouseMove(406, 300);
+    EXPECT_EQ(Shell.MousePushRight, 3);
+    x = hero().X;
+    host->runTicks(1);
+    EXPECT_EQ(hero().X - x, 3);
+    EXPECT_EQ(Shell.MousePushRight, 0);
+    x = hero().X;
+    host->runTicks(1);
+    EXPECT_EQ(hero().X - x, 0);
+
+    // Down to the floor's bound and no further; each step the diver also rises one pixel.
+    host->keyDown(vk::Down);
+    host->runTicks(80);
+    EXPECT_EQ(hero().Y, THeroSprite::MaxBottom - hero().Height);
+    EXPECT_EQ(hero().HeroVelocityY, 0.0);
+}
+
+struct DeathCase {
+    const char* name;
+    std::function<void(GameHostTest&)> arrange;
+    int bodyKind;
+    std::int32_t airAfter; // -1: unchanged by the death
+};
+
+class DeathTest : public GameHostTest, public ::testing::WithParamInterface<DeathCase> {};
+
+TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts)
+{
+    startPlaying();
+    host->runTicks(1);
+    GetParam().arrange(*this);
+    const std::int32_t air = Game.Air;
+    host->runTicks(1);
+    EXPECT_EQ(Shell.GameState, gsHeroDying);
+    EXPECT_EQ(Game.Lives, 4);
+    EXPECT_FALSE(hero().Visible);
+    TDeadBodySprite* body = firstLive<TDeadBodySprite>();
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(body->Kind, GetParam().bodyKind);
+    const std::int32_t airAtDeath = Game.Air;
+    if (GetParam().airAfter >= 0)
+        EXPECT_EQ(airAtDeath, GetParam().airAfter);
+    else
+        EXPECT_EQ(airAtDeath, air - 1); // the tick still used its air before the death
+    const int fish = countLive<TEnemySprite>();
+
+    // The body rises and drifts off to the left; no air is used and nothing spawns meanwhile.
+    int ticks = 0;
+    while (Shell.GameState == gsHeroDying && ticks < 400) {
+        host->runTicks(1);
+        ++ticks;
+    }
+    EXPECT_EQ(Shell.GameState, gsPlaying);
+    EXPECT_GT(ticks, 50);
+    EXPECT_EQ(Game.Air, airAtDeath);
+    EXPECT_LE(countLive<TEnemySprite>(), fish);
+    for (int i = 0; i < root().ChildCount(); ++i) {
+        if (auto* b = dynamic_cast<TDeadBodySprite*>(root().Child(i))) {
+            EXPECT_TRUE(b->Kind == 1 || b->Dead());
+        }
+    }
+
+    // The next tick clears the field and brings the diver back at the start.
+    host->runTicks(1);
+    EXPECT_TRUE(hero().Visible);
+    EXPECT_LE(countLive<TEnemySprite>(), 1); // at most the one this tick spawned
+    EXPECT_EQ(Game.Lives, 4);
+    EXPECT_EQ(Game.Air, airAtDeath - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Deaths, DeathTest,
+    ::testing::Values(
+        DeathCase{"ByAFish",
+                  [](GameHostTest& fixture) {
+                      auto* fish = new TEnemySprite(&fixture.root(), 1);
+                      fish->X = fixture.hero().X + 30;
+                      fish->Y = fixture.hero().Y;
+                  },
+                  2, -1},
+        DeathCase{"CrushedByTheCeiling",
+                  [](GameHostTest& fixture) {
+                      // A rock hanging down past the diver, overlapping it from the right, with the
+                      // diver at the left edge.
+                      fixture.hero().X = THeroSprite::MinX;
+                      fixture.hero().Y = THeroSprite::MinY + 1;
+                      const std::int32_t chainEnd = Game.UpReliefEnd;
+                      auto* rock = new TRelief(&fixture.root(), "uprelief3", true, false);
+                      Game.UpReliefEnd = chainEnd;
+                      rock->X = THeroSprite::MinX + fixture.hero().Width - 10;
+                      ASSERT_GE(rock->Y + rock->Height, THeroSprite::MinY + fixture.hero().Height);
+                  },
+                  2, -1},
+        // AirMax div 3, less the breath the rest of that tick still takes.
+        DeathCase{"OutOfAir", [](GameHostTest&) { Game.Air = 0; }, 3, 1500 / 3 - 1}),
+    [](const ::testing::TestParamInfo<DeathCase>& p) { return std::string(p.param.name); });
+
+} // namespace
+
+namespace {
+
+// The level's ceiling used up and scrolled away: what is left of it goes at once.
+void endTheCeiling(GameHostTest& fixture)
+{
+    for (int i = 0; i < fixture.root().ChildCount(); ++i)
+        if (auto* r = dynamic_cast<TRelief*>(fixture.root().Child(i)); r && r->IsUp) r->MarkDead();
+    Game.UpReliefCount = Game.LevelLength + 1;
+    Game.UpReliefEnd = 0;
+}
+
+TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes)
+{
+    startPlaying();
+    host->runTicks(1);
+    endTheCeiling(*this);
+    host->keyDown(vk::Down); // no steering any more: the diver only rises
+    host->runTicks(1);
+    EXPECT_FALSE(hero().InPlay);
+    int ticks = 1;
+    std::int32_t lastY = hero().Y;
+    while (Shell.GameState == gsPlaying && ticks < 200) {
+        host->runTicks(1);
+        ++ticks;
+        if (Shell.GameState == gsPlaying) {
+            EXPECT_EQ(hero().Y, lastY - 5);
+            lastY = hero().Y;
+        }
+    }
+    EXPECT_EQ(Shell.GameState, gsLevelIntro);
+    EXPECT_EQ(Game.Level, 2);
+    EXPECT_EQ(Game.LevelLength, 22);
+    EXPECT_EQ(Game.AirMax, 2400);
+    EXPECT_EQ(Game.Air, 1500);
+    EXPECT_EQ(Game.UpReliefCount, 6);
+    EXPECT_TRUE(hero().InPlay);
+    EXPECT_FALSE(hero().Visible);
+    EXPECT_EQ(hero().X, 150);
+    EXPECT_EQ(hero().Y, 400);
+    EXPECT_EQ(countLive<TEnemySprite>(), 0);
+    // "LEVEL 2" in red over the field, from the next tick: the announcement is drawn before the
+    // change of level.
+    host->runTicks(1);
+    int red = 0;
+    for (int y = 285; y < 330; ++y)
+        for (int x = 320; x < 520; ++x) red += host->pixel(x, y) == 0xFF0000;
+    EXPECT_GT(red, 100);
+    host->runTicks(93);
+    EXPECT_EQ(Shell.GameState, gsPlaying);
+    EXPECT_TRUE(hero().Visible);
+}
+
+TEST_F(GamePlayTest, LevelStopsAt255)
+{
+    startPlaying();
+    Game.Level = 254;
+    for (int expected : {255, 255}) {
+        Shell.GameState = gsNextLevel;
+        host->runTicks(1);
+        ASSERT_EQ(Shell.GameState, gsLevelIntro);
+        EXPECT_EQ(Game.Level, expected);
+        EXPECT_EQ(Game.LevelLength, 82);
+        EXPECT_EQ(Game.Air, 1500); // the maximum grows only below level 8
+        host->runTicks(94);
+        ASSERT_EQ(Shell.GameState, gsPlaying);
+    }
+    // Past level 160 the fish come every 51 ticks exactly, of every kind.
+    Game.EnemyDelay = 0;
+    host->runTicks(1);
+    EXPECT_EQ(Game.EnemyDelay, 50);
+}
+
+TEST_F(GamePlayTest, AirGaugeFollowsTheAirAndDrawsNothingWithoutAMaximum)
+{
+    startPlaying();
+    auto gaugeRow = [&] {
+        host->runTicks(1);
+        std::vector<std::uint32_t> row;
+        for (int x = 257; x < 257 + 201; ++x) row.push_back(host->pixel(x, 62));
+        return row;
+    };
+    Shell.GameState = gsPaused; // the field stands still; only the drawing runs
+    Game.AirMax = 1500;
+    Game.Air = 1500;
+    const auto full = gaugeRow();
+    Game.Air = -1500;
+    const auto empty = gaugeRow();
+    Game.Air = 750;
+    const auto half = gaugeRow();
+    EXPECT_NE(full, empty);
+    EXPECT_EQ(std::vector(half.begin() + 101, half.end()), std::vector(empty.begin() + 101, empty.end()));
+    EXPECT_EQ(std::vector(half.begin(), half.begin() + 101), std::vector(full.begin(), full.begin() + 101));
+    Game.AirMax = 0;
+    Game.Air = 100;
+    EXPECT_EQ(gaugeRow(), empty);
+}
+
+TEST_F(GamePlayTest, AFieldThatCannotBeBuiltShowsOneMessageAndReturnsToTheMenu)
+{
+    std::filesystem::remove(host->runFolder() / "data" / "gamegraphic.dxg");
+    startGame();
+    ASSERT_EQ(host->messages().size(), 1u);
+    EXPECT_EQ(Shell.GameState, gsMenu);
+    EXPECT_EQ(Shell.MenuScreen, msMain);
+    EXPECT_TRUE(host->form().DXTimer1->Enabled());
+    EXPECT_FALSE(host->form().DXTimer2->Enabled());
+    EXPECT_EQ(Game.Hero, nullptr);
+    host->runTicks(10);
+    EXPECT_EQ(host->messages().size(), 1u);
+    EXPECT_NE(Menu.Background, nullptr);
+}
+
+TEST_F(GamePlayTest, LosingTheLastLifeShowsGameOverThenTheMenuWithNoReferenceLeft)
+{
+    startPlaying();
+    Game.Lives = 1;
+    Game.Air = 0;
+    host->runTicks(1);
+    ASSERT_EQ(Shell.GameState, gsHeroDying);
+    int ticks = 0;
+    while (Shell.GameState != gsGameOver && ticks < 400) {
+        host->runTicks(1);
+        ++ticks;
+    }
+    ASSERT_EQ(Shell.GameState, gsGameOver);
+    // The tick that ends the game already counts down the first 16 ms of "GAME OVER".
+    host->runTicks(92);
+    EXPECT_EQ(Shell.GameState, gsGameOver);
+    host->runTicks(1);
+    EXPECT_EQ(Shell.GameState, gsMenu);
+    EXPECT_TRUE(host->form().DXTimer1->Enabled());
+    EXPECT_EQ(Game.Hero, nullptr);
+    EXPECT_EQ(Game.EngineSprite, nullptr);
+    EXPECT_EQ(Game.AirGauge, nullptr);
+    EXPECT_EQ(Game.SupergunIndicator, nullptr);
+    EXPECT_EQ(Game.NetIndicator, nullptr);
+    EXPECT_EQ(Game.EngineIndicator, nullptr);
+    host->runTicks(5);
+    EXPECT_TRUE(host->messages().empty());
+}
+
+// The level's length comes from the built ceiling pieces: from the start of play, the chain's
+// right end scrolls 2 pixels a tick to 0, then the diver rises from the floor's bound to the surface.
+TEST_F(GamePlayTest, EveryLevelCanBePassedOnItsAir)
+{
+    startGame();
+    TPictureCollection& pictures = host->form().DXImageList1->Items();
+    auto width = [&](const std::string& name) { return pictures.Find(name)->Width(); };
+    int group = 0;
+    group = std::max(group, width("uprelief3"));
+    int four = 0, five = 0;
+    for (int i = 1; i <= 6; ++i) four += width("uprelief4-" + std::to_string(i));
+    for (int i = 1; i <= 4; ++i) five += width("uprelief5-" + std::to_string(i));
+    group = std::max({group, four, five});
+    const int rise = (THeroSprite::MaxBottom - hero().Height - 114) / 5 + 1;
+    int airMax = 1500, air = 1500;
+    for (int level = 1; level <= 9; ++level) {
+        if (level > 1) {
+            air = airMax;
+            if (level < 8) airMax += 900;
+        }
+        const int length = level <= 8 ? 8 * level + 6 : 82;
+        const int start = level == 1 ? 400 : 800;
+        const int ticks = (start + width("uprelief1") + length * group + width("uprelief2")) / 2 + rise;
+        std::printf("level %d: %d ticks to pass, air %d, AirMax %d\n", level, ticks, air, airMax);
+        SCOPED_TRACE(testing::Message() << "level " << level << ": " << ticks << " ticks, air " << air);
+        if (level == 1)
+            EXPECT_LE(ticks * 100, air * 85);
+        else
+            EXPECT_LE(ticks, air + airMax / 3);
+    }
+}
+
+} // namespace
