@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -76,61 +77,66 @@ TEST_F(MenuCommandsTest, OptionsClickedWhileHighScoresAreOpen)
     EXPECT_EQ(Menu.CurrentItems[1], nullptr);
 }
 
-TEST_F(MenuCommandsTest, MainItemClickedDuringTheExitQueryAnswersNoThenRunsTheItem)
+// A main-menu item clicked while a dialog is open answers the dialog "NO" (never "YES": the window
+// stays, the table stays), leaves any screen beneath it, and then runs the item.
+TEST_F(MenuCommandsTest, MainItemClickedDuringADialogAnswersNoThenRunsTheItem)
 {
-    host->closeRequest();
-    ASSERT_EQ(Shell.MenuScreen, msExitQuery);
-    ASSERT_EQ(Shell.MenuSelection, 1) << "YES is selected";
-    ClickMain(3);
-    EXPECT_FALSE(host->closed());
-    EXPECT_EQ(Shell.CloseConfirmed, 0);
-    EXPECT_EQ(Shell.MenuScreen, msScores);
-    ASSERT_NE(Menu.ClosingWindow, nullptr);
-    EXPECT_FALSE(Menu.ClosingWindow->Visible);
-}
-
-TEST_F(MenuCommandsTest, ExitQueryOverASubScreenIsLeftWithItsScreenBeforeTheMainItemRuns)
-{
-    ClickMain(2);
-    host->closeRequest();
-    ASSERT_EQ(Shell.MenuScreen, msExitQuery);
-    const SettingsState before = Settings;
-    ClickMain(3);
-    EXPECT_EQ(Shell.MenuScreen, msScores);
-    // The main item's number is not taken for an options item on the way.
-    EXPECT_EQ(Settings.SoundOn, before.SoundOn);
-    EXPECT_EQ(Settings.Windowed, before.Windowed);
-    EXPECT_FALSE(host->closed());
-}
-
-TEST_F(MenuCommandsTest, MainItemClickedDuringAnExitQueryAskedTwiceAnswersNoThenRunsTheItem)
-{
-    // The second close request must not save the query itself as the screen beneath it.
-    host->closeRequest();
-    host->closeRequest();
-    ASSERT_EQ(Shell.MenuScreen, msExitQuery);
-    EXPECT_EQ(Shell.SavedMenuScreen, msMain);
-    ClickMain(3);
-    EXPECT_FALSE(host->closed());
-    EXPECT_EQ(Shell.CloseConfirmed, 0);
-    EXPECT_EQ(Shell.GameState, gsMenu);
-    EXPECT_EQ(Shell.MenuScreen, msScores);
-}
-
-TEST_F(MenuCommandsTest, MainItemClickedDuringClearScoresAnswersNoAndKeepsTheTable)
-{
-    Settings.HighScores[0].Score = 4242;
-    Settings.HighScores[0].Name.SetText("Keeper");
-    ClickMain(3);
-    ClickItem(msScores, 1);
-    ASSERT_EQ(Shell.MenuScreen, msClearScores);
-    ASSERT_EQ(Shell.MenuSelection, 1) << "YES is selected";
-    ClickMain(4);
-    EXPECT_EQ(Shell.MenuScreen, msHelp);
-    EXPECT_EQ(Settings.HighScores[0].Score, 4242);
-    EXPECT_EQ(Settings.HighScores[0].Name.Text(), "Keeper");
-    ASSERT_NE(Menu.ClosingWindow, nullptr);
-    EXPECT_FALSE(Menu.ClosingWindow->Visible);
+    struct Case {
+        const char* name;
+        std::function<void()> openDialog;
+        int mainItem;
+        TMenuScreen screenAfter;
+    };
+    const Case cases[] = {
+        {"exit question over the main menu", [this] { host->closeRequest(); }, 3, msScores},
+        // The main item's number must not be taken for an options item on the way.
+        {"exit question over options",
+         [this] {
+             ClickMain(2);
+             host->closeRequest();
+         },
+         3, msScores},
+        // The second close request must not save the question itself as the screen beneath it.
+        {"exit question asked twice",
+         [this] {
+             host->closeRequest();
+             host->closeRequest();
+             EXPECT_EQ(Shell.SavedMenuScreen, msMain);
+         },
+         3, msScores},
+        {"clear scores",
+         [this] {
+             ClickMain(3);
+             ClickItem(msScores, 1);
+             ASSERT_EQ(Shell.MenuScreen, msClearScores);
+         },
+         4, msHelp},
+    };
+    bool first = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!first) { // a fresh game for every case
+            host.reset();
+            SetUp();
+        }
+        first = false;
+        Settings.HighScores[0].Score = 4242;
+        Settings.HighScores[0].Name.SetText("Keeper");
+        c.openDialog();
+        ASSERT_EQ(Shell.MenuSelection, 1) << "YES is selected";
+        const SettingsState before = Settings;
+        ClickMain(c.mainItem);
+        EXPECT_FALSE(host->closed());
+        EXPECT_EQ(Shell.CloseConfirmed, 0);
+        EXPECT_EQ(Shell.GameState, gsMenu);
+        EXPECT_EQ(Shell.MenuScreen, c.screenAfter);
+        EXPECT_EQ(Settings.SoundOn, before.SoundOn);
+        EXPECT_EQ(Settings.Windowed, before.Windowed);
+        EXPECT_EQ(Settings.HighScores[0].Score, 4242);
+        EXPECT_EQ(Settings.HighScores[0].Name.Text(), "Keeper");
+        ASSERT_NE(Menu.ClosingWindow, nullptr);
+        EXPECT_FALSE(Menu.ClosingWindow->Visible);
+    }
 }
 
 TEST_F(MenuCommandsTest, ClearScoresYesResetsAndSavesTheTable)

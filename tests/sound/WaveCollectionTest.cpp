@@ -7,6 +7,7 @@
 #include "core/CollectionFile.h"
 #include "graphics/PictureCollection.h"
 #include "sound/DXSounds.h"
+#include "support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -48,15 +49,7 @@ struct DxwBuilder {
 
 std::vector<std::uint8_t> waveBlock(std::int16_t value = 1000) { return constantWave(1, 22050, 4, value).SaveToBytes(); }
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        path = fs::temp_directory_path() / ("tw-sound-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
+using tw::test::TempDir;
 
 TEST(WaveCollection, FileRoundTripKeepsItemsInOrder) {
     TWaveCollection c;
@@ -260,7 +253,7 @@ TEST(WaveCollection, GameSoundsWithoutADeviceLoadAndPlaySilently) {
         item.Wave() = constantWave(1, 22050, 100, 3);
     }
     TempDir tmp;
-    const std::string path = (tmp.path / "gamesound.dxw").string();
+    const std::string path = (tmp.path() / "gamesound.dxw").string();
     src.SaveToFile(path);
 
     TManualSoundOutput none(false);
@@ -303,9 +296,9 @@ TEST(WaveTool, SoxWavesPackListAndExtract) {
         m << "[item]\nname = " << name << "\nwave = " << kFixtures << "/sox/" << name << ".wav\nmaxplayingcount = "
           << index++ << "\nlooped = " << (e.channels == 2 ? "true" : "false") << "\n";
     }
-    const fs::path manifestPath = tmp.path / "in.txt";
+    const fs::path manifestPath = tmp.path() / "in.txt";
     std::ofstream(manifestPath) << m.str();
-    const std::string dxw = (tmp.path / "sfx.dxw").string();
+    const std::string dxw = (tmp.path() / "sfx.dxw").string();
     std::ostringstream out, err;
     // Absolute wave paths: the manifest's folder is joined with them and they stay as they are.
     ASSERT_EQ(runWaveCommand({"pack", manifestPath.string(), dxw}, out, err), 0) << err.str();
@@ -325,7 +318,7 @@ TEST(WaveTool, SoxWavesPackListAndExtract) {
         ++index;
     }
 
-    const fs::path outDir = tmp.path / "out";
+    const fs::path outDir = tmp.path() / "out";
     ASSERT_EQ(runWaveCommand({"extract", dxw, outDir.string()}, out, err), 0) << err.str();
     index = 0;
     for (const auto& [name, e] : manifest) {
@@ -347,7 +340,7 @@ TEST(WaveTool, SoxWavesPackListAndExtract) {
     }
 
     // Packing the extracted folder again gives the same file.
-    const std::string again = (tmp.path / "again.dxw").string();
+    const std::string again = (tmp.path() / "again.dxw").string();
     ASSERT_EQ(runWaveCommand({"pack", (outDir / "manifest.txt").string(), again}, out, err), 0) << err.str();
     EXPECT_EQ(readBytes(again), readBytes(dxw));
 }
@@ -362,11 +355,11 @@ TEST(WaveTool, EscapedNamesRoundTrip) {
         item.SetName(n);
         item.Wave() = constantWave(1, 8000, 4, 1);
     }
-    const std::string a = (tmp.path / "a.dxw").string(), b = (tmp.path / "b.dxw").string();
+    const std::string a = (tmp.path() / "a.dxw").string(), b = (tmp.path() / "b.dxw").string();
     c.SaveToFile(a);
     std::ostringstream out, err;
-    ASSERT_EQ(runWaveCommand({"extract", a, (tmp.path / "x").string()}, out, err), 0) << err.str();
-    ASSERT_EQ(runWaveCommand({"pack", (tmp.path / "x" / "manifest.txt").string(), b}, out, err), 0) << err.str();
+    ASSERT_EQ(runWaveCommand({"extract", a, (tmp.path() / "x").string()}, out, err), 0) << err.str();
+    ASSERT_EQ(runWaveCommand({"pack", (tmp.path() / "x" / "manifest.txt").string(), b}, out, err), 0) << err.str();
     TWaveCollection back;
     back.LoadFromFile(b);
     ASSERT_EQ(back.Count(), static_cast<int>(names.size()));
@@ -384,13 +377,13 @@ TEST(WaveTool, ModdedFileWithA24BitWavePlays) {
         item.SetName(name);
         item.Wave() = constantWave(1, 22050, 100, 3);
     }
-    const std::string dxw = (tmp.path / "gamesound.dxw").string(), modded = (tmp.path / "modded.dxw").string();
+    const std::string dxw = (tmp.path() / "gamesound.dxw").string(), modded = (tmp.path() / "modded.dxw").string();
     original.SaveToFile(dxw);
     std::ostringstream out, err;
-    ASSERT_EQ(runWaveCommand({"extract", dxw, (tmp.path / "x").string()}, out, err), 0) << err.str();
-    fs::copy_file(kFixtures + "/sox-wide/s24_mono.wav", tmp.path / "x" / "001-herogun.wav",
+    ASSERT_EQ(runWaveCommand({"extract", dxw, (tmp.path() / "x").string()}, out, err), 0) << err.str();
+    fs::copy_file(kFixtures + "/sox-wide/s24_mono.wav", tmp.path() / "x" / "001-herogun.wav",
                   fs::copy_options::overwrite_existing);
-    ASSERT_EQ(runWaveCommand({"pack", (tmp.path / "x" / "manifest.txt").string(), modded}, out, err), 0) << err.str();
+    ASSERT_EQ(runWaveCommand({"pack", (tmp.path() / "x" / "manifest.txt").string(), modded}, out, err), 0) << err.str();
 
     TManualSoundOutput output;
     TDXSound sound(&output);
@@ -409,16 +402,16 @@ TEST(WaveTool, ModdedFileWithA24BitWavePlays) {
 TEST(WaveTool, BadInputIsReportedNotCrashed) {
     TempDir tmp;
     std::ostringstream out, err;
-    EXPECT_EQ(runWaveCommand({"list", (tmp.path / "none.dxw").string()}, out, err), 1);
+    EXPECT_EQ(runWaveCommand({"list", (tmp.path() / "none.dxw").string()}, out, err), 1);
     EXPECT_NE(err.str().find("Cannot open file"), std::string::npos);
-    const fs::path manifestPath = tmp.path / "m.txt";
+    const fs::path manifestPath = tmp.path() / "m.txt";
     std::ofstream(manifestPath) << "[item]\nname = x\nwave = missing.wav\n";
     err.str("");
-    EXPECT_EQ(runWaveCommand({"pack", manifestPath.string(), (tmp.path / "o.dxw").string()}, out, err), 1);
+    EXPECT_EQ(runWaveCommand({"pack", manifestPath.string(), (tmp.path() / "o.dxw").string()}, out, err), 1);
     EXPECT_NE(err.str().find("m.txt:1:"), std::string::npos) << err.str();
     std::ofstream(manifestPath) << "[item]\nname = x\nwave = " << kFixtures << "/sox/u8_mono_11025.wav\nlooped = maybe\n";
     err.str("");
-    EXPECT_EQ(runWaveCommand({"pack", manifestPath.string(), (tmp.path / "o.dxw").string()}, out, err), 1);
+    EXPECT_EQ(runWaveCommand({"pack", manifestPath.string(), (tmp.path() / "o.dxw").string()}, out, err), 1);
     EXPECT_NE(err.str().find("looped must be true or false"), std::string::npos) << err.str();
 }
 
