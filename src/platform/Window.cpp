@@ -60,15 +60,19 @@ Window::~Window()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels)
+void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture)
 {
     if (!pixels || width <= 0 || height <= 0) return;
     ++presentCount_;
-    if (sameAsShown(pixels, width, height, pitchInPixels)) return;
+    if (picture == Picture::Same && onScreen_ && width == lastWidth_ && height == lastHeight_) return;
+    if (picture == Picture::Unknown && sameAsShown(pixels, width, height, pitchInPixels)) return;
     if (!texture_ || width != textureWidth_ || height != textureHeight_) {
         if (texture_) SDL_DestroyTexture(texture_);
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-        if (!texture_) return; // nothing can be shown; the next frame tries again
+        if (!texture_) { // nothing can be shown; the next frame tries again
+            invalidatePicture();
+            return;
+        }
         textureWidth_ = width;
         textureHeight_ = height;
     }
@@ -84,13 +88,18 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     SDL_RenderPresent(renderer_);
     ++uploadCount_;
-    remember(pixels, width, height, pitchInPixels);
+    onScreen_ = true;
+    if (picture == Picture::Unknown)
+        remember(pixels, width, height, pitchInPixels);
+    else
+        shown_.clear();
 }
 
 bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const
 {
     const auto w = static_cast<std::size_t>(width);
-    if (shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ || height != lastHeight_)
+    if (!onScreen_ || shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ ||
+        height != lastHeight_)
         return false;
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels;

@@ -26,6 +26,13 @@ struct ViewRect {
 // The largest rectangle of the source's aspect that fits the output, centred.
 ViewRect letterbox(int outputWidth, int outputHeight, int sourceWidth, int sourceHeight);
 
+// What the caller of Window::present knows of its picture.
+enum class Picture {
+    Unknown, // compare it with the one on screen
+    Same,    // the very picture handed over last time
+    New,     // a changed picture
+};
+
 // The window's place on the desktop, kept while full screen so that the windowed place comes back.
 struct WindowPlacement {
     int x = 0, y = 0, width = 0, height = 0;
@@ -44,14 +51,21 @@ public:
     Window& operator=(const Window&) = delete;
 
     // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. A picture equal
-    // to the one on screen is not sent again: a still menu then costs a comparison per frame instead
-    // of an upload and a render, which matters most where the renderer runs on the CPU.
-    void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels);
+    // to the one on screen is not sent again: a still menu then costs no upload and no render, which
+    // matters most where the renderer runs on the CPU. An Unknown picture is compared with a copy of
+    // the last one sent; a caller that knows whether its picture changed spares the comparison and
+    // the copy.
+    void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
+                 Picture picture = Picture::Unknown);
     int presentCount() const { return presentCount_; } // pictures handed to present()
     int uploadCount() const { return uploadCount_; }   // pictures actually sent to the screen
     // The window's contents may be gone (uncovered, restored, resized, mode switched): the next
     // present() sends its picture whatever it holds.
-    void invalidatePicture() { shown_.clear(); }
+    void invalidatePicture()
+    {
+        onScreen_ = false;
+        shown_.clear();
+    }
 
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
@@ -92,7 +106,8 @@ private:
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;
-    std::vector<std::uint32_t> shown_; // the picture on screen, rows packed; empty when unknown
+    bool onScreen_ = false;            // the window shows the last picture sent
+    std::vector<std::uint32_t> shown_; // a copy of it, rows packed; empty when not kept
 };
 
 } // namespace tw::platform
