@@ -64,7 +64,7 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
 {
     if (!pixels || width <= 0 || height <= 0) return;
     ++presentCount_;
-    if (picture == Picture::Same && onScreen_ && width == lastWidth_ && height == lastHeight_) return;
+    if (picture == Picture::Same && !shown_.empty() && width == lastWidth_ && height == lastHeight_) return;
     if (picture == Picture::Unknown && sameAsShown(pixels, width, height, pitchInPixels)) return;
     if (!texture_ || width != textureWidth_ || height != textureHeight_) {
         if (texture_) SDL_DestroyTexture(texture_);
@@ -88,18 +88,13 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     SDL_RenderPresent(renderer_);
     ++uploadCount_;
-    onScreen_ = true;
-    if (picture == Picture::Unknown)
-        remember(pixels, width, height, pitchInPixels);
-    else
-        shown_.clear();
+    remember(pixels, width, height, pitchInPixels);
 }
 
 bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const
 {
     const auto w = static_cast<std::size_t>(width);
-    if (!onScreen_ || shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ ||
-        height != lastHeight_)
+    if (shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ || height != lastHeight_)
         return false;
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels;

@@ -52,20 +52,15 @@ public:
 
     // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. A picture equal
     // to the one on screen is not sent again: a still menu then costs no upload and no render, which
-    // matters most where the renderer runs on the CPU. An Unknown picture is compared with a copy of
-    // the last one sent; a caller that knows whether its picture changed spares the comparison and
-    // the copy.
+    // matters most where the renderer runs on the CPU. An Unknown picture is compared with the copy
+    // kept of the last one sent; a caller that knows whether its picture changed spares the comparison.
     void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
                  Picture picture = Picture::Unknown);
     int presentCount() const { return presentCount_; } // pictures handed to present()
     int uploadCount() const { return uploadCount_; }   // pictures actually sent to the screen
     // The window's contents may be gone (uncovered, restored, resized, mode switched): the next
     // present() sends its picture whatever it holds.
-    void invalidatePicture()
-    {
-        onScreen_ = false;
-        shown_.clear();
-    }
+    void invalidatePicture() { shown_.clear(); }
 
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
@@ -106,8 +101,7 @@ private:
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;
-    bool onScreen_ = false;            // the window shows the last picture sent
-    std::vector<std::uint32_t> shown_; // a copy of it, rows packed; empty when not kept
+    std::vector<std::uint32_t> shown_; // the picture on screen, rows packed; empty when unknown
 };
 
 } // namespace tw::platform
