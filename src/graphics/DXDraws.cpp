@@ -77,6 +77,7 @@ bool FindDisplayMode(const std::vector<TDXDrawDisplayMode>& modes, const TDXDraw
 // Presentation strategies
 
 TDXDrawDriver::TDXDrawDriver(TCustomDXDraw& owner) : owner_(owner) {
+    owner_.frontShown_ = false;
     owner_.device_ = std::make_unique<TDirectDraw>();
     owner_.device_->SetVideoMemoryLimit(owner_.DeviceVideoMemory);
 }
@@ -85,6 +86,7 @@ TDXDrawDriver::~TDXDrawDriver() {
     owner_.surface_.reset();
     owner_.primary_.reset();
     owner_.device_.reset();
+    owner_.frontShown_ = false;
     owner_.currentMode_ = TDXDrawDisplayMode{};
 }
 
@@ -116,8 +118,7 @@ public:
         if (!owner_.formActive_) return;
         TDirectDrawSurface& front = *owner_.primary_;
         const TDirectDrawSurface& back = *owner_.surface_;
-        if (front.Width() == back.Width() && front.Height() == back.Height())
-            front.Draw(0, 0, owner_.surface_.get(), false);
+        if (front.Width() == back.Width() && front.Height() == back.Height()) front.CopyChangedRows(back);
         owner_.showFront();
     }
 };
@@ -142,7 +143,7 @@ public:
         TDirectDrawSurface& back = *owner_.surface_;
         const TRect target = owner_.PresentRect();
         if (target == front.ClientRect() && target.Width() == back.Width() && target.Height() == back.Height()) {
-            front.Draw(0, 0, &back, false);
+            front.CopyChangedRows(back);
         } else {
             front.Fill(0);
             if (owner_.nowOptions_.Has(doStretch))
@@ -389,7 +390,14 @@ TRect TCustomDXDraw::PresentRect() const {
 void TCustomDXDraw::showFront() {
     ++presents_;
     const TDirectDrawSurface& front = *primary_;
-    if (window_ != nullptr) window_->present(front.Pixels(), front.Width(), front.Height(), front.PitchPixels());
+    // The front surface is the picture last handed to the window; while its pixels have not changed
+    // the window need not compare them again.
+    const bool same = frontShown_ && front.Generation() == frontGeneration_;
+    if (window_ != nullptr)
+        window_->present(front.Pixels(), front.Width(), front.Height(), front.PitchPixels(),
+                         same ? tw::platform::Picture::Same : tw::platform::Picture::New);
+    frontShown_ = true;
+    frontGeneration_ = front.Generation();
     if (OnPresent) OnPresent(front);
 }
 

@@ -221,6 +221,9 @@ private:
     std::uint32_t cooperativeLevel_ = 0;
     int gdiFlips_ = 0;
     int presents_ = 0;
+    // The front surface's state when it was last presented; a new device starts unknown.
+    bool frontShown_ = false;
+    std::uint64_t frontGeneration_ = 0;
 
     std::vector<TDXDrawNotifyListener*> listeners_;
     std::unique_ptr<TDirectDraw> device_;

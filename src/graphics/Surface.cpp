@@ -1,5 +1,6 @@
-// Software surfaces: size and memory placement, fills, the clipped, colour-keyed and mirrored copy
-// (keyed copies go through a cached list of each source row's opaque runs), locking and loss.
+// Software surfaces: size and memory placement, fills (held back until the pixels are needed), the
+// clipped, colour-keyed and mirrored copy (keyed copies go through a cached list of each source row's
+// opaque runs), the copy of changed rows that presenting uses, locking and loss.
 #include "graphics/Surface.h"
 
 #include <algorithm>
@@ -125,6 +126,7 @@ const TDirectDrawSurface::KeyRuns::Span* TDirectDrawSurface::KeyRuns::span(std::
 }
 
 TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
+    settle();
     if (!runs_) runs_ = std::make_unique<KeyRuns>();
     KeyRuns& k = *runs_;
     if (k.valid && k.generation == generation_ && k.key == key_) return k;
@@ -169,6 +171,7 @@ void TDirectDrawSurface::release() {
     pixels_.clear();
     pixels_.shrink_to_fit();
     width_ = height_ = 0;
+    fillPending_ = false;
     lockCount_ = 0;
     lost_ = false;
     ++generation_;
@@ -213,13 +216,30 @@ bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
     if (IsEmpty()) { result_ = ddresult::InvalidObject; return false; }
     if (lost_) { result_ = ddresult::SurfaceLost; return false; }
     if (Locked()) { result_ = ddresult::SurfaceBusy; return false; }
-    if (devicePixel == 0)
-        std::memset(pixels_.data(), 0, pixels_.size() * sizeof(std::uint32_t));
-    else
-        std::fill(pixels_.begin(), pixels_.end(), devicePixel);
+    // Each frame starts with a fill that the background then covers whole; writing it only when the
+    // pixels are needed spares a pass over the frame.
+    fillPending_ = true;
+    fillValue_ = devicePixel;
     ++generation_;
     result_ = ddresult::Ok;
     return true;
+}
+
+void TDirectDrawSurface::settle() const {
+    if (!fillPending_) return;
+    fillPending_ = false;
+    if (fillValue_ == 0)
+        std::memset(pixels_.data(), 0, pixels_.size() * sizeof(std::uint32_t));
+    else
+        std::fill(pixels_.begin(), pixels_.end(), fillValue_);
+}
+
+// Whether a copy to d writes every pixel of this surface: d is the whole surface and no source pixel
+// is left out for its colour key.
+bool TDirectDrawSurface::coversWhole(const TRect& d, const TDirectDrawSurface& source, bool keyed) const {
+    if (!(d == ClientRect())) return false;
+    if (!keyed) return true;
+    return source.keyRuns().opaque.size() == source.pixels_.size();
 }
 
 bool TDirectDrawSurface::Draw(int x, int y, TDirectDrawSurface* source, bool transparent) {
@@ -232,6 +252,7 @@ bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface
     if (x > width_ || y > height_) return false;
     if (lost_ || source->lost_) { result_ = ddresult::SurfaceLost; return false; }
     if (Locked() || source->Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    source->settle();
 
     const bool mirrorX = src.Right < src.Left, mirrorY = src.Bottom < src.Top;
     Rect64 s = widen(src);
@@ -258,6 +279,12 @@ bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface
     const TRect sr = narrow(s);
     const int dx = static_cast<int>(d.l), dy = static_cast<int>(d.t);
     const bool keyed = transparent && source->hasKey_;
+    if (fillPending_) {
+        if (coversWhole(narrow(d), *source, keyed))
+            fillPending_ = false;  // every pixel of the fill would be overwritten
+        else
+            settle();
+    }
     if (source == this) {
         // Copying within one surface: take the source pixels first so the copy cannot read its own output.
         TDirectDrawSurface copy;
@@ -392,6 +419,7 @@ bool TDirectDrawSurface::Lock(const TRect* rect, TDDSurfaceDesc& desc) {
     if (IsEmpty()) { result_ = ddresult::InvalidObject; return false; }
     if (Locked()) { result_ = ddresult::SurfaceBusy; return false; }
     if (lost_) { result_ = ddresult::SurfaceLost; return false; }
+    settle();
     TRect area = ClientRect();
     if (rect != nullptr && !(*rect == area)) {
         if (rect->Left < 0 || rect->Top < 0 || rect->Right > width_ || rect->Bottom > height_ ||
@@ -429,13 +457,42 @@ bool TDirectDrawSurface::Restore() {
 
 std::uint32_t TDirectDrawSurface::Pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    settle();
     return row(y)[x];
 }
 
 void TDirectDrawSurface::SetPixel(int x, int y, std::uint32_t devicePixel) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    settle();
     row(y)[x] = devicePixel;
     ++generation_;
+}
+
+bool TDirectDrawSurface::CopyChangedRows(const TDirectDrawSurface& source) {
+    if (IsEmpty() || source.IsEmpty() || source.width_ != width_ || source.height_ != height_) {
+        result_ = ddresult::InvalidRect;
+        return false;
+    }
+    if (lost_ || source.lost_) { result_ = ddresult::SurfaceLost; return false; }
+    if (Locked() || source.Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    result_ = ddresult::Ok;
+    if (&source == this) return false;
+    settle();
+    source.settle();
+    // A still screen costs one comparison of the two pictures; rows are compared on their own so a
+    // small change (a blinking cursor) copies only its rows.
+    const std::size_t bytes = sz(width_) * sizeof(std::uint32_t);
+    bool changed = false;
+    for (int y = 0; y < height_; ++y) {
+        std::uint32_t* to = row(y);
+        const std::uint32_t* from = source.row(y);
+        if (std::memcmp(to, from, bytes) != 0) {
+            std::memcpy(to, from, bytes);
+            changed = true;
+        }
+    }
+    if (changed) ++generation_;
+    return changed;
 }
 
 TDirectDrawSurfaceCanvas& TDirectDrawSurface::Canvas() {

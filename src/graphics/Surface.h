@@ -116,7 +116,8 @@ public:
     bool IsEmpty() const { return width_ == 0; }
     TRect ClientRect() const { return TRect{0, 0, width_, height_}; }
 
-    // Every pixel := value (a device pixel value, 0x00RRGGBB).
+    // Every pixel := value (a device pixel value, 0x00RRGGBB). The fill lands on the pixels when they
+    // are next read or drawn on in part; an opaque copy over the whole surface makes it unneeded.
     bool Fill(std::uint32_t devicePixel);
     // Copies the rectangle src of source to (x, y); a source rectangle with right < left or
     // bottom < top is drawn mirrored on that axis. Clipped to both surfaces; transparent leaves out
@@ -150,11 +151,19 @@ public:
     TDirectDrawSurfaceCanvas& Canvas();
 
     // Pixel access for readers; writers go through Lock/Unlock or SetPixel so cached drawing data
-    // stays true. Out-of-range reads give 0, out-of-range writes do nothing.
-    const std::uint32_t* Pixels() const { return pixels_.data(); }
+    // stays true. Out-of-range reads give 0, out-of-range writes do nothing. What Pixels() shows is
+    // true until the surface next changes: ask again after a fill.
+    const std::uint32_t* Pixels() const {
+        settle();
+        return pixels_.data();
+    }
     int PitchPixels() const { return width_; }
     std::uint32_t Pixel(int x, int y) const;
     void SetPixel(int x, int y, std::uint32_t devicePixel);
+
+    // Makes the pixels those of source, of the same size, writing only the rows that differ. True
+    // when any pixel changed. Fails (false, a stored result) like Draw on a lost or locked surface.
+    bool CopyChangedRows(const TDirectDrawSurface& source);
 
     std::int32_t DXResult() const { return result_; }
 
@@ -169,6 +178,8 @@ private:
     void release();
     void detach();
     KeyRuns& keyRuns() const;
+    void settle() const;
+    bool coversWhole(const TRect& d, const TDirectDrawSurface& source, bool keyed) const;
     void copyRows(int dx, int dy, const TRect& s, const TDirectDrawSurface& source);
     void copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool uncutColumns);
     void copyMirrored(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool mirrorX,
@@ -179,7 +190,10 @@ private:
     }
 
     TDirectDraw* device_;
-    std::vector<std::uint32_t> pixels_;
+    // Mutable so that a reader can land a pending fill first.
+    mutable std::vector<std::uint32_t> pixels_;
+    mutable bool fillPending_ = false;
+    std::uint32_t fillValue_ = 0;
     int width_ = 0, height_ = 0;
     bool systemMemory_ = false;
     bool inVideo_ = false;

@@ -85,15 +85,19 @@ Window::~Window()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels)
+void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture)
 {
     if (!pixels || width <= 0 || height <= 0) return;
     ++presentCount_;
-    if (sameAsShown(pixels, width, height, pitchInPixels)) return;
+    if (picture == Picture::Same && !shown_.empty() && width == lastWidth_ && height == lastHeight_) return;
+    if (picture == Picture::Unknown && sameAsShown(pixels, width, height, pitchInPixels)) return;
     if (!texture_ || width != textureWidth_ || height != textureHeight_) {
         if (texture_) SDL_DestroyTexture(texture_);
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-        if (!texture_) return; // nothing can be shown; the next frame tries again
+        if (!texture_) { // nothing can be shown; the next frame tries again
+            invalidatePicture();
+            return;
+        }
         textureWidth_ = width;
         textureHeight_ = height;
     }

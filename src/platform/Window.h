@@ -26,6 +26,13 @@ struct ViewRect {
 // The largest rectangle of the source's aspect that fits the output, centred.
 ViewRect letterbox(int outputWidth, int outputHeight, int sourceWidth, int sourceHeight);
 
+// What the caller of Window::present knows of its picture.
+enum class Picture {
+    Unknown, // compare it with the one on screen
+    Same,    // the very picture handed over last time
+    New,     // a changed picture
+};
+
 // The window's place on the desktop, kept while full screen so that the windowed place comes back.
 struct WindowPlacement {
     int x = 0, y = 0, width = 0, height = 0;
@@ -46,9 +53,11 @@ public:
     Window& operator=(const Window&) = delete;
 
     // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. A picture equal
-    // to the one on screen is not sent again: a still menu then costs a comparison per frame instead
-    // of an upload and a render, which matters most where the renderer runs on the CPU.
-    void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels);
+    // to the one on screen is not sent again: a still menu then costs no upload and no render, which
+    // matters most where the renderer runs on the CPU. An Unknown picture is compared with the copy
+    // kept of the last one sent; a caller that knows whether its picture changed spares the comparison.
+    void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
+                 Picture picture = Picture::Unknown);
     int presentCount() const { return presentCount_; } // pictures handed to present()
     int uploadCount() const { return uploadCount_; }   // pictures actually sent to the screen
     // The window's contents may be gone (uncovered, restored, resized, mode switched): the next

@@ -394,3 +394,42 @@ TEST(DXDrawWindow, PresentsOnTheWindowAndSwitchesItsFullScreen) {
     d.Flip();
     EXPECT_EQ(window.presentCount(), before + 3);
 }
+
+TEST(DXDrawWindow, AStillPictureIsSentToTheWindowOnlyOnce) {
+    tw::platform::Window window;
+    for (const bool fullScreen : {false, true}) {
+        SCOPED_TRACE(fullScreen ? "full screen" : "windowed");
+        TDXDraw d(&window);
+        setUpLikeTheGame(d, fullScreen);
+        d.Initialize();
+        TDirectDrawSurface& back = *d.Surface();
+        auto frame = [&](std::uint32_t corner) {  // each frame is drawn whole, as the game does
+            back.Fill(0x336699);
+            back.SetPixel(799, 599, corner);
+            d.Flip();
+        };
+        const int uploads = window.uploadCount();
+        frame(1);
+        EXPECT_EQ(window.uploadCount(), uploads + 1) << "a new display shows its first frame";
+        frame(1);
+        frame(1);
+        EXPECT_EQ(window.uploadCount(), uploads + 1) << "the same picture drawn again";
+        frame(2);
+        EXPECT_EQ(window.uploadCount(), uploads + 2) << "one pixel changed";
+        EXPECT_EQ(d.Primary()->Pixel(799, 599), 2u);
+        EXPECT_EQ(d.Primary()->Pixel(0, 0), 0x336699u);
+
+        window.invalidatePicture();
+        frame(2);
+        EXPECT_EQ(window.uploadCount(), uploads + 3) << "the window lost its contents";
+        d.Paint();
+        EXPECT_EQ(window.uploadCount(), uploads + 3);
+
+        // A restore clears both surfaces: the front then equals the back buffer, yet the window
+        // still shows the picture from before.
+        d.DDraw()->LoseAllSurfaces();
+        ASSERT_TRUE(d.CanDraw());
+        d.Flip();
+        EXPECT_EQ(window.uploadCount(), uploads + 4);
+    }
+}

@@ -1,7 +1,9 @@
 // Surfaces: clipping, mirrored and colour-keyed copies (checked against a plain per-pixel model),
-// locking, memory placement, colour conversion and the device's hold on its surfaces.
+// fills held back until needed, the copy of changed rows, locking, memory placement, colour
+// conversion and the device's hold on its surfaces.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "graphics/Surface.h"
@@ -240,6 +242,122 @@ TEST(SurfaceDrawModel, MatchesAPerPixelModelForRandomDraws) {
                     << "round " << round << " at " << xx << "," << yy << " rect " << r.Left << "," << r.Top << ","
                     << r.Right << "," << r.Bottom << " to " << x << "," << y;
     }
+}
+
+TEST(SurfaceFill, ShowsWhereverWhatFollowsDoesNotCoverIt) {
+    // The surface still holds an old picture (every pixel names its place); after a fill, whatever
+    // the next step leaves uncovered must read as the fill, never as the old picture.
+    constexpr std::uint32_t kFill = 0x204060, kKey = 0x00FF00;
+    constexpr int W = 40, H = 30;
+    auto pattern = [](int x, int y) { return 0x500000u + static_cast<std::uint32_t>(y * W + x); };
+    auto paint = [&](TDirectDrawSurface& s) {
+        s.SetSize(W, H);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) s.SetPixel(x, y, pattern(x, y));
+    };
+    TDirectDrawSurface cover, holed, keyedWhole;
+    paint(cover);
+    paint(holed);
+    holed.SetPixel(7, 3, kKey);
+    holed.SetPixel(39, 29, kKey);
+    holed.SetColorKey(kKey);
+    paint(keyedWhole);
+    keyedWhole.SetColorKey(kKey);  // a key no pixel has
+    auto isHole = [](int x, int y) { return (x == 7 && y == 3) || (x == 39 && y == 29); };
+
+    struct Case {
+        const char* what;
+        std::function<void(TDirectDrawSurface&)> step;
+        std::function<std::uint32_t(int, int)> expected;
+    };
+    const Case cases[] = {
+        {"opaque cover", [&](TDirectDrawSurface& d) { d.Draw(0, 0, &cover, false); }, pattern},
+        {"keyed cover with key pixels", [&](TDirectDrawSurface& d) { d.Draw(0, 0, &holed, true); },
+         [&](int x, int y) { return isHole(x, y) ? kFill : pattern(x, y); }},
+        {"keyed cover without key pixels", [&](TDirectDrawSurface& d) { d.Draw(0, 0, &keyedWhole, true); }, pattern},
+        {"keyed source drawn opaque", [&](TDirectDrawSurface& d) { d.Draw(0, 0, &holed, false); },
+         [&](int x, int y) { return isHole(x, y) ? kKey : pattern(x, y); }},
+        {"mirrored cover", [&](TDirectDrawSurface& d) { d.Draw(0, 0, Rect(W, 0, 0, H), &cover, false); },
+         [&](int x, int y) { return pattern(W - 1 - x, y); }},
+        {"cover one pixel to the right", [&](TDirectDrawSurface& d) { d.Draw(1, 0, &cover, false); },
+         [&](int x, int y) { return x == 0 ? kFill : pattern(x - 1, y); }},
+        {"cover short of the last row", [&](TDirectDrawSurface& d) { d.Draw(0, 0, Rect(0, 0, W, H - 1), &cover, false); },
+         [&](int x, int y) { return y == H - 1 ? kFill : pattern(x, y); }},
+        {"nothing but reading", [](TDirectDrawSurface&) {}, [&](int, int) { return kFill; }},
+        {"a second fill", [](TDirectDrawSurface& d) { d.Fill(0x010101); }, [](int, int) { return 0x010101u; }},
+        {"a pixel set", [](TDirectDrawSurface& d) { d.SetPixel(3, 4, 0x777777); },
+         [&](int x, int y) { return x == 3 && y == 4 ? 0x777777u : kFill; }},
+        {"a pixel written under a lock",
+         [](TDirectDrawSurface& d) {
+             TDDSurfaceDesc desc;
+             TRect r{3, 4, 4, 5};
+             ASSERT_TRUE(d.Lock(&r, desc));
+             *static_cast<std::uint32_t*>(desc.Bits) = 0x777777;
+             d.Unlock();
+         },
+         [&](int x, int y) { return x == 3 && y == 4 ? 0x777777u : kFill; }},
+        {"a copy within the surface", [](TDirectDrawSurface& d) { d.Draw(5, 5, Rect(0, 0, 10, 10), &d, false); },
+         [&](int, int) { return kFill; }},
+        {"a new size", [](TDirectDrawSurface& d) { d.SetSize(W, H); }, [](int, int) { return 0u; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TDirectDrawSurface dest;
+        paint(dest);
+        ASSERT_TRUE(dest.Fill(kFill));
+        c.step(dest);
+        const std::uint32_t* p = dest.Pixels();
+        int wrong = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) wrong += p[y * W + x] != c.expected(x, y);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(dest.Pixel(W - 1, H - 1), c.expected(W - 1, H - 1));
+    }
+
+    // A filled surface used as a source gives its fill.
+    TDirectDrawSurface filled, out;
+    paint(filled);
+    paint(out);
+    filled.Fill(kFill);
+    out.Draw(0, 0, Rect(0, 0, 10, 10), &filled, false);
+    EXPECT_EQ(out.Pixel(9, 9), kFill);
+    EXPECT_EQ(out.Pixel(10, 10), pattern(10, 10));
+}
+
+TEST(SurfaceCopyChangedRows, MakesTheSurfacesEqualAndSaysWhetherAnythingChanged) {
+    TDirectDrawSurface front, back;
+    front.SetSize(16, 8);
+    back.SetSize(16, 8);
+    fillCoordinates(back);
+    EXPECT_TRUE(front.CopyChangedRows(back));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(front.Pixel(x, y), at(x, y));
+
+    const std::uint64_t generation = front.Generation();
+    back.Fill(0x111111);
+    fillCoordinates(back);  // drawn again, the same picture
+    EXPECT_FALSE(front.CopyChangedRows(back));
+    EXPECT_EQ(front.Generation(), generation) << "an unchanged picture counts as no change";
+
+    back.SetPixel(15, 7, 0x222222);  // the very last pixel
+    EXPECT_TRUE(front.CopyChangedRows(back));
+    EXPECT_EQ(front.Pixel(15, 7), 0x222222u);
+    EXPECT_NE(front.Generation(), generation);
+
+    back.Fill(0x333333);  // a fill not yet written to the pixels still counts
+    EXPECT_TRUE(front.CopyChangedRows(back));
+    EXPECT_EQ(front.Pixel(0, 0), 0x333333u);
+    EXPECT_EQ(front.Pixel(15, 7), 0x333333u);
+
+    TDirectDrawSurface other;
+    other.SetSize(16, 9);
+    EXPECT_FALSE(front.CopyChangedRows(other)) << "sizes differ";
+    EXPECT_EQ(front.Pixel(0, 0), 0x333333u);
+    TDDSurfaceDesc d;
+    ASSERT_TRUE(back.Lock(d));
+    EXPECT_FALSE(front.CopyChangedRows(back));
+    EXPECT_EQ(front.DXResult(), ddresult::SurfaceBusy);
+    back.Unlock();
 }
 
 TEST(SurfaceLock, OneLockAtATimeAndBusyWhileLocked) {

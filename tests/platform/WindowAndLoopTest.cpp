@@ -94,6 +94,32 @@ TEST_F(WindowTest, AnUnchangedPictureIsNotSentAgainUnlessTheWindowLostItsContent
     w.setFullScreen(false);
 }
 
+TEST_F(WindowTest, ACallerThatKnowsItsPictureSparesTheComparison)
+{
+    Window w;
+    std::vector<std::uint32_t> frame(800 * 600, 0x00336699u);
+    w.present(frame.data(), 800, 600, 800, Picture::Same);
+    EXPECT_EQ(w.uploadCount(), 1) << "nothing is on screen yet";
+    w.present(frame.data(), 800, 600, 800, Picture::Same);
+    EXPECT_EQ(w.uploadCount(), 1);
+    w.present(frame.data(), 800, 600, 800, Picture::New);
+    EXPECT_EQ(w.uploadCount(), 2);
+    // A copy of what was sent is kept all the same, for callers that do not know.
+    w.present(frame.data(), 800, 600, 800, Picture::Unknown);
+    EXPECT_EQ(w.uploadCount(), 2);
+    frame[799] = 0x00FFFFFFu;
+    w.present(frame.data(), 800, 600, 800, Picture::Unknown);
+    EXPECT_EQ(w.uploadCount(), 3);
+
+    w.invalidatePicture();
+    w.present(frame.data(), 800, 600, 800, Picture::Same);
+    EXPECT_EQ(w.uploadCount(), 4) << "the window lost its contents";
+    std::vector<std::uint32_t> small(400 * 300, 0x00336699u);
+    w.present(small.data(), 400, 300, 400, Picture::Same);
+    EXPECT_EQ(w.uploadCount(), 5) << "a picture of another size";
+    EXPECT_EQ(w.presentCount(), 7);
+}
+
 TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore)
 {
     Window w;

@@ -1,6 +1,6 @@
 // The menu frame loop on the built menu pictures: where each dialog's texts land and in which colour,
-// the options frame and country field with its blinking cursor, the high-score table, and a frame
-// without a display.
+// the options frame and country field with its blinking cursor, the high-score table, a frame
+// without a display, and every screen drawn whole and shown as drawn.
 #include "graphics/Surface.h"
 #include "host/GameHost.h"
 #include "shell/MenuField.h"
@@ -286,6 +286,84 @@ TEST(MenuFrame, AFrameWithoutADisplayDrawsNothingAndMovesNothing)
     host.form().DXDraw->Initialize();
     host.runTicks(1);
     EXPECT_EQ(counter->moves, 3);
+}
+
+// Every menu screen is drawn whole each frame: a frame over a back buffer full of something else
+// gives the same picture as over the last frame, and that picture is the one the window shows.
+TEST(MenuFrame, EachScreenIsDrawnWholeAndShownAsDrawn)
+{
+    struct Screen {
+        const char* what;
+        void (*open)(TmainForm&);
+    };
+    const Screen screens[] = {
+        {"main menu", [](TmainForm&) {}},
+        {"options while typing the country",
+         [](TmainForm& f) {
+             Shell.MenuSelection = msOptions;
+             f.CreateOptions();
+             Settings.Country.SetText("de");
+             Shell.MenuSelection = 4;
+             Shell.TextEditing = 1;
+             Shell.BlinkCounter = 0; // the cursor stays hidden for the frames below
+         }},
+        {"high scores",
+         [](TmainForm& f) {
+             Shell.MenuSelection = msScores;
+             f.CreateScores();
+         }},
+        {"help",
+         [](TmainForm& f) {
+             Shell.MenuSelection = msHelp;
+             f.CreateHelp();
+         }},
+        {"exit question",
+         [](TmainForm& f) {
+             Shell.MenuScreen = msExitQuery;
+             Shell.MenuSelection = 2;
+             f.SetClosingWindowVisible(true);
+         }},
+        {"clear scores question",
+         [](TmainForm& f) {
+             Shell.MenuSelection = msScores;
+             f.CreateScores();
+             Shell.MenuScreen = msClearScores;
+             Shell.MenuSelection = 1;
+             f.SetClosingWindowVisible(true);
+         }},
+        {"boss key question",
+         [](TmainForm& f) {
+             Shell.MenuSelection = msOptions;
+             f.CreateOptions();
+             Shell.MenuScreen = msBossKey;
+             f.SetClosingWindowVisible(true);
+         }},
+    };
+    for (const Screen& screen : screens) {
+        SCOPED_TRACE(screen.what);
+        GameHost host(withGameData());
+        screen.open(host.form());
+        TDirectDrawSurface& back = *host.form().DXDraw->Surface();
+        const TDirectDrawSurface& front = *host.form().DXDraw->Primary();
+        host.runTicks(1);
+        const std::vector<std::uint32_t> drawn = host.backBuffer();
+        const int uploads = host.window().uploadCount();
+
+        TDDSurfaceDesc desc;
+        ASSERT_TRUE(back.Lock(desc));
+        for (int y = 0; y < desc.Height; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(desc.Bits) + y * desc.Pitch);
+            for (int x = 0; x < desc.Width; ++x) row[x] = 0x00A0B0C0u + static_cast<std::uint32_t>(x ^ y);
+        }
+        back.Unlock();
+        host.runTicks(1);
+        EXPECT_TRUE(host.backBuffer() == drawn) << "something of the earlier contents shows through";
+        int differ = 0;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) differ += front.Pixel(x, y) != drawn[static_cast<std::size_t>(y * 800 + x)];
+        EXPECT_EQ(differ, 0) << "pixels of the screen differ from the back buffer";
+        EXPECT_EQ(host.window().uploadCount(), uploads) << "the same picture is not sent again";
+    }
 }
 
 TEST(MenuFrame, CapitalsOfTheWesternCodePage)
