@@ -2,6 +2,7 @@
 // behind the diver at the floor, a dozen fish, bonus floats on their ropes, and the ceiling and
 // floor chains. Reports the heap allocations per tick next to the sprites the tick made.
 // Run from the build folder: the pictures and sounds are taken from ../run beside bench/.
+#include "BenchRunFolder.h"
 #include "AllocationCounter.h"
 
 #include "game/GameSprites.h"
@@ -18,7 +19,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -33,22 +33,6 @@ class GameScene {
 public:
     GameScene()
     {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        const fs::path data = fs::canonical("/proc/self/exe").parent_path().parent_path() / "run";
-        std::string pattern = (fs::temp_directory_path() / "tidewarden-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-        folder_ = pattern;
-        for (const char* sub : {"data", "sound"}) fs::create_directory_symlink(data / sub, folder_ / sub);
-        SettingsState stored;
-        stored.MusicOn = 0;
-        stored.SoundOn = 0;
-        WriteConfigFile(folder_ / "config.dat", stored);
-        previous_ = fs::current_path();
-        fs::current_path(folder_);
-        Shell = ShellState{};
-        Menu = MenuFieldState{};
-        Settings = SettingsState{};
         ResetGameState();
         window_ = std::make_unique<tw::platform::Window>();
         form_ = std::make_unique<TmainForm>(app_, window_.get());
@@ -69,8 +53,6 @@ public:
     {
         form_.reset();
         window_.reset();
-        fs::current_path(previous_);
-        fs::remove_all(folder_);
     }
     TmainForm& form() { return *form_; }
     void tick() { form_->DXTimer2Timer(*form_->DXTimer2, 1); }
@@ -108,7 +90,7 @@ public:
     }
 
 private:
-    fs::path folder_, previous_;
+    BenchRunFolder folder_;
     TApplication app_;
     tw::platform::EventDispatcher dispatcher_;
     std::unique_ptr<tw::platform::Window> window_;

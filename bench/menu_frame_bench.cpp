@@ -2,6 +2,7 @@
 // pictures, for the main menu, the options screen with an edited country, the high-score table and
 // the exit question; a frame must fit well inside the menu timer's 16 ms.
 // Run from the build folder: the menu pictures and sounds are taken from ../run beside bench/.
+#include "BenchRunFolder.h"
 #include "platform/EventLoop.h"
 #include "platform/Window.h"
 #include "shell/Config.h"
@@ -13,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -24,28 +24,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The game runs in a scratch folder linked to the built data, so its settings file lands there.
 class MenuScene {
 public:
     MenuScene()
     {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        const fs::path data = fs::canonical("/proc/self/exe").parent_path().parent_path() / "run";
-        std::string pattern = (fs::temp_directory_path() / "tidewarden-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-        folder_ = pattern;
-        for (const char* sub : {"data", "sound"}) fs::create_directory_symlink(data / sub, folder_ / sub);
-        // Music and sound effects would only add the mixer's work to the measurement.
-        SettingsState stored;
-        stored.MusicOn = 0;
-        stored.SoundOn = 0;
-        WriteConfigFile(folder_ / "config.dat", stored);
-        previous_ = fs::current_path();
-        fs::current_path(folder_);
-        Shell = ShellState{};
-        Menu = MenuFieldState{};
-        Settings = SettingsState{};
         window_ = std::make_unique<tw::platform::Window>();
         form_ = std::make_unique<TmainForm>(app_, window_.get());
         form_->FormShown();
@@ -58,14 +40,12 @@ public:
     {
         form_.reset();
         window_.reset();
-        fs::current_path(previous_);
-        fs::remove_all(folder_);
     }
     TmainForm& form() { return *form_; }
     void frame() { form_->DXTimer1Timer(*form_->DXTimer1, 1); }
 
 private:
-    fs::path folder_, previous_;
+    BenchRunFolder folder_;
     TApplication app_;
     tw::platform::EventDispatcher dispatcher_;
     std::unique_ptr<tw::platform::Window> window_;
