@@ -17,8 +17,7 @@ inline std::atomic<std::uint64_t> g_allocations{0};
 inline std::uint64_t allocationCount() { return g_allocations.load(std::memory_order_relaxed); }
 } // namespace tw::bench
 
-void* operator new(std::size_t size)
-{
+void* operator new(std::size_t size) {
     tw::bench::g_allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size == 0 ? 1 : size)) {
         return p;

@@ -15,8 +15,7 @@
 
 class BenchRunFolder {
 public:
-    BenchRunFolder()
-    {
+    BenchRunFolder() {
         namespace fs = std::filesystem;
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -36,8 +35,7 @@ public:
         Menu = MenuFieldState{};
         Settings = SettingsState{};
     }
-    ~BenchRunFolder()
-    {
+    ~BenchRunFolder() {
         std::filesystem::current_path(previous_);
         std::filesystem::remove_all(folder_);
     }

@@ -10,8 +10,7 @@
 
 namespace {
 
-void BM_IdleTurnWithoutTick(benchmark::State& state)
-{
+void BM_IdleTurnWithoutTick(benchmark::State& state) {
     tw::platform::FakeClock clock(1000);
     tw::platform::ScopedClock scope(clock);
     TApplication app;
@@ -26,8 +25,7 @@ void BM_IdleTurnWithoutTick(benchmark::State& state)
 }
 BENCHMARK(BM_IdleTurnWithoutTick);
 
-void BM_TickWithEmptyFrame(benchmark::State& state)
-{
+void BM_TickWithEmptyFrame(benchmark::State& state) {
     tw::platform::FakeClock clock(1000);
     tw::platform::ScopedClock scope(clock);
     TApplication app;
@@ -46,8 +44,7 @@ void BM_TickWithEmptyFrame(benchmark::State& state)
 }
 BENCHMARK(BM_TickWithEmptyFrame);
 
-void BM_KeyEventDispatch(benchmark::State& state)
-{
+void BM_KeyEventDispatch(benchmark::State& state) {
     TApplication app; // no main form: the event stops at the application, after the key table
     tw::platform::EventDispatcher dispatcher;
     tw::platform::Event down;

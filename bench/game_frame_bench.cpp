@@ -31,8 +31,7 @@ namespace {
 
 class GameScene {
 public:
-    GameScene()
-    {
+    GameScene() {
         ResetGameState();
         window_ = std::make_unique<tw::platform::Window>();
         form_ = std::make_unique<TmainForm>(app_, window_.get());
@@ -49,8 +48,7 @@ public:
         for (int i = 0; i < 94; ++i) tick();
         for (int i = 0; i < 400; ++i) keepBusy(), tick();
     }
-    ~GameScene()
-    {
+    ~GameScene() {
         form_.reset();
         window_.reset();
     }
@@ -58,8 +56,7 @@ public:
     void tick() { form_->DXTimer2Timer(*form_->DXTimer2, 1); }
 
     // The diver stays at the floor's bound, alive and breathing, and the fish and floats stay many.
-    int keepBusy()
-    {
+    int keepBusy() {
         int made = 0;
         Shell.GameState = gsPlaying;
         Game.Lives = 5;
@@ -80,8 +77,7 @@ public:
         return made;
     }
 
-    int count(bool bubbles)
-    {
+    int count(bool bubbles) {
         TSprite& root = form_->DXSpriteEngine1->Engine();
         int n = 0;
         for (int i = 0; i < root.ChildCount(); ++i)
@@ -97,8 +93,7 @@ private:
     std::unique_ptr<TmainForm> form_;
 };
 
-void BM_BusyGameTick(benchmark::State& state)
-{
+void BM_BusyGameTick(benchmark::State& state) {
     GameScene scene;
     if (!scene.form().DXDraw->CanDraw()) {
         state.SkipWithError("the display is not drawing");

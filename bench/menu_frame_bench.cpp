@@ -26,8 +26,7 @@ namespace {
 
 class MenuScene {
 public:
-    MenuScene()
-    {
+    MenuScene() {
         window_ = std::make_unique<tw::platform::Window>();
         form_ = std::make_unique<TmainForm>(app_, window_.get());
         form_->FormShown();
@@ -36,8 +35,7 @@ public:
         focus.type = tw::platform::Event::Type::FocusGained;
         dispatcher_.deliver(focus, app_);
     }
-    ~MenuScene()
-    {
+    ~MenuScene() {
         form_.reset();
         window_.reset();
     }
@@ -52,8 +50,7 @@ private:
     std::unique_ptr<TmainForm> form_;
 };
 
-void run(benchmark::State& state, MenuScene& scene)
-{
+void run(benchmark::State& state, MenuScene& scene) {
     if (!scene.form().DXDraw->CanDraw()) {
         state.SkipWithError("the display is not drawing");
         return;
@@ -61,15 +58,13 @@ void run(benchmark::State& state, MenuScene& scene)
     for (auto _ : state) scene.frame();
 }
 
-void BM_MainMenuFrame(benchmark::State& state)
-{
+void BM_MainMenuFrame(benchmark::State& state) {
     MenuScene scene;
     run(state, scene);
 }
 BENCHMARK(BM_MainMenuFrame)->Unit(benchmark::kMicrosecond);
 
-void BM_OptionsFrameWhileEditingTheCountry(benchmark::State& state)
-{
+void BM_OptionsFrameWhileEditingTheCountry(benchmark::State& state) {
     MenuScene scene;
     Shell.MenuSelection = msOptions;
     scene.form().CreateOptions();
@@ -81,8 +76,7 @@ void BM_OptionsFrameWhileEditingTheCountry(benchmark::State& state)
 }
 BENCHMARK(BM_OptionsFrameWhileEditingTheCountry)->Unit(benchmark::kMicrosecond);
 
-void BM_HighScoreFrame(benchmark::State& state)
-{
+void BM_HighScoreFrame(benchmark::State& state) {
     MenuScene scene;
     Shell.MenuSelection = msScores;
     scene.form().CreateScores();
@@ -90,8 +84,7 @@ void BM_HighScoreFrame(benchmark::State& state)
 }
 BENCHMARK(BM_HighScoreFrame)->Unit(benchmark::kMicrosecond);
 
-void BM_ExitQueryFrame(benchmark::State& state)
-{
+void BM_ExitQueryFrame(benchmark::State& state) {
     MenuScene scene;
     Shell.MenuScreen = msExitQuery;
     Shell.MenuSelection = 1;

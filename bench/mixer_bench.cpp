@@ -31,7 +31,8 @@ std::vector<std::uint8_t> pcmBytes(int channels, int bits, int rate, double seco
     std::vector<std::uint8_t> out;
     for (int i = 0; i < frames * channels; ++i) {
         int v = ((i * 37) % 2000) - 1000; // a cheap sawtooth; the content does not matter here
-        if (bits == 8) out.push_back(static_cast<std::uint8_t>(128 + v / 16));
+        if (bits == 8)
+            out.push_back(static_cast<std::uint8_t>(128 + v / 16));
         else {
             out.push_back(static_cast<std::uint8_t>(v & 0xFF));
             out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
@@ -48,8 +49,8 @@ struct Voices {
     Voices() {
         struct Layout {
             int channels, bits, rate;
-        } layouts[] = {{1, 8, 11025}, {1, 16, 22050}, {2, 16, 44100}, {2, 8, 48000},
-                       {1, 16, 44100}, {2, 16, 22050}, {1, 8, 22050}, {1, 16, 32000}};
+        } layouts[] = {{1, 8, 11025},  {1, 16, 22050}, {2, 16, 44100}, {2, 8, 48000},
+                       {1, 16, 44100}, {2, 16, 22050}, {1, 8, 22050},  {1, 16, 32000}};
         std::vector<std::shared_ptr<const SampleData>> data;
         for (const auto& l : layouts) {
             PcmFormat f{l.channels, l.bits, l.rate, l.channels * l.bits / 8};
@@ -84,8 +85,8 @@ struct Song {
         // Stand-in: a small generated song, far lighter than a real one.
         fs::path tmp = fs::temp_directory_path() / "tw-mixer-bench-standin.xm";
         auto bytes = tw::test::XmWriter::build({});
-        std::ofstream(tmp, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(tmp, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         song = tw::platform::XmSong::load(tmp.string());
         label = "STAND-IN song (generated 2-channel XM; no game song found)";
     }

@@ -21,18 +21,15 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); }
 
-double Percentile(std::vector<double>& sorted, double fraction)
-{
-    if (sorted.empty())
-        return 0;
+double Percentile(std::vector<double>& sorted, double fraction) {
+    if (sorted.empty()) return 0;
     const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
     return sorted[index];
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string url = "http://127.0.0.1:8421";
     int clients = 16;
     long pairs = 20000;
@@ -70,8 +67,8 @@ int main(int argc, char** argv)
                     mine.push_back(Milliseconds(Clock::now() - t0));
                     const auto token = tw::online::TokenFromAnswer(version);
                     const std::string name = "L" + std::to_string(n);
-                    const std::string inf = tw::online::EncodeRecord(
-                        tw::online::ResultRecord(name, static_cast<std::uint16_t>(n % 65536), token.value_or(""), "bench"));
+                    const std::string inf = tw::online::EncodeRecord(tw::online::ResultRecord(
+                        name, static_cast<std::uint16_t>(n % 65536), token.value_or(""), "bench"));
                     t0 = Clock::now();
                     const std::string answer = http.Get(tw::online::SubmissionUrl(url, inf));
                     mine.push_back(Milliseconds(Clock::now() - t0));
@@ -85,13 +82,11 @@ int main(int argc, char** argv)
             }
         });
     }
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& thread : threads) thread.join();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
     std::vector<double> all;
-    for (const auto& mine : latencies)
-        all.insert(all.end(), mine.begin(), mine.end());
+    for (const auto& mine : latencies) all.insert(all.end(), mine.begin(), mine.end());
     std::sort(all.begin(), all.end());
     std::printf("%d clients, %ld pairs in %.2f s: %ld stored, %ld failed, %.0f stored results/s\n", clients, pairs,
                 seconds, stored.load(), failed.load(), static_cast<double>(stored.load()) / seconds);

@@ -28,7 +28,8 @@ std::vector<std::uint32_t> spritePixels(int w, int h, std::mt19937& rng) {
         for (int x = 0; x < w; ++x) {
             const double u = (2.0 * x + 1 - w) / w, v = (2.0 * y + 1 - h) / h;
             const bool inside = std::pow(std::abs(u), 1.2) + std::pow(std::abs(v), 1.2) <= 1.0;
-            px[static_cast<std::size_t>(y * w + x)] = inside ? (base + static_cast<std::uint32_t>((x / 4 + y / 3) % 7) * 0x010101u) : kKey;
+            px[static_cast<std::size_t>(y * w + x)] =
+                inside ? (base + static_cast<std::uint32_t>((x / 4 + y / 3) % 7) * 0x010101u) : kKey;
         }
     return px;
 }
@@ -36,8 +37,8 @@ std::vector<std::uint32_t> spritePixels(int w, int h, std::mt19937& rng) {
 struct Sprite {
     int w, h;
     std::unique_ptr<TDirectDrawSurface> ours;
-    SDL_Surface* plain = nullptr;  // colour key without RLE
-    SDL_Surface* rle = nullptr;    // colour key with RLE acceleration
+    SDL_Surface* plain = nullptr; // colour key without RLE
+    SDL_Surface* rle = nullptr;   // colour key with RLE acceleration
 };
 
 struct Placement {
@@ -154,7 +155,8 @@ struct Scene {
     }
 
     void drawOursFromSheet() {
-        for (const Placement& p : placements) screen.Draw(p.x, p.y, sheetRects[static_cast<std::size_t>(p.sprite)], &sheet, true);
+        for (const Placement& p : placements)
+            screen.Draw(p.x, p.y, sheetRects[static_cast<std::size_t>(p.sprite)], &sheet, true);
     }
     void drawSdlFromSheet() {
         for (const Placement& p : placements) {
@@ -289,7 +291,7 @@ void BM_KeyedSprites_RatioToSdlRle(benchmark::State& state) {
     const auto n = static_cast<double>(state.iterations()) * kBlock;
     state.counters["ours_us"] = ours / n;
     state.counters["sdl_rle_us"] = sdl / n;
-    state.counters["ratio"] = sdl / ours;  // above 1: ours is faster
+    state.counters["ratio"] = sdl / ours; // above 1: ours is faster
 }
 
 // Patterns cut from a shared sheet: the way picture collections hold them.

@@ -142,8 +142,8 @@ void BM_GameFrame(benchmark::State& state) {
         scene.engine.FreeDead();
         scene.engine.MoveTree(1);
     }
-    state.counters["allocs_per_frame"] = benchmark::Counter(
-        static_cast<double>(tw::bench::allocationCount() - before) / static_cast<double>(state.iterations()));
+    state.counters["allocs_per_frame"] = benchmark::Counter(static_cast<double>(tw::bench::allocationCount() - before) /
+                                                            static_cast<double>(state.iterations()));
     state.counters["spawned"] = shot->spawned;
 }
 BENCHMARK(BM_GameFrame)->Arg(100)->Arg(400)->Arg(1000)->Unit(benchmark::kMicrosecond);

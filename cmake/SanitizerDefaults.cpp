@@ -5,8 +5,7 @@
 // behind. Only allocations made inside those libraries are let through: our own leaks are still
 // reported.
 extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions()
-{
+extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n"
            "leak:libdbus-1.so\n"
            "leak:_dri.so\n";

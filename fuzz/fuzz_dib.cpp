@@ -12,7 +12,8 @@ namespace {
 void decodeAll(const TDIB& dib) {
     // Huge run-length pictures decode by the same code as small ones, only slower: skip them so
     // the fuzzer spends its time on variety.
-    if (dib.Empty() || static_cast<std::size_t>(dib.Width()) * static_cast<std::size_t>(dib.Height()) > (1u << 20)) return;
+    if (dib.Empty() || static_cast<std::size_t>(dib.Width()) * static_cast<std::size_t>(dib.Height()) > (1u << 20))
+        return;
     std::vector<std::uint32_t> px(static_cast<std::size_t>(dib.Width()) * static_cast<std::size_t>(dib.Height()));
     dib.CopyRectRGB(0, 0, dib.Width(), dib.Height(), px.data(), dib.Width());
 }
@@ -34,15 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         copy.LoadFromPayload(again);
         decodeAll(copy);
     } catch (const EInvalidGraphic&) {
-    } catch (const EReadError&) {
-    }
+    } catch (const EReadError&) {}
     try {
         ByteReader in(bytes);
         TDIB dib;
         dib.LoadFromBitmapFile(in);
         decodeAll(dib);
     } catch (const EInvalidGraphic&) {
-    } catch (const EReadError&) {
-    }
+    } catch (const EReadError&) {}
     return 0;
 }

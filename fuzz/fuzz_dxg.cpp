@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const TPictureCollectionItem& item = *c.ItemAt(i);
         const TDIB* dib = item.Picture();
         // Huge pictures decode by the same code as small ones, only slower.
-        if (!dib || dib->Empty() || static_cast<std::size_t>(dib->Width()) * static_cast<std::size_t>(dib->Height()) > (1u << 20))
+        if (!dib || dib->Empty() ||
+            static_cast<std::size_t>(dib->Width()) * static_cast<std::size_t>(dib->Height()) > (1u << 20))
             continue;
         std::vector<std::uint32_t> px(static_cast<std::size_t>(dib->Width()) * static_cast<std::size_t>(dib->Height()));
         dib->CopyRectRGB(0, 0, dib->Width(), dib->Height(), px.data(), dib->Width());
@@ -31,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (item.SkipWidth < 0 || item.SkipHeight < 0) continue;
         for (const auto& p : layout.patterns) {
             const TRect& s = layout.surfaces.at(static_cast<std::size_t>(p.surface));
-            if (p.rect.Left < 0 || p.rect.Top < 0 || p.rect.Right > s.Width() || p.rect.Bottom > s.Height()) std::abort();
+            if (p.rect.Left < 0 || p.rect.Top < 0 || p.rect.Right > s.Width() || p.rect.Bottom > s.Height())
+                std::abort();
         }
     }
     const auto saved = c.SaveToStream();

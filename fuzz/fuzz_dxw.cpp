@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Whatever was read must convert for the device when it is playable.
         if (auto pcm = parsePcmFormat(wave.Format())) (void)convertToDevice(*pcm, wave.Data(), 44100);
     } catch (const EWaveStreamError&) {
-    } catch (const EReadError&) {
-    }
+    } catch (const EReadError&) {}
     try {
         TWaveCollection c;
         c.LoadFromBytes(bytes);
@@ -27,7 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         again.LoadFromBytes(c.SaveToBytes());
         if (again.Count() != c.Count()) __builtin_trap();
     } catch (const EReadError&) {
-    } catch (const EWaveStreamError&) {
-    }
+    } catch (const EWaveStreamError&) {}
     return 0;
 }

@@ -13,37 +13,30 @@ namespace {
 class Statement {
 public:
     explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
-    ~Statement()
-    {
+    ~Statement() {
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
     }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    Statement& Bind(int index, const std::string& text)
-    {
+    Statement& Bind(int index, const std::string& text) {
         sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         return *this;
     }
-    Statement& Bind(int index, std::int64_t value)
-    {
+    Statement& Bind(int index, std::int64_t value) {
         sqlite3_bind_int64(stmt_, index, value);
         return *this;
     }
     // True while a row is there; throws on an error.
-    bool Step()
-    {
+    bool Step() {
         const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
         throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(sqlite3_db_handle(stmt_)));
     }
     std::int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
-    std::string Text(int column)
-    {
+    std::string Text(int column) {
         const auto* text = sqlite3_column_text(stmt_, column);
         return text ? std::string(reinterpret_cast<const char*>(text),
                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
@@ -54,15 +47,13 @@ private:
     sqlite3_stmt* stmt_;
 };
 
-std::string RandomToken()
-{
+std::string RandomToken() {
     static thread_local std::mt19937_64 generator{std::random_device{}()};
     static constexpr char hex[] = "0123456789abcdef";
     std::string token;
     for (int word = 0; word < 2; ++word) {
         std::uint64_t bits = generator();
-        for (int i = 0; i < 16; ++i, bits >>= 4)
-            token.push_back(hex[bits & 15U]);
+        for (int i = 0; i < 16; ++i, bits >>= 4) token.push_back(hex[bits & 15U]);
     }
     return token;
 }
@@ -72,20 +63,16 @@ std::string RandomToken()
 // Rolls back unless committed, so a throwing step leaves the file as it was.
 class ScoreStore::Transaction {
 public:
-    explicit Transaction(ScoreStore& store) : store_(store)
-    {
+    explicit Transaction(ScoreStore& store) : store_(store) {
         // IMMEDIATE takes the write lock at once: two processes never deadlock upgrading a read.
         store_.Run("BEGIN IMMEDIATE");
     }
-    ~Transaction()
-    {
-        if (!done_)
-            sqlite3_exec(store_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    ~Transaction() {
+        if (!done_) sqlite3_exec(store_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
-    void Commit()
-    {
+    void Commit() {
         store_.Run("COMMIT");
         done_ = true;
     }
@@ -95,8 +82,7 @@ private:
     bool done_ = false;
 };
 
-ScoreStore::ScoreStore(const std::string& path)
-{
+ScoreStore::ScoreStore(const std::string& path) {
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -129,8 +115,7 @@ ScoreStore::ScoreStore(const std::string& path)
     checkpointer_ = std::thread(&ScoreStore::CheckpointLoop, this, path);
 }
 
-void ScoreStore::CheckpointLoop(std::string path)
-{
+void ScoreStore::CheckpointLoop(std::string path) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(db, 1000);
@@ -144,29 +129,25 @@ void ScoreStore::CheckpointLoop(std::string path)
             // left, lets the log start again from its beginning instead of growing for ever.
             int frames = 0;
             sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &frames, nullptr);
-            if (frames > 4000)
-                sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+            if (frames > 4000) sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
             lock.lock();
         }
     }
     sqlite3_close(db);
 }
 
-ScoreStore::~ScoreStore()
-{
+ScoreStore::~ScoreStore() {
     {
         const std::lock_guard lock(stopMutex_);
         stopping_ = true;
     }
     stopSignal_.notify_all();
     checkpointer_.join();
-    for (auto& [sql, stmt] : prepared_)
-        sqlite3_finalize(stmt);
+    for (auto& [sql, stmt] : prepared_) sqlite3_finalize(stmt);
     sqlite3_close(db_);
 }
 
-void ScoreStore::Execute(const char* sql)
-{
+void ScoreStore::Execute(const char* sql) {
     char* error = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
         const std::string message = error ? error : "unknown error";
@@ -175,14 +156,12 @@ void ScoreStore::Execute(const char* sql)
     }
 }
 
-sqlite3_stmt* ScoreStore::Prepared(std::string_view sql)
-{
+sqlite3_stmt* ScoreStore::Prepared(std::string_view sql) {
     auto found = prepared_.find(sql);
-    if (found != prepared_.end())
-        return found->second;
+    if (found != prepared_.end()) return found->second;
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK)
         throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
     prepared_.emplace(sql, stmt);
     return stmt;
@@ -190,8 +169,7 @@ sqlite3_stmt* ScoreStore::Prepared(std::string_view sql)
 
 void ScoreStore::Run(std::string_view sql) { Statement(Prepared(sql)).Step(); }
 
-std::string ScoreStore::IssueToken(std::int64_t now, std::int64_t expiresAt)
-{
+std::string ScoreStore::IssueToken(std::int64_t now, std::int64_t expiresAt) {
     const std::lock_guard lock(mutex_);
     const std::string token = RandomToken();
     Transaction transaction(*this);
@@ -201,8 +179,7 @@ std::string ScoreStore::IssueToken(std::int64_t now, std::int64_t expiresAt)
     return token;
 }
 
-Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& result, std::int64_t now)
-{
+Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& result, std::int64_t now) {
     const std::lock_guard lock(mutex_);
     Transaction transaction(*this);
     std::int64_t expires = 0;
@@ -210,15 +187,12 @@ Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& re
     {
         Statement find(Prepared("SELECT expires, used FROM tokens WHERE token = ?"));
         find.Bind(1, token);
-        if (!find.Step())
-            return Refusal::UnknownToken;
+        if (!find.Step()) return Refusal::UnknownToken;
         expires = find.Int(0);
         used = find.Int(1);
     }
-    if (used != 0)
-        return Refusal::UsedToken;
-    if (expires <= now)
-        return Refusal::ExpiredToken;
+    if (used != 0) return Refusal::UsedToken;
+    if (expires <= now) return Refusal::ExpiredToken;
     Statement(Prepared("UPDATE tokens SET used = 1 WHERE token = ?")).Bind(1, token).Step();
     Statement(Prepared("INSERT INTO results(name, country, score, time) VALUES(?, ?, ?, ?)"))
         .Bind(1, result.name)
@@ -230,8 +204,7 @@ Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& re
     return Refusal::None;
 }
 
-std::vector<StoredResult> ScoreStore::Best(int count)
-{
+std::vector<StoredResult> ScoreStore::Best(int count) {
     const std::lock_guard lock(mutex_);
     Statement query(Prepared("SELECT name, country, score, time FROM results ORDER BY score DESC, id LIMIT ?"));
     query.Bind(1, std::int64_t{count});
@@ -241,8 +214,7 @@ std::vector<StoredResult> ScoreStore::Best(int count)
     return best;
 }
 
-std::int64_t ScoreStore::ResultCount()
-{
+std::int64_t ScoreStore::ResultCount() {
     const std::lock_guard lock(mutex_);
     Statement query(Prepared("SELECT count(*) FROM results"));
     query.Step();

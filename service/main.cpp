@@ -41,22 +41,17 @@ struct Options {
     bool quiet = false;
 };
 
-long NumberArgument(const std::string& option, const char* text, long low, long high)
-{
+long NumberArgument(const std::string& option, const char* text, long low, long high) {
     try {
         std::size_t used = 0;
         const long value = std::stol(text, &used);
-        if (used == std::string(text).size() && value >= low && value <= high)
-            return value;
-    } catch (const std::exception&) {
-    }
-    throw std::invalid_argument(option + " needs a number from " + std::to_string(low) + " to " +
-                                std::to_string(high));
+        if (used == std::string(text).size() && value >= low && value <= high) return value;
+    } catch (const std::exception&) {}
+    throw std::invalid_argument(option + " needs a number from " + std::to_string(low) + " to " + std::to_string(high));
 }
 
 // Nothing when the program should stop at once (help shown); throws on a bad option.
-bool ParseOptions(int argc, char** argv, Options& options)
-{
+bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -67,8 +62,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.quiet = true;
             continue;
         }
-        if (i + 1 >= argc)
-            throw std::invalid_argument("unknown option or missing value: " + arg);
+        if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + arg);
         const char* value = argv[++i];
         if (arg == "--address")
             options.address = value;
@@ -86,8 +80,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
     return true;
 }
 
-std::string TimeStamp()
-{
+std::string TimeStamp() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);
@@ -98,20 +91,17 @@ std::string TimeStamp()
 
 std::mutex logMutex;
 
-void LogLine(const std::string& line)
-{
+void LogLine(const std::string& line) {
     const std::lock_guard lock(logMutex);
     std::fprintf(stderr, "%s %s\n", TimeStamp().c_str(), line.c_str());
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options options;
     try {
-        if (!ParseOptions(argc, argv, options))
-            return 0;
+        if (!ParseOptions(argc, argv, options)) return 0;
     } catch (const std::exception& error) {
         std::cerr << "tidewarden-scores: " << error.what() << "\n" << Usage;
         return 2;
@@ -130,8 +120,7 @@ int main(int argc, char** argv)
         tw::scores::ScoreStore store(options.database);
         tw::scores::ServiceSettings settings;
         settings.tokenMinutes = options.tokenMinutes;
-        if (!options.quiet)
-            settings.log = LogLine;
+        if (!options.quiet) settings.log = LogLine;
         tw::scores::ScoresService service(store, settings);
 
         httplib::Server server;
@@ -156,8 +145,7 @@ int main(int argc, char** argv)
             std::cerr << "tidewarden-scores: cannot listen on " << options.address << ":" << options.port << "\n";
             return 1;
         }
-        if (listening >= 0)
-            ::listen(listening, SOMAXCONN);
+        if (listening >= 0) ::listen(listening, SOMAXCONN);
         LogLine("listening on http://" + options.address + ":" + std::to_string(port) + " (database " +
                 options.database + ")");
 

@@ -11,8 +11,7 @@
 #include <exception>
 #include <iostream>
 
-int main()
-{
+int main() {
     bool started = true;
     try {
         TApplication application;

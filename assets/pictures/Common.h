@@ -60,7 +60,8 @@ inline Paint rockPaint(std::uint32_t seed, Color base, float scale = 0.05f, int 
     return [=](float x, float y) {
         const float lumps = fbm(x * scale * 0.5f, y * scale * 0.5f, seed + 3, 3, periodX);
         const float grain = fbm(x * scale * 2.0f, y * scale * 2.0f, seed, 3, periodX > 0 ? periodX * 4 : 0);
-        const float crack = std::fabs(noise(x * scale * 1.6f, y * scale * 1.6f, seed + 7, periodX > 0 ? periodX * 2 : 0) - 0.5f);
+        const float crack =
+            std::fabs(noise(x * scale * 1.6f, y * scale * 1.6f, seed + 7, periodX > 0 ? periodX * 2 : 0) - 0.5f);
         Color c = mix(darken(base, 0.6f), lighten(base, 0.4f), lumps * 0.75f + grain * 0.25f);
         if (crack < 0.018f) c = darken(c, 0.35f * (1.0f - crack / 0.018f));
         return c;

@@ -48,7 +48,11 @@ void diver(Image& img, float kick, const DiverLook& d) {
     img.fill(Path().rect(82, 5.5f, 4, 5), hex(0x8A96A0));
     // Torso.
     Path torso;
-    torso.moveTo(36, 21).cubicTo(40, 10, 70, 9, 84, 13).cubicTo(90, 17, 88, 27, 80, 29).cubicTo(64, 32, 44, 31, 36, 21).close();
+    torso.moveTo(36, 21)
+        .cubicTo(40, 10, 70, 9, 84, 13)
+        .cubicTo(90, 17, 88, 27, 80, 29)
+        .cubicTo(64, 32, 44, 31, 36, 21)
+        .close();
     img.fill(torso, linear({0, 10}, lighten(d.suit, 0.25f), {0, 31}, darken(d.suit, 0.3f)));
     img.stroke({{40, 22}, {60, 24}, {82, 22}}, 2.2f, d.stripe);
     // Weight belt.
@@ -69,7 +73,8 @@ void diver(Image& img, float kick, const DiverLook& d) {
     img.fill(Path().ellipse(96.5f, 19.5f, 3.2f, 2.8f), d.skin);
     Path mask = Path().roundRect(91.5f, 9, 9, 8, 2.5f);
     img.fill(mask, hex(0x2A2F38));
-    img.fill(Path().roundRect(93, 10.2f, 6.8f, 5.6f, 1.8f), linear({93, 10}, lighten(d.glass, 0.5f), {100, 16}, d.glass));
+    img.fill(Path().roundRect(93, 10.2f, 6.8f, 5.6f, 1.8f),
+             linear({93, 10}, lighten(d.glass, 0.5f), {100, 16}, d.glass));
     if (d.deadEyes) {
         img.stroke({{94.5f, 11.5f}, {97.5f, 14.5f}}, 1.0f, hex(0x202020));
         img.stroke({{97.5f, 11.5f}, {94.5f, 14.5f}}, 1.0f, hex(0x202020));
@@ -91,9 +96,8 @@ void diver(Image& img, float kick, const DiverLook& d) {
 }
 
 Picture hero() {
-    return strip(kHeroW, kHeroH, 4, [](Image& img, int frame) {
-        diver(img, std::sin(static_cast<float>(frame) * kPi / 2), DiverLook{});
-    });
+    return strip(kHeroW, kHeroH, 4,
+                 [](Image& img, int frame) { diver(img, std::sin(static_cast<float>(frame) * kPi / 2), DiverLook{}); });
 }
 
 // Samples src turned by `angle` about its centre into an image of the given size.
@@ -103,12 +107,14 @@ Image turned(const Image& src, float angle, int w, int h) {
     const float scx = static_cast<float>(src.width()) / 2, scy = static_cast<float>(src.height()) / 2;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const float dx = static_cast<float>(x) + 0.5f - static_cast<float>(w) / 2, dy = static_cast<float>(y) + 0.5f - static_cast<float>(h) / 2;
+            const float dx = static_cast<float>(x) + 0.5f - static_cast<float>(w) / 2,
+                        dy = static_cast<float>(y) + 0.5f - static_cast<float>(h) / 2;
             const float sx = cs * dx + sn * dy + scx - 0.5f, sy = -sn * dx + cs * dy + scy - 0.5f;
             const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
             const float tx = sx - static_cast<float>(ix), ty = sy - static_cast<float>(iy);
             auto px = [&](int xx, int yy) {
-                return (xx < 0 || yy < 0 || xx >= src.width() || yy >= src.height()) ? Color{0, 0, 0, 0} : src.at(xx, yy);
+                return (xx < 0 || yy < 0 || xx >= src.width() || yy >= src.height()) ? Color{0, 0, 0, 0}
+                                                                                     : src.at(xx, yy);
             };
             out.at(x, y) = mix(mix(px(ix, iy), px(ix + 1, iy), tx), mix(px(ix, iy + 1), px(ix + 1, iy + 1), tx), ty);
         }
@@ -161,8 +167,14 @@ Picture handEngine() {
     for (int i = 0; i < 3; ++i) img.stroke({{4.5f, cy - 9}, {4.5f, cy + 9}}, 1.0f, hex(0x6A747E));
     img.fill(Path().ellipse(5, cy, 3, 8), hex(0xC8D2DA, 0.8f));
     Path hull;
-    hull.moveTo(8, cy - 8).lineTo(32, cy - 8).cubicTo(42, cy - 8, 45, cy - 3, 45, cy).cubicTo(45, cy + 3, 42, cy + 8, 32, cy + 8).lineTo(8, cy + 8).close();
-    img.fill(hull, linearStops({0, cy - 8}, {0, cy + 8}, {{0, hex(0xFFD65A)}, {0.45f, hex(0xF29A1A)}, {1, hex(0x9A4A08)}}));
+    hull.moveTo(8, cy - 8)
+        .lineTo(32, cy - 8)
+        .cubicTo(42, cy - 8, 45, cy - 3, 45, cy)
+        .cubicTo(45, cy + 3, 42, cy + 8, 32, cy + 8)
+        .lineTo(8, cy + 8)
+        .close();
+    img.fill(hull,
+             linearStops({0, cy - 8}, {0, cy + 8}, {{0, hex(0xFFD65A)}, {0.45f, hex(0xF29A1A)}, {1, hex(0x9A4A08)}}));
     img.fill(Path().rect(20, cy - 8, 3, 16), hex(0x3A3A3A, 0.8f));
     img.fill(Path().ellipse(39, cy - 1, 3.5f, 3), hex(0xFFF6C8));
     img.fill(Path().roundRect(13, cy + 6, 10, 5, 2), hex(0x2A2A2A));
@@ -196,7 +208,8 @@ Picture tail() {
         std::vector<Vec> line;
         for (int x = 0; x <= 72; x += 3) {
             const float amp = static_cast<float>(x) / 72.0f * 0.4f + (1.0f - static_cast<float>(x) / 72.0f) * 1.6f;
-            line.push_back({static_cast<float>(x), 2.5f + std::sin(static_cast<float>(x) * 0.22f + static_cast<float>(frame) * kPi) * amp});
+            line.push_back({static_cast<float>(x),
+                            2.5f + std::sin(static_cast<float>(x) * 0.22f + static_cast<float>(frame) * kPi) * amp});
         }
         img.stroke(line, 1.3f, hex(0xE9E2C8));
     });

@@ -21,13 +21,13 @@ struct FishLook {
     Color spot{0, 0, 0, 0};
     int spots = 0;
     float spotSize = 1.5f;
-    float dorsal = 0.25f;     // fin height as a share of the body height
+    float dorsal = 0.25f; // fin height as a share of the body height
     float dorsalStart = 0.25f, dorsalEnd = 0.7f;
     float anal = 0.18f;
-    float tailFork = 0.45f;   // 0: round tail, 1: deep fork
-    float tailSpread = 0.9f;  // tail height as a share of the body height
-    float snout = 0.0f;       // >0: pointed snout over the mouth (sharks, barracuda)
-    float eyeSize = 0.13f;    // share of the body height
+    float tailFork = 0.45f;  // 0: round tail, 1: deep fork
+    float tailSpread = 0.9f; // tail height as a share of the body height
+    float snout = 0.0f;      // >0: pointed snout over the mouth (sharks, barracuda)
+    float eyeSize = 0.13f;   // share of the body height
     bool teeth = false;
     bool gillSlits = false;
     std::uint32_t seed = 1;
@@ -131,21 +131,26 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
             img.stroke({{sx, cy - hb * 0.35f}, {sx - 1.5f, cy + hb * 0.2f}}, 1.1f, darken(f.top, 0.5f));
         }
     } else {
-        img.stroke({{gx, cy - hb * 0.55f}, {gx + 2.5f, cy}, {gx, cy + hb * 0.5f}}, 1.0f, withAlpha(darken(f.top, 0.5f), 0.7f));
+        img.stroke({{gx, cy - hb * 0.55f}, {gx + 2.5f, cy}, {gx, cy + hb * 0.5f}}, 1.0f,
+                   withAlpha(darken(f.top, 0.5f), 0.7f));
     }
     const float px = gx + L * 0.06f, py = cy + hb * 0.2f;
     const float ang = 0.5f + phase * 0.35f;
-    Path pect = Path().ellipse(0, 0, L * 0.1f + 2, hb * 0.16f + 1).transformed(
-        Affine::translate(L * 0.1f, 0).then(Affine::rotate(ang)).then(Affine::translate(px, py)));
+    Path pect =
+        Path()
+            .ellipse(0, 0, L * 0.1f + 2, hb * 0.16f + 1)
+            .transformed(Affine::translate(L * 0.1f, 0).then(Affine::rotate(ang)).then(Affine::translate(px, py)));
     img.fill(pect, withAlpha(lighten(f.fin, 0.15f), 0.9f));
     const float er = std::max(1.6f, hb * 2 * f.eyeSize);
     eye(img, x0 + L * (0.13f + f.snout * 0.12f), cy - hb * 0.28f, er);
-    img.stroke({{x0 + 0.5f + f.snout * L * 0.1f, nose + 1.2f}, {x0 + L * (0.07f + f.snout * 0.12f), nose + 1.8f + f.snout * 2}},
+    img.stroke({{x0 + 0.5f + f.snout * L * 0.1f, nose + 1.2f},
+                {x0 + L * (0.07f + f.snout * 0.12f), nose + 1.8f + f.snout * 2}},
                1.0f, darken(f.belly, 0.55f));
     if (f.teeth) {
         for (int i = 0; i < 5; ++i) {
             const float tx = x0 + f.snout * L * 0.1f + 2 + static_cast<float>(i) * 3.2f;
-            img.fill(Path().polygon({{tx, nose + 1.6f}, {tx + 1.6f, nose + 1.6f}, {tx + 0.8f, nose + 4.0f}}), hex(0xF8F8F0));
+            img.fill(Path().polygon({{tx, nose + 1.6f}, {tx + 1.6f, nose + 1.6f}, {tx + 0.8f, nose + 4.0f}}),
+                     hex(0xF8F8F0));
         }
     }
 
@@ -182,13 +187,18 @@ Picture puffer() {
         }
         img.fill(spikes, hex(0x8A6A2E));
         Path tail;
-        tail.moveTo(cx + r - 3, cy).lineTo(40, cy - 6 + phase * 2).lineTo(38, cy).lineTo(40, cy + 6 + phase * 2).close();
+        tail.moveTo(cx + r - 3, cy)
+            .lineTo(40, cy - 6 + phase * 2)
+            .lineTo(38, cy)
+            .lineTo(40, cy + 6 + phase * 2)
+            .close();
         img.fill(tail, hex(0xE2B44C));
         img.fill(circle(cx, cy, r), radial({cx - 4, cy - 6}, r * 1.6f, hex(0xF6DC8A), hex(0xB98A34)));
         img.fill(Path().ellipse(cx, cy + r * 0.45f, r * 0.8f, r * 0.5f), hex(0xFFF4D6, 0.85f), Blend::Atop);
         Rng rng(44);
         for (int i = 0; i < 11; ++i)
-            img.fill(circle(cx + rng.uniform(-r * 0.7f, r * 0.8f), cy + rng.uniform(-r * 0.8f, r * 0.2f), rng.uniform(1.0f, 1.8f)),
+            img.fill(circle(cx + rng.uniform(-r * 0.7f, r * 0.8f), cy + rng.uniform(-r * 0.8f, r * 0.2f),
+                            rng.uniform(1.0f, 1.8f)),
                      hex(0x5A3A14), Blend::Atop);
         img.fill(Path().ellipse(cx + 5, cy + 5, 4, 2.5f).transformed(Affine::translate(0, 0)), hex(0xE8B04A, 0.9f));
         eye(img, cx - 7, cy - 4, 3.6f);
@@ -235,10 +245,14 @@ Picture crab() {
         }
         // Shell.
         Path body;
-        body.moveTo(cx - 14, cy + 3).cubicTo(cx - 13, cy - 10, cx + 13, cy - 10, cx + 14, cy + 3).cubicTo(cx + 8, cy + 8, cx - 8, cy + 8, cx - 14, cy + 3).close();
+        body.moveTo(cx - 14, cy + 3)
+            .cubicTo(cx - 13, cy - 10, cx + 13, cy - 10, cx + 14, cy + 3)
+            .cubicTo(cx + 8, cy + 8, cx - 8, cy + 8, cx - 14, cy + 3)
+            .close();
         img.fill(body, radial({cx - 3, cy - 6}, 16, light, shell));
         Rng rng(7);
-        for (int i = 0; i < 6; ++i) img.fill(circle(cx + rng.uniform(-9, 9), cy + rng.uniform(-5, 2), 1.1f), hex(0xFFB08A, 0.8f), Blend::Atop);
+        for (int i = 0; i < 6; ++i)
+            img.fill(circle(cx + rng.uniform(-9, 9), cy + rng.uniform(-5, 2), 1.1f), hex(0xFFB08A, 0.8f), Blend::Atop);
         // Eyes on stalks.
         for (int side = -1; side <= 1; side += 2) {
             const float ex = cx + static_cast<float>(side) * 4;
@@ -275,12 +289,18 @@ Picture jellyfish() {
             img.stroke(t, 1.6f, hex(0xF6A6E0, 0.95f));
         }
         Path arms;
-        arms.moveTo(cx - 5, top + bh - 2).quadTo(cx - 8, top + bh + 14, cx - 3, top + bh + 24).lineTo(cx + 3, top + bh + 24)
-            .quadTo(cx + 8, top + bh + 14, cx + 5, top + bh - 2).close();
+        arms.moveTo(cx - 5, top + bh - 2)
+            .quadTo(cx - 8, top + bh + 14, cx - 3, top + bh + 24)
+            .lineTo(cx + 3, top + bh + 24)
+            .quadTo(cx + 8, top + bh + 14, cx + 5, top + bh - 2)
+            .close();
         img.fill(arms, hex(0xE472C4, 0.95f));
         Path bell;
-        bell.moveTo(cx - bw, top + bh).cubicTo(cx - bw, top - 3, cx + bw, top - 3, cx + bw, top + bh)
-            .quadTo(cx + bw * 0.5f, top + bh - 3, cx, top + bh).quadTo(cx - bw * 0.5f, top + bh - 3, cx - bw, top + bh).close();
+        bell.moveTo(cx - bw, top + bh)
+            .cubicTo(cx - bw, top - 3, cx + bw, top - 3, cx + bw, top + bh)
+            .quadTo(cx + bw * 0.5f, top + bh - 3, cx, top + bh)
+            .quadTo(cx - bw * 0.5f, top + bh - 3, cx - bw, top + bh)
+            .close();
         img.fill(bell, radial({cx - 3, top + 5}, bh * 1.3f, hex(0xFFE2F6), hex(0xD14FB0)));
         img.fill(Path().ellipse(cx, top + bh * 0.55f, bw * 0.45f, bh * 0.25f), hex(0xFF9AD8, 0.8f), Blend::Atop);
         img.fill(Path().ellipse(cx - bw * 0.35f, top + bh * 0.3f, 3, 2), hex(0xFFFFFF, 0.8f), Blend::Atop);
@@ -299,7 +319,8 @@ Picture ray() {
         std::vector<Vec> tail;
         for (int k = 0; k <= 12; ++k) {
             const float x = cx + 18 + static_cast<float>(k) * 3.8f;
-            tail.push_back({x, cy + std::sin(static_cast<float>(k) * 0.5f + phase) * 2.0f * static_cast<float>(k) / 12.0f});
+            tail.push_back(
+                {x, cy + std::sin(static_cast<float>(k) * 0.5f + phase) * 2.0f * static_cast<float>(k) / 12.0f});
         }
         img.stroke(tail, 2.0f, hex(0x1C2E4A));
         const float wing = 22 - phase * 5; // wing tips rise and fall
@@ -313,8 +334,9 @@ Picture ray() {
         img.fill(body, radial({cx - 4, cy - 4}, 34, hex(0x3A6FA8), hex(0x14294A)));
         Rng rng(10);
         for (int i = 0; i < 16; ++i)
-            img.fill(circle(cx + rng.uniform(-14, 16), cy + rng.uniform(-wing * 0.6f, wing * 0.6f), rng.uniform(1.0f, 1.8f)),
-                     hex(0xBFE4FF, 0.8f), Blend::Atop);
+            img.fill(
+                circle(cx + rng.uniform(-14, 16), cy + rng.uniform(-wing * 0.6f, wing * 0.6f), rng.uniform(1.0f, 1.8f)),
+                hex(0xBFE4FF, 0.8f), Blend::Atop);
         img.stroke({{cx - 24, cy + 1}, {cx + 22, cy}}, 1.0f, hex(0x0C1A30, 0.6f));
         // Head lobes and eyes.
         img.fill(Path().ellipse(cx - 22, cy - 3, 4, 2.5f), hex(0x2A5688));
@@ -387,8 +409,7 @@ FishLook kind(int k) {
         f.dorsal = 1.25f, f.dorsalStart = 0.38f, f.dorsalEnd = 0.52f, f.anal = 0.5f, f.tailFork = 0.85f,
         f.tailSpread = 1.25f, f.snout = 1.0f, f.teeth = true, f.gillSlits = true, f.eyeSize = 0.07f, f.seed = 23;
         break;
-    default:
-        break;
+    default: break;
     }
     return f;
 }

@@ -23,8 +23,14 @@ Image rimmed(const Image& img, Color rim) {
 }
 
 void sparkle(Image& img, float x, float y, float r) {
-    img.fill(Path().polygon({{x - r, y}, {x - r * 0.2f, y - r * 0.2f}, {x, y - r}, {x + r * 0.2f, y - r * 0.2f}, {x + r, y},
-                             {x + r * 0.2f, y + r * 0.2f}, {x, y + r}, {x - r * 0.2f, y + r * 0.2f}}),
+    img.fill(Path().polygon({{x - r, y},
+                             {x - r * 0.2f, y - r * 0.2f},
+                             {x, y - r},
+                             {x + r * 0.2f, y - r * 0.2f},
+                             {x + r, y},
+                             {x + r * 0.2f, y + r * 0.2f},
+                             {x, y + r},
+                             {x - r * 0.2f, y + r * 0.2f}}),
              hex(0xFFFFFF, 0.95f));
 }
 
@@ -35,7 +41,11 @@ void coin(Image& img, float x, float y, float r) {
 
 void gem(Image& img, float cx, float cy, float r, Color c) {
     Path g;
-    g.polygon({{cx - r, cy - r * 0.3f}, {cx - r * 0.5f, cy - r}, {cx + r * 0.5f, cy - r}, {cx + r, cy - r * 0.3f}, {cx, cy + r}});
+    g.polygon({{cx - r, cy - r * 0.3f},
+               {cx - r * 0.5f, cy - r},
+               {cx + r * 0.5f, cy - r},
+               {cx + r, cy - r * 0.3f},
+               {cx, cy + r}});
     img.fill(g, linear({cx - r, cy - r}, lighten(c, 0.5f), {cx + r, cy + r}, darken(c, 0.4f)));
     img.stroke({{cx - r, cy - r * 0.3f}, {cx + r, cy - r * 0.3f}}, 0.8f, lighten(c, 0.6f));
     img.stroke({{cx - r * 0.5f, cy - r}, {cx - r * 0.2f, cy - r * 0.3f}, {cx, cy + r}}, 0.7f, lighten(c, 0.3f));
@@ -51,10 +61,14 @@ Picture treasure(const Args& a) {
     case 1: // a heap of gold coins
         for (int row = 0; row < 4; ++row)
             for (int i = 0; i <= 3 - row; ++i)
-                coin(img, 8 + static_cast<float>(i) * 8 + static_cast<float>(row) * 4, h - 5 - static_cast<float>(row) * 5, 6);
+                coin(img, 8 + static_cast<float>(i) * 8 + static_cast<float>(row) * 4,
+                     h - 5 - static_cast<float>(row) * 5, 6);
         sparkle(img, 26, 12, 4);
         break;
-    case 2: gem(img, w / 2, h / 2 + 4, 12, hex(0xE0203A)); sparkle(img, 14, 12, 4); break;
+    case 2:
+        gem(img, w / 2, h / 2 + 4, 12, hex(0xE0203A));
+        sparkle(img, 14, 12, 4);
+        break;
     case 3: { // a pearl in its shell
         Path shell;
         shell.moveTo(4, h - 6).cubicTo(4, 8, w - 4, 8, w - 4, h - 6).close();
@@ -67,26 +81,44 @@ Picture treasure(const Args& a) {
     }
     case 4: { // a golden goblet
         Path cup;
-        cup.moveTo(9, 5).lineTo(31, 5).quadTo(31, 20, 21, 22).lineTo(21, 28).lineTo(27, 33).lineTo(13, 33).lineTo(19, 28).lineTo(19, 22).quadTo(9, 20, 9, 5).close();
+        cup.moveTo(9, 5)
+            .lineTo(31, 5)
+            .quadTo(31, 20, 21, 22)
+            .lineTo(21, 28)
+            .lineTo(27, 33)
+            .lineTo(13, 33)
+            .lineTo(19, 28)
+            .lineTo(19, 22)
+            .quadTo(9, 20, 9, 5)
+            .close();
         img.fill(cup, linear({9, 0}, lighten(kGold, 0.3f), {31, 0}, kGoldDark));
         gem(img, 20, 12, 3.5f, hex(0x2A6AE0));
         sparkle(img, 30, 6, 4);
         break;
     }
-    case 5: gem(img, w / 2, h / 2 + 4, 12, hex(0x20C060)); sparkle(img, 27, 10, 4); break;
+    case 5:
+        gem(img, w / 2, h / 2 + 4, 12, hex(0x20C060));
+        sparkle(img, 27, 10, 4);
+        break;
     case 6: { // a necklace of pearls with a pendant
         std::vector<Vec> chain;
         for (int i = 0; i <= 12; ++i) {
             const float t = kPi * static_cast<float>(i) / 12.0f;
             chain.push_back({w / 2 - std::cos(t) * 15, 8 + std::sin(t) * 18});
         }
-        for (const Vec v : chain) img.fill(circle(v.x, v.y, 2.4f), radial({v.x - 1, v.y - 1}, 3, hex(0xFFFFFF), hex(0xC8C8D8)));
+        for (const Vec v : chain)
+            img.fill(circle(v.x, v.y, 2.4f), radial({v.x - 1, v.y - 1}, 3, hex(0xFFFFFF), hex(0xC8C8D8)));
         gem(img, w / 2, 29, 5, hex(0x9A30E0));
         break;
     }
     case 7: { // an old amphora
         Path jar;
-        jar.moveTo(15, 3).lineTo(25, 3).lineTo(24, 8).cubicTo(36, 12, 34, 28, 20, 34).cubicTo(6, 28, 4, 12, 16, 8).close();
+        jar.moveTo(15, 3)
+            .lineTo(25, 3)
+            .lineTo(24, 8)
+            .cubicTo(36, 12, 34, 28, 20, 34)
+            .cubicTo(6, 28, 4, 12, 16, 8)
+            .close();
         img.fill(jar, linear({6, 0}, hex(0xD08850), {34, 0}, hex(0x7A3E1C)));
         img.stroke({{16, 8}, {10, 14}}, 2, hex(0x8A4A24));
         img.stroke({{24, 8}, {30, 14}}, 2, hex(0x8A4A24));
@@ -99,7 +131,8 @@ Picture treasure(const Args& a) {
         Path lid;
         lid.moveTo(4, 20).cubicTo(4, 4, 52, 4, 52, 20).close();
         img.fill(lid, linear({0, 6}, hex(0xA86A34), {0, 20}, hex(0x5A3414)));
-        for (float x : {10.0f, 44.0f}) img.fill(Path().rect(x - 2, 8, 4, 38), linear({x - 2, 0}, kGold, {x + 2, 0}, kGoldDark));
+        for (float x : {10.0f, 44.0f})
+            img.fill(Path().rect(x - 2, 8, 4, 38), linear({x - 2, 0}, kGold, {x + 2, 0}, kGoldDark));
         img.fill(Path().rect(4, 19, 48, 3), kGoldDark);
         img.fill(Path().roundRect(24, 20, 8, 9, 2), kGold);
         img.fill(circle(28, 24, 1.5f), hex(0x2A1A08));
@@ -152,8 +185,12 @@ Picture icon(const Args& a) {
         iconDisc(img, hex(0x2AA87A));
         Image mesh(kIconW, kIconH);
         for (int k = -30; k < 30; k += 5) {
-            mesh.stroke({{kIconCx - 20, kIconCy + static_cast<float>(k) - 20}, {kIconCx + 20, kIconCy + static_cast<float>(k) + 20}}, 1.2f, hex(0xFFFFFF));
-            mesh.stroke({{kIconCx - 20, kIconCy + static_cast<float>(k) + 20}, {kIconCx + 20, kIconCy + static_cast<float>(k) - 20}}, 1.2f, hex(0xFFFFFF));
+            mesh.stroke({{kIconCx - 20, kIconCy + static_cast<float>(k) - 20},
+                         {kIconCx + 20, kIconCy + static_cast<float>(k) + 20}},
+                        1.2f, hex(0xFFFFFF));
+            mesh.stroke({{kIconCx - 20, kIconCy + static_cast<float>(k) + 20},
+                         {kIconCx + 20, kIconCy + static_cast<float>(k) - 20}},
+                        1.2f, hex(0xFFFFFF));
         }
         Image clip(kIconW, kIconH);
         clip.fill(circle(kIconCx, kIconCy, 10), hex(0xFFFFFF));
@@ -170,7 +207,8 @@ Picture icon(const Args& a) {
         img.fill(Path().roundRect(14, 18, 20, 10, 4), linear({0, 18}, hex(0xFFD65A), {0, 28}, hex(0xC86A0A)));
         img.fill(Path().roundRect(32, 16, 4, 14, 1), hex(0x2A3038));
         for (int i = 0; i < 3; ++i)
-            img.stroke({{10, 19 + static_cast<float>(i) * 4}, {5, 19 + static_cast<float>(i) * 4}}, 1.5f, hex(0xFFFFFF));
+            img.stroke({{10, 19 + static_cast<float>(i) * 4}, {5, 19 + static_cast<float>(i) * 4}}, 1.5f,
+                       hex(0xFFFFFF));
     }
     Picture p;
     p.image = rimmed(img, hex(0x06121E));
@@ -181,11 +219,13 @@ Picture icon(const Args& a) {
 // game shows the first.
 Picture bonusCage(const Args&) {
     return strip(kIconW, kIconH, 4, [](Image& img, int f) {
-        img.fill(circle(kIconCx, kIconCy, 20), radial({kIconCx - 7, kIconCy - 8}, 26, hex(0xE8FCFF, 0.45f), hex(0x3AA8D0, 0.55f)));
+        img.fill(circle(kIconCx, kIconCy, 20),
+                 radial({kIconCx - 7, kIconCy - 8}, 26, hex(0xE8FCFF, 0.45f), hex(0x3AA8D0, 0.55f)));
         img.stroke(Path().ellipse(kIconCx, kIconCy, 20, 20).contours().front(), 2.0f, hex(0xF4C44E), true);
         img.fill(Path().roundRect(kIconCx - 3, 0, 6, 4, 1), hex(0xF4C44E));
         const float t = static_cast<float>(f) * kPi / 2;
-        img.fill(Path().ellipse(kIconCx - 10 + std::cos(t) * 3, kIconCy - 11 + std::sin(t) * 2, 4, 2.5f), hex(0xFFFFFF, 0.9f));
+        img.fill(Path().ellipse(kIconCx - 10 + std::cos(t) * 3, kIconCy - 11 + std::sin(t) * 2, 4, 2.5f),
+                 hex(0xFFFFFF, 0.9f));
     });
 }
 
@@ -221,7 +261,9 @@ Picture gauge(const Args& a) {
     const int w = a.integer(0), h = a.integer(1);
     Image img(w, h);
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-    img.paintAll(linearStops({0, 0}, {fw, 0}, {{0.0f, hex(0xE02A2A)}, {0.25f, hex(0xF2A02A)}, {0.5f, hex(0x3AD0A0)}, {1.0f, hex(0x5AE8FF)}}));
+    img.paintAll(
+        linearStops({0, 0}, {fw, 0},
+                    {{0.0f, hex(0xE02A2A)}, {0.25f, hex(0xF2A02A)}, {0.5f, hex(0x3AD0A0)}, {1.0f, hex(0x5AE8FF)}}));
     img.paintAll(linear({0, 0}, hex(0xFFFFFF, 0.45f), {0, fh * 0.5f}, hex(0xFFFFFF, 0.0f)));
     img.fill(Path().rect(0, fh - 2, fw, 2), hex(0x000000, 0.3f));
     Picture p;

@@ -34,18 +34,25 @@ Image sea(int w, int h, int surfaceY, std::uint32_t seed) {
         const float x = static_cast<float>(w) * (static_cast<float>(i) + 0.3f) / 7.0f;
         const float spread = 40 + static_cast<float>(i % 3) * 22;
         Path ray;
-        ray.polygon({{x, sy}, {x + 26 + static_cast<float>(i % 2) * 12, sy}, {x + spread + 170, static_cast<float>(h)}, {x + 120, static_cast<float>(h)}});
-        img.fill(ray, linear({0, sy}, hex(0xBFF6FF, 0.13f), {0, sy + static_cast<float>(h) * 0.8f}, hex(0xBFF6FF, 0.0f)));
+        ray.polygon({{x, sy},
+                     {x + 26 + static_cast<float>(i % 2) * 12, sy},
+                     {x + spread + 170, static_cast<float>(h)},
+                     {x + 120, static_cast<float>(h)}});
+        img.fill(ray,
+                 linear({0, sy}, hex(0xBFF6FF, 0.13f), {0, sy + static_cast<float>(h) * 0.8f}, hex(0xBFF6FF, 0.0f)));
     }
     // Far rocks, faint in the blue.
     Path far;
     far.moveTo(0, static_cast<float>(h));
     for (int x = 0; x <= w; x += 8) {
         const float fx = static_cast<float>(x);
-        far.lineTo(fx, static_cast<float>(h) - 150 - 90 * fbm(fx * 0.006f, 0.5f, seed, 4, w / 8 > 0 ? static_cast<int>(static_cast<float>(w) * 0.006f) : 0));
+        far.lineTo(fx, static_cast<float>(h) - 150 -
+                           90 * fbm(fx * 0.006f, 0.5f, seed, 4,
+                                    w / 8 > 0 ? static_cast<int>(static_cast<float>(w) * 0.006f) : 0));
     }
     far.lineTo(static_cast<float>(w), static_cast<float>(h)).close();
-    img.fill(far, linear({0, static_cast<float>(h) - 260}, hex(0x0C3D5E, 0.7f), {0, static_cast<float>(h)}, hex(0x061A30, 0.9f)));
+    img.fill(far, linear({0, static_cast<float>(h) - 260}, hex(0x0C3D5E, 0.7f), {0, static_cast<float>(h)},
+                         hex(0x061A30, 0.9f)));
     // Drifting motes.
     Rng rng(seed);
     for (int i = 0; i < w * h / 2200; ++i) {
@@ -73,7 +80,8 @@ Picture ceiling(const Args& a) {
     // Patches of moss and sponge.
     img.paintAll([=](float x, float y) {
         const float m = fbm(x * 0.03f, y * 0.03f, seed + 99, 3);
-        return withAlpha(mix(kMoss, hex(0x6FA85A), fbm(x * 0.2f, y * 0.2f, seed + 5, 2)), std::clamp((m - 0.58f) * 4.0f, 0.0f, 0.55f));
+        return withAlpha(mix(kMoss, hex(0x6FA85A), fbm(x * 0.2f, y * 0.2f, seed + 5, 2)),
+                         std::clamp((m - 0.58f) * 4.0f, 0.0f, 0.55f));
     });
     // Deeper rock is darker; the underside catches a little light from below.
     img.paintAll(linear({0, 0}, hex(0x000000, 0.0f), {0, fh}, hex(0x050A14, 0.45f)));
@@ -87,7 +95,8 @@ Picture ceiling(const Args& a) {
     if (edge == "start" || edge == "end") {
         const bool left = edge == "start";
         const float x0 = left ? 0.0f : fw - 50, x1 = left ? 50.0f : fw;
-        img.fill(Path().rect(x0, 0, 50, fh), linear({left ? x0 : x1, 0}, hex(0x9FE0EA, 0.45f), {left ? x1 : x0, 0}, hex(0x9FE0EA, 0.0f)));
+        img.fill(Path().rect(x0, 0, 50, fh),
+                 linear({left ? x0 : x1, 0}, hex(0x9FE0EA, 0.45f), {left ? x1 : x0, 0}, hex(0x9FE0EA, 0.0f)));
         img.fill(Path().rect(left ? 0.0f : fw - 2, 0, 2, fh), hex(0xCFF6FF, 0.5f));
     } else if (!edge.empty()) {
         throw std::runtime_error("a ceiling edge is start or end, not '" + edge + "'");
@@ -97,7 +106,8 @@ Picture ceiling(const Args& a) {
     for (int i = 0; i < static_cast<int>(fh / 22); ++i) {
         std::vector<Vec> line;
         const float y0 = rng.uniform(8, fh - 10);
-        for (int x = 0; x <= w; x += 6) line.push_back({static_cast<float>(x), y0 + (noise(static_cast<float>(x) * 0.05f, y0, seed) - 0.5f) * 8});
+        for (int x = 0; x <= w; x += 6)
+            line.push_back({static_cast<float>(x), y0 + (noise(static_cast<float>(x) * 0.05f, y0, seed) - 0.5f) * 8});
         img.stroke(line, 1.2f, hex(0x1A1C28, 0.5f));
     }
     // Barnacles and weed along the underside.
@@ -106,7 +116,9 @@ Picture ceiling(const Args& a) {
         if (rng.range(0, 2) == 0) {
             std::vector<Vec> weed;
             const float len = rng.uniform(6, std::min(18.0f, fh * 0.4f));
-            for (int k = 0; k <= 6; ++k) weed.push_back({x + std::sin(static_cast<float>(k) * 0.9f + x) * 1.5f, fh - 2 - len * static_cast<float>(k) / 6.0f});
+            for (int k = 0; k <= 6; ++k)
+                weed.push_back({x + std::sin(static_cast<float>(k) * 0.9f + x) * 1.5f,
+                                fh - 2 - len * static_cast<float>(k) / 6.0f});
             img.stroke(weed, 2.0f, mix(kMoss, hex(0x7FC46A), rng.uniform(0, 0.5f)));
         } else {
             const float y = rng.uniform(fh - 12, fh - 4), r = rng.uniform(1.5f, 3.0f);
@@ -137,14 +149,18 @@ Picture seaFloor(const Args& a) {
     for (int i = 0; i < 2 + rng.range(0, 2); ++i) {
         const float cx = rng.uniform(30, fw - 30), rw = rng.uniform(18, 40), rh = rng.uniform(16, 34);
         Path rock;
-        rock.moveTo(cx - rw, edge + 14).cubicTo(cx - rw, edge - rh, cx + rw * 0.3f, edge - rh * 1.2f, cx + rw, edge + 14).close();
+        rock.moveTo(cx - rw, edge + 14)
+            .cubicTo(cx - rw, edge - rh, cx + rw * 0.3f, edge - rh * 1.2f, cx + rw, edge + 14)
+            .close();
         img.fill(rock, rockPaint(seed + static_cast<std::uint32_t>(i), mix(kRock, kMoss, 0.25f), 0.08f));
-        img.fill(rock, linear({cx, edge - rh}, hex(0xBFE8F0, 0.25f), {cx, edge + 10}, hex(0x000000, 0.3f)), Blend::Atop);
+        img.fill(rock, linear({cx, edge - rh}, hex(0xBFE8F0, 0.25f), {cx, edge + 10}, hex(0x000000, 0.3f)),
+                 Blend::Atop);
     }
     // Sand.
     Path sand;
     sand.moveTo(0, fh);
-    for (int x = 0; x <= w; x += 3) sand.lineTo(static_cast<float>(x), floorProfile(static_cast<float>(x), fw, edge, seed));
+    for (int x = 0; x <= w; x += 3)
+        sand.lineTo(static_cast<float>(x), floorProfile(static_cast<float>(x), fw, edge, seed));
     sand.lineTo(fw, floorProfile(fw, fw, edge, seed)).lineTo(fw, fh).close();
     img.fill(sand, [=](float x, float y) {
         const float n = fbm(x * 0.07f, y * 0.07f, seed + 50, 4);
@@ -155,7 +171,8 @@ Picture seaFloor(const Args& a) {
     });
     // The lit crest of the sand.
     std::vector<Vec> crest;
-    for (int x = 0; x <= w; x += 3) crest.push_back({static_cast<float>(x), floorProfile(static_cast<float>(x), fw, edge, seed) + 1});
+    for (int x = 0; x <= w; x += 3)
+        crest.push_back({static_cast<float>(x), floorProfile(static_cast<float>(x), fw, edge, seed) + 1});
     img.stroke(crest, 2.0f, hex(0xF4DFA8, 0.8f));
     // Pebbles and shells.
     for (int i = 0; i < w / 12; ++i) {
@@ -167,11 +184,13 @@ Picture seaFloor(const Args& a) {
             img.fill(shell, hex(0xF2E2D0));
             img.stroke({{x, y - 2}, {x, y + 1}}, 0.6f, hex(0xB89A80));
         } else {
-            img.fill(Path().ellipse(x, y, rng.uniform(1.2f, 3.0f), rng.uniform(1.0f, 2.0f)), mix(kSandDark, kRockLight, rng.uniform(0, 1)));
+            img.fill(Path().ellipse(x, y, rng.uniform(1.2f, 3.0f), rng.uniform(1.0f, 2.0f)),
+                     mix(kSandDark, kRockLight, rng.uniform(0, 1)));
         }
     }
     // Deep shade towards the bottom of the screen.
-    img.fill(Path().rect(0, fh - 30, fw, 30), linear({0, fh - 30}, hex(0x000000, 0.0f), {0, fh}, hex(0x0A1424, 0.5f)), Blend::Atop);
+    img.fill(Path().rect(0, fh - 30, fw, 30), linear({0, fh - 30}, hex(0x000000, 0.0f), {0, fh}, hex(0x0A1424, 0.5f)),
+             Blend::Atop);
     Picture p;
     p.image = img;
     return p;
@@ -182,7 +201,8 @@ Picture bubble(const Args& a) {
     const int d = a.integer(0);
     const float r = static_cast<float>(d) / 2 - 0.5f, c = static_cast<float>(d) / 2;
     Image img(d, d);
-    img.fill(circle(c, c, r), radial({c - r * 0.3f, c - r * 0.3f}, r * 1.4f, hex(0xE8FCFF, 0.55f), hex(0x7FD8F0, 0.75f)));
+    img.fill(circle(c, c, r),
+             radial({c - r * 0.3f, c - r * 0.3f}, r * 1.4f, hex(0xE8FCFF, 0.55f), hex(0x7FD8F0, 0.75f)));
     img.stroke(Path().ellipse(c, c, r - 0.5f, r - 0.5f).contours().front(), 1.0f, hex(0xE8FCFF), true);
     img.fill(circle(c - r * 0.35f, c - r * 0.35f, std::max(0.8f, r * 0.25f)), hex(0xFFFFFF));
     Picture p;
@@ -199,15 +219,19 @@ void kelp(Image& img, float sway) {
         std::vector<Vec> stem;
         for (int k = 0; k <= 16; ++k) {
             const float t = static_cast<float>(k) / 16.0f;
-            stem.push_back({base + std::sin(t * 3.0f + static_cast<float>(s)) * 3 + sway * t * t * 7, h - 1 - t * height});
+            stem.push_back(
+                {base + std::sin(t * 3.0f + static_cast<float>(s)) * 3 + sway * t * t * 7, h - 1 - t * height});
         }
         const Color c = mix(hex(0x2F7A3A), hex(0x8CC84A), static_cast<float>(s) * 0.3f);
         img.stroke(stem, 3.0f, c);
         for (std::size_t k = 2; k < stem.size(); k += 2) {
             const float dir = (k % 4 == 0) ? 1.0f : -1.0f;
-            Path leaf = Path().ellipse(0, 0, 6, 2.2f).transformed(
-                Affine::translate(5, 0).then(Affine::rotate(-0.5f * dir + sway * 0.15f)).then(Affine::scale(dir, 1)).then(
-                    Affine::translate(stem[k].x, stem[k].y)));
+            Path leaf = Path()
+                            .ellipse(0, 0, 6, 2.2f)
+                            .transformed(Affine::translate(5, 0)
+                                             .then(Affine::rotate(-0.5f * dir + sway * 0.15f))
+                                             .then(Affine::scale(dir, 1))
+                                             .then(Affine::translate(stem[k].x, stem[k].y)));
             img.fill(leaf, lighten(c, 0.15f));
         }
     }
@@ -224,7 +248,8 @@ Picture algae(const Args& a) {
         std::vector<std::pair<Vec, Vec>> branches;
         std::function<void(Vec, float, float, int)> grow = [&](Vec from, float angle, float len, int depth) {
             const Vec to{from.x + std::cos(angle) * len, from.y + std::sin(angle) * len};
-            img.stroke({from, to}, std::max(0.9f, 3.2f - static_cast<float>(depth) * 0.7f), mix(hex(0xB0304A), hex(0xF07A8A), static_cast<float>(depth) / 4.0f));
+            img.stroke({from, to}, std::max(0.9f, 3.2f - static_cast<float>(depth) * 0.7f),
+                       mix(hex(0xB0304A), hex(0xF07A8A), static_cast<float>(depth) / 4.0f));
             if (depth < 4) {
                 grow(to, angle - rng.uniform(0.25f, 0.5f), len * 0.72f, depth + 1);
                 grow(to, angle + rng.uniform(0.25f, 0.5f), len * 0.72f, depth + 1);
@@ -241,9 +266,11 @@ Picture algae(const Args& a) {
                 std::vector<Vec> blade;
                 for (int k = 0; k <= 10; ++k) {
                     const float t = static_cast<float>(k) / 10.0f;
-                    blade.push_back({base + (static_cast<float>(s) - 3) * t * 2.5f + sway * t * t * 6, 103 - t * height});
+                    blade.push_back(
+                        {base + (static_cast<float>(s) - 3) * t * 2.5f + sway * t * t * 6, 103 - t * height});
                 }
-                img.stroke(blade, 2.4f - static_cast<float>(s % 2) * 0.6f, mix(hex(0x1F6E5A), hex(0x6FD0A0), static_cast<float>(s % 3) * 0.35f));
+                img.stroke(blade, 2.4f - static_cast<float>(s % 2) * 0.6f,
+                           mix(hex(0x1F6E5A), hex(0x6FD0A0), static_cast<float>(s % 3) * 0.35f));
             }
         });
     }

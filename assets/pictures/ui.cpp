@@ -34,7 +34,8 @@ TextLook brightLook() {
 Image pill(int w, int h) {
     Image img(w, h);
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-    img.fill(Path().roundRect(0.5f, 0.5f, fw - 1, fh - 1, fh / 2), linear({0, 0}, hex(0x1F8FB0), {0, fh}, hex(0x0A3F66)));
+    img.fill(Path().roundRect(0.5f, 0.5f, fw - 1, fh - 1, fh / 2),
+             linear({0, 0}, hex(0x1F8FB0), {0, fh}, hex(0x0A3F66)));
     img.fill(Path().roundRect(2, 1.5f, fw - 4, fh * 0.45f, fh / 3), hex(0xFFFFFF, 0.18f));
     std::vector<Vec> edge = Path().roundRect(1, 1, fw - 2, fh - 2, fh / 2 - 0.5f).contours().front();
     img.stroke(edge, 1.2f, hex(0x9FF0FF), true);
@@ -65,7 +66,8 @@ void frame(Image& img, float x, float y, float w, float h, float r) {
 }
 
 Image firstPattern(const Picture& p) {
-    Image one(p.patternWidth > 0 ? p.patternWidth : p.image.width(), p.patternHeight > 0 ? p.patternHeight : p.image.height());
+    Image one(p.patternWidth > 0 ? p.patternWidth : p.image.width(),
+              p.patternHeight > 0 ? p.patternHeight : p.image.height());
     one.draw(p.image, 0, 0);
     return one;
 }
@@ -91,7 +93,8 @@ Picture menuBackground(const Args&) {
     img.draw(oneHero.scaled(240, 88), 90, 330);
     for (int i = 0; i < 14; ++i) {
         const float r = 2.0f + static_cast<float>(i % 4);
-        img.draw(runProgram("bubble", {std::to_string(static_cast<int>(r * 2 + 1))}).image, 258 + (i % 3) * 4 - i, 320 - i * 12);
+        img.draw(runProgram("bubble", {std::to_string(static_cast<int>(r * 2 + 1))}).image, 258 + (i % 3) * 4 - i,
+                 320 - i * 12);
     }
     img.draw(firstPattern(runProgram("enemy", {"1"})), 300, 250);
     img.draw(firstPattern(runProgram("enemy", {"1"})), 340, 272);
@@ -99,14 +102,21 @@ Picture menuBackground(const Args&) {
     img.draw(firstPattern(runProgram("enemy", {"8"})), 330, 408);
     img.draw(firstPattern(runProgram("enemy", {"3"})), 60, 460);
     // Title.
-    TextLook title{linearStops({0, 30}, {0, 110}, {{0.0f, hex(0xFFF6C8)}, {0.5f, kGold}, {1.0f, hex(0xC87A10)}}), hex(0x201004), 3.0f,
-                   hex(0x000000, 0.6f), 5, hex(0x5FE0FF, 0.5f), 14};
+    TextLook title{linearStops({0, 30}, {0, 110}, {{0.0f, hex(0xFFF6C8)}, {0.5f, kGold}, {1.0f, hex(0xC87A10)}}),
+                   hex(0x201004),
+                   3.0f,
+                   hex(0x000000, 0.6f),
+                   5,
+                   hex(0x5FE0FF, 0.5f),
+                   14};
     drawTextCentred(img, 400, 30, "TIDE WARDEN", Font{58, true}, title);
-    drawTextCentred(img, 400, 118, "A DEEP SEA ADVENTURE", Font{13, true}, TextLook{solid(hex(0xCFF6FF)), hex(0x04101E), 1.5f});
+    drawTextCentred(img, 400, 118, "A DEEP SEA ADVENTURE", Font{13, true},
+                    TextLook{solid(hex(0xCFF6FF)), hex(0x04101E), 1.5f});
     // The main column.
     img.fill(Path().roundRect(472, 163, 300, 280, 18), hex(0x04142A, 0.55f));
     img.stroke(Path().roundRect(472, 163, 300, 280, 18).contours().front(), 1.5f, hex(0x5FC2D6, 0.5f), true);
-    for (int i = 0; i < 6; ++i) dimLabel(img, kMainX, kMainTop + i * kMainStep, kMainTexts[i], kMainFont, kMainPadX, kMainH);
+    for (int i = 0; i < 6; ++i)
+        dimLabel(img, kMainX, kMainTop + i * kMainStep, kMainTexts[i], kMainFont, kMainPadX, kMainH);
     drawText(img, 600, 578, "ARROWS, MOUSE OR JOYSTICK", Font{8, true}, TextLook{solid(hex(0x9FC8E0))});
     Picture p;
     p.image = img;
@@ -140,7 +150,8 @@ void panelDim(Image& img, int sx, int sy, const std::string& text, Font font, in
 void panelBox(Image& img, int sx, int sy, int w, int h) {
     const float x = static_cast<float>(sx - kPanelX), y = static_cast<float>(sy - kPanelY);
     img.fill(Path().roundRect(x, y, static_cast<float>(w), static_cast<float>(h), 4), hex(0x020A16, 0.9f));
-    img.stroke(Path().roundRect(x, y, static_cast<float>(w), static_cast<float>(h), 4).contours().front(), 1.0f, hex(0x2A6A8A), true);
+    img.stroke(Path().roundRect(x, y, static_cast<float>(w), static_cast<float>(h), 4).contours().front(), 1.0f,
+               hex(0x2A6A8A), true);
 }
 
 Picture optionsPanel(const Args&) {
@@ -218,7 +229,8 @@ Picture statusBar(const Args&) {
     img.fill(Path().rect(0, 0, 800, 2), hex(0x6FD3E0, 0.6f));
     Path lip;
     lip.moveTo(0, 78);
-    for (int x = 0; x <= 800; x += 10) lip.lineTo(static_cast<float>(x), 80 + std::sin(static_cast<float>(x) * 0.05f) * 2.5f);
+    for (int x = 0; x <= 800; x += 10)
+        lip.lineTo(static_cast<float>(x), 80 + std::sin(static_cast<float>(x) * 0.05f) * 2.5f);
     lip.lineTo(800, 86).lineTo(0, 86).close();
     img.fill(lip, hex(0x5FC2D6));
     img.fill(Path().rect(0, 78, 800, 3), hex(0x08203C));
@@ -289,12 +301,14 @@ Picture helpPage(const Args& a) {
             drawText(img, 4, y, line.substr(line.find_first_not_of("# ")), Font{15, true},
                      TextLook{linear({0, 0}, hex(0xFFF6C8), {0, 24}, kGold), hex(0x201004), 1.5f});
             y += 30;
-            img.stroke({{4, static_cast<float>(y - 5)}, {kPageW - 4, static_cast<float>(y - 5)}}, 1.0f, hex(0x5FC2D6, 0.6f));
+            img.stroke({{4, static_cast<float>(y - 5)}, {kPageW - 4, static_cast<float>(y - 5)}}, 1.0f,
+                       hex(0x5FC2D6, 0.6f));
         } else if (!line.empty() && line[0] == '[') {
             flush();
             const std::size_t close = line.find(']');
             const std::size_t bar = line.find('|');
-            if (close == std::string::npos || bar == std::string::npos) throw std::runtime_error(path + ": bad picture line: " + line);
+            if (close == std::string::npos || bar == std::string::npos)
+                throw std::runtime_error(path + ": bad picture line: " + line);
             std::istringstream entry(line.substr(1, close - 1));
             std::string program, arg;
             entry >> program;
@@ -314,7 +328,8 @@ Picture helpPage(const Args& a) {
             first.draw(pic.image, -(pattern % columns) * pw, -(pattern / columns) * ph);
             // Fit into a 56 x 30 box, never enlarged.
             const float k = std::min({1.0f, 56.0f / static_cast<float>(pw), 30.0f / static_cast<float>(ph)});
-            const int sw = std::max(1, static_cast<int>(static_cast<float>(pw) * k)), sh = std::max(1, static_cast<int>(static_cast<float>(ph) * k));
+            const int sw = std::max(1, static_cast<int>(static_cast<float>(pw) * k)),
+                      sh = std::max(1, static_cast<int>(static_cast<float>(ph) * k));
             Image small = first.scaled(sw, sh);
             const int cellX = col == 0 ? 4 : kPageW / 2 + 2;
             img.draw(small, cellX + (56 - sw) / 2, y + (30 - sh) / 2);
@@ -348,7 +363,8 @@ Picture helpPage(const Args& a) {
     flush();
     // The page number takes the last line.
     if (y > kPageH - 14)
-        throw std::runtime_error(path + ": the page is " + std::to_string(y) + " pixels tall, more than " + std::to_string(kPageH - 14));
+        throw std::runtime_error(path + ": the page is " + std::to_string(y) + " pixels tall, more than " +
+                                 std::to_string(kPageH - 14));
     drawText(img, kPageW - 60, kPageH - 14, "PAGE " + a.text(1) + " / 7", Font{8, true}, TextLook{solid(kTextDim)});
     Picture p;
     p.image = img;
@@ -360,8 +376,8 @@ Picture helpPage(const Args& a) {
 Picture logo(const Args&) {
     const Font font{40, true};
     Image img(textWidth("TIDE WARDEN", font) + 40, textHeight(font) + 30);
-    TextLook title{linearStops({0, 10}, {0, 60}, {{0.0f, hex(0xFFF6C8)}, {0.5f, kGold}, {1.0f, hex(0xC87A10)}}), hex(0x201004), 3.0f,
-                   hex(0x000000, 0.6f), 4};
+    TextLook title{linearStops({0, 10}, {0, 60}, {{0.0f, hex(0xFFF6C8)}, {0.5f, kGold}, {1.0f, hex(0xC87A10)}}),
+                   hex(0x201004), 3.0f, hex(0x000000, 0.6f), 4};
     drawText(img, 20, 12, "TIDE WARDEN", font, title);
     Picture p;
     p.image = img;

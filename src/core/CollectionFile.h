@@ -49,9 +49,27 @@ std::optional<std::uint32_t> colorFromIdent(std::string_view ident);
 std::optional<std::string> colorToIdent(std::uint32_t color);
 
 enum class ValueTag : std::uint8_t {
-    Null = 0, List = 1, Int8 = 2, Int16 = 3, Int32 = 4, Extended = 5, String = 6, Ident = 7,
-    False = 8, True = 9, Binary = 10, Set = 11, LString = 12, Nil = 13, Collection = 14,
-    Single = 15, Currency = 16, Date = 17, WString = 18, Int64 = 19, Utf8String = 20,
+    Null = 0,
+    List = 1,
+    Int8 = 2,
+    Int16 = 3,
+    Int32 = 4,
+    Extended = 5,
+    String = 6,
+    Ident = 7,
+    False = 8,
+    True = 9,
+    Binary = 10,
+    Set = 11,
+    LString = 12,
+    Nil = 13,
+    Collection = 14,
+    Single = 15,
+    Currency = 16,
+    Date = 17,
+    WString = 18,
+    Int64 = 19,
+    Utf8String = 20,
 };
 
 class CollectionReader {
@@ -78,13 +96,13 @@ public:
 
     // Value readers. Each throws "Invalid property value" for a tag it does not accept.
     ValueTag PeekTag() const;
-    std::int32_t ReadInteger();               // tags 2, 3, 4
-    bool ReadBoolean();                       // tags 8, 9, or 7 "False"/"True"
-    std::string ReadString();                 // tags 6, 12, 18, 20; wide and UTF-8 become 8-bit text
-    std::string ReadIdent();                  // tag 7
+    std::int32_t ReadInteger();                 // tags 2, 3, 4
+    bool ReadBoolean();                         // tags 8, 9, or 7 "False"/"True"
+    std::string ReadString();                   // tags 6, 12, 18, 20; wide and UTF-8 become 8-bit text
+    std::string ReadIdent();                    // tag 7
     std::span<const std::uint8_t> ReadBinary(); // tag 10
-    std::uint32_t ReadColor();                // tags 2, 3, 4, or 7 with a colour name
-    void SkipValue();                         // any tag, by its payload size
+    std::uint32_t ReadColor();                  // tags 2, 3, 4, or 7 with a colour name
+    void SkipValue();                           // any tag, by its payload size
 
     // A collection value (tag 14): calls `item(index, *this)` once per item, after the item's list
     // tag; the callback reads the item's properties with ReadProperties.

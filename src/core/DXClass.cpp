@@ -35,7 +35,8 @@ int nameBucket(std::string_view name) {
     std::size_t len = lower.size();
     std::size_t h = len * 16;
     if (len >= 2)
-        h += static_cast<unsigned char>(lower[len - 2]) + static_cast<std::size_t>(static_cast<unsigned char>(lower[0]));
+        h +=
+            static_cast<unsigned char>(lower[len - 2]) + static_cast<std::size_t>(static_cast<unsigned char>(lower[0]));
     return static_cast<int>(h % 256);
 }
 
@@ -50,8 +51,10 @@ THashCollection::~THashCollection() = default;
 
 void THashCollection::unlink(THashCollectionItem& item) {
     if (item.bucket_ < 0) return;
-    if (item.prev_) item.prev_->next_ = item.next_;
-    else buckets_[static_cast<std::size_t>(item.bucket_)] = item.next_;
+    if (item.prev_)
+        item.prev_->next_ = item.next_;
+    else
+        buckets_[static_cast<std::size_t>(item.bucket_)] = item.next_;
     if (item.next_) item.next_->prev_ = item.prev_;
     item.prev_ = item.next_ = nullptr;
     item.bucket_ = -1;
@@ -73,8 +76,7 @@ int THashCollection::IndexOf(std::string_view name) const {
 }
 
 THashCollectionItem* THashCollection::GetItem(int index) const {
-    if (index < 0 || index >= Count())
-        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return items_[static_cast<std::size_t>(index)].get();
 }
 

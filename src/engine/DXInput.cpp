@@ -211,8 +211,7 @@ void TMouse::Update() { states_.Clear(); }
 
 // ---- the component ---------------------------------------------------------------------------
 
-TCustomDXInput::TCustomDXInput(TForegroundQuery ownerIsForeground)
-    : ownerIsForeground_(std::move(ownerIsForeground)) {
+TCustomDXInput::TCustomDXInput(TForegroundQuery ownerIsForeground) : ownerIsForeground_(std::move(ownerIsForeground)) {
     if (!ownerIsForeground_) {
         throw EDXInputError("Form not found");
     }

@@ -19,12 +19,41 @@ public:
 };
 
 enum TDXInputState : std::uint8_t {
-    InputUp, InputDown, InputLeft, InputRight,
-    InputButton1, InputButton2, InputButton3, InputButton4, InputButton5, InputButton6, InputButton7,
-    InputButton8, InputButton9, InputButton10, InputButton11, InputButton12, InputButton13,
-    InputButton14, InputButton15, InputButton16, InputButton17, InputButton18, InputButton19,
-    InputButton20, InputButton21, InputButton22, InputButton23, InputButton24, InputButton25,
-    InputButton26, InputButton27, InputButton28, InputButton29, InputButton30, InputButton31,
+    InputUp,
+    InputDown,
+    InputLeft,
+    InputRight,
+    InputButton1,
+    InputButton2,
+    InputButton3,
+    InputButton4,
+    InputButton5,
+    InputButton6,
+    InputButton7,
+    InputButton8,
+    InputButton9,
+    InputButton10,
+    InputButton11,
+    InputButton12,
+    InputButton13,
+    InputButton14,
+    InputButton15,
+    InputButton16,
+    InputButton17,
+    InputButton18,
+    InputButton19,
+    InputButton20,
+    InputButton21,
+    InputButton22,
+    InputButton23,
+    InputButton24,
+    InputButton25,
+    InputButton26,
+    InputButton27,
+    InputButton28,
+    InputButton29,
+    InputButton30,
+    InputButton31,
     InputButton32,
 };
 inline constexpr int kInputStateCount = 36;
@@ -47,7 +76,10 @@ public:
         s.bits_ = bits & kAll;
         return s;
     }
-    constexpr TDXInputStates& operator|=(TDXInputStates o) { bits_ |= o.bits_; return *this; }
+    constexpr TDXInputStates& operator|=(TDXInputStates o) {
+        bits_ |= o.bits_;
+        return *this;
+    }
     friend constexpr bool operator==(TDXInputStates, TDXInputStates) = default;
 
 private:

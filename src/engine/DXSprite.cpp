@@ -628,16 +628,9 @@ void TCustomDXSpriteEngine::Draw() {
 
 void TCustomDXSpriteEngine::DXDrawNotify(TCustomDXDraw& sender, TDXDrawNotifyType notifyType) {
     switch (notifyType) {
-    case dnDestroying:
-        dxDraw_ = nullptr;
-        break;
-    case dnInitialize:
-        engine_->SetSurface(sender.Surface());
-        break;
-    case dnFinalize:
-        engine_->SetSurface(nullptr);
-        break;
-    default:
-        break;
+    case dnDestroying: dxDraw_ = nullptr; break;
+    case dnInitialize: engine_->SetSurface(sender.Surface()); break;
+    case dnFinalize: engine_->SetSurface(nullptr); break;
+    default: break;
     }
 }

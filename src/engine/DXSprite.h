@@ -99,7 +99,7 @@ private:
     TSprite* parent_ = nullptr;
     std::unique_ptr<Lists> lists_; // made with the first child, dropped with the last
     bool dead_ = false;
-    bool attached_ = false;        // still in its parent's lists
+    bool attached_ = false; // still in its parent's lists
     std::int32_t z_ = 0;
 };
 

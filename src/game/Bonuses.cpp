@@ -6,8 +6,7 @@
 #include "graphics/PictureCollection.h"
 #include "platform/Random.h"
 
-TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent)
-{
+TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent) {
     const std::int32_t n = tw::platform::random(16) + 1;
     Image = GamePicture("bonus");
     Width = Image->Width();
@@ -45,15 +44,13 @@ TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent)
     FrameLooped = false;
 }
 
-void TBonusSprite::MoveSelf(std::int32_t moveCount)
-{
+void TBonusSprite::MoveSelf(std::int32_t moveCount) {
     TImageSprite::MoveSelf(moveCount);
     if (X <= -Width) MarkDead();
     X -= Game.ScrollSpeed + 1;
 }
 
-void TBonusSprite::DrawSelf()
-{
+void TBonusSprite::DrawSelf() {
     TDirectDrawSurface* surface = Engine() ? Engine()->Surface() : nullptr;
     if (!surface) return;
     Image->Draw(surface, X, Y, 0);
@@ -64,8 +61,7 @@ void TBonusSprite::DrawSelf()
 }
 
 TBonusIndicatorSprite::TBonusIndicatorSprite(TSprite* parent, std::int32_t x, const std::string& name)
-    : TImageSprite(parent)
-{
+    : TImageSprite(parent) {
     Image = GamePicture(name);
     Width = Image->Width();
     Height = Image->Height();
@@ -75,21 +71,18 @@ TBonusIndicatorSprite::TBonusIndicatorSprite(TSprite* parent, std::int32_t x, co
     Visible = false;
 }
 
-TBonusIndicatorSprite::~TBonusIndicatorSprite()
-{
+TBonusIndicatorSprite::~TBonusIndicatorSprite() {
     if (Game.SupergunIndicator == this) Game.SupergunIndicator = nullptr;
     if (Game.NetIndicator == this) Game.NetIndicator = nullptr;
     if (Game.EngineIndicator == this) Game.EngineIndicator = nullptr;
 }
 
-void TBonusIndicatorSprite::Start()
-{
+void TBonusIndicatorSprite::Start() {
     TimeLeft = Duration;
     Visible = true;
 }
 
-bool TBonusIndicatorSprite::Tick()
-{
+bool TBonusIndicatorSprite::Tick() {
     if (!Visible) return false;
     // Runs while whole seconds are left: 876 ticks of 16 ms from the start.
     if (TimeLeft / 1000 % 60 != 0) {

@@ -6,8 +6,7 @@
 #include "graphics/PictureCollection.h"
 #include "platform/Random.h"
 
-TBubbleSprite::TBubbleSprite(TSprite* parent, std::int32_t x, std::int32_t y) : TImageSprite(parent)
-{
+TBubbleSprite::TBubbleSprite(TSprite* parent, std::int32_t x, std::int32_t y) : TImageSprite(parent) {
     Image = GamePicture("bubble" + std::to_string(tw::platform::random(4) + 1));
     Width = Image->Width();
     Height = Image->Height();
@@ -18,8 +17,7 @@ TBubbleSprite::TBubbleSprite(TSprite* parent, std::int32_t x, std::int32_t y) : 
     SetZ(gzActors);
 }
 
-void TBubbleSprite::MoveSelf(std::int32_t)
-{
+void TBubbleSprite::MoveSelf(std::int32_t) {
     ++Phase;
     X = BaseX + Sine20[Phase];
     Y -= 2;
@@ -28,8 +26,7 @@ void TBubbleSprite::MoveSelf(std::int32_t)
     if (Y < 114 - Height) MarkDead();
 }
 
-TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(parent), Kind(kind)
-{
+TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(parent), Kind(kind) {
     X = 800;
     Image = GamePicture("algae" + std::to_string(kind));
     Width = Image->Width();
@@ -39,8 +36,7 @@ TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(pare
     SetZ(gzFloats);
 }
 
-void TGreenAlgae::MoveSelf(std::int32_t)
-{
+void TGreenAlgae::MoveSelf(std::int32_t) {
     // Kind 1 sways through three patterns, kind 3 through four; kind 2 stands still.
     if (Kind == 1) {
         SwayCounter = SwayCounter < 29 ? SwayCounter + 1 : 0;

@@ -22,8 +22,18 @@ struct FishKind {
 // By kind, 1 to 13.
 constexpr std::array<FishKind, 14> FishKinds{{
     {0, 0, false},
-    {1, 10, true}, {1, 10, true}, {1, 10, true}, {1, 10, true}, {1, 5, true}, {1, 5, true},
-    {1, 20, false}, {1, 20, true}, {1, 20, false}, {2, 30, false}, {3, 50, true}, {3, 50, true},
+    {1, 10, true},
+    {1, 10, true},
+    {1, 10, true},
+    {1, 10, true},
+    {1, 5, true},
+    {1, 5, true},
+    {1, 20, false},
+    {1, 20, true},
+    {1, 20, false},
+    {2, 30, false},
+    {3, 50, true},
+    {3, 50, true},
     {5, 100, true},
 }};
 
@@ -31,8 +41,7 @@ constexpr std::int32_t CrabKind = 7;
 
 } // namespace
 
-TEnemySprite::TEnemySprite(TSprite* parent, std::int32_t kind) : TImageSprite(parent), Kind(kind)
-{
+TEnemySprite::TEnemySprite(TSprite* parent, std::int32_t kind) : TImageSprite(parent), Kind(kind) {
     X = 800;
     Y = tw::platform::random(400) + 130;
     SetZ(gzActors);
@@ -52,8 +61,7 @@ TEnemySprite::TEnemySprite(TSprite* parent, std::int32_t kind) : TImageSprite(pa
     }
 }
 
-void TEnemySprite::MoveSelf(std::int32_t)
-{
+void TEnemySprite::MoveSelf(std::int32_t) {
     // The fins beat through the three patterns and back, resting two steps at each end.
     if (FinRising) {
         if (FinPhase >= 14)
@@ -79,8 +87,7 @@ void TEnemySprite::MoveSelf(std::int32_t)
     if (X < -Width) MarkDead();
 }
 
-void TEnemySprite::Kill()
-{
+void TEnemySprite::Kill() {
     MarkDead();
     PlayGameSound("fishdie");
     if (LeavesBody) new TDeadBodySprite(&GameRoot(), X, 1, Y);
@@ -88,8 +95,7 @@ void TEnemySprite::Kill()
 }
 
 TDeadBodySprite::TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y)
-    : TImageSprite(parent), Kind(kind)
-{
+    : TImageSprite(parent), Kind(kind) {
     static const char* const names[] = {"killfish", "fishkilledhero", "dienoair"};
     Image = GamePicture(names[kind == 2 ? 1 : kind == 3 ? 2 : 0]);
     Width = Image->Width();
@@ -99,8 +105,7 @@ TDeadBodySprite::TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t k
     SetZ(gzActors);
 }
 
-void TDeadBodySprite::MoveSelf(std::int32_t)
-{
+void TDeadBodySprite::MoveSelf(std::int32_t) {
     X -= Game.ScrollSpeed;
     if (Kind == 1) {
         if (Y < 560) Y += 3;
@@ -116,8 +121,7 @@ void TDeadBodySprite::MoveSelf(std::int32_t)
     }
 }
 
-TTreasureSprite::TTreasureSprite(TSprite* parent) : TImageSprite(parent)
-{
+TTreasureSprite::TTreasureSprite(TSprite* parent) : TImageSprite(parent) {
     X = 800;
     std::string name = "treasure8";
     Value = 50;
@@ -134,8 +138,7 @@ TTreasureSprite::TTreasureSprite(TSprite* parent) : TImageSprite(parent)
     SetZ(gzTreasure);
 }
 
-void TTreasureSprite::MoveSelf(std::int32_t)
-{
+void TTreasureSprite::MoveSelf(std::int32_t) {
     X -= Game.ScrollSpeed;
     if (X < -Width) MarkDead();
 }

@@ -12,8 +12,8 @@ class TDXInput;
 struct GameContext {
     TCustomDXSpriteEngine* SpriteEngine = nullptr;
     TPictureCollection* Pictures = nullptr;
-    TWaveCollection* Waves = nullptr;   // nullptr: silent
-    TDXInput* Input = nullptr;          // nullptr: no input held
+    TWaveCollection* Waves = nullptr; // nullptr: silent
+    TDXInput* Input = nullptr;        // nullptr: no input held
     std::function<void(bool)> ShowCursor;
     std::function<void()> CentreCursor; // the pointer to (400, 300)
 };

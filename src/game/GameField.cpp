@@ -14,35 +14,30 @@
 
 #include <stdexcept>
 
-TPictureCollectionItem* GamePicture(const std::string& name)
-{
+TPictureCollectionItem* GamePicture(const std::string& name) {
     const TPictureCollection* pictures = CurrentGameContext().Pictures;
     if (!pictures) throw std::logic_error("The game has no pictures");
     return pictures->Find(name);
 }
 
-void PlayGameSound(const char* name)
-{
+void PlayGameSound(const char* name) {
     TWaveCollection* waves = CurrentGameContext().Waves;
     if (Settings.SoundOn && waves) waves->Find(name).Play(false);
 }
 
-TSprite& GameRoot()
-{
+TSprite& GameRoot() {
     TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine;
     if (!engine) throw std::logic_error("The game has no sprite engine");
     return engine->Engine();
 }
 
-void SetScrollSpeed(std::uint16_t speed)
-{
+void SetScrollSpeed(std::uint16_t speed) {
     Game.DownReliefEnd -= Game.ScrollSpeed;
     Game.UpReliefEnd -= Game.ScrollSpeed;
     Game.ScrollSpeed = speed;
 }
 
-void BuildGameField()
-{
+void BuildGameField() {
     TSprite& root = GameRoot();
     new TStatusSprite(&root);
     Game.AirGauge = new TScaleSprite(&root);
@@ -72,8 +67,7 @@ void BuildGameField()
     Game.AirMax = 1500;
 }
 
-void ClearGameField()
-{
+void ClearGameField() {
     for (TBonusIndicatorSprite* indicator : {Game.SupergunIndicator, Game.NetIndicator, Game.EngineIndicator})
         if (indicator) indicator->Visible = false;
     TSprite& root = GameRoot();
@@ -95,8 +89,7 @@ void ClearGameField()
     SetScrollSpeed(2);
 }
 
-bool EnemyKindAllowed(std::uint8_t level, std::int32_t kind)
-{
+bool EnemyKindAllowed(std::uint8_t level, std::int32_t kind) {
     if (kind < 1 || kind > 13) return false;
     switch (level) {
     case 1: return kind == 1 || kind == 2 || kind == 7;
@@ -109,15 +102,14 @@ bool EnemyKindAllowed(std::uint8_t level, std::int32_t kind)
     }
 }
 
-void CreateEnemy()
-{
+void CreateEnemy() {
     std::int32_t kind = tw::platform::random(13) + 1;
-    while (Game.Level >= 1 && Game.Level <= 6 && !EnemyKindAllowed(Game.Level, kind)) kind = tw::platform::random(13) + 1;
+    while (Game.Level >= 1 && Game.Level <= 6 && !EnemyKindAllowed(Game.Level, kind))
+        kind = tw::platform::random(13) + 1;
     new TEnemySprite(&GameRoot(), kind);
 }
 
-void StartNextLevel()
-{
+void StartNextLevel() {
     // The level number stops at 255: the fish's timing divides by it, and a byte cannot go higher.
     if (Game.Level < 255) ++Game.Level;
     Game.LevelLength = Game.Level <= 8 ? 8 * Game.Level + 6 : 82;

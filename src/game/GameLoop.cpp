@@ -19,8 +19,7 @@ namespace {
 constexpr TColor White = RGB(255, 255, 255);
 constexpr TColor Red = RGB(255, 0, 0);
 
-void moveField(std::int32_t lagCount)
-{
+void moveField(std::int32_t lagCount) {
     Game.DownReliefEnd -= Game.ScrollSpeed;
     Game.UpReliefEnd -= Game.ScrollSpeed;
     if (TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine) engine->Move(lagCount);
@@ -30,16 +29,14 @@ std::uint16_t delay(std::int32_t ticks) { return static_cast<std::uint16_t>(tick
 
 // A schedule spawns when its delay is found at 0 and counts down otherwise.
 template <class Spawn>
-void schedule(std::uint16_t& delayLeft, Spawn spawn)
-{
+void schedule(std::uint16_t& delayLeft, Spawn spawn) {
     if (delayLeft == 0)
         delayLeft = spawn();
     else
         --delayLeft;
 }
 
-void runPlayStep(std::int32_t lagCount)
-{
+void runPlayStep(std::int32_t lagCount) {
     THeroSprite* hero = Game.Hero;
     if (!hero) return;
     if (!hero->Visible) {
@@ -83,16 +80,14 @@ void runPlayStep(std::int32_t lagCount)
     });
 }
 
-void setBigRedText(TDirectDrawSurfaceCanvas& canvas)
-{
+void setBigRedText(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Font.Size = 38;
     canvas.Font.Color = Red;
 }
 
 } // namespace
 
-void RunGameTick(std::int32_t lagCount)
-{
+void RunGameTick(std::int32_t lagCount) {
     TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine;
     if (!engine) return;
     engine->FreeDead();
@@ -101,8 +96,7 @@ void RunGameTick(std::int32_t lagCount)
     if (Shell.GameState == gsHeroDying) moveField(lagCount);
 }
 
-void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas)
-{
+void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Font.Size = 16;
     canvas.Font.Color = White;
     canvas.TextOut(112, 10, std::to_string(Game.Level));
@@ -110,8 +104,7 @@ void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas)
     canvas.TextOut(717 - canvas.TextWidth(score) / 2, 42, score);
 }
 
-void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas)
-{
+void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas) {
     if (Shell.GameState != gsLevelIntro) return;
     Shell.StateTimer -= 16;
     setBigRedText(canvas);
@@ -124,36 +117,43 @@ void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas)
     if (context.CentreCursor) context.CentreCursor();
 }
 
-void PauseOverlay(TDirectDrawSurfaceCanvas& canvas)
-{
+void PauseOverlay(TDirectDrawSurfaceCanvas& canvas) {
     if (Shell.GameState != gsPaused) return;
     setBigRedText(canvas);
     canvas.TextOut(320, 280, "PAUSE");
 }
 
-void NextLevelOverlay()
-{
+void NextLevelOverlay() {
     if (Shell.GameState == gsNextLevel) StartNextLevel();
 }
 
-std::string GameStateDump()
-{
+std::string GameStateDump() {
     std::map<std::string, int> counts;
     if (TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine) {
         TSprite& root = engine->Engine();
         for (int i = 0; i < root.ChildCount(); ++i) {
             TSprite* s = root.Child(i);
             std::string name = "other";
-            if (auto* relief = dynamic_cast<TRelief*>(s)) name = relief->IsUp ? "ceiling" : "floor";
-            else if (dynamic_cast<THeroSprite*>(s)) name = "hero";
-            else if (dynamic_cast<TEngineSprite*>(s)) name = "engine";
-            else if (auto* fish = dynamic_cast<TEnemySprite*>(s)) name = "fish" + std::to_string(fish->Kind);
-            else if (auto* body = dynamic_cast<TDeadBodySprite*>(s)) name = "body" + std::to_string(body->Kind);
-            else if (dynamic_cast<TTreasureSprite*>(s)) name = "treasure";
-            else if (dynamic_cast<TBubbleSprite*>(s)) name = "bubble";
-            else if (auto* algae = dynamic_cast<TGreenAlgae*>(s)) name = "algae" + std::to_string(algae->Kind);
-            else if (auto* bonus = dynamic_cast<TBonusSprite*>(s)) name = "bonus" + std::to_string(bonus->Kind);
-            else if (dynamic_cast<TBonusIndicatorSprite*>(s)) name = "indicator";
+            if (auto* relief = dynamic_cast<TRelief*>(s))
+                name = relief->IsUp ? "ceiling" : "floor";
+            else if (dynamic_cast<THeroSprite*>(s))
+                name = "hero";
+            else if (dynamic_cast<TEngineSprite*>(s))
+                name = "engine";
+            else if (auto* fish = dynamic_cast<TEnemySprite*>(s))
+                name = "fish" + std::to_string(fish->Kind);
+            else if (auto* body = dynamic_cast<TDeadBodySprite*>(s))
+                name = "body" + std::to_string(body->Kind);
+            else if (dynamic_cast<TTreasureSprite*>(s))
+                name = "treasure";
+            else if (dynamic_cast<TBubbleSprite*>(s))
+                name = "bubble";
+            else if (auto* algae = dynamic_cast<TGreenAlgae*>(s))
+                name = "algae" + std::to_string(algae->Kind);
+            else if (auto* bonus = dynamic_cast<TBonusSprite*>(s))
+                name = "bonus" + std::to_string(bonus->Kind);
+            else if (dynamic_cast<TBonusIndicatorSprite*>(s))
+                name = "indicator";
             else if (dynamic_cast<TStatusSprite*>(s) || dynamic_cast<TScaleSprite*>(s) ||
                      dynamic_cast<TLivesIndicator*>(s))
                 name = "status";
@@ -173,8 +173,8 @@ std::string GameStateDump()
     if (const THeroSprite* hero = Game.Hero)
         out << "hero " << hero->X << "," << hero->Y << (hero->Visible ? " shown" : " hidden")
             << (hero->InPlay ? "" : " rising") << "\n";
-    out << "delays " << Game.EnemyDelay << " " << Game.BonusDelay << " " << Game.AlgaeDelay << " "
-        << Game.TreasureDelay << "\n";
+    out << "delays " << Game.EnemyDelay << " " << Game.BonusDelay << " " << Game.AlgaeDelay << " " << Game.TreasureDelay
+        << "\n";
     for (const auto& [name, count] : counts) out << name << " " << count << "\n";
     return out.str();
 }

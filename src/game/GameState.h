@@ -11,15 +11,15 @@ class TBonusIndicatorSprite;
 class TScaleSprite;
 
 struct GameGlobals {
-    std::uint16_t Score = 0;       // wraps past 65535, as the stored table's scores do
+    std::uint16_t Score = 0; // wraps past 65535, as the stored table's scores do
     std::int32_t Lives = 3;
-    std::uint8_t Level = 0;        // held at 255
+    std::uint8_t Level = 0; // held at 255
     std::uint16_t ScrollSpeed = 1;
     std::int32_t Air = 0;
     std::int32_t AirMax = 0;
     std::int32_t DownReliefEnd = 0; // right ends of the floor and ceiling chains
     std::int32_t UpReliefEnd = 0;
-    std::int32_t LevelLength = 0;  // ceiling groups in the level
+    std::int32_t LevelLength = 0; // ceiling groups in the level
     std::int32_t UpReliefCount = 0;
     // Carried from one game into the next: only the program's start zeroes them.
     std::uint16_t EnemyDelay = 0;
@@ -45,8 +45,8 @@ enum TGameDepth : std::int32_t {
     gzBackground = 0,
     gzRelief = 3,
     gzTreasure = 6,
-    gzActors = 7,   // hero, engine, fish, shots, bubbles, bodies
-    gzFloats = 8,   // bonuses, algae
-    gzStatus = 10,  // dialog frame, status bar
-    gzGauges = 11,  // air gauge, lives, indicators
+    gzActors = 7,  // hero, engine, fish, shots, bubbles, bodies
+    gzFloats = 8,  // bonuses, algae
+    gzStatus = 10, // dialog frame, status bar
+    gzGauges = 11, // air gauge, lives, indicators
 };

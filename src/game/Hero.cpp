@@ -13,22 +13,19 @@
 
 namespace {
 
-TDXInputStates heldInput()
-{
+TDXInputStates heldInput() {
     const TDXInput* input = CurrentGameContext().Input;
     return input ? input->InputStates : TDXInputStates{};
 }
 
 // Takes a pending mouse push: its distance, or 0 when there is none.
-std::int32_t takePush(std::int32_t& push)
-{
+std::int32_t takePush(std::int32_t& push) {
     const std::int32_t distance = push;
     if (distance > 0) push = 0;
     return distance;
 }
 
-double towardsZero(double v)
-{
+double towardsZero(double v) {
     if (v > 0) return v - 0.5;
     if (v < 0) return v + 0.5;
     return v;
@@ -37,15 +34,11 @@ double towardsZero(double v)
 // Nearest, ties to even (the default rounding mode).
 std::int32_t rounded(double v) { return static_cast<std::int32_t>(std::nearbyint(v)); }
 
-std::uint16_t addScore(std::uint16_t score, std::int32_t points)
-{
-    return static_cast<std::uint16_t>(score + points);
-}
+std::uint16_t addScore(std::uint16_t score, std::int32_t points) { return static_cast<std::uint16_t>(score + points); }
 
 } // namespace
 
-THeroSprite::THeroSprite(TSprite* parent) : TImageSprite(parent)
-{
+THeroSprite::THeroSprite(TSprite* parent) : TImageSprite(parent) {
     Image = GamePicture("hero");
     X = 150;
     Y = 300;
@@ -58,13 +51,11 @@ THeroSprite::THeroSprite(TSprite* parent) : TImageSprite(parent)
     Height = Image->Height();
 }
 
-THeroSprite::~THeroSprite()
-{
+THeroSprite::~THeroSprite() {
     if (Game.Hero == this) Game.Hero = nullptr;
 }
 
-void THeroSprite::MoveSelf(std::int32_t)
-{
+void THeroSprite::MoveSelf(std::int32_t) {
     if (!Visible) return;
     new TBubbleSprite(&GameRoot(), X + 80, Y);
     Y -= 1;
@@ -86,8 +77,7 @@ void THeroSprite::MoveSelf(std::int32_t)
     if (InPlay) CheckCollisions();
 }
 
-void THeroSprite::steer()
-{
+void THeroSprite::steer() {
     const TDXInputStates held = heldInput();
     if (X > MinX && (held.Has(InputLeft) || Shell.MousePushLeft > 0)) {
         const std::int32_t push = takePush(Shell.MousePushLeft);
@@ -131,16 +121,14 @@ void THeroSprite::steer()
     }
 }
 
-void THeroSprite::placeEngine()
-{
+void THeroSprite::placeEngine() {
     TEngineSprite* engine = Game.EngineSprite;
     if (!engine || !engine->Visible) return;
     engine->X = X + 113;
     engine->Y = Y + 5;
 }
 
-void THeroSprite::HandleCollision(TSprite* other, bool&)
-{
+void THeroSprite::HandleCollision(TSprite* other, bool&) {
     if (!Visible || !InPlay) return;
     if (dynamic_cast<TEnemySprite*>(other)) {
         // A fish already gone (cleared for this very life, or killed) cannot kill the diver.
@@ -198,30 +186,26 @@ void THeroSprite::HandleCollision(TSprite* other, bool&)
     }
 }
 
-void THeroSprite::loseLife()
-{
+void THeroSprite::loseLife() {
     Visible = false;
     Shell.GameState = gsHeroDying;
     Game.Lives -= 1;
 }
 
-void THeroSprite::fishDeath()
-{
+void THeroSprite::fishDeath() {
     loseLife();
     PlayGameSound("herodiefish");
     new TDeadBodySprite(&GameRoot(), X, 2, Y);
 }
 
-void THeroSprite::airDeath()
-{
+void THeroSprite::airDeath() {
     loseLife();
     Game.Air = Game.AirMax / 3;
     PlayGameSound("herodieair");
     new TDeadBodySprite(&GameRoot(), X, 3, Y);
 }
 
-TEngineSprite::TEngineSprite(TSprite* parent) : TImageSprite(parent)
-{
+TEngineSprite::TEngineSprite(TSprite* parent) : TImageSprite(parent) {
     Image = GamePicture("handengine");
     Width = Image->Width();
     Height = Image->Height();
@@ -233,17 +217,14 @@ TEngineSprite::TEngineSprite(TSprite* parent) : TImageSprite(parent)
     Visible = false;
 }
 
-TEngineSprite::~TEngineSprite()
-{
+TEngineSprite::~TEngineSprite() {
     if (Game.EngineSprite == this) Game.EngineSprite = nullptr;
 }
 
-void TEngineSprite::MoveSelf(std::int32_t)
-{
+void TEngineSprite::MoveSelf(std::int32_t) {
     if (Visible) CheckCollisions();
 }
 
-void TEngineSprite::HandleCollision(TSprite* other, bool& done)
-{
+void TEngineSprite::HandleCollision(TSprite* other, bool& done) {
     if (Game.Hero) Game.Hero->HandleCollision(other, done);
 }

@@ -6,8 +6,7 @@
 #include "platform/Random.h"
 
 TRelief::TRelief(TSprite* parent, const std::string& name, bool isUp, bool groupEnd)
-    : TImageSprite(parent), IsUp(isUp)
-{
+    : TImageSprite(parent), IsUp(isUp) {
     Image = GamePicture(name);
     SetZ(gzRelief);
     Visible = true;
@@ -26,8 +25,7 @@ TRelief::TRelief(TSprite* parent, const std::string& name, bool isUp, bool group
     }
 }
 
-void TRelief::MoveSelf(std::int32_t)
-{
+void TRelief::MoveSelf(std::int32_t) {
     X -= Game.ScrollSpeed;
     if (X + Width >= 0) return;
     MarkDead();
@@ -45,8 +43,7 @@ void TRelief::MoveSelf(std::int32_t)
     }
 }
 
-void CreateUpRelief()
-{
+void CreateUpRelief() {
     TSprite& root = GameRoot();
     switch (tw::platform::random(3)) {
     case 0: new TRelief(&root, "uprelief3", true, true); break;

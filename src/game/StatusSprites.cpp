@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-TStatusSprite::TStatusSprite(TSprite* parent) : TImageSprite(parent)
-{
+TStatusSprite::TStatusSprite(TSprite* parent) : TImageSprite(parent) {
     Image = GamePicture("statusbar");
     Width = Image->Width();
     Height = Image->Height();
@@ -17,8 +16,7 @@ TStatusSprite::TStatusSprite(TSprite* parent) : TImageSprite(parent)
     SetZ(gzStatus);
 }
 
-TScaleSprite::TScaleSprite(TSprite* parent) : TImageSprite(parent)
-{
+TScaleSprite::TScaleSprite(TSprite* parent) : TImageSprite(parent) {
     Image = GamePicture("scale");
     Image->PatternWidth = 1; // one pattern per column of the gauge
     X = 257;
@@ -28,13 +26,11 @@ TScaleSprite::TScaleSprite(TSprite* parent) : TImageSprite(parent)
     SetZ(gzGauges);
 }
 
-TScaleSprite::~TScaleSprite()
-{
+TScaleSprite::~TScaleSprite() {
     if (Game.AirGauge == this) Game.AirGauge = nullptr;
 }
 
-void TScaleSprite::DrawSelf()
-{
+void TScaleSprite::DrawSelf() {
     TDirectDrawSurface* surface = Engine() ? Engine()->Surface() : nullptr;
     // Without a maximum there is no share of air to show.
     if (!surface || Game.AirMax <= 0) return;
@@ -44,16 +40,14 @@ void TScaleSprite::DrawSelf()
     for (std::int32_t i = 0; i <= columns; ++i) Image->Draw(surface, X + i, Y, i);
 }
 
-TLivesIndicator::TLivesIndicator(TSprite* parent) : TImageSprite(parent)
-{
+TLivesIndicator::TLivesIndicator(TSprite* parent) : TImageSprite(parent) {
     Image = GamePicture("life");
     X = 310;
     Y = 38;
     SetZ(gzGauges);
 }
 
-void TLivesIndicator::DrawSelf()
-{
+void TLivesIndicator::DrawSelf() {
     TDirectDrawSurface* surface = Engine() ? Engine()->Surface() : nullptr;
     if (!surface) return;
     for (std::int32_t i = 1; i <= Game.Lives; ++i) Image->Draw(surface, 462 + 24 * i, 42, 0);

@@ -24,10 +24,10 @@ constexpr std::array<TColor, 31> kSystemColors = {
     RGB(240, 240, 240)};
 
 // The code page's 0x80..0x9F; the rest of the upper half is Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                                  0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 std::string toUtf8(std::string_view text) {
     std::string out;
@@ -50,7 +50,7 @@ std::string toUtf8(std::string_view text) {
     return out;
 }
 
-using FontKey = std::tuple<std::string, int, unsigned>;  // family, em pixels, style
+using FontKey = std::tuple<std::string, int, unsigned>; // family, em pixels, style
 
 struct CachedText {
     tw::platform::TextMask mask;
@@ -66,15 +66,14 @@ struct CanvasCache {
 CanvasCache cache;
 constexpr std::size_t kMaxCachedTexts = 512;
 
-FontKey keyOf(const TFont& font) {
-    return {font.Name, font.PixelHeight(), static_cast<unsigned>(font.Style)};
-}
+FontKey keyOf(const TFont& font) { return {font.Name, font.PixelHeight(), static_cast<unsigned>(font.Style)}; }
 
 tw::platform::Font& fontFor(const FontKey& key) {
     auto it = cache.fonts.find(key);
     if (it == cache.fonts.end())
-        it = cache.fonts.emplace(key, std::make_unique<tw::platform::Font>(std::get<0>(key), std::get<1>(key),
-                                                                            std::get<2>(key)))
+        it = cache.fonts
+                 .emplace(key,
+                          std::make_unique<tw::platform::Font>(std::get<0>(key), std::get<1>(key), std::get<2>(key)))
                  .first;
     return *it->second;
 }
@@ -152,7 +151,8 @@ void TDirectDrawSurfaceCanvas::TextOut(int x, int y, std::string_view text) {
     auto* base = static_cast<std::uint8_t*>(desc.Bits);
     for (int row = 0; row < desc.Height; ++row) {
         auto* dst = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(row) * desc.Pitch);
-        const std::uint8_t* cov = m.coverage.data() + static_cast<std::size_t>(tp + row - y) * static_cast<std::size_t>(m.width) +
+        const std::uint8_t* cov = m.coverage.data() +
+                                  static_cast<std::size_t>(tp + row - y) * static_cast<std::size_t>(m.width) +
                                   static_cast<std::size_t>(l - x);
         for (int c = 0; c < desc.Width; ++c) {
             const std::uint32_t a = cov[c];
@@ -194,10 +194,10 @@ void TDirectDrawSurfaceCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     if (Brush.Style == bsSolid) fillRect(surface_, il, it, ir, ib, ColorToPixel(Brush.Color));
     if (w == 0) return;
     const std::uint32_t pen = ColorToPixel(Pen.Color);
-    fillRect(surface_, ol, ot, orr, it, pen);  // top band
-    fillRect(surface_, ol, ib, orr, ob, pen);  // bottom band
-    fillRect(surface_, ol, it, il, ib, pen);   // left band
-    fillRect(surface_, ir, it, orr, ib, pen);  // right band
+    fillRect(surface_, ol, ot, orr, it, pen); // top band
+    fillRect(surface_, ol, ib, orr, ob, pen); // bottom band
+    fillRect(surface_, ol, it, il, ib, pen);  // left band
+    fillRect(surface_, ir, it, orr, ib, pen); // right band
 }
 
 void TDirectDrawSurfaceCanvas::Release() { inUse_ = false; }

@@ -9,12 +9,11 @@
 // Red in the low byte, green in the next, blue in the third. 0xFF0000nn is system colour nn.
 using TColor = std::uint32_t;
 
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
-                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
-                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
-                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF,
-                 clMoneyGreen = 0xC0DCC0, clSkyBlue = 0xF0CAA6, clCream = 0xF0FBFF, clMedGray = 0xA4A0A0,
-                 clNone = 0x1FFFFFFF, clDefault = 0x20000000, clBtnFace = 0xFF00000F,
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080, clNavy = 0x800000,
+                 clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080, clSilver = 0xC0C0C0, clRed = 0x0000FF,
+                 clLime = 0x00FF00, clYellow = 0x00FFFF, clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00,
+                 clWhite = 0xFFFFFF, clMoneyGreen = 0xC0DCC0, clSkyBlue = 0xF0CAA6, clCream = 0xF0FBFF,
+                 clMedGray = 0xA4A0A0, clNone = 0x1FFFFFFF, clDefault = 0x20000000, clBtnFace = 0xFF00000F,
                  clWindow = 0xFF000005;
 
 constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -32,7 +31,7 @@ enum TPenStyle : std::uint8_t { psSolid, psClear };
 
 struct TFont {
     std::string Name = "Arial";
-    int Size = 8;                 // points at 96 dots per inch
+    int Size = 8; // points at 96 dots per inch
     TFontStyles Style = 0;
     TColor Color = clBlack;
     // Em height in pixels: the size scaled from 72 to 96 dots per inch, rounded (16 pt is 21 px).

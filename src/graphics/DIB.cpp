@@ -74,8 +74,10 @@ void decodeRLE(const std::vector<std::uint8_t>& data, TDIBSharedImage& out, bool
         if (fourBit) {
             std::uint64_t byte = y * stride + x / 2;
             if (byte < size) {
-                if (x % 2 == 0) px[byte] = static_cast<std::uint8_t>((px[byte] & 0x0F) | (v << 4));
-                else px[byte] = static_cast<std::uint8_t>((px[byte] & 0xF0) | (v & 0x0F));
+                if (x % 2 == 0)
+                    px[byte] = static_cast<std::uint8_t>((px[byte] & 0x0F) | (v << 4));
+                else
+                    px[byte] = static_cast<std::uint8_t>((px[byte] & 0xF0) | (v & 0x0F));
             }
         } else {
             std::uint64_t byte = y * stride + x;
@@ -137,7 +139,8 @@ TDIBPaletteCache& TDIBPaletteCache::instance() {
 
 const TDIBPalette* TDIBPaletteCache::Acquire(const TRGBQuad* entries, int count) {
     std::uint32_t checksum = static_cast<std::uint32_t>(count);
-    for (int i = 0; i < count; ++i) checksum += static_cast<std::uint32_t>(entries[i].blue + entries[i].green + entries[i].red);
+    for (int i = 0; i < count; ++i)
+        checksum += static_cast<std::uint32_t>(entries[i].blue + entries[i].green + entries[i].red);
     for (auto& slot : slots_) {
         if (slot.checksum != checksum || slot.count != count) continue;
         if (!std::equal(entries, entries + count, slot.palette->entries.begin())) continue;
@@ -175,9 +178,8 @@ TDIBSharedImage::~TDIBSharedImage() {
 }
 
 TDIBSharedImage::TDIBSharedImage(const TDIBSharedImage& o)
-    : bitCount(o.bitCount), width(o.width), height(o.height), rowStride(o.rowStride), size(o.size),
-      palette(o.palette), pixelFormat(o.pixelFormat), compression(o.compression), inPlainMemory(o.inPlainMemory),
-      pixels(o.pixels) {
+    : bitCount(o.bitCount), width(o.width), height(o.height), rowStride(o.rowStride), size(o.size), palette(o.palette),
+      pixelFormat(o.pixelFormat), compression(o.compression), inPlainMemory(o.inPlainMemory), pixels(o.pixels) {
     if (o.platformPalette_) AcquirePalette();
 }
 
@@ -186,7 +188,8 @@ void TDIBSharedImage::AcquirePalette() {
         TDIBPaletteCache::instance().Release(platformPalette_);
         platformPalette_ = nullptr;
     }
-    if (bitCount >= 1 && bitCount <= 8) platformPalette_ = TDIBPaletteCache::instance().Acquire(palette.data(), 1 << bitCount);
+    if (bitCount >= 1 && bitCount <= 8)
+        platformPalette_ = TDIBPaletteCache::instance().Acquire(palette.data(), 1 << bitCount);
 }
 
 void TDIBSharedImage::Decompress() {
@@ -266,12 +269,14 @@ void TDIB::LoadFromPayload(ByteReader& in, std::size_t pixelOffset) {
     if (pixelOffset > in.position() - start) in.skip(pixelOffset - (in.position() - start));
 
     if (!validBitCount(bitCount)) throw EInvalidGraphic("Bitcount in invalid (" + std::to_string(bitCount) + ")");
-    bool formatOk = bitCount == 16 ? (format == kPixelFormat555 || format == kPixelFormat565) : format == kPixelFormat888;
+    bool formatOk =
+        bitCount == 16 ? (format == kPixelFormat555 || format == kPixelFormat565) : format == kPixelFormat888;
     if (!formatOk) throw EInvalidGraphic("PixelFormat in invalid");
     if (compression > 3) throw EInvalidGraphic("DIB is invalid");
     // A run-length compression only makes sense for its own bit count; anything else would be
     // decoded into pixels of another size.
-    if ((compression == 1 && bitCount != 8) || (compression == 2 && bitCount != 4)) throw EInvalidGraphic("DIB is invalid");
+    if ((compression == 1 && bitCount != 8) || (compression == 2 && bitCount != 4))
+        throw EInvalidGraphic("DIB is invalid");
 
     img->bitCount = bitCount;
     img->pixelFormat = format;
@@ -280,7 +285,8 @@ void TDIB::LoadFromPayload(ByteReader& in, std::size_t pixelOffset) {
 
     if (compression == 0 || compression == 3) {
         // Check the bytes are there before allocating anything for them.
-        std::uint64_t need = width > 0 && absHeight > 0 ? strideFor(bitCount, width) * static_cast<std::uint64_t>(absHeight) : 0;
+        std::uint64_t need =
+            width > 0 && absHeight > 0 ? strideFor(bitCount, width) * static_cast<std::uint64_t>(absHeight) : 0;
         if (need > in.remaining()) throw EReadError("Stream read error");
         allocate(*img, width, absHeight);
         if (img->size > 0) {
@@ -372,7 +378,8 @@ void TDIB::SetPalette(const TDIBPaletteEntries& palette) {
 }
 
 void TDIB::SetPixelFormat(const TDIBPixelFormat& format) {
-    if (image_->bitCount == 16 ? !(format == kPixelFormat555 || format == kPixelFormat565) : !(format == kPixelFormat888))
+    if (image_->bitCount == 16 ? !(format == kPixelFormat555 || format == kPixelFormat565)
+                               : !(format == kPixelFormat888))
         throw EInvalidGraphic("PixelFormat in invalid");
     makePrivate();
     image_->pixelFormat = format;
@@ -392,7 +399,8 @@ const std::uint8_t* TDIB::ScanLine(int y) const {
 std::uint8_t* TDIB::ScanLineForWrite(int y) {
     decoded();
     makePrivate();
-    return image_->pixels.data() + static_cast<std::size_t>(image_->height - 1 - y) * static_cast<std::size_t>(image_->rowStride);
+    return image_->pixels.data() +
+           static_cast<std::size_t>(image_->height - 1 - y) * static_cast<std::size_t>(image_->rowStride);
 }
 
 std::uint32_t TDIB::PixelRGB(int x, int y) const {

@@ -22,8 +22,21 @@ public:
 };
 
 enum TDXDrawOption : std::uint8_t {
-    doFullScreen = 0, doNoWindowChange, doAllowReboot, doWaitVBlank, doAllowPalette256, doSystemMemory,
-    doStretch, doCenter, doFlip, do3D, doDirectX7Mode, doRetainedMode, doHardware, doSelectDriver, doZBuffer
+    doFullScreen = 0,
+    doNoWindowChange,
+    doAllowReboot,
+    doWaitVBlank,
+    doAllowPalette256,
+    doSystemMemory,
+    doStretch,
+    doCenter,
+    doFlip,
+    do3D,
+    doDirectX7Mode,
+    doRetainedMode,
+    doHardware,
+    doSelectDriver,
+    doZBuffer
 };
 
 // A set of TDXDrawOption, bit n for option n.
@@ -40,11 +53,23 @@ public:
     }
     constexpr std::uint16_t Bits() const { return bits_; }
     constexpr bool Has(TDXDrawOption o) const { return (bits_ & bit(o)) != 0; }
-    constexpr TDXDrawOptions& Include(TDXDrawOption o) { bits_ = static_cast<std::uint16_t>(bits_ | bit(o)); return *this; }
-    constexpr TDXDrawOptions& Exclude(TDXDrawOption o) { bits_ = static_cast<std::uint16_t>(bits_ & ~bit(o)); return *this; }
-    constexpr TDXDrawOptions operator+(TDXDrawOptions o) const { return FromBits(static_cast<std::uint16_t>(bits_ | o.bits_)); }
-    constexpr TDXDrawOptions operator-(TDXDrawOptions o) const { return FromBits(static_cast<std::uint16_t>(bits_ & ~o.bits_)); }
-    constexpr TDXDrawOptions operator*(TDXDrawOptions o) const { return FromBits(static_cast<std::uint16_t>(bits_ & o.bits_)); }
+    constexpr TDXDrawOptions& Include(TDXDrawOption o) {
+        bits_ = static_cast<std::uint16_t>(bits_ | bit(o));
+        return *this;
+    }
+    constexpr TDXDrawOptions& Exclude(TDXDrawOption o) {
+        bits_ = static_cast<std::uint16_t>(bits_ & ~bit(o));
+        return *this;
+    }
+    constexpr TDXDrawOptions operator+(TDXDrawOptions o) const {
+        return FromBits(static_cast<std::uint16_t>(bits_ | o.bits_));
+    }
+    constexpr TDXDrawOptions operator-(TDXDrawOptions o) const {
+        return FromBits(static_cast<std::uint16_t>(bits_ & ~o.bits_));
+    }
+    constexpr TDXDrawOptions operator*(TDXDrawOptions o) const {
+        return FromBits(static_cast<std::uint16_t>(bits_ & o.bits_));
+    }
     constexpr bool operator==(const TDXDrawOptions&) const = default;
 
 private:
@@ -53,8 +78,14 @@ private:
 };
 
 enum TDXDrawNotifyType : std::uint8_t {
-    dnDestroying = 0, dnInitializing, dnInitialize, dnInitializeSurface, dnFinalize, dnFinalizeSurface,
-    dnRestore, dnSetSurfaceSize
+    dnDestroying = 0,
+    dnInitializing,
+    dnInitialize,
+    dnInitializeSurface,
+    dnFinalize,
+    dnFinalizeSurface,
+    dnRestore,
+    dnSetSurfaceSize
 };
 
 class TCustomDXDraw;
@@ -102,8 +133,8 @@ public:
     TDXDrawDriver& operator=(const TDXDrawDriver&) = delete;
 
     virtual void Flip(bool waitVBlank) = 0;
-    virtual void Initialize() = 0;                  // makes the front and back surfaces
-    virtual bool SetSize(int width, int height);    // resizes the back surface; false when it cannot
+    virtual void Initialize() = 0;               // makes the front and back surfaces
+    virtual bool SetSize(int width, int height); // resizes the back surface; false when it cannot
 
 protected:
     TCustomDXDraw& owner_;
@@ -127,13 +158,12 @@ public:
     TDXDrawDisplay Display;
     TDXDrawOptions Options() const { return options_; }
     void SetOptions(TDXDrawOptions value);
-    TDXDrawOptions NowOptions() const { return nowOptions_; }  // the effective set
+    TDXDrawOptions NowOptions() const { return nowOptions_; } // the effective set
     int SurfaceWidth() const { return surfaceWidth_; }
     int SurfaceHeight() const { return surfaceHeight_; }
     void SetSurfaceWidth(int value);
     void SetSurfaceHeight(int value);
-    TNotifyEvent OnInitialize, OnInitializing, OnInitializeSurface, OnFinalize, OnFinalizeSurface,
-        OnRestoreSurface;
+    TNotifyEvent OnInitialize, OnInitializing, OnInitializeSurface, OnFinalize, OnFinalizeSurface, OnRestoreSurface;
 
     // The control's place on its form (a new control is 100 x 100).
     int Left() const { return left_; }
@@ -158,30 +188,30 @@ public:
     bool Updating() const { return updating_; }
 
     TDirectDraw* DDraw() const { return device_.get(); }
-    TDirectDrawSurface* Primary() const { return primary_.get(); }  // what the screen shows
-    TDirectDrawSurface* Surface() const { return surface_.get(); }  // the back buffer: draw here
+    TDirectDrawSurface* Primary() const { return primary_.get(); } // what the screen shows
+    TDirectDrawSurface* Surface() const { return surface_.get(); } // the back buffer: draw here
 
     // Listeners are told last registered first. Registering again moves a listener to the end.
     void RegisterNotify(TDXDrawNotifyListener* listener);
     void UnregisterNotify(TDXDrawNotifyListener* listener);
 
     // The device's settings, handed to each new device: its display modes and video memory.
-    std::vector<TDXDrawDisplayMode> DeviceModes{{640, 480, 16}, {640, 480, 32}, {800, 600, 16},
+    std::vector<TDXDrawDisplayMode> DeviceModes{{640, 480, 16}, {640, 480, 32},  {800, 600, 16},
                                                 {800, 600, 32}, {1024, 768, 16}, {1024, 768, 32}};
-    std::int64_t DeviceVideoMemory = -1;  // bytes; negative: no limit
+    std::int64_t DeviceVideoMemory = -1; // bytes; negative: no limit
     // The device's display modes as enumerated (on first use; cleared at Finalize).
     const std::vector<TDXDrawDisplayMode>& DisplayModes();
     TDXDrawDisplayMode CurrentDisplayMode() const { return currentMode_; }
     std::uint32_t CooperativeLevel() const { return cooperativeLevel_; }
 
     // The form's window, as the display sees it.
-    void FormShown();             // Initialize once, with AutoInitialize
-    void FormDestroying();        // Finalize
+    void FormShown();      // Initialize once, with AutoInitialize
+    void FormDestroying(); // Finalize
     void FormActivate(bool active);
     void FormMenuOpened();
-    void Paint();                 // shows the back surface once more, without waiting
+    void Paint(); // shows the back surface once more, without waiting
     bool FormActive() const { return formActive_; }
-    int GdiFlipCount() const { return gdiFlips_; }  // times the desktop was let through (full screen)
+    int GdiFlipCount() const { return gdiFlips_; } // times the desktop was let through (full screen)
     int PresentCount() const { return presents_; }
     // Where the back surface lands on the control when presented in a window.
     TRect PresentRect() const;

@@ -3,20 +3,17 @@
 
 TDXForm::TDXForm(tw::platform::Window* window) : window_(window) {}
 
-void TDXForm::SetBorderStyle(TFormBorderStyle style)
-{
+void TDXForm::SetBorderStyle(TFormBorderStyle style) {
     borderStyle_ = style;
     if (window_) window_->setFullScreen(style == bsNone);
 }
 
-void TDXForm::SetPosition(TPosition position)
-{
+void TDXForm::SetPosition(TPosition position) {
     position_ = position;
     if (position == poScreenCenter && window_) window_->center();
 }
 
-void TDXForm::SetWindowState(TWindowState state)
-{
+void TDXForm::SetWindowState(TWindowState state) {
     windowState_ = state;
     if (!window_) return;
     if (state == wsMinimized) {
@@ -27,14 +24,12 @@ void TDXForm::SetWindowState(TWindowState state)
     }
 }
 
-void TDXForm::SaveWindowPlacement()
-{
+void TDXForm::SaveWindowPlacement() {
     if (window_) placement_ = window_->placement();
     placementSaved_ = true;
 }
 
-void TDXForm::RestoreWindowPlacement()
-{
+void TDXForm::RestoreWindowPlacement() {
     if (!placementSaved_) return;
     placementSaved_ = false;
     // The placement belongs to the window on the desktop: leave full screen before applying it.
@@ -44,8 +39,7 @@ void TDXForm::RestoreWindowPlacement()
     }
 }
 
-void TDXForm::DefaultSysCommand(std::uint32_t command)
-{
+void TDXForm::DefaultSysCommand(std::uint32_t command) {
     // The desktop ignores the low four bits of a system command.
     switch (command & 0xFFF0u) {
     case SC_MINIMIZE:
@@ -60,16 +54,14 @@ void TDXForm::DefaultSysCommand(std::uint32_t command)
     }
 }
 
-void TDXForm::WMSysCommand(std::uint32_t command)
-{
+void TDXForm::WMSysCommand(std::uint32_t command) {
     DefaultSysCommand(command);
     if (command == SC_MINIMIZE) windowState_ = wsMinimized;
 }
 
 void TDXForm::WMNCLButtonDblClk(int hitTest) { (void)hitTest; }
 
-void TDXForm::Close()
-{
+void TDXForm::Close() {
     if (closed_) return;
     TCloseAction action = caFree;
     DoClose(action);

@@ -62,14 +62,22 @@ void readItemProperty(TPictureCollectionItem& item, std::string& label, const st
     if (scalar("Name")) {
         item.SetName(r.ReadString());
         label = item.Name();
-    } else if (scalar("PatternHeight")) item.PatternHeight = r.ReadInteger();
-    else if (scalar("PatternWidth")) item.PatternWidth = r.ReadInteger();
-    else if (scalar("SkipHeight")) item.SkipHeight = r.ReadInteger();
-    else if (scalar("SkipWidth")) item.SkipWidth = r.ReadInteger();
-    else if (scalar("SystemMemory")) item.SystemMemory = r.ReadBoolean();
-    else if (scalar("Transparent")) item.Transparent = r.ReadBoolean();
-    else if (scalar("TransparentColor")) item.SetTransparentColor(r.ReadColor());
-    else CollectionReader::PropertyDoesNotExist(std::string(head));
+    } else if (scalar("PatternHeight"))
+        item.PatternHeight = r.ReadInteger();
+    else if (scalar("PatternWidth"))
+        item.PatternWidth = r.ReadInteger();
+    else if (scalar("SkipHeight"))
+        item.SkipHeight = r.ReadInteger();
+    else if (scalar("SkipWidth"))
+        item.SkipWidth = r.ReadInteger();
+    else if (scalar("SystemMemory"))
+        item.SystemMemory = r.ReadBoolean();
+    else if (scalar("Transparent"))
+        item.Transparent = r.ReadBoolean();
+    else if (scalar("TransparentColor"))
+        item.SetTransparentColor(r.ReadColor());
+    else
+        CollectionReader::PropertyDoesNotExist(std::string(head));
 }
 
 // Copies a rectangle of the picture into a new surface; parts outside the picture stay 0.

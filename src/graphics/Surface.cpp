@@ -19,14 +19,38 @@ struct Rect64 {
 };
 
 bool clip64(Rect64& d, Rect64& s, const TRect& db, const TRect& sb) {
-    if (d.l < db.Left) { s.l += db.Left - d.l; d.l = db.Left; }
-    if (d.t < db.Top) { s.t += db.Top - d.t; d.t = db.Top; }
-    if (s.l < sb.Left) { d.l += sb.Left - s.l; s.l = sb.Left; }
-    if (s.t < sb.Top) { d.t += sb.Top - s.t; s.t = sb.Top; }
-    if (db.Right < d.r) { s.r += db.Right - d.r; d.r = db.Right; }
-    if (db.Bottom < d.b) { s.b += db.Bottom - d.b; d.b = db.Bottom; }
-    if (sb.Right < s.r) { d.r += sb.Right - s.r; s.r = sb.Right; }
-    if (sb.Bottom < s.b) { d.b += sb.Bottom - s.b; s.b = sb.Bottom; }
+    if (d.l < db.Left) {
+        s.l += db.Left - d.l;
+        d.l = db.Left;
+    }
+    if (d.t < db.Top) {
+        s.t += db.Top - d.t;
+        d.t = db.Top;
+    }
+    if (s.l < sb.Left) {
+        d.l += sb.Left - s.l;
+        s.l = sb.Left;
+    }
+    if (s.t < sb.Top) {
+        d.t += sb.Top - s.t;
+        s.t = sb.Top;
+    }
+    if (db.Right < d.r) {
+        s.r += db.Right - d.r;
+        d.r = db.Right;
+    }
+    if (db.Bottom < d.b) {
+        s.b += db.Bottom - d.b;
+        d.b = db.Bottom;
+    }
+    if (sb.Right < s.r) {
+        d.r += sb.Right - s.r;
+        s.r = sb.Right;
+    }
+    if (sb.Bottom < s.b) {
+        d.b += sb.Bottom - s.b;
+        s.b = sb.Bottom;
+    }
     return d.l < d.r && d.t < d.b && s.l < s.r && s.t < s.b;
 }
 
@@ -82,13 +106,13 @@ void TDirectDraw::LoseAllSurfaces() {
 
 struct TDirectDrawSurface::KeyRuns {
     struct Run {
-        std::int32_t start, end;  // columns, end exclusive
-        std::uint32_t offset;     // where the run's pixels start in `opaque`
+        std::int32_t start, end; // columns, end exclusive
+        std::uint32_t offset;    // where the run's pixels start in `opaque`
     };
     std::uint64_t generation = 0;
     std::uint32_t key = 0;
     bool valid = false;
-    std::vector<std::uint32_t> rowStart;  // height + 1 entries into runs
+    std::vector<std::uint32_t> rowStart; // height + 1 entries into runs
     std::vector<Run> runs;
     // The opaque pixels alone, row after row: a keyed copy reads only what it writes.
     std::vector<std::uint32_t> opaque;
@@ -101,12 +125,12 @@ struct TDirectDrawSurface::KeyRuns {
         std::vector<Run> runs;
     };
     std::vector<Span> spans;
-    static constexpr std::size_t kMaxSpans = 256;  // arbitrary rectangles beyond this are cut per row
+    static constexpr std::size_t kMaxSpans = 256; // arbitrary rectangles beyond this are cut per row
     const Span* span(std::int32_t left, std::int32_t right, int height);
 };
 
 const TDirectDrawSurface::KeyRuns::Span* TDirectDrawSurface::KeyRuns::span(std::int32_t left, std::int32_t right,
-                                                                         int height) {
+                                                                           int height) {
     for (const Span& sp : spans)
         if (sp.left == left && sp.right == right) return &sp;
     if (spans.size() >= kMaxSpans) return nullptr;
@@ -213,9 +237,18 @@ void TDirectDrawSurface::SetSize(int width, int height) {
 }
 
 bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
-    if (IsEmpty()) { result_ = ddresult::InvalidObject; return false; }
-    if (lost_) { result_ = ddresult::SurfaceLost; return false; }
-    if (Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    if (IsEmpty()) {
+        result_ = ddresult::InvalidObject;
+        return false;
+    }
+    if (lost_) {
+        result_ = ddresult::SurfaceLost;
+        return false;
+    }
+    if (Locked()) {
+        result_ = ddresult::SurfaceBusy;
+        return false;
+    }
     // Each frame starts with a fill that the background then covers whole; writing it only when the
     // pixels are needed spares a pass over the frame.
     fillPending_ = true;
@@ -243,15 +276,27 @@ bool TDirectDrawSurface::coversWhole(const TRect& d, const TDirectDrawSurface& s
 }
 
 bool TDirectDrawSurface::Draw(int x, int y, TDirectDrawSurface* source, bool transparent) {
-    if (source == nullptr) { result_ = ddresult::InvalidObject; return false; }
+    if (source == nullptr) {
+        result_ = ddresult::InvalidObject;
+        return false;
+    }
     return Draw(x, y, source->ClientRect(), source, transparent);
 }
 
 bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface* source, bool transparent) {
-    if (source == nullptr) { result_ = ddresult::InvalidObject; return false; }
+    if (source == nullptr) {
+        result_ = ddresult::InvalidObject;
+        return false;
+    }
     if (x > width_ || y > height_) return false;
-    if (lost_ || source->lost_) { result_ = ddresult::SurfaceLost; return false; }
-    if (Locked() || source->Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    if (lost_ || source->lost_) {
+        result_ = ddresult::SurfaceLost;
+        return false;
+    }
+    if (Locked() || source->Locked()) {
+        result_ = ddresult::SurfaceBusy;
+        return false;
+    }
     source->settle();
 
     const bool mirrorX = src.Right < src.Left, mirrorY = src.Bottom < src.Top;
@@ -281,7 +326,7 @@ bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface
     const bool keyed = transparent && source->hasKey_;
     if (fillPending_) {
         if (coversWhole(narrow(d), *source, keyed))
-            fillPending_ = false;  // every pixel of the fill would be overwritten
+            fillPending_ = false; // every pixel of the fill would be overwritten
         else
             settle();
     }
@@ -416,9 +461,18 @@ std::uint32_t TDirectDrawSurface::NativeColor(TColor color) const {
 }
 
 bool TDirectDrawSurface::Lock(const TRect* rect, TDDSurfaceDesc& desc) {
-    if (IsEmpty()) { result_ = ddresult::InvalidObject; return false; }
-    if (Locked()) { result_ = ddresult::SurfaceBusy; return false; }
-    if (lost_) { result_ = ddresult::SurfaceLost; return false; }
+    if (IsEmpty()) {
+        result_ = ddresult::InvalidObject;
+        return false;
+    }
+    if (Locked()) {
+        result_ = ddresult::SurfaceBusy;
+        return false;
+    }
+    if (lost_) {
+        result_ = ddresult::SurfaceLost;
+        return false;
+    }
     settle();
     TRect area = ClientRect();
     if (rect != nullptr && !(*rect == area)) {
@@ -445,7 +499,7 @@ bool TDirectDrawSurface::Lock(const TRect* rect, TDDSurfaceDesc& desc) {
 void TDirectDrawSurface::Unlock() {
     if (lockCount_ == 0) return;
     --lockCount_;
-    ++generation_;  // the holder of the lock may have written
+    ++generation_; // the holder of the lock may have written
 }
 
 bool TDirectDrawSurface::Restore() {
@@ -473,8 +527,14 @@ bool TDirectDrawSurface::CopyChangedRows(const TDirectDrawSurface& source) {
         result_ = ddresult::InvalidRect;
         return false;
     }
-    if (lost_ || source.lost_) { result_ = ddresult::SurfaceLost; return false; }
-    if (Locked() || source.Locked()) { result_ = ddresult::SurfaceBusy; return false; }
+    if (lost_ || source.lost_) {
+        result_ = ddresult::SurfaceLost;
+        return false;
+    }
+    if (Locked() || source.Locked()) {
+        result_ = ddresult::SurfaceBusy;
+        return false;
+    }
     result_ = ddresult::Ok;
     if (&source == this) return false;
     settle();

@@ -53,11 +53,11 @@ constexpr std::int32_t OutOfVideoMemory = static_cast<std::int32_t>(0x8876017Cu)
 
 // What Lock hands out.
 struct TDDSurfaceDesc {
-    std::int32_t Width = 0, Height = 0;  // of the locked area
-    std::int32_t Pitch = 0;              // bytes from one row to the next
-    std::int32_t BitCount = 0;           // bits per pixel: always 32 here
-    void* Bits = nullptr;                // the first pixel of the locked area
-    bool HasColorKey = false;            // source colour key, when one is set
+    std::int32_t Width = 0, Height = 0; // of the locked area
+    std::int32_t Pitch = 0;             // bytes from one row to the next
+    std::int32_t BitCount = 0;          // bits per pixel: always 32 here
+    void* Bits = nullptr;               // the first pixel of the locked area
+    bool HasColorKey = false;           // source colour key, when one is set
     std::uint32_t ColorKeyLow = 0, ColorKeyHigh = 0;
 };
 
@@ -182,9 +182,11 @@ private:
     bool coversWhole(const TRect& d, const TDirectDrawSurface& source, bool keyed) const;
     void copyRows(int dx, int dy, const TRect& s, const TDirectDrawSurface& source);
     void copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool uncutColumns);
-    void copyMirrored(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool mirrorX,
-                      bool mirrorY, bool transparent);
-    std::uint32_t* row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_); }
+    void copyMirrored(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool mirrorX, bool mirrorY,
+                      bool transparent);
+    std::uint32_t* row(int y) {
+        return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    }
     const std::uint32_t* row(int y) const {
         return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
     }

@@ -31,8 +31,7 @@ std::string TypableOnly(std::string_view text);
 
 // "type=0|name=...|score=...|key=T|p=...|add=...|z=" with "0" added up to a length that is a
 // multiple of 5. Name and country are filtered by TypableOnly.
-std::string ResultRecord(std::string_view name, std::uint16_t score, std::string_view token,
-                         std::string_view country);
+std::string ResultRecord(std::string_view name, std::uint16_t score, std::string_view token, std::string_view country);
 
 // The fifth "|"-separated field of the version answer (the leading "OK" is the first); empty when
 // fewer than five "|" follow. Nothing when the token is too long to be trusted.

@@ -8,8 +8,7 @@ namespace tw::online {
 namespace {
 
 // A failed exchange reads as an empty answer, which fails the "OK" test.
-std::string AnswerOf(platform::HttpClient& http, const std::string& url)
-{
+std::string AnswerOf(platform::HttpClient& http, const std::string& url) {
     try {
         return http.Get(url);
     } catch (const platform::HttpError&) {
@@ -21,32 +20,26 @@ bool StartsWithOk(std::string_view answer) { return answer.substr(0, 2) == "OK";
 
 } // namespace
 
-std::string VersionCheckUrl(std::string_view baseUrl)
-{
+std::string VersionCheckUrl(std::string_view baseUrl) {
     return std::string(baseUrl) + std::string(ScriptPath) + "?version&prg=Tidewarden";
 }
 
-std::string SubmissionUrl(std::string_view baseUrl, std::string_view inf)
-{
+std::string SubmissionUrl(std::string_view baseUrl, std::string_view inf) {
     return std::string(baseUrl) + std::string(ScriptPath) + "?hs&prg=Tidewarden&inf=" + std::string(inf);
 }
 
-bool SendResult(platform::HttpClient& http, std::string_view baseUrl, std::string_view name,
-                std::uint16_t score, std::string_view country)
-{
+bool SendResult(platform::HttpClient& http, std::string_view baseUrl, std::string_view name, std::uint16_t score,
+                std::string_view country) {
     const std::string version = AnswerOf(http, VersionCheckUrl(baseUrl));
-    if (!StartsWithOk(version))
-        return false;
+    if (!StartsWithOk(version)) return false;
     const auto token = TokenFromAnswer(version);
-    if (!token)
-        return false;
+    if (!token) return false;
     const std::string inf = EncodeRecord(ResultRecord(name, score, *token, country));
     return StartsWithOk(AnswerOf(http, SubmissionUrl(baseUrl, inf)));
 }
 
 bool SendResult(std::string_view baseUrl, std::string_view name, std::uint16_t score, std::string_view country,
-                platform::HttpLimits limits)
-{
+                platform::HttpLimits limits) {
     try {
         platform::CurlHttpClient http(limits);
         return SendResult(http, baseUrl, name, score, country);

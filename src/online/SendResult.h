@@ -19,8 +19,8 @@ std::string SubmissionUrl(std::string_view baseUrl, std::string_view inf);
 // True when both answers start with "OK". Every failed exchange, an answer that does not start
 // with "OK" and a token too long to trust give false; nothing is retried. http should be a fresh
 // session, so the cookies of the version check go with this submission only.
-bool SendResult(platform::HttpClient& http, std::string_view baseUrl, std::string_view name,
-                std::uint16_t score, std::string_view country);
+bool SendResult(platform::HttpClient& http, std::string_view baseUrl, std::string_view name, std::uint16_t score,
+                std::string_view country);
 
 // The same over a fresh libcurl session with these waits: what the game's send question calls.
 bool SendResult(std::string_view baseUrl, std::string_view name, std::uint16_t score, std::string_view country,

@@ -18,8 +18,7 @@ constexpr int kMaxRate = 48000;
 void saturateToInt16(const std::int32_t* accum, std::int16_t* out, int samples) {
     constexpr std::int32_t lo = std::numeric_limits<std::int16_t>::min();
     constexpr std::int32_t hi = std::numeric_limits<std::int16_t>::max();
-    for (int i = 0; i < samples; ++i)
-        out[i] = static_cast<std::int16_t>(std::clamp(accum[i], lo, hi));
+    for (int i = 0; i < samples; ++i) out[i] = static_cast<std::int16_t>(std::clamp(accum[i], lo, hi));
 }
 
 AudioOutput& AudioOutput::instance() {
@@ -35,11 +34,9 @@ AudioOutput::AudioOutput() : accum_(static_cast<std::size_t>(kBufferFrames * kCh
 AudioOutput::~AudioOutput() { close(); }
 
 bool AudioOutput::open() {
-    if (device_ != 0)
-        return true;
+    if (device_ != 0) return true;
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return false;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
         sdlAudioStarted_ = true;
     }
     SDL_AudioSpec want{};
@@ -65,8 +62,7 @@ bool AudioOutput::open() {
     }
     // The accumulator must hold a whole callback buffer, so the callback never allocates.
     const std::size_t needed = static_cast<std::size_t>(std::max<int>(have.samples, kBufferFrames)) * kChannels;
-    if (accum_.size() < needed)
-        accum_.resize(needed);
+    if (accum_.size() < needed) accum_.resize(needed);
     rate_ = have.freq;
     device_ = id;
     SDL_PauseAudioDevice(device_, 0);
@@ -76,11 +72,9 @@ bool AudioOutput::open() {
 void AudioOutput::close() {
     // SDL_Quit at the end of the program may already have closed the device and the subsystem.
     const bool audioAlive = SDL_WasInit(SDL_INIT_AUDIO) != 0;
-    if (device_ != 0 && audioAlive)
-        SDL_CloseAudioDevice(device_);
+    if (device_ != 0 && audioAlive) SDL_CloseAudioDevice(device_);
     device_ = 0;
-    if (sdlAudioStarted_ && audioAlive)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (sdlAudioStarted_ && audioAlive) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdlAudioStarted_ = false;
     rate_ = kDefaultRate;
 }
@@ -90,21 +84,17 @@ bool AudioOutput::isOpen() const { return device_ != 0; }
 int AudioOutput::sampleRate() const { return rate_; }
 
 AudioOutput::Lock::Lock() : device_(AudioOutput::instance().device_) {
-    if (device_ != 0)
-        SDL_LockAudioDevice(device_);
+    if (device_ != 0) SDL_LockAudioDevice(device_);
 }
 
 AudioOutput::Lock::~Lock() {
-    if (device_ != 0)
-        SDL_UnlockAudioDevice(device_);
+    if (device_ != 0) SDL_UnlockAudioDevice(device_);
 }
 
 void AudioOutput::addSource(AudioSource* source) {
-    if (source == nullptr)
-        return;
+    if (source == nullptr) return;
     Lock lock;
-    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end())
-        sources_.push_back(source);
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end()) sources_.push_back(source);
 }
 
 void AudioOutput::removeSource(AudioSource* source) {
@@ -118,8 +108,7 @@ void AudioOutput::mixChunked(std::int16_t* out, int frames) {
         const int n = std::min(frames, chunk);
         const std::size_t samples = static_cast<std::size_t>(n) * kChannels;
         std::memset(accum_.data(), 0, samples * sizeof(std::int32_t));
-        for (AudioSource* source : sources_)
-            source->mixInto(accum_.data(), n);
+        for (AudioSource* source : sources_) source->mixInto(accum_.data(), n);
         saturateToInt16(accum_.data(), out, n * kChannels);
         out += samples;
         frames -= n;
@@ -127,8 +116,7 @@ void AudioOutput::mixChunked(std::int16_t* out, int frames) {
 }
 
 void AudioOutput::render(std::int16_t* out, int frames) {
-    if (out == nullptr || frames <= 0)
-        return;
+    if (out == nullptr || frames <= 0) return;
     // Shares the accumulator with the callback, so it holds the device lock while mixing.
     Lock lock;
     mixChunked(out, frames);

@@ -20,8 +20,7 @@ ClockState clockState;
 
 } // namespace
 
-std::uint32_t ticks()
-{
+std::uint32_t ticks() {
     Clock* clock = clockState.current ? clockState.current : &clockState.system;
     return clock->milliseconds();
 }

@@ -14,8 +14,7 @@ namespace tw::platform {
 
 namespace {
 
-std::uint8_t buttonFlag(MouseButton b)
-{
+std::uint8_t buttonFlag(MouseButton b) {
     switch (b) {
     case MouseButton::Left: return ssLeft;
     case MouseButton::Right: return ssRight;
@@ -25,23 +24,36 @@ std::uint8_t buttonFlag(MouseButton b)
 }
 
 // Decodes UTF-8 and calls `out` with every code point that fits in 8 bits.
-template <class F> void forEachLatin1(const std::string& text, F out)
-{
+template <class F>
+void forEachLatin1(const std::string& text, F out) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
         std::uint32_t cp = 0;
         std::size_t len = 1;
-        if (b < 0x80) cp = b;
-        else if ((b & 0xE0) == 0xC0) { cp = b & 0x1Fu; len = 2; }
-        else if ((b & 0xF0) == 0xE0) { cp = b & 0x0Fu; len = 3; }
-        else if ((b & 0xF8) == 0xF0) { cp = b & 0x07u; len = 4; }
-        else { ++i; continue; } // a stray continuation byte
+        if (b < 0x80)
+            cp = b;
+        else if ((b & 0xE0) == 0xC0) {
+            cp = b & 0x1Fu;
+            len = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            cp = b & 0x0Fu;
+            len = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            cp = b & 0x07u;
+            len = 4;
+        } else {
+            ++i;
+            continue;
+        } // a stray continuation byte
         if (i + len > text.size()) return;
         bool valid = true;
         for (std::size_t k = 1; k < len; ++k) {
             const auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) { valid = false; break; }
+            if ((c & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
             cp = (cp << 6) | (c & 0x3Fu);
         }
         i += valid ? len : 1;
@@ -49,15 +61,11 @@ template <class F> void forEachLatin1(const std::string& text, F out)
     }
 }
 
-bool insideBackBuffer(int x, int y)
-{
-    return x >= 0 && y >= 0 && x < Window::ClientWidth && y < Window::ClientHeight;
-}
+bool insideBackBuffer(int x, int y) { return x >= 0 && y >= 0 && x < Window::ClientWidth && y < Window::ClientHeight; }
 
 } // namespace
 
-std::uint8_t EventDispatcher::shiftState() const
-{
+std::uint8_t EventDispatcher::shiftState() const {
     const auto& keys = KeyboardState::instance();
     std::uint8_t s = buttons_;
     if (keys.isDown(vk::Shift)) s |= ssShift;
@@ -66,8 +74,7 @@ std::uint8_t EventDispatcher::shiftState() const
     return s;
 }
 
-void EventDispatcher::deliver(const Event& e, EventHandler& handler)
-{
+void EventDispatcher::deliver(const Event& e, EventHandler& handler) {
     auto& keys = KeyboardState::instance();
     using T = Event::Type;
     switch (e.type) {
@@ -120,14 +127,12 @@ void EventDispatcher::deliver(const Event& e, EventHandler& handler)
     }
 }
 
-EventLoop::EventLoop(Window& window) : window_(window)
-{
+EventLoop::EventLoop(Window& window) : window_(window) {
     // The close button must become the game's close request, not an immediate quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
 }
 
-void EventLoop::translate(const void* raw, EventHandler& handler)
-{
+void EventLoop::translate(const void* raw, EventHandler& handler) {
     const auto& sdl = *static_cast<const SDL_Event*>(raw);
     Event e;
     using T = Event::Type;
@@ -154,10 +159,14 @@ void EventLoop::translate(const void* raw, EventHandler& handler)
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         e.type = sdl.type == SDL_MOUSEBUTTONDOWN ? T::MouseDown : T::MouseUp;
-        if (sdl.button.button == SDL_BUTTON_LEFT) e.button = MouseButton::Left;
-        else if (sdl.button.button == SDL_BUTTON_RIGHT) e.button = MouseButton::Right;
-        else if (sdl.button.button == SDL_BUTTON_MIDDLE) e.button = MouseButton::Middle;
-        else return;
+        if (sdl.button.button == SDL_BUTTON_LEFT)
+            e.button = MouseButton::Left;
+        else if (sdl.button.button == SDL_BUTTON_RIGHT)
+            e.button = MouseButton::Right;
+        else if (sdl.button.button == SDL_BUTTON_MIDDLE)
+            e.button = MouseButton::Middle;
+        else
+            return;
         window_.toBackBuffer(sdl.button.x, sdl.button.y, e.x, e.y);
         break;
     case SDL_WINDOWEVENT:
@@ -180,9 +189,7 @@ void EventLoop::translate(const void* raw, EventHandler& handler)
             window_.invalidatePicture();
             e.type = T::Exposed;
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            window_.invalidatePicture();
-            return;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: window_.invalidatePicture(); return;
         default: return;
         }
         break;
@@ -191,23 +198,21 @@ void EventLoop::translate(const void* raw, EventHandler& handler)
     dispatcher_.deliver(e, handler);
 }
 
-bool EventLoop::pumpPending(EventHandler& handler)
-{
+bool EventLoop::pumpPending(EventHandler& handler) {
     SDL_Event e;
     while (!quit_ && SDL_PollEvent(&e)) translate(&e, handler);
     return !quit_;
 }
 
-void EventLoop::run(EventHandler& handler)
-{
+void EventLoop::run(EventHandler& handler) {
     while (!quit_) {
         if (!pumpPending(handler)) break;
         const std::optional<std::uint32_t> wait = handler.idle();
         if (quit_) break;
         if (wait && *wait == 0) continue; // due again at once
         // Sleep until an event comes or the next tick is due.
-        const int timeout = wait ? static_cast<int>(std::min<std::uint32_t>(*wait, std::numeric_limits<int>::max()))
-                                 : -1;
+        const int timeout =
+            wait ? static_cast<int>(std::min<std::uint32_t>(*wait, std::numeric_limits<int>::max())) : -1;
         SDL_Event e;
         if (SDL_WaitEventTimeout(&e, timeout)) translate(&e, handler);
     }

@@ -25,12 +25,12 @@ enum ShiftFlags : std::uint8_t {
 
 struct Event {
     enum class Type : std::uint8_t {
-        CloseRequest,       // window close button or Alt+F4
-        KeyDown,            // key: virtual-key code (sided for Shift, Ctrl, Alt); repeat flag
+        CloseRequest, // window close button or Alt+F4
+        KeyDown,      // key: virtual-key code (sided for Shift, Ctrl, Alt); repeat flag
         KeyUp,
-        Text,               // text: typed characters, UTF-8
-        MouseMove,          // x, y in back-buffer pixels
-        MouseDown,          // button, x, y
+        Text,      // text: typed characters, UTF-8
+        MouseMove, // x, y in back-buffer pixels
+        MouseDown, // button, x, y
         MouseUp,
         FocusGained,
         FocusLost,
@@ -38,7 +38,7 @@ struct Event {
         CaptionDoubleClick, // a double click on the window's caption
         Minimized,
         Restored,
-        Exposed,            // the window's contents must be shown again
+        Exposed, // the window's contents must be shown again
     };
     Type type = Type::Exposed;
     std::uint8_t key = 0;
@@ -82,7 +82,10 @@ class EventDispatcher {
 public:
     void deliver(const Event& event, EventHandler& handler);
     std::uint8_t shiftState() const;
-    void reset() { buttons_ = 0; leftPressed_ = false; }
+    void reset() {
+        buttons_ = 0;
+        leftPressed_ = false;
+    }
 
 private:
     std::uint8_t buttons_ = 0; // ssLeft | ssRight | ssMiddle

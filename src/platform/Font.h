@@ -39,12 +39,12 @@ public:
     // Text is UTF-8. An empty text is 0 wide and renders to an empty mask.
     int textWidth(std::string_view text) const;
     TextMask render(std::string_view text) const;
-    int lineHeight() const;  // ascent + descent
+    int lineHeight() const; // ascent + descent
     int ascent() const;
     const std::string& file() const { return file_; }
 
 private:
-    void* font_ = nullptr;  // TTF_Font
+    void* font_ = nullptr; // TTF_Font
     std::string file_;
 };
 

@@ -9,11 +9,9 @@ namespace tw::platform {
 namespace {
 
 // libcurl wants its global set-up once, before the first handle.
-void EnsureCurlReady()
-{
+void EnsureCurlReady() {
     static const bool ready = [] {
-        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
-            throw HttpError("libcurl could not be initialised");
+        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw HttpError("libcurl could not be initialised");
         return true;
     }();
     (void)ready;
@@ -25,8 +23,7 @@ struct Body {
     bool tooLarge = false;
 };
 
-std::size_t AppendBody(char* data, std::size_t size, std::size_t count, void* user)
-{
+std::size_t AppendBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* body = static_cast<Body*>(user);
     const std::size_t bytes = size * count;
     if (body->text.size() + bytes > body->limit) {
@@ -45,36 +42,32 @@ struct CurlHttpClient::Impl {
     HttpLimits limits;
 };
 
-CurlHttpClient::CurlHttpClient(HttpLimits limits) : impl_(std::make_unique<Impl>())
-{
+CurlHttpClient::CurlHttpClient(HttpLimits limits) : impl_(std::make_unique<Impl>()) {
     EnsureCurlReady();
     impl_->limits = limits;
     impl_->handle = curl_easy_init();
-    if (impl_->handle == nullptr)
-        throw HttpError("libcurl could not make a handle");
+    if (impl_->handle == nullptr) throw HttpError("libcurl could not make a handle");
     CURL* h = impl_->handle;
     impl_->headers = curl_slist_append(impl_->headers, "Accept: text/html, */*");
     impl_->headers = curl_slist_append(impl_->headers, "Content-Type: text/html");
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, impl_->headers);
     curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
-    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");     // cookies kept in memory for this client
-    curl_easy_setopt(h, CURLOPT_PROXY, "");          // never a proxy from the environment
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies kept in memory for this client
+    curl_easy_setopt(h, CURLOPT_PROXY, "");      // never a proxy from the environment
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);       // time-outs without SIGALRM
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L); // time-outs without SIGALRM
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.exchangeTimeout.count()));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
 }
 
-CurlHttpClient::~CurlHttpClient()
-{
+CurlHttpClient::~CurlHttpClient() {
     curl_easy_cleanup(impl_->handle);
     curl_slist_free_all(impl_->headers);
 }
 
-std::string CurlHttpClient::Get(const std::string& url)
-{
+std::string CurlHttpClient::Get(const std::string& url) {
     CURL* h = impl_->handle;
     Body body;
     body.limit = impl_->limits.maxBodySize;
@@ -85,15 +78,12 @@ std::string CurlHttpClient::Get(const std::string& url)
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
     const CURLcode result = curl_easy_perform(h);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
-    if (body.tooLarge)
-        throw HttpError("answer larger than " + std::to_string(body.limit) + " bytes");
-    if (result != CURLE_OK)
-        throw HttpError(error[0] != '\0' ? error : curl_easy_strerror(result));
+    if (body.tooLarge) throw HttpError("answer larger than " + std::to_string(body.limit) + " bytes");
+    if (result != CURLE_OK) throw HttpError(error[0] != '\0' ? error : curl_easy_strerror(result));
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     // Only a plain success counts: an error page or an unfollowed redirect is no answer.
-    if (status < 200 || status > 299)
-        throw HttpError("HTTP status " + std::to_string(status));
+    if (status < 200 || status > 299) throw HttpError("HTTP status " + std::to_string(status));
     return body.text;
 }
 

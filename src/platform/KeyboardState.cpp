@@ -7,14 +7,12 @@
 
 namespace tw::platform {
 
-KeyboardState& KeyboardState::instance()
-{
+KeyboardState& KeyboardState::instance() {
     static KeyboardState state;
     return state;
 }
 
-void KeyboardState::setDown(std::uint8_t vk, bool down)
-{
+void KeyboardState::setDown(std::uint8_t vk, bool down) {
     down_[vk] = down;
     const std::uint8_t generic = genericVirtualKey(vk);
     if (generic == vk) return;

@@ -17,11 +17,11 @@ void seedRandom(std::uint32_t seed) { randomState.seed = seed; }
 void randomize() { randomState.seed = ticks(); }
 std::uint32_t randomSeed() { return randomState.seed; }
 
-std::int32_t random(std::int32_t n)
-{
+std::int32_t random(std::int32_t n) {
     randomState.seed = randomState.seed * 0x08088405u + 1u;
     if (n <= 0) return 0;
-    return static_cast<std::int32_t>((static_cast<std::uint64_t>(randomState.seed) * static_cast<std::uint32_t>(n)) >> 32);
+    return static_cast<std::int32_t>((static_cast<std::uint64_t>(randomState.seed) * static_cast<std::uint32_t>(n)) >>
+                                     32);
 }
 
 } // namespace tw::platform

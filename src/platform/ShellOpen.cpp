@@ -24,9 +24,7 @@ std::function<void(const std::string&)>& handler() {
 
 } // namespace
 
-void setShellOpenHandler(std::function<void(const std::string&)> newHandler) {
-    handler() = std::move(newHandler);
-}
+void setShellOpenHandler(std::function<void(const std::string&)> newHandler) { handler() = std::move(newHandler); }
 
 void shellOpen(const std::string& target) {
     if (handler()) {
@@ -46,13 +44,11 @@ void shellOpen(const std::string& target) {
     pid_t pid = 0;
     const int failed = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0)
-        return; // like the shell's "open", a failure is not reported
+    if (failed != 0) return; // like the shell's "open", a failure is not reported
     try {
         std::thread([pid] {
             int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         }).detach();
     } catch (const std::system_error&) {
         // No thread to spare: collect it later rather than block now.

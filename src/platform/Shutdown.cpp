@@ -5,9 +5,6 @@
 
 namespace tw::platform {
 
-void shutDown()
-{
-    SDL_Quit();
-}
+void shutDown() { SDL_Quit(); }
 
 } // namespace tw::platform

@@ -9,10 +9,10 @@ namespace tw::platform {
 
 namespace {
 
-std::uint8_t fromScancode(int scancode)
-{
+std::uint8_t fromScancode(int scancode) {
     switch (scancode) {
-    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return vk::Return;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return vk::Return;
     case SDL_SCANCODE_ESCAPE: return vk::Escape;
     case SDL_SCANCODE_BACKSPACE: return vk::Back;
     case SDL_SCANCODE_TAB: return vk::Tab;
@@ -64,8 +64,7 @@ std::uint8_t fromScancode(int scancode)
     return 0;
 }
 
-std::uint8_t fromCharacter(std::int32_t keycode)
-{
+std::uint8_t fromCharacter(std::int32_t keycode) {
     if (keycode >= 'a' && keycode <= 'z') return static_cast<std::uint8_t>(keycode - 'a' + 'A');
     if (keycode >= '0' && keycode <= '9') return static_cast<std::uint8_t>(keycode);
     switch (keycode) {
@@ -86,8 +85,7 @@ std::uint8_t fromCharacter(std::int32_t keycode)
 
 } // namespace
 
-std::uint8_t virtualKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode)
-{
+std::uint8_t virtualKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode) {
     // Position first: the numeric pad, arrows and modifiers must not depend on the layout.
     if (std::uint8_t code = fromScancode(sdlScancode)) return code;
     if (std::uint8_t code = fromCharacter(sdlKeycode)) return code;
@@ -100,19 +98,20 @@ std::uint8_t virtualKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode)
     return 0;
 }
 
-std::uint8_t heldKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode)
-{
+std::uint8_t heldKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode) {
     if (sdlScancode >= SDL_SCANCODE_A && sdlScancode <= SDL_SCANCODE_Z)
         return static_cast<std::uint8_t>('A' + (sdlScancode - SDL_SCANCODE_A));
     return virtualKeyFromSdl(sdlKeycode, sdlScancode);
 }
 
-std::uint8_t genericVirtualKey(std::uint8_t code)
-{
+std::uint8_t genericVirtualKey(std::uint8_t code) {
     switch (code) {
-    case vk::LShift: case vk::RShift: return vk::Shift;
-    case vk::LControl: case vk::RControl: return vk::Control;
-    case vk::LMenu: case vk::RMenu: return vk::Menu;
+    case vk::LShift:
+    case vk::RShift: return vk::Shift;
+    case vk::LControl:
+    case vk::RControl: return vk::Control;
+    case vk::LMenu:
+    case vk::RMenu: return vk::Menu;
     default: return code;
     }
 }

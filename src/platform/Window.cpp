@@ -8,11 +8,9 @@
 
 #include <cstring>
 
-
 namespace tw::platform {
 
-ViewRect letterbox(int outputWidth, int outputHeight, int sourceWidth, int sourceHeight)
-{
+ViewRect letterbox(int outputWidth, int outputHeight, int sourceWidth, int sourceHeight) {
     if (outputWidth <= 0 || outputHeight <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return {};
     // Compare the two aspects in integers: width fits when out_w * src_h <= out_h * src_w.
     const auto ow = static_cast<std::int64_t>(outputWidth), oh = static_cast<std::int64_t>(outputHeight);
@@ -37,8 +35,7 @@ Window* currentWindow = nullptr;
 // The graphics driver the renderer loads (Mesa's "*_dri.so") leaves a little memory behind when the
 // video system unloads it. Kept mapped to the end, a leak check can name it instead of reporting an
 // address in no library; the sanitizer builds let exactly those leftovers through.
-int keepDriverMapped(dl_phdr_info* info, std::size_t, void*)
-{
+int keepDriverMapped(dl_phdr_info* info, std::size_t, void*) {
     if (info->dlpi_name == nullptr || std::strstr(info->dlpi_name, "_dri.so") == nullptr) return 0;
     if (void* driver = dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) dlclose(driver);
     return 0;
@@ -48,8 +45,7 @@ int keepDriverMapped(dl_phdr_info* info, std::size_t, void*)
 
 Window* Window::current() { return currentWindow; }
 
-Window::Window(const std::string& caption)
-{
+Window::Window(const std::string& caption) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         throw WindowError(std::string("Cannot start the video system: ") + SDL_GetError());
     window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ClientWidth,
@@ -74,8 +70,7 @@ Window::Window(const std::string& caption)
     currentWindow = this;
 }
 
-Window::~Window()
-{
+Window::~Window() {
     if (currentWindow == this) currentWindow = previous_;
     if (cursorCount_ < 0) SDL_ShowCursor(SDL_ENABLE);
     if (texture_) SDL_DestroyTexture(texture_);
@@ -85,8 +80,7 @@ Window::~Window()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture)
-{
+void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture) {
     if (!pixels || width <= 0 || height <= 0) return;
     ++presentCount_;
     if (picture == Picture::Same && !shown_.empty() && width == lastWidth_ && height == lastHeight_) return;
@@ -116,8 +110,7 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     remember(pixels, width, height, pitchInPixels);
 }
 
-bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const
-{
+bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const {
     const auto w = static_cast<std::size_t>(width);
     if (shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ || height != lastHeight_)
         return false;
@@ -128,8 +121,7 @@ bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int
     return true;
 }
 
-void Window::remember(const std::uint32_t* pixels, int width, int height, int pitchInPixels)
-{
+void Window::remember(const std::uint32_t* pixels, int width, int height, int pitchInPixels) {
     const auto w = static_cast<std::size_t>(width);
     shown_.resize(w * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
@@ -137,8 +129,7 @@ void Window::remember(const std::uint32_t* pixels, int width, int height, int pi
                     pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels, w * 4);
 }
 
-void Window::setFullScreen(bool fullScreen)
-{
+void Window::setFullScreen(bool fullScreen) {
     if (fullScreen == fullScreen_) return;
     // Desktop full screen: the desktop keeps its mode and the picture is scaled, never a mode change.
     SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
@@ -147,8 +138,7 @@ void Window::setFullScreen(bool fullScreen)
     if (!fullScreen) SDL_SetWindowSize(window_, ClientWidth, ClientHeight);
 }
 
-void Window::center()
-{
+void Window::center() {
     if (!fullScreen_) SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }
 
@@ -156,8 +146,7 @@ void Window::minimize() { SDL_MinimizeWindow(window_); }
 void Window::restore() { SDL_RestoreWindow(window_); }
 bool Window::isMinimized() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
 
-WindowPlacement Window::placement() const
-{
+WindowPlacement Window::placement() const {
     WindowPlacement p;
     SDL_GetWindowPosition(window_, &p.x, &p.y);
     SDL_GetWindowSize(window_, &p.width, &p.height);
@@ -165,8 +154,7 @@ WindowPlacement Window::placement() const
     return p;
 }
 
-void Window::setPlacement(const WindowPlacement& p)
-{
+void Window::setPlacement(const WindowPlacement& p) {
     if (fullScreen_) return; // a placement only means something for the window on the desktop
     if (p.width > 0 && p.height > 0) SDL_SetWindowSize(window_, p.width, p.height);
     SDL_SetWindowPosition(window_, p.x, p.y);
@@ -175,15 +163,13 @@ void Window::setPlacement(const WindowPlacement& p)
 
 std::string Window::caption() const { return SDL_GetWindowTitle(window_); }
 
-int Window::clientWidth() const
-{
+int Window::clientWidth() const {
     int w = 0, h = 0;
     SDL_GetWindowSize(window_, &w, &h);
     return w;
 }
 
-int Window::clientHeight() const
-{
+int Window::clientHeight() const {
     int w = 0, h = 0;
     SDL_GetWindowSize(window_, &w, &h);
     return h;
@@ -191,22 +177,19 @@ int Window::clientHeight() const
 
 std::uint32_t Window::id() const { return SDL_GetWindowID(window_); }
 
-int Window::showCursor(bool show)
-{
+int Window::showCursor(bool show) {
     cursorCount_ += show ? 1 : -1;
     SDL_ShowCursor(cursorCount_ >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return cursorCount_;
 }
 
-ViewRect Window::view() const
-{
+ViewRect Window::view() const {
     int w = 0, h = 0;
     SDL_GetWindowSize(window_, &w, &h);
     return letterbox(w, h, lastWidth_, lastHeight_);
 }
 
-void Window::warpCursor(int x, int y)
-{
+void Window::warpCursor(int x, int y) {
     const ViewRect v = view();
     if (v.width <= 0 || v.height <= 0) return;
     const int wx = v.x + static_cast<int>(static_cast<std::int64_t>(x) * v.width / lastWidth_);
@@ -214,8 +197,7 @@ void Window::warpCursor(int x, int y)
     SDL_WarpMouseInWindow(window_, wx, wy);
 }
 
-void Window::toBackBuffer(int windowX, int windowY, int& x, int& y) const
-{
+void Window::toBackBuffer(int windowX, int windowY, int& x, int& y) const {
     const ViewRect v = view();
     if (v.width <= 0 || v.height <= 0) {
         x = windowX;

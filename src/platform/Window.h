@@ -79,7 +79,7 @@ public:
     void setPlacement(const WindowPlacement& placement);
 
     std::string caption() const;
-    int clientWidth() const;  // the window's drawable size in its own pixels
+    int clientWidth() const; // the window's drawable size in its own pixels
     int clientHeight() const;
     std::uint32_t id() const; // identifies the window in SDL's events
 
@@ -108,7 +108,7 @@ private:
     int presentCount_ = 0;
     int uploadCount_ = 0;
     std::vector<std::uint32_t> shown_; // the picture on screen, rows packed; empty when unknown
-    Window* previous_ = nullptr;        // current() before this one was made
+    Window* previous_ = nullptr;       // current() before this one was made
 };
 
 } // namespace tw::platform

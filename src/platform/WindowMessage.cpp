@@ -27,22 +27,19 @@ struct Canvas {
     std::vector<std::uint32_t>& pixels;
     int width, height;
 
-    void fill(int x, int y, int w, int h, std::uint32_t colour)
-    {
+    void fill(int x, int y, int w, int h, std::uint32_t colour) {
         const int x0 = std::max(x, 0), y0 = std::max(y, 0);
         const int x1 = std::min(x + w, width), y1 = std::min(y + h, height);
         for (int py = y0; py < y1; ++py)
             for (int px = x0; px < x1; ++px) pixels[index(px, py)] = colour;
     }
-    void frame(int x, int y, int w, int h, std::uint32_t colour)
-    {
+    void frame(int x, int y, int w, int h, std::uint32_t colour) {
         fill(x, y, w, 2, colour);
         fill(x, y + h - 2, w, 2, colour);
         fill(x, y, 2, h, colour);
         fill(x + w - 2, y, 2, h, colour);
     }
-    void text(const Font& font, const std::string& line, int x, int y)
-    {
+    void text(const Font& font, const std::string& line, int x, int y) {
         const TextMask mask = font.render(line);
         for (int my = 0; my < mask.height; ++my) {
             for (int mx = 0; mx < mask.width; ++mx) {
@@ -55,9 +52,10 @@ struct Canvas {
             }
         }
     }
-    std::size_t index(int x, int y) const { return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x); }
-    static std::uint32_t blend(std::uint32_t under, std::uint32_t over, std::uint32_t alpha)
-    {
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    }
+    static std::uint32_t blend(std::uint32_t under, std::uint32_t over, std::uint32_t alpha) {
         std::uint32_t out = 0;
         for (int shift = 0; shift <= 16; shift += 8) {
             const std::uint32_t u = (under >> shift) & 0xFF, o = (over >> shift) & 0xFF;
@@ -71,8 +69,7 @@ bool answersMessage(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_
 
 } // namespace
 
-std::vector<std::string> wrapMessageText(const Font& font, const std::string& text, int maxWidth)
-{
+std::vector<std::string> wrapMessageText(const Font& font, const std::string& text, int maxWidth) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -106,8 +103,7 @@ std::vector<std::string> wrapMessageText(const Font& font, const std::string& te
 }
 
 std::vector<std::uint32_t> composeMessagePicture(const std::vector<std::uint32_t>& under, int width, int height,
-                                                 const std::string& text, const Font& font)
-{
+                                                 const std::string& text, const Font& font) {
     const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::vector<std::uint32_t> pixels(size, 0);
     // The game's picture stays recognisable beneath, at half its brightness.
@@ -135,8 +131,7 @@ std::vector<std::uint32_t> composeMessagePicture(const std::vector<std::uint32_t
     return pixels;
 }
 
-bool showMessageInWindow(Window& window, const std::string& text)
-{
+bool showMessageInWindow(Window& window, const std::string& text) {
     std::unique_ptr<Font> font;
     try {
         font = std::make_unique<Font>("Arial", 21, fontBold);
@@ -166,20 +161,22 @@ bool showMessageInWindow(Window& window, const std::string& text)
             putBack.push_back(e);
             answered = true;
             break;
-        case SDL_KEYDOWN:
-            pressed.insert(e.key.keysym.sym);
-            break;
+        case SDL_KEYDOWN: pressed.insert(e.key.keysym.sym); break;
         case SDL_KEYUP:
-            if (pressed.erase(e.key.keysym.sym) == 0) putBack.push_back(e);
-            else if (answersMessage(e.key.keysym.sym)) answered = true;
+            if (pressed.erase(e.key.keysym.sym) == 0)
+                putBack.push_back(e);
+            else if (answersMessage(e.key.keysym.sym))
+                answered = true;
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (e.button.button == SDL_BUTTON_LEFT) leftPressed = true;
             break;
         case SDL_MOUSEBUTTONUP:
             if (e.button.button != SDL_BUTTON_LEFT) break;
-            if (leftPressed) answered = true;
-            else putBack.push_back(e);
+            if (leftPressed)
+                answered = true;
+            else
+                putBack.push_back(e);
             break;
         case SDL_WINDOWEVENT:
             switch (e.window.event) {
@@ -190,14 +187,10 @@ bool showMessageInWindow(Window& window, const std::string& text)
             case SDL_WINDOWEVENT_FOCUS_GAINED:
             case SDL_WINDOWEVENT_FOCUS_LOST:
             case SDL_WINDOWEVENT_MAXIMIZED:
-            case SDL_WINDOWEVENT_MINIMIZED:
-                putBack.push_back(e);
-                break;
+            case SDL_WINDOWEVENT_MINIMIZED: putBack.push_back(e); break;
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_RESTORED:
-            case SDL_WINDOWEVENT_SIZE_CHANGED:
-                show(picture);
-                break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED: show(picture); break;
             default: break;
             }
             break;
@@ -206,8 +199,10 @@ bool showMessageInWindow(Window& window, const std::string& text)
     }
 
     // The game's picture comes back at once, also where no new frame follows soon (a still menu).
-    if (under.empty()) window.invalidatePicture();
-    else show(under);
+    if (under.empty())
+        window.invalidatePicture();
+    else
+        show(under);
     for (SDL_Event& e : putBack) SDL_PushEvent(&e);
     return true;
 }

@@ -14,10 +14,8 @@ struct XmSong::Impl {
     bool started = false;
 
     ~Impl() {
-        if (context == nullptr)
-            return;
-        if (started)
-            xmp_end_player(context);
+        if (context == nullptr) return;
+        if (started) xmp_end_player(context);
         xmp_release_module(context);
         xmp_free_context(context);
     }
@@ -33,8 +31,7 @@ template <typename Loader>
 std::unique_ptr<XmSong::Impl> loadWith(Loader loader) {
     auto impl = std::make_unique<XmSong::Impl>();
     impl->context = xmp_create_context();
-    if (impl->context == nullptr)
-        return nullptr;
+    if (impl->context == nullptr) return nullptr;
     if (loader(impl->context) != 0) {
         // A failed load leaves no module to release; free only the context.
         xmp_free_context(impl->context);
@@ -54,9 +51,8 @@ std::unique_ptr<XmSong> XmSong::load(const std::string& path) {
 std::unique_ptr<XmSong> XmSong::loadFromMemory(const void* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<long>::max()))
         return nullptr;
-    auto impl = loadWith([&](xmp_context context) {
-        return xmp_load_module_from_memory(context, data, static_cast<long>(size));
-    });
+    auto impl = loadWith(
+        [&](xmp_context context) { return xmp_load_module_from_memory(context, data, static_cast<long>(size)); });
     return impl ? std::unique_ptr<XmSong>(new XmSong(std::move(impl))) : nullptr;
 }
 
@@ -77,8 +73,7 @@ bool XmPlayer::play(XmSong& song) {
         xmp_end_player(impl.context);
         impl.started = false;
     }
-    if (xmp_start_player(impl.context, AudioOutput::instance().sampleRate(), 0) != 0)
-        return false;
+    if (xmp_start_player(impl.context, AudioOutput::instance().sampleRate(), 0) != 0) return false;
     impl.started = true;
     AudioOutput::Lock lock;
     current_ = &song;
@@ -87,8 +82,7 @@ bool XmPlayer::play(XmSong& song) {
 
 void XmPlayer::stop(const XmSong& song) {
     AudioOutput::Lock lock;
-    if (current_ == &song)
-        current_ = nullptr;
+    if (current_ == &song) current_ = nullptr;
 }
 
 void XmPlayer::stopAll() {
@@ -102,18 +96,15 @@ bool XmPlayer::isPlaying(const XmSong& song) const {
 }
 
 void XmPlayer::mixInto(std::int32_t* accum, int frames) {
-    if (current_ == nullptr)
-        return;
+    if (current_ == nullptr) return;
     xmp_context context = current_->impl_->context;
     const int chunk = static_cast<int>(scratch_.size()) / AudioOutput::kChannels;
     while (frames > 0) {
         const int n = std::min(frames, chunk);
         const int samples = n * AudioOutput::kChannels;
         // Loop count 0: the song repeats until it is stopped, as game music should.
-        if (xmp_play_buffer(context, scratch_.data(), samples * static_cast<int>(sizeof(std::int16_t)), 0) != 0)
-            return;
-        for (int i = 0; i < samples; ++i)
-            accum[i] += scratch_[static_cast<std::size_t>(i)];
+        if (xmp_play_buffer(context, scratch_.data(), samples * static_cast<int>(sizeof(std::int16_t)), 0) != 0) return;
+        for (int i = 0; i < samples; ++i) accum[i] += scratch_[static_cast<std::size_t>(i)];
         accum += samples;
         frames -= n;
     }

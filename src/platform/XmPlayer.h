@@ -49,8 +49,8 @@ public:
     void mixInto(std::int32_t* accum, int frames) override;
 
 private:
-    XmSong* current_ = nullptr;           // read by the audio thread; changed under the device lock
-    std::vector<std::int16_t> scratch_;    // libxmp renders here before it is added to the mix
+    XmSong* current_ = nullptr;         // read by the audio thread; changed under the device lock
+    std::vector<std::int16_t> scratch_; // libxmp renders here before it is added to the mix
 };
 
 } // namespace tw::platform

@@ -8,20 +8,17 @@
 #include <stdexcept>
 #include <utility>
 
-int TApplication::HookMainWindow(TWindowHook hook)
-{
+int TApplication::HookMainWindow(TWindowHook hook) {
     const int id = nextHookId_++;
     hooks_.push_back({id, std::move(hook)});
     return id;
 }
 
-void TApplication::UnhookMainWindow(int id)
-{
+void TApplication::UnhookMainWindow(int id) {
     std::erase_if(hooks_, [id](const Hook& h) { return h.id == id; });
 }
 
-void TApplication::notify(TAppMessage message)
-{
+void TApplication::notify(TAppMessage message) {
     // A hook may remove hooks while being told: walk a copy of the ids.
     std::vector<int> ids;
     for (const Hook& h : hooks_) ids.push_back(h.id);
@@ -33,22 +30,19 @@ void TApplication::notify(TAppMessage message)
     }
 }
 
-void TApplication::Activate()
-{
+void TApplication::Activate() {
     if (active_) return;
     active_ = true;
     notify(TAppMessage::Activate);
 }
 
-void TApplication::Deactivate()
-{
+void TApplication::Deactivate() {
     if (!active_) return;
     active_ = false;
     notify(TAppMessage::Deactivate);
 }
 
-TIdleResult TApplication::DoIdle()
-{
+TIdleResult TApplication::DoIdle() {
     if (!OnIdle) return {};
     TIdleResult result;
     // The tick may switch timers, which replaces the hook being run: keep it alive meanwhile.
@@ -57,8 +51,7 @@ TIdleResult TApplication::DoIdle()
     return result;
 }
 
-void TApplication::HandleException(std::exception_ptr error)
-{
+void TApplication::HandleException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const std::exception& e) {
@@ -68,8 +61,8 @@ void TApplication::HandleException(std::exception_ptr error)
     }
 }
 
-template <class F> void TApplication::guarded(F&& f)
-{
+template <class F>
+void TApplication::guarded(F&& f) {
     try {
         f();
     } catch (...) {
@@ -77,87 +70,71 @@ template <class F> void TApplication::guarded(F&& f)
     }
 }
 
-void TApplication::Terminate()
-{
+void TApplication::Terminate() {
     terminated_ = true;
     if (loop_) loop_->quit();
 }
 
-void TApplication::closeRequest()
-{
+void TApplication::closeRequest() {
     if (mainForm_) guarded([&] { mainForm_->Close(); });
 }
 
-void TApplication::keyDown(std::uint8_t key, bool repeat, std::uint8_t shift)
-{
+void TApplication::keyDown(std::uint8_t key, bool repeat, std::uint8_t shift) {
     (void)repeat; // the form tells repeats from first presses by its own key latch
     if (mainForm_) guarded([&] { mainForm_->FormKeyDown(key, shift); });
 }
 
-void TApplication::keyUp(std::uint8_t key, std::uint8_t shift)
-{
+void TApplication::keyUp(std::uint8_t key, std::uint8_t shift) {
     if (mainForm_) guarded([&] { mainForm_->FormKeyUp(key, shift); });
 }
 
-void TApplication::keyPress(char ch)
-{
+void TApplication::keyPress(char ch) {
     if (mainForm_) guarded([&] { mainForm_->FormKeyPress(ch); });
 }
 
-void TApplication::mouseMove(int x, int y, std::uint8_t shift)
-{
+void TApplication::mouseMove(int x, int y, std::uint8_t shift) {
     if (mainForm_) guarded([&] { mainForm_->DXDrawMouseMove(shift, x, y); });
 }
 
-void TApplication::mouseDown(tw::platform::MouseButton button, int x, int y, std::uint8_t shift)
-{
+void TApplication::mouseDown(tw::platform::MouseButton button, int x, int y, std::uint8_t shift) {
     if (mainForm_) guarded([&] { mainForm_->DXDrawMouseDown(button, shift, x, y); });
 }
 
-void TApplication::mouseUp(tw::platform::MouseButton button, int x, int y, std::uint8_t shift)
-{
+void TApplication::mouseUp(tw::platform::MouseButton button, int x, int y, std::uint8_t shift) {
     if (mainForm_) guarded([&] { mainForm_->DXDrawMouseUp(button, shift, x, y); });
 }
 
-void TApplication::click()
-{
+void TApplication::click() {
     if (mainForm_) guarded([&] { mainForm_->DXDrawClick(); });
 }
 
-void TApplication::focusGained()
-{
+void TApplication::focusGained() {
     if (mainForm_) guarded([&] { mainForm_->FormActivated(true); });
     Activate();
 }
 
-void TApplication::focusLost()
-{
+void TApplication::focusLost() {
     if (mainForm_) guarded([&] { mainForm_->FormActivated(false); });
     Deactivate();
 }
 
-void TApplication::maximizeRequest()
-{
+void TApplication::maximizeRequest() {
     if (mainForm_) guarded([&] { mainForm_->WMGetSysCommand(SC_MAXIMIZE); });
 }
 
-void TApplication::captionDoubleClick()
-{
+void TApplication::captionDoubleClick() {
     if (mainForm_) guarded([&] { mainForm_->CptClk(HTCAPTION); });
 }
 
-void TApplication::exposed()
-{
+void TApplication::exposed() {
     if (mainForm_) guarded([&] { mainForm_->FormPaint(); });
 }
 
-void TApplication::minimizedChanged(bool minimized)
-{
+void TApplication::minimizedChanged(bool minimized) {
     if (mainForm_) mainForm_->WindowStateChanged(minimized ? wsMinimized : wsNormal);
 }
 
-std::optional<std::uint32_t> TApplication::idle()
-{
+std::optional<std::uint32_t> TApplication::idle() {
     if (terminated_ || !OnIdle) return std::nullopt;
     const TIdleResult r = DoIdle();
     if (!OnIdle) return std::nullopt; // the tick stopped the frames; only an event brings them back

@@ -40,7 +40,7 @@ public:
 
     // Whether the application has the focus. It starts without: the first focus gain activates it.
     bool Active() const { return active_; }
-    void Activate();   // tells every hook, once per change
+    void Activate(); // tells every hook, once per change
     void Deactivate();
 
     // One turn of the idle hook, as the message loop runs it when the queue is empty.
@@ -76,7 +76,8 @@ public:
 
 private:
     // Runs f; an exception is shown and swallowed.
-    template <class F> void guarded(F&& f);
+    template <class F>
+    void guarded(F&& f);
     void notify(TAppMessage message);
 
     struct Hook {

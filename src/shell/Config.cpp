@@ -44,34 +44,29 @@ constexpr std::size_t CountryOffset = 6;
 constexpr std::size_t TableOffset = 18;
 constexpr std::size_t EntrySize = 14;
 
-void packText(const TShortText& text, std::uint8_t* out)
-{
+void packText(const TShortText& text, std::uint8_t* out) {
     out[0] = text.Length;
     std::copy(text.Chars.begin(), text.Chars.end(), out + 1);
 }
 
-void unpackText(const std::uint8_t* in, TShortText& text)
-{
+void unpackText(const std::uint8_t* in, TShortText& text) {
     text.Length = std::min<std::uint8_t>(in[0], TShortText::MaxLength);
     std::copy(in + 1, in + 1 + TShortText::MaxLength, text.Chars.begin());
 }
 
 std::uint8_t flag(std::uint8_t value) { return value != 0 ? 1 : 0; }
 
-std::uint8_t* entryAt(TConfigRecord& record, std::size_t index)
-{
+std::uint8_t* entryAt(TConfigRecord& record, std::size_t index) {
     return record.data() + TableOffset + index * EntrySize;
 }
 
-const std::uint8_t* entryAt(const TConfigRecord& record, std::size_t index)
-{
+const std::uint8_t* entryAt(const TConfigRecord& record, std::size_t index) {
     return record.data() + TableOffset + index * EntrySize;
 }
 
 } // namespace
 
-TConfigRecord PackConfigRecord(const SettingsState& s)
-{
+TConfigRecord PackConfigRecord(const SettingsState& s) {
     TConfigRecord r{};
     r[0] = flag(s.Windowed);
     r[1] = flag(s.MusicOn);
@@ -92,8 +87,7 @@ TConfigRecord PackConfigRecord(const SettingsState& s)
     return r;
 }
 
-void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s)
-{
+void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s) {
     s.Windowed = flag(r[0]);
     s.MusicOn = flag(r[1]);
     s.SoundOn = flag(r[2]);
@@ -110,8 +104,7 @@ void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s)
     }
 }
 
-void ScrambleConfigRecord(TConfigRecord& r)
-{
+void ScrambleConfigRecord(TConfigRecord& r) {
     for (std::size_t i = 0; i < 3; ++i) r[i] ^= 1;
     for (std::size_t i = CountryOffset + 1; i <= CountryOffset + TShortText::MaxLength; ++i)
         r[i] = static_cast<std::uint8_t>(~r[i]);
@@ -123,8 +116,7 @@ void ScrambleConfigRecord(TConfigRecord& r)
     }
 }
 
-bool DecodeConfigFile(std::span<const std::uint8_t> bytes, SettingsState& settings)
-{
+bool DecodeConfigFile(std::span<const std::uint8_t> bytes, SettingsState& settings) {
     if (bytes.size() < ConfigRecordSize) return false;
     TConfigRecord r;
     std::copy_n(bytes.begin(), ConfigRecordSize, r.begin());
@@ -133,8 +125,7 @@ bool DecodeConfigFile(std::span<const std::uint8_t> bytes, SettingsState& settin
     return true;
 }
 
-TConfigRecord EncodeConfigFile(const SettingsState& settings)
-{
+TConfigRecord EncodeConfigFile(const SettingsState& settings) {
     TConfigRecord r = PackConfigRecord(settings);
     ScrambleConfigRecord(r);
     return r;
@@ -144,8 +135,7 @@ TConfigRecord EncodeConfigFile(const SettingsState& settings)
 
 namespace {
 
-[[noreturn]] void writeFailed(const std::filesystem::path& file, int error)
-{
+[[noreturn]] void writeFailed(const std::filesystem::path& file, int error) {
     throw EConfigWriteError("Can't write \"" + file.filename().string() + "\": " + std::strerror(error));
 }
 
@@ -153,8 +143,7 @@ namespace {
 class TempFile {
 public:
     TempFile(std::filesystem::path path, int fd) : path_(std::move(path)), fd_(fd) {}
-    ~TempFile()
-    {
+    ~TempFile() {
         if (fd_ >= 0) ::close(fd_);
         if (!kept_) ::unlink(path_.c_str());
     }
@@ -162,8 +151,7 @@ public:
     TempFile& operator=(const TempFile&) = delete;
     int fd() const { return fd_; }
     // Closes the file; returns 0 or the error.
-    int close()
-    {
+    int close() {
         const int rc = ::close(fd_);
         fd_ = -1;
         return rc == 0 ? 0 : errno;
@@ -178,8 +166,7 @@ private:
 
 // Follows symbolic links to the file they name, so that a save replaces the target and the link
 // stays. A dangling link names the file to be made.
-std::filesystem::path followLinks(const std::filesystem::path& file)
-{
+std::filesystem::path followLinks(const std::filesystem::path& file) {
     std::filesystem::path path = file;
     for (int hops = 0; hops < 40; ++hops) { // as many as the system itself follows
         struct stat st {};
@@ -192,8 +179,7 @@ std::filesystem::path followLinks(const std::filesystem::path& file)
     return path;
 }
 
-void writeAll(int fd, const TConfigRecord& record, const std::filesystem::path& file)
-{
+void writeAll(int fd, const TConfigRecord& record, const std::filesystem::path& file) {
     std::size_t done = 0;
     while (done < record.size()) {
         const ssize_t n = ::pwrite(fd, record.data() + done, record.size() - done, static_cast<off_t>(done));
@@ -207,8 +193,8 @@ void writeAll(int fd, const TConfigRecord& record, const std::filesystem::path& 
 
 // The last resort where the folder takes no new file but the file itself may be written: less
 // safe than a rename, since a crash during the write leaves a mixed record.
-void rewriteInPlace(const std::filesystem::path& target, const std::filesystem::path& file, const TConfigRecord& record)
-{
+void rewriteInPlace(const std::filesystem::path& target, const std::filesystem::path& file,
+                    const TConfigRecord& record) {
     struct Descriptor {
         int fd;
         ~Descriptor() { ::close(fd); }
@@ -221,8 +207,7 @@ void rewriteInPlace(const std::filesystem::path& target, const std::filesystem::
 
 } // namespace
 
-void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings)
-{
+void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings) {
     const TConfigRecord record = EncodeConfigFile(settings);
     const std::filesystem::path target = followLinks(file);
     std::filesystem::path temp = target;
@@ -276,8 +261,7 @@ namespace {
 const std::filesystem::path ConfigFileName = "config.dat";
 
 // The settings of a new file; the reserved bytes and the entry being typed stay.
-void setDefaultSettings(SettingsState& s)
-{
+void setDefaultSettings(SettingsState& s) {
     const SettingsState defaults;
     ResetHighScores();
     s.Windowed = defaults.Windowed;
@@ -289,8 +273,7 @@ void setDefaultSettings(SettingsState& s)
 
 // Reads the first record's bytes; anything but a regular file (a pipe would block the game for
 // good) counts as missing, as does a file that cannot be opened.
-std::size_t readRecordBytes(std::array<std::uint8_t, ConfigRecordSize>& bytes)
-{
+std::size_t readRecordBytes(std::array<std::uint8_t, ConfigRecordSize>& bytes) {
     const int fd = ::open(ConfigFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return 0;
     std::size_t got = 0;
@@ -309,8 +292,7 @@ std::size_t readRecordBytes(std::array<std::uint8_t, ConfigRecordSize>& bytes)
 
 } // namespace
 
-bool LoadConfig()
-{
+bool LoadConfig() {
     std::array<std::uint8_t, ConfigRecordSize> bytes{};
     const std::size_t got = readRecordBytes(bytes);
     if (DecodeConfigFile(std::span<const std::uint8_t>(bytes.data(), got), Settings)) return true;
@@ -318,8 +300,7 @@ bool LoadConfig()
     return SaveConfig();
 }
 
-bool SaveConfig()
-{
+bool SaveConfig() {
     try {
         WriteConfigFile(ConfigFileName, Settings);
         return true;
@@ -330,8 +311,7 @@ bool SaveConfig()
     }
 }
 
-void ResetHighScores()
-{
+void ResetHighScores() {
     // Names and scores only: the reserved bytes stay as read.
     const THighScores defaults = DefaultHighScores();
     for (std::size_t i = 0; i < defaults.size(); ++i) {
@@ -340,8 +320,7 @@ void ResetHighScores()
     }
 }
 
-void InsertResult()
-{
+void InsertResult() {
     std::array<THighScoreEntry, HighScoreCount + 1> list{};
     std::copy(Settings.HighScores.begin(), Settings.HighScores.end(), list.begin());
     list[HighScoreCount] = Settings.NewEntry;
@@ -353,14 +332,12 @@ void InsertResult()
 
 // ---- The main window's steps ----------------------------------------------------------------------
 
-void TmainForm::LoadConfig()
-{
+void TmainForm::LoadConfig() {
     ::LoadConfig();
     configLoaded_ = true;
 }
 
-void TmainForm::SaveConfig()
-{
+void TmainForm::SaveConfig() {
     // Until the file was read (or made because there was none), the settings in memory are
     // defaults: saving them would put them over the player's table.
     if (!configLoaded_) return;

@@ -6,8 +6,7 @@
 #include <algorithm>
 #include <limits>
 
-std::int32_t MeasureRate(std::int32_t ticks, std::uint32_t windowMs)
-{
+std::int32_t MeasureRate(std::int32_t ticks, std::uint32_t windowMs) {
     if (windowMs == 0) windowMs = 1;
     const std::uint64_t n = static_cast<std::uint64_t>(std::max(ticks, 0)) * 1000u;
     std::uint64_t q = n / windowMs;
@@ -16,71 +15,62 @@ std::int32_t MeasureRate(std::int32_t ticks, std::uint32_t windowMs)
     return static_cast<std::int32_t>(std::min<std::uint64_t>(q, std::numeric_limits<std::int32_t>::max()));
 }
 
-TCustomDXTimer::TCustomDXTimer(TApplication& application) : application_(application)
-{
+TCustomDXTimer::TCustomDXTimer(TApplication& application) : application_(application) {
     SetInterval(1000);
     hookId_ = application_.HookMainWindow([this](TAppMessage m) { AppMessage(m); });
 }
 
-TCustomDXTimer::~TCustomDXTimer()
-{
+TCustomDXTimer::~TCustomDXTimer() {
     StopTimer();
     application_.UnhookMainWindow(hookId_);
 }
 
-void TCustomDXTimer::SetEnabled(bool value)
-{
+void TCustomDXTimer::SetEnabled(bool value) {
     if (value == enabled_) return;
     enabled_ = value;
     if (loading_) return;
-    if (enabled_) StartTimer();
-    else StopTimer();
+    if (enabled_)
+        StartTimer();
+    else
+        StopTimer();
 }
 
-void TCustomDXTimer::SetInterval(int value)
-{
+void TCustomDXTimer::SetInterval(int value) {
     if (value == interval_) return;
     interval_ = std::max(value, 0);
     lagDivisor_ = std::max(value, 1);
 }
 
-void TCustomDXTimer::Loaded()
-{
+void TCustomDXTimer::Loaded() {
     loading_ = false;
     if (enabled_) StartTimer();
 }
 
-void TCustomDXTimer::FireActivate()
-{
+void TCustomDXTimer::FireActivate() {
     if (OnActivate) OnActivate(*this);
 }
 
-void TCustomDXTimer::FireDeactivate()
-{
+void TCustomDXTimer::FireDeactivate() {
     if (OnDeactivate) OnDeactivate(*this);
 }
 
-void TCustomDXTimer::FireTimer(int LagCount)
-{
+void TCustomDXTimer::FireTimer(int LagCount) {
     if (OnTimer) OnTimer(*this, LagCount);
 }
 
-void TCustomDXTimer::StartTimer()
-{
+void TCustomDXTimer::StartTimer() {
     StopTimer();
     if (!(activeOnly_ && !application_.Active())) ResumeTicks();
     started_ = true;
 }
 
-void TCustomDXTimer::StopTimer()
-{
+void TCustomDXTimer::StopTimer() {
     if (!started_) return;
     SuspendTicks();
     started_ = false;
 }
 
-void TCustomDXTimer::ResumeTicks()
-{
+void TCustomDXTimer::ResumeTicks() {
     lastTick_ = tw::platform::ticks();
     windowStart_ = lastTick_;
     application_.OnIdle = [this] { return AppIdle(); };
@@ -89,8 +79,7 @@ void TCustomDXTimer::ResumeTicks()
 // The hook is the application's, not this timer's: clearing it stops whichever timer had it.
 void TCustomDXTimer::SuspendTicks() { application_.OnIdle = nullptr; }
 
-TIdleResult TCustomDXTimer::AppIdle()
-{
+TIdleResult TCustomDXTimer::AppIdle() {
     const std::uint32_t now = tw::platform::ticks();
     const std::uint32_t elapsed = now - lastTick_;
     const auto interval = static_cast<std::uint32_t>(interval_);
@@ -113,8 +102,7 @@ TIdleResult TCustomDXTimer::AppIdle()
     return {true, spent >= interval ? 0 : interval - spent};
 }
 
-void TCustomDXTimer::AppMessage(TAppMessage message)
-{
+void TCustomDXTimer::AppMessage(TAppMessage message) {
     if (message == TAppMessage::Activate) {
         FireActivate();
         if (started_ && activeOnly_) ResumeTicks();

@@ -9,8 +9,7 @@
 
 void GoToLink(const std::string& target) { tw::platform::shellOpen(target); }
 
-bool OpenPlayUrl()
-{
+bool OpenPlayUrl() {
     const std::string path = tw::platform::resolvePath("play.url");
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return false;

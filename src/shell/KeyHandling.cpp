@@ -20,22 +20,19 @@ namespace {
 bool AltHeld(std::uint8_t shift) { return (shift & tw::platform::ssAlt) != 0; }
 
 // The dialogs and sub-screens on which Left and Right move like Up and Down.
-bool ArrowsMoveSideways(std::uint8_t screen)
-{
+bool ArrowsMoveSideways(std::uint8_t screen) {
     return screen == msScores || screen == msHelp || screen == msExitQuery || screen == msClearScores ||
            screen == msNameEntry || screen == msSendQuery;
 }
 
-void SelectPrevious(TmainForm& form)
-{
+void SelectPrevious(TmainForm& form) {
     Shell.MainColumnHover = 0;
     const std::uint8_t count = Menu.ItemCount[Shell.MenuScreen];
     Shell.MenuSelection = Shell.MenuSelection <= 1 ? count : static_cast<std::uint8_t>(Shell.MenuSelection - 1);
     form.ShowSelection();
 }
 
-void SelectNext(TmainForm& form)
-{
+void SelectNext(TmainForm& form) {
     Shell.MainColumnHover = 0;
     const std::uint8_t count = Menu.ItemCount[Shell.MenuScreen];
     Shell.MenuSelection = Shell.MenuSelection < count ? static_cast<std::uint8_t>(Shell.MenuSelection + 1) : 1;
@@ -44,8 +41,7 @@ void SelectNext(TmainForm& form)
 
 void MinimizeWindow(TmainForm& form) { form.SetWindowState(wsMinimized); }
 
-void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
-{
+void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift) {
     const std::uint8_t screen = Shell.MenuScreen;
     const bool optionToggle = screen == msOptions && Shell.MenuSelection >= 1 && Shell.MenuSelection <= 3;
     switch (key) {
@@ -96,8 +92,7 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift)
     if (key == Settings.BossKey) MinimizeWindow(form);
 }
 
-void GameKeyDown(TmainForm& form, std::uint8_t key)
-{
+void GameKeyDown(TmainForm& form, std::uint8_t key) {
     if (key == vk::Escape) {
         form.Close();
         return;
@@ -127,8 +122,7 @@ void GameKeyDown(TmainForm& form, std::uint8_t key)
 
 } // namespace
 
-std::optional<std::string> BossKeyNameFor(std::uint16_t key)
-{
+std::optional<std::string> BossKeyNameFor(std::uint16_t key) {
     if (key == vk::Space) return "Space";
     if ((key >= vk::digit(0) && key <= vk::digit(9)) || (key >= vk::letter('A') && key <= vk::letter('Z')))
         return std::string(1, static_cast<char>(key));
@@ -142,8 +136,7 @@ std::optional<std::string> BossKeyNameFor(std::uint16_t key)
     return std::nullopt;
 }
 
-TShortText* EditedTextField()
-{
+TShortText* EditedTextField() {
     if (Shell.MenuScreen == msOptions) return &Settings.Country;
     if (Shell.MenuScreen == msNameEntry) {
         if (Shell.MenuSelection == 3) return &Settings.NewEntry.Name;
@@ -152,13 +145,11 @@ TShortText* EditedTextField()
     return nullptr;
 }
 
-void TmainForm::BossKeyNameOf()
-{
+void TmainForm::BossKeyNameOf() {
     if (std::optional<std::string> name = BossKeyNameFor(Settings.BossKey)) Shell.BossKeyName = *name;
 }
 
-void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift)
-{
+void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift) {
     // Backspace keeps deleting while held, so it comes before the key latch.
     if (Key == vk::Back && Shell.TextEditing == 1) {
         if (TShortText* field = EditedTextField()) field->DeleteLast();
@@ -173,8 +164,7 @@ void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift)
     Shell.KeyLatch = 1;
 }
 
-void TmainForm::FormKeyUp(std::uint8_t& Key, std::uint8_t Shift)
-{
+void TmainForm::FormKeyUp(std::uint8_t& Key, std::uint8_t Shift) {
     Shell.KeyLatch = 0;
     if (AltHeld(Shift) && Key == vk::Return) {
         Settings.Windowed ^= 1;
@@ -183,8 +173,7 @@ void TmainForm::FormKeyUp(std::uint8_t& Key, std::uint8_t Shift)
     }
 }
 
-void TmainForm::FormKeyPress(char& Key)
-{
+void TmainForm::FormKeyPress(char& Key) {
     if (Shell.TextEditing != 1 || !IsTextFieldCharacter(Key)) return;
     // A full field drops the character.
     if (TShortText* field = EditedTextField()) field->Append(Key);

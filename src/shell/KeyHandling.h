@@ -16,7 +16,6 @@ std::optional<std::string> BossKeyNameFor(std::uint16_t key);
 TShortText* EditedTextField();
 
 // Characters a text field takes: a blank, digits and the letters A to Z in either case.
-constexpr bool IsTextFieldCharacter(char c)
-{
+constexpr bool IsTextFieldCharacter(char c) {
     return c == ' ' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }

@@ -21,8 +21,7 @@
 
 TmainForm* mainForm = nullptr;
 
-void SetCursorVisible(bool show)
-{
+void SetCursorVisible(bool show) {
     if (!mainForm || !mainForm->Window()) return;
     tw::platform::Window& window = *mainForm->Window();
     int count = window.showCursor(true);
@@ -34,8 +33,7 @@ void SetCursorVisible(bool show)
 }
 
 TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
-    : TDXForm(window), application_(application)
-{
+    : TDXForm(window), application_(application) {
     mainForm = this;
     application_.SetMainForm(this);
     OnClosed = [this] { application_.Terminate(); };
@@ -118,8 +116,7 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     }
 }
 
-TmainForm::~TmainForm()
-{
+TmainForm::~TmainForm() {
     // Timers go first: none of them may tick into a half-destroyed form.
     DXTimer2.reset();
     DXTimer1.reset();
@@ -137,8 +134,7 @@ constexpr const char* GameSoundNames[] = {"bonus",   "fishdie", "herodieair", "h
 
 } // namespace
 
-void TmainForm::LoadWaves()
-{
+void TmainForm::LoadWaves() {
     // Sound is not needed to play: a sound file that cannot be loaded leaves the game silent, as
     // without a sound device, and a sound that is missing or cannot be played is silent alone.
     // Either way the player is told once, here, and never again on each play.
@@ -164,8 +160,7 @@ void TmainForm::LoadWaves()
     }
 }
 
-void TmainForm::FormCreate()
-{
+void TmainForm::FormCreate() {
     LoadWaves();
     tw::platform::randomize();
     LoadConfig();
@@ -181,8 +176,7 @@ void TmainForm::FormCreate()
     CreateMenuField();
 }
 
-void TmainForm::ChangeMode()
-{
+void TmainForm::ChangeMode() {
     DXDraw->Finalize();
     if (Settings.Windowed != 0) {
         RestoreWindowPlacement();
@@ -198,8 +192,7 @@ void TmainForm::ChangeMode()
     DXDraw->Initialize();
 }
 
-void TmainForm::FormClose(TCloseAction& Action)
-{
+void TmainForm::FormClose(TCloseAction& Action) {
     if (Shell.CloseConfirmed == 0) {
         // Before the window was fully made nothing could show or answer the question.
         if (Shell.GameState == gsNone) return;
@@ -239,8 +232,7 @@ void TmainForm::FormClose(TCloseAction& Action)
     }
 }
 
-void TmainForm::WMGetSysCommand(std::uint32_t command)
-{
+void TmainForm::WMGetSysCommand(std::uint32_t command) {
     if (command == SC_MAXIMIZE) {
         // Maximising means full screen here; the window itself is never maximised.
         Settings.Windowed = 0;
@@ -251,8 +243,7 @@ void TmainForm::WMGetSysCommand(std::uint32_t command)
     TDXForm::WMSysCommand(command);
 }
 
-void TmainForm::CptClk(int hitTest)
-{
+void TmainForm::CptClk(int hitTest) {
     if (hitTest == HTCAPTION) {
         Settings.Windowed = 0;
         ChangeMode();
@@ -261,16 +252,14 @@ void TmainForm::CptClk(int hitTest)
     TDXForm::WMNCLButtonDblClk(hitTest);
 }
 
-void TmainForm::DXTimer1Activate(TCustomDXTimer&)
-{
+void TmainForm::DXTimer1Activate(TCustomDXTimer&) {
     if (IsMenuState(Shell.GameState) && Settings.MusicOn)
         LoadAndPlaySong(std::string(MenuSongFile), Settings.MusicOn, Shell.SongHandle);
 }
 
 void TmainForm::DXTimer1Deactivate(TCustomDXTimer&) { SongStop(Shell.SongHandle); }
 
-void TmainForm::DXTimer2Activate(TCustomDXTimer&)
-{
+void TmainForm::DXTimer2Activate(TCustomDXTimer&) {
     if (Shell.GameState == gsPlaying) {
         SetCursorVisible(false);
         if (Window()) Window()->warpCursor(400, 300);
@@ -279,8 +268,7 @@ void TmainForm::DXTimer2Activate(TCustomDXTimer&)
         LoadAndPlaySong(std::string(GameSongFile), Settings.MusicOn, Shell.SongHandle);
 }
 
-void TmainForm::DXTimer2Deactivate(TCustomDXTimer&)
-{
+void TmainForm::DXTimer2Deactivate(TCustomDXTimer&) {
     SongStop(Shell.SongHandle);
     const TGameState s = Shell.GameState;
     if (IsRunningGameState(s) || s == gsGameOver) {
@@ -292,8 +280,7 @@ void TmainForm::DXTimer2Deactivate(TCustomDXTimer&)
 
 void TmainForm::FormShown() { DXDraw->FormShown(); }
 
-void TmainForm::FormActivated(bool active)
-{
+void TmainForm::FormActivated(bool active) {
     DXDraw->FormActivate(active);
     if (active) DXInput1->WindowActivated();
 }
@@ -301,8 +288,7 @@ void TmainForm::FormActivated(bool active)
 void TmainForm::FormPaint() { DXDraw->Paint(); }
 
 // The game's sprites and rules live in the game layer; the window hands it what it needs.
-GameContext TmainForm::MakeGameContext()
-{
+GameContext TmainForm::MakeGameContext() {
     GameContext context;
     context.SpriteEngine = DXSpriteEngine1.get();
     context.Pictures = &DXImageList1->Items();
@@ -315,8 +301,7 @@ GameContext TmainForm::MakeGameContext()
     return context;
 }
 
-void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount)
-{
+void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     // A lost display shows nothing and holds the game still.
     if (!DXDraw->CanDraw()) return;
     DXInput1->Update();
@@ -342,8 +327,7 @@ void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount)
     DXDraw->Flip();
 }
 
-void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas)
-{
+void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas) {
     if (Shell.GameState != gsGameOver) return;
     Shell.StateTimer -= 16;
     canvas.Font.Size = 38;
@@ -355,8 +339,7 @@ void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas)
     ReturnFromGameToMenu();
 }
 
-void TmainForm::ReturnFromGameToMenu()
-{
+void TmainForm::ReturnFromGameToMenu() {
     Shell.GameState = gsMenu;
     DXSpriteEngine1->Engine().FreeChildren();
     DXTimer2->SetEnabled(false);
@@ -364,8 +347,7 @@ void TmainForm::ReturnFromGameToMenu()
     DXTimer1->SetEnabled(true);
 }
 
-void TmainForm::CreateGameField()
-{
+void TmainForm::CreateGameField() {
     TSpriteEngine& engine = DXSpriteEngine1->Engine();
     try {
         engine.FreeChildren();

@@ -42,7 +42,7 @@ public:
 
     // Form events.
     void FormCreate();
-    void LoadWaves();                // "sound\gamesound.dxw"; every sound the game plays exists after it
+    void LoadWaves(); // "sound\gamesound.dxw"; every sound the game plays exists after it
     void FormClose(TCloseAction& Action);
     void ChangeMode();
     // The window was shown for the first time: the display sets itself up if nothing did before.
@@ -66,8 +66,8 @@ public:
 
     // The frame loops, the key and mouse handlers and the menu screens (MenuFrame, KeyHandling,
     // MenuCommands and MenuField define them; the game frame is the game's).
-    void DXTimer1Timer(TCustomDXTimer& Sender, int LagCount);  // menu frame
-    void DXTimer2Timer(TCustomDXTimer& Sender, int LagCount);  // game frame
+    void DXTimer1Timer(TCustomDXTimer& Sender, int LagCount); // menu frame
+    void DXTimer2Timer(TCustomDXTimer& Sender, int LagCount); // game frame
     void FormKeyDown(std::uint8_t& Key, std::uint8_t Shift);
     void FormKeyUp(std::uint8_t& Key, std::uint8_t Shift);
     void FormKeyPress(char& Key);
@@ -75,27 +75,27 @@ public:
     void DXDrawMouseDown(tw::platform::MouseButton Button, std::uint8_t Shift, int X, int Y);
     void DXDrawMouseMove(std::uint8_t Shift, int X, int Y);
     void DXDrawMouseUp(tw::platform::MouseButton Button, std::uint8_t Shift, int X, int Y);
-    void CreateMenuField();          // the menu screens, and the menu music
-    void CreateMainMenu();           // the main menu's six highlights
+    void CreateMenuField();                       // the menu screens, and the menu music
+    void CreateMainMenu();                        // the main menu's six highlights
     void CreateSubMenu(const std::string& panel); // a sub-screen's panel picture
-    void CreateOptions();            // main-menu items 2, 3 and 4 open these screens
+    void CreateOptions();                         // main-menu items 2, 3 and 4 open these screens
     void CreateScores();
     void CreateHelp();
-    void ShowSelection();            // only the selected item's highlight shows
-    void CreateExit();               // the exit query's items
-    void DestroyMenu();              // the current screen's items
-    void KeepScreenUnderExitQuery();    // what the exit question covers, so "NO" can restore it
-    void RestoreScreenUnderExitQuery(); // "NO": the covered screen or dialog exactly as it was
+    void ShowSelection();                          // only the selected item's highlight shows
+    void CreateExit();                             // the exit query's items
+    void DestroyMenu();                            // the current screen's items
+    void KeepScreenUnderExitQuery();               // what the exit question covers, so "NO" can restore it
+    void RestoreScreenUnderExitQuery();            // "NO": the covered screen or dialog exactly as it was
     void ShowMainMenuHighlight(std::uint8_t item); // only this main-menu highlight shows, silently
-    void SetClosingWindowVisible(bool visible); // the dialog frame sprite ClosingWindow
-    void UpdateModeOptionSprites();  // "window" / "full" on the options screen
-    void LoadConfig();               // reads "config.dat" into Settings
-    void BossKeyNameOf();            // BossKeyName from BossKey
-    void RunMenuCommand();           // the selected item of the current screen or dialog
+    void SetClosingWindowVisible(bool visible);    // the dialog frame sprite ClosingWindow
+    void UpdateModeOptionSprites();                // "window" / "full" on the options screen
+    void LoadConfig();                             // reads "config.dat" into Settings
+    void BossKeyNameOf();                          // BossKeyName from BossKey
+    void RunMenuCommand();                         // the selected item of the current screen or dialog
     // Entry points of the game and the result submission; they do nothing until those are built.
-    void CreateGameField();          // a new game: the game field, its music, the level intro
-    void CopyScoreToNewEntry();      // NewEntry's score := the game's score
-    void SendResult();               // the result to the world high-score service
+    void CreateGameField();     // a new game: the game field, its music, the level intro
+    void CopyScoreToNewEntry(); // NewEntry's score := the game's score
+    void SendResult();          // the result to the world high-score service
 
     // Writes "config.dat"; a failure is shown in a message box and the game goes on. Before
     // LoadConfig has run it writes nothing. The hook hears of every save after the write was

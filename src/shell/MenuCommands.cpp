@@ -21,26 +21,22 @@ using tw::platform::MouseButton;
 constexpr int CentreX = 400;
 constexpr int CentreY = 300;
 
-void SetSpriteVisible(TSprite* sprite, bool visible)
-{
+void SetSpriteVisible(TSprite* sprite, bool visible) {
     if (sprite) sprite->Visible = visible;
 }
 
-void MarkSpriteDead(TSprite* sprite)
-{
+void MarkSpriteDead(TSprite* sprite) {
     if (sprite) sprite->MarkDead();
 }
 
 // The last steps of every back item: the main menu is the current screen again.
-void ReturnToMainMenu()
-{
+void ReturnToMainMenu() {
     Shell.MenuScreen = msMain;
     Shell.MenuSelection = Shell.MainSelection;
     Menu.CurrentItems = Menu.MainMenuItems;
 }
 
-std::filesystem::path ProgramFolder()
-{
+std::filesystem::path ProgramFolder() {
     std::error_code ec;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return std::filesystem::current_path(ec);
@@ -49,14 +45,12 @@ std::filesystem::path ProgramFolder()
 
 } // namespace
 
-std::string PublisherPageAddress(std::string_view configured, const std::filesystem::path& programFolder)
-{
+std::string PublisherPageAddress(std::string_view configured, const std::filesystem::path& programFolder) {
     if (!configured.empty()) return std::string(configured);
     return (std::filesystem::absolute(programFolder) / AboutPageFile).lexically_normal().string();
 }
 
-std::string WorldScoresPageAddress(std::string_view base)
-{
+std::string WorldScoresPageAddress(std::string_view base) {
     if (!base.empty() && base.back() == '/') base.remove_suffix(1);
     return std::string(base) + std::string(WorldScoresPagePath);
 }
@@ -65,8 +59,7 @@ std::string PublisherPageAddress() { return PublisherPageAddress(ConfiguredPubli
 std::string WorldScoresPageAddress() { return WorldScoresPageAddress(ConfiguredScoresUrl); }
 std::string ScoresServiceBase() { return ConfiguredScoresUrl; }
 
-void AcceptNewResult(TmainForm& form)
-{
+void AcceptNewResult(TmainForm& form) {
     form.CopyScoreToNewEntry();
     InsertResult();
     form.SaveConfig();
@@ -76,8 +69,7 @@ void AcceptNewResult(TmainForm& form)
     form.ShowSelection();
 }
 
-std::uint8_t BackItem(std::uint8_t screen)
-{
+std::uint8_t BackItem(std::uint8_t screen) {
     switch (screen) {
     case msOptions: return 6;
     case msScores:
@@ -92,8 +84,7 @@ namespace {
 
 // One step per screen: the action of item `item` on that screen. An item not listed does nothing.
 
-void RunMainItem(TmainForm& form, std::uint8_t item)
-{
+void RunMainItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
     case 1:
         // The running timer goes first: the two share one idle hook.
@@ -114,8 +105,7 @@ void RunMainItem(TmainForm& form, std::uint8_t item)
     }
 }
 
-void RunOptionsItem(TmainForm& form, std::uint8_t item)
-{
+void RunOptionsItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
     case 1:
         Settings.Windowed ^= 1;
@@ -157,8 +147,7 @@ void RunOptionsItem(TmainForm& form, std::uint8_t item)
     }
 }
 
-void RunScoresItem(TmainForm& form, std::uint8_t item)
-{
+void RunScoresItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
     case 1:
         Shell.SavedMenuScreen = msScores;
@@ -178,8 +167,7 @@ void RunScoresItem(TmainForm& form, std::uint8_t item)
     }
 }
 
-void RunHelpItem(TmainForm& form, std::uint8_t item)
-{
+void RunHelpItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
     case 1:
     case 2:
@@ -198,8 +186,7 @@ void RunHelpItem(TmainForm& form, std::uint8_t item)
     }
 }
 
-void RunExitQueryItem(TmainForm& form, std::uint8_t item)
-{
+void RunExitQueryItem(TmainForm& form, std::uint8_t item) {
     if (item == 1) {
         Shell.CloseConfirmed = 1;
         Shell.MenuScreen = Shell.SavedMenuScreen;
@@ -213,8 +200,7 @@ void RunExitQueryItem(TmainForm& form, std::uint8_t item)
     }
 }
 
-void RunClearScoresItem(TmainForm& form, std::uint8_t item)
-{
+void RunClearScoresItem(TmainForm& form, std::uint8_t item) {
     if (item != 1 && item != 2) return;
     form.DestroyMenu();
     Menu.CurrentItems = Menu.SavedItems;
@@ -226,8 +212,7 @@ void RunClearScoresItem(TmainForm& form, std::uint8_t item)
     form.SetClosingWindowVisible(false);
 }
 
-void RunNameEntryItem(TmainForm& form, std::uint8_t item)
-{
+void RunNameEntryItem(TmainForm& form, std::uint8_t item) {
     if (item == 1) {
         AcceptNewResult(form);
     } else if (item == 2) {
@@ -240,8 +225,7 @@ void RunNameEntryItem(TmainForm& form, std::uint8_t item)
     }
 }
 
-void RunSendQueryItem(TmainForm& form, std::uint8_t item)
-{
+void RunSendQueryItem(TmainForm& form, std::uint8_t item) {
     if (item == 1) {
         form.SendResult();
     } else if (item == 2) {
@@ -261,8 +245,7 @@ void RunSendQueryItem(TmainForm& form, std::uint8_t item)
 // A main-menu item was chosen while another screen lies over the main menu: leave that screen (its
 // back item, or "NO" of a dialog) until the main menu is open, so the item runs there. A dialog over
 // a sub-screen leaves both, and "CLEAR SCORES" is answered "NO", never "YES".
-void LeaveForMainColumn(TmainForm& form)
-{
+void LeaveForMainColumn(TmainForm& form) {
     Shell.MainColumnHover = 0;
     const std::uint8_t chosen = Shell.MainSelection;
     while (const std::uint8_t item = BackItem(Shell.MenuScreen)) {
@@ -282,8 +265,7 @@ void LeaveForMainColumn(TmainForm& form)
 
 } // namespace
 
-void TmainForm::RunMenuCommand()
-{
+void TmainForm::RunMenuCommand() {
     if (Shell.MainColumnHover == 1) LeaveForMainColumn(*this);
     if (Settings.SoundOn) DXWaveList1->Items().Find("menu").Play(false);
 
@@ -302,8 +284,7 @@ void TmainForm::RunMenuCommand()
     }
 }
 
-void TmainForm::DXDrawClick()
-{
+void TmainForm::DXDrawClick() {
     if (!TakesMenuInput(Shell.GameState) || Shell.ItemHovered != 1) return;
     const TGameState state = Shell.GameState;
     const std::uint8_t screen = Shell.MenuScreen;
@@ -316,21 +297,18 @@ void TmainForm::DXDrawClick()
     }
 }
 
-void TmainForm::DXDrawMouseDown(MouseButton Button, std::uint8_t, int, int)
-{
+void TmainForm::DXDrawMouseDown(MouseButton Button, std::uint8_t, int, int) {
     if (Shell.GameState != gsPlaying) return;
     if (Button == MouseButton::Left) Shell.MouseFireHeld = 1;
     if (Button == MouseButton::Right) Shell.MouseNetHeld = 1;
 }
 
-void TmainForm::DXDrawMouseUp(MouseButton Button, std::uint8_t, int, int)
-{
+void TmainForm::DXDrawMouseUp(MouseButton Button, std::uint8_t, int, int) {
     if (Button == MouseButton::Left) Shell.MouseFireHeld = 0;
     if (Button == MouseButton::Right) Shell.MouseNetHeld = 0;
 }
 
-void TmainForm::DXDrawMouseMove(std::uint8_t, int X, int Y)
-{
+void TmainForm::DXDrawMouseMove(std::uint8_t, int X, int Y) {
     if (Shell.GameState == gsPlaying) {
         // Steering by relative motion: the pointer is hidden and put back at the centre after each
         // reading, so its offset from the centre is the distance moved since the last one.

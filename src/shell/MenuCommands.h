@@ -34,4 +34,3 @@ std::uint8_t BackItem(std::uint8_t screen);
 // The game-over window's "YES" (and Enter on its name field): the result goes into the table and
 // the file, then the send question opens.
 void AcceptNewResult(TmainForm& form);
-

@@ -14,14 +14,12 @@ MenuFieldState Menu;
 namespace {
 
 template <class Sprite>
-void forgetIn(TMenuItemList& list, const Sprite* sprite)
-{
+void forgetIn(TMenuItemList& list, const Sprite* sprite) {
     for (auto& entry : list)
         if (entry == sprite) entry = nullptr;
 }
 
-void forgetMenuItem(const TMenuItem* item)
-{
+void forgetMenuItem(const TMenuItem* item) {
     forgetIn(Menu.MainMenuItems, item);
     forgetIn(Menu.CurrentItems, item);
     forgetIn(Menu.SavedItems, item);
@@ -32,8 +30,7 @@ void forgetMenuItem(const TMenuItem* item)
 
 // The settings every image sprite of the menus gets: its picture with that picture's size.
 template <class Sprite>
-Sprite* makeImageSprite(TSprite& parent, TPictureCollectionItem* picture, int x, int y, std::int32_t z, bool visible)
-{
+Sprite* makeImageSprite(TSprite& parent, TPictureCollectionItem* picture, int x, int y, std::int32_t z, bool visible) {
     auto* sprite = new Sprite(&parent);
     sprite->PixelPrecise = false;
     sprite->Image = picture;
@@ -49,8 +46,7 @@ Sprite* makeImageSprite(TSprite& parent, TPictureCollectionItem* picture, int x,
 std::uint16_t toUnsigned16(int value) { return static_cast<std::uint16_t>(value); }
 
 // A highlight at the item's position in the table, whose picture gives the item's hover size.
-TMenuItem* makeItemHighlight(TSprite& parent, TPictureCollectionItem* picture, int screen, int item, bool visible)
-{
+TMenuItem* makeItemHighlight(TSprite& parent, TPictureCollectionItem* picture, int screen, int item, bool visible) {
     TMenuItemRect& rect = Menu.MenuItemRect[static_cast<std::size_t>(screen)][static_cast<std::size_t>(item)];
     TMenuItem* sprite = makeImageSprite<TMenuItem>(parent, picture, rect.X, rect.Y, mzItem, visible);
     rect.W = toUnsigned16(picture->Width());
@@ -62,25 +58,21 @@ std::size_t index(int i) { return static_cast<std::size_t>(i); }
 
 } // namespace
 
-TMenuBackground::~TMenuBackground()
-{
+TMenuBackground::~TMenuBackground() {
     if (Menu.Background == this) Menu.Background = nullptr;
 }
 
-TSubBackground::~TSubBackground()
-{
+TSubBackground::~TSubBackground() {
     if (Menu.SubBackground == this) Menu.SubBackground = nullptr;
 }
 
 TMenuItem::~TMenuItem() { forgetMenuItem(this); }
 
-TClosingWindow::~TClosingWindow()
-{
+TClosingWindow::~TClosingWindow() {
     if (Menu.ClosingWindow == this) Menu.ClosingWindow = nullptr;
 }
 
-THelpImageSprite::THelpImageSprite(TSprite* parent, const TPictureCollection& pictures) : TImageSprite(parent)
-{
+THelpImageSprite::THelpImageSprite(TSprite* parent, const TPictureCollection& pictures) : TImageSprite(parent) {
     PixelPrecise = false;
     ShowPage(pictures, 1);
     X = 45;
@@ -89,20 +81,17 @@ THelpImageSprite::THelpImageSprite(TSprite* parent, const TPictureCollection& pi
     Visible = true;
 }
 
-THelpImageSprite::~THelpImageSprite()
-{
+THelpImageSprite::~THelpImageSprite() {
     if (Menu.HelpImage == this) Menu.HelpImage = nullptr;
 }
 
-void THelpImageSprite::ShowPage(const TPictureCollection& pictures, int page)
-{
+void THelpImageSprite::ShowPage(const TPictureCollection& pictures, int page) {
     Image = pictures.ItemAt(page + FirstPageIndex - 1);
     Width = Image->Width();
     Height = Image->Height();
 }
 
-void TmainForm::CreateMenuField()
-{
+void TmainForm::CreateMenuField() {
     TPictureCollection& pictures = DXImageList1->Items();
     pictures.LoadFromFile(tw::platform::resolvePath("data\\menu.dxg"));
     Shell.MainColumnHover = 0;
@@ -127,8 +116,7 @@ void TmainForm::CreateMenuField()
         LoadAndPlaySong(std::string(MenuSongFile), Settings.MusicOn, Shell.SongHandle);
 }
 
-void TmainForm::CreateMainMenu()
-{
+void TmainForm::CreateMainMenu() {
     TPictureCollection& pictures = DXImageList1->Items();
     TSpriteEngine& engine = DXSpriteEngine1->Engine();
     for (int i = 1; i <= MenuItemSlots; ++i) {
@@ -142,8 +130,7 @@ void TmainForm::CreateMainMenu()
     Menu.MainMenuItems = Menu.CurrentItems;
 }
 
-void TmainForm::CreateSubMenu(const std::string& panel)
-{
+void TmainForm::CreateSubMenu(const std::string& panel) {
     Menu.SubBackground = makeImageSprite<TSubBackground>(DXSpriteEngine1->Engine(), DXImageList1->Items().Find(panel),
                                                          31, 175, mzPanel, true);
 }
@@ -151,8 +138,7 @@ void TmainForm::CreateSubMenu(const std::string& panel)
 namespace {
 
 // The start the three sub-screens share: the main menu's item becomes the screen.
-void openSubScreen(TmainForm& form, const std::string& panel)
-{
+void openSubScreen(TmainForm& form, const std::string& panel) {
     form.DestroyMenu();
     // Main menu items 2, 3 and 4 are numbered as the screens they open.
     Shell.MenuScreen = static_cast<TMenuScreen>(Shell.MenuSelection);
@@ -163,8 +149,7 @@ void openSubScreen(TmainForm& form, const std::string& panel)
 
 } // namespace
 
-void TmainForm::CreateOptions()
-{
+void TmainForm::CreateOptions() {
     openSubScreen(*this, "optionsback");
     TPictureCollection& pictures = DXImageList1->Items();
     TSpriteEngine& engine = DXSpriteEngine1->Engine();
@@ -174,20 +159,20 @@ void TmainForm::CreateOptions()
         bool visible;
     };
     const Toggle toggles[] = {
-        {"window", 178, 215, Settings.Windowed != 0},  {"full", 305, 215, Settings.Windowed == 0},
-        {"muson", 155, 264, Settings.MusicOn != 0},    {"musoff", 213, 264, Settings.MusicOn == 0},
-        {"soundon", 164, 311, Settings.SoundOn != 0},  {"soundoff", 221, 311, Settings.SoundOn == 0},
+        {"window", 178, 215, Settings.Windowed != 0}, {"full", 305, 215, Settings.Windowed == 0},
+        {"muson", 155, 264, Settings.MusicOn != 0},   {"musoff", 213, 264, Settings.MusicOn == 0},
+        {"soundon", 164, 311, Settings.SoundOn != 0}, {"soundoff", 221, 311, Settings.SoundOn == 0},
     };
     for (std::size_t k = 0; k < std::size(toggles); ++k) {
         const Toggle& t = toggles[k];
-        Menu.OptionToggles[k + 1] = makeImageSprite<TMenuItem>(engine, pictures.Find(t.picture), t.x, t.y, mzItem, t.visible);
+        Menu.OptionToggles[k + 1] =
+            makeImageSprite<TMenuItem>(engine, pictures.Find(t.picture), t.x, t.y, mzItem, t.visible);
     }
     // Options 1 to 5 are framed by the frame loop; only the back item has a highlight.
     Menu.CurrentItems[6] = makeItemHighlight(engine, pictures.Find("backactive"), msOptions, 6, false);
 }
 
-void TmainForm::CreateScores()
-{
+void TmainForm::CreateScores() {
     openSubScreen(*this, "scoreback");
     TPictureCollection& pictures = DXImageList1->Items();
     TSpriteEngine& engine = DXSpriteEngine1->Engine();
@@ -196,8 +181,7 @@ void TmainForm::CreateScores()
     Menu.CurrentItems[3] = makeItemHighlight(engine, pictures.Find("backactive"), msScores, 3, false);
 }
 
-void TmainForm::CreateHelp()
-{
+void TmainForm::CreateHelp() {
     openSubScreen(*this, "helpback");
     TPictureCollection& pictures = DXImageList1->Items();
     TSpriteEngine& engine = DXSpriteEngine1->Engine();
@@ -209,8 +193,7 @@ void TmainForm::CreateHelp()
     Menu.CurrentItems[3] = makeItemHighlight(engine, pictures.Find("backactive"), msHelp, 3, false);
 }
 
-void TmainForm::DestroyMenu()
-{
+void TmainForm::DestroyMenu() {
     const int count = Shell.MenuScreen <= MenuScreenCount ? Menu.ItemCount[Shell.MenuScreen] : 0;
     if (Shell.MenuScreen == msMain && IsMenuState(Shell.GameState)) {
         // The main menu's own items stay alive behind every screen.
@@ -235,23 +218,20 @@ void TmainForm::CreateExit() { Menu.CurrentItems = TMenuItemList{}; }
 
 namespace {
 
-std::array<bool, MenuItemSlots + 1> shownIn(const TMenuItemList& list)
-{
+std::array<bool, MenuItemSlots + 1> shownIn(const TMenuItemList& list) {
     std::array<bool, MenuItemSlots + 1> shown{};
     for (std::size_t i = 1; i < list.size(); ++i) shown[i] = list[i] && list[i]->Visible;
     return shown;
 }
 
-void showAsKept(const TMenuItemList& list, const std::array<bool, MenuItemSlots + 1>& shown)
-{
+void showAsKept(const TMenuItemList& list, const std::array<bool, MenuItemSlots + 1>& shown) {
     for (std::size_t i = 1; i < list.size(); ++i)
         if (list[i]) list[i]->Visible = shown[i];
 }
 
 } // namespace
 
-void TmainForm::KeepScreenUnderExitQuery()
-{
+void TmainForm::KeepScreenUnderExitQuery() {
     TScreenUnderExitQuery& under = Menu.UnderExitQuery;
     under.GameState = Shell.GameState;
     under.MenuScreen = Shell.MenuScreen;
@@ -268,8 +248,7 @@ void TmainForm::KeepScreenUnderExitQuery()
     under.MainShown = shownIn(Menu.MainMenuItems);
 }
 
-void TmainForm::RestoreScreenUnderExitQuery()
-{
+void TmainForm::RestoreScreenUnderExitQuery() {
     const TScreenUnderExitQuery& under = Menu.UnderExitQuery;
     Shell.GameState = under.GameState;
     Shell.MenuScreen = under.MenuScreen;
@@ -288,30 +267,25 @@ void TmainForm::RestoreScreenUnderExitQuery()
     showAsKept(Menu.CurrentItems, under.CurrentShown);
 }
 
-void TmainForm::ShowMainMenuHighlight(std::uint8_t item)
-{
+void TmainForm::ShowMainMenuHighlight(std::uint8_t item) {
     for (std::size_t i = 1; i <= MenuItemSlots; ++i)
         if (TMenuItem* sprite = Menu.MainMenuItems[i]) sprite->Visible = i == item;
 }
 
-void TmainForm::SetClosingWindowVisible(bool visible)
-{
+void TmainForm::SetClosingWindowVisible(bool visible) {
     if (Menu.ClosingWindow) Menu.ClosingWindow->Visible = visible;
 }
 
-void TmainForm::UpdateModeOptionSprites()
-{
+void TmainForm::UpdateModeOptionSprites() {
     if (Menu.OptionToggles[1]) Menu.OptionToggles[1]->Visible = Settings.Windowed != 0;
     if (Menu.OptionToggles[2]) Menu.OptionToggles[2]->Visible = Settings.Windowed == 0;
 }
 
-void TmainForm::ShowSelection()
-{
+void TmainForm::ShowSelection() {
     if ((Shell.MenuScreen == msOptions && Shell.MenuSelection != 4) ||
         (Shell.GameState == gsNameEntry && (Shell.MenuSelection == 1 || Shell.MenuSelection == 2)))
         Shell.TextEditing = 0;
-    if (Shell.GameState == gsNameEntry && (Shell.MenuSelection == 3 || Shell.MenuSelection == 4))
-        Shell.TextEditing = 1;
+    if (Shell.GameState == gsNameEntry && (Shell.MenuSelection == 3 || Shell.MenuSelection == 4)) Shell.TextEditing = 1;
 
     if (Shell.MainColumnHover) {
         for (int i = 1; i <= MenuItemSlots; ++i)

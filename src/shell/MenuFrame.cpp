@@ -11,14 +11,10 @@
 
 namespace {
 
-const TMenuItemRect& itemRect(std::uint8_t screen, std::uint8_t item)
-{
-    return Menu.MenuItemRect[screen][item];
-}
+const TMenuItemRect& itemRect(std::uint8_t screen, std::uint8_t item) { return Menu.MenuItemRect[screen][item]; }
 
 // "YES" / "NO" at the dialog's items 1 and 2, the chosen one in red.
-void drawAnswers(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen)
-{
+void drawAnswers(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen) {
     const bool yes = Shell.MenuSelection == 1;
     const TMenuItemRect& yesRect = itemRect(screen, 1);
     const TMenuItemRect& noRect = itemRect(screen, 2);
@@ -33,8 +29,7 @@ void drawAnswers(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen)
 
 } // namespace
 
-void SetMenuTextStyle(TDirectDrawSurfaceCanvas& canvas)
-{
+void SetMenuTextStyle(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Brush.Style = bsClear;
     canvas.Font.Style = 0;
     canvas.Pen.Style = psSolid;
@@ -43,8 +38,7 @@ void SetMenuTextStyle(TDirectDrawSurfaceCanvas& canvas)
     canvas.Font.Color = MenuTextColor;
 }
 
-std::string UpperCaseText(std::string_view text)
-{
+std::string UpperCaseText(std::string_view text) {
     std::string upper(text);
     for (char& ch : upper) {
         const auto c = static_cast<unsigned char>(ch);
@@ -58,8 +52,7 @@ std::string UpperCaseText(std::string_view text)
     return upper;
 }
 
-void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas)
-{
+void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas) {
     std::string country(1, ' ');
     country += UpperCaseText(Settings.Country.Text());
     if (Shell.TextEditing == 1) {
@@ -80,8 +73,7 @@ void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas)
     }
 }
 
-void DrawHighScoreTable(TDirectDrawSurfaceCanvas& canvas)
-{
+void DrawHighScoreTable(TDirectDrawSurfaceCanvas& canvas) {
     for (int n = 1; n <= HighScoreCount; ++n) {
         const THighScoreEntry& entry = Settings.HighScores[static_cast<std::size_t>(n - 1)];
         const int y = 190 + 25 * n;
@@ -91,16 +83,14 @@ void DrawHighScoreTable(TDirectDrawSurfaceCanvas& canvas)
     }
 }
 
-void DrawExitQuery(TDirectDrawSurfaceCanvas& canvas)
-{
+void DrawExitQuery(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Font.Color = MenuTextColor;
     canvas.TextOut(200, 165, "EXIT");
     canvas.TextOut(320, 270, "EXIT THE GAME?");
     drawAnswers(canvas, msExitQuery);
 }
 
-void DrawClearScoresQuery(TDirectDrawSurfaceCanvas& canvas)
-{
+void DrawClearScoresQuery(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Font.Color = MenuTextColor;
     canvas.TextOut(200, 165, "CLEAR SCORES");
     canvas.TextOut(270, 250, "DO YOU WANT TO CLEAR");
@@ -108,15 +98,13 @@ void DrawClearScoresQuery(TDirectDrawSurfaceCanvas& canvas)
     drawAnswers(canvas, msClearScores);
 }
 
-void DrawBossKeyQuery(TDirectDrawSurfaceCanvas& canvas)
-{
+void DrawBossKeyQuery(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Font.Color = MenuTextColor;
     canvas.TextOut(275, 250, "PRESS ANY KEY TO SET");
     canvas.TextOut(310, 280, "NEW BOSS KEY");
 }
 
-void DrawMenuScreenTexts(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen)
-{
+void DrawMenuScreenTexts(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen) {
     switch (screen) {
     case msOptions: DrawOptionsTexts(canvas); break;
     case msScores: DrawHighScoreTable(canvas); break;
@@ -127,8 +115,7 @@ void DrawMenuScreenTexts(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen)
     }
 }
 
-void TmainForm::DXTimer1Timer(TCustomDXTimer&, int LagCount)
-{
+void TmainForm::DXTimer1Timer(TCustomDXTimer&, int LagCount) {
     // A lost display shows nothing and holds the sprites still.
     if (!DXDraw->CanDraw()) return;
     DXInput1->Update();

@@ -34,8 +34,7 @@ tw::platform::XmSong* findSong(std::uint32_t handle) {
 std::uint32_t SongLoadFromFile(const std::string& path) {
     MusicState& state = music();
     auto song = tw::platform::XmSong::load(tw::platform::resolvePath(path));
-    if (!song)
-        return 0;
+    if (!song) return 0;
     // The game loads before every play and never unloads; keeping only the song that is heard
     // stops memory from growing with every focus change.
     for (auto it = state.songs.begin(); it != state.songs.end();) {
@@ -53,21 +52,18 @@ std::uint32_t SongLoadFromFile(const std::string& path) {
 
 void SongPlay(std::uint32_t handle) {
     tw::platform::XmSong* song = findSong(handle);
-    if (song == nullptr)
-        return;
+    if (song == nullptr) return;
     // Without a sound card open() fails and the song plays on into a mix nobody hears.
     tw::platform::AudioOutput::instance().open();
     music().player.play(*song);
 }
 
 void SongStop(std::uint32_t handle) {
-    if (tw::platform::XmSong* song = findSong(handle))
-        music().player.stop(*song);
+    if (tw::platform::XmSong* song = findSong(handle)) music().player.stop(*song);
 }
 
 void LoadAndPlaySong(const std::string& path, std::uint8_t& musicOn, std::uint32_t& songHandle) {
-    if (musicOn != 1)
-        return;
+    if (musicOn != 1) return;
     songHandle = SongLoadFromFile(path);
     if (songHandle == 0) {
         tw::platform::showMessageBox("Can't load music.");

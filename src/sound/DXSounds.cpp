@@ -105,8 +105,10 @@ bool TDirectSoundBuffer::CreateBuffer(const TDSBufferDesc& desc) {
 void TDirectSoundBuffer::LoadFromWave(const TWave& wave) {
     TDSBufferDesc desc;
     desc.dwFlags = dsbcaps::CtrlFrequency | dsbcaps::CtrlPan | dsbcaps::CtrlVolume;
-    if (device_ && device_->StickyFocus) desc.dwFlags |= dsbcaps::StickyFocus;
-    else if (device_ && device_->GlobalFocus) desc.dwFlags |= dsbcaps::GlobalFocus;
+    if (device_ && device_->StickyFocus)
+        desc.dwFlags |= dsbcaps::StickyFocus;
+    else if (device_ && device_->GlobalFocus)
+        desc.dwFlags |= dsbcaps::GlobalFocus;
     // A format the device cannot convert is named as such, not as a buffer that failed.
     const PcmFormat pcm = playablePcmFormat(wave.Format());
     desc.dwBufferBytes = static_cast<std::uint32_t>(wave.Size());
@@ -252,8 +254,10 @@ void TCustomDXSound::SetOptions(TDXSoundOptions value) {
     // The focus options act at once (for buffers made from now on); exclusive use waits for the
     // next Initialize.
     for (auto o : {soGlobalFocus, soStickyFocus}) {
-        if (value.Has(o)) nowOptions_.Include(o);
-        else nowOptions_.Exclude(o);
+        if (value.Has(o))
+            nowOptions_.Include(o);
+        else
+            nowOptions_.Exclude(o);
     }
     device_->GlobalFocus = nowOptions_.Has(soGlobalFocus);
     device_->StickyFocus = nowOptions_.Has(soStickyFocus);

@@ -174,8 +174,14 @@ public:
         for (auto o : options) bits_ = static_cast<std::uint8_t>(bits_ | bit(o));
     }
     constexpr bool Has(TDXSoundOption o) const { return (bits_ & bit(o)) != 0; }
-    constexpr TDXSoundOptions& Include(TDXSoundOption o) { bits_ = static_cast<std::uint8_t>(bits_ | bit(o)); return *this; }
-    constexpr TDXSoundOptions& Exclude(TDXSoundOption o) { bits_ = static_cast<std::uint8_t>(bits_ & ~bit(o)); return *this; }
+    constexpr TDXSoundOptions& Include(TDXSoundOption o) {
+        bits_ = static_cast<std::uint8_t>(bits_ | bit(o));
+        return *this;
+    }
+    constexpr TDXSoundOptions& Exclude(TDXSoundOption o) {
+        bits_ = static_cast<std::uint8_t>(bits_ & ~bit(o));
+        return *this;
+    }
     constexpr bool operator==(const TDXSoundOptions&) const = default;
 
 private:
@@ -266,9 +272,9 @@ public:
     TWave& Wave() { return wave_; }
     const TWave& Wave() const { return wave_; }
     bool Looped() const { return looped_; }
-    void SetLooped(bool value);             // a new value stops every buffer first
+    void SetLooped(bool value); // a new value stops every buffer first
     int MaxPlayingCount() const { return maxPlayingCount_; }
-    void SetMaxPlayingCount(int value);     // negative becomes 0; a new value frees the copies
+    void SetMaxPlayingCount(int value); // negative becomes 0; a new value frees the copies
     int Frequency() const { return frequency_; }
     void SetFrequency(int value);
     int Pan() const { return pan_; }

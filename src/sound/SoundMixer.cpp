@@ -81,8 +81,8 @@ std::shared_ptr<const SampleData> convertToDevice(const PcmFormat& format, std::
     const std::uint64_t outFrames =
         std::max<std::uint64_t>(1, static_cast<std::uint64_t>(inFrames) * static_cast<std::uint64_t>(deviceRate) /
                                        static_cast<std::uint64_t>(format.samplesPerSec));
-    const std::uint64_t step = (static_cast<std::uint64_t>(format.samplesPerSec) << 32) /
-                               static_cast<std::uint64_t>(deviceRate);
+    const std::uint64_t step =
+        (static_cast<std::uint64_t>(format.samplesPerSec) << 32) / static_cast<std::uint64_t>(deviceRate);
     out->frames.resize(static_cast<std::size_t>(outFrames) * 2);
     std::uint64_t pos = 0;
     for (std::size_t j = 0; j < outFrames; ++j, pos += step) {
@@ -156,9 +156,9 @@ std::uint32_t SoundVoice::Position() const {
 void SoundVoice::SetFrequency(int hz) {
     if (hz != 0) hz = std::clamp(hz, 100, 200000);
     // The samples are already at the device rate; a frequency is a speed relative to the wave's own.
-    std::uint64_t step = hz == 0 ? kOne
-                                 : (static_cast<std::uint64_t>(hz) << 32) /
-                                       static_cast<std::uint64_t>(data_->source.samplesPerSec);
+    std::uint64_t step =
+        hz == 0 ? kOne
+                : (static_cast<std::uint64_t>(hz) << 32) / static_cast<std::uint64_t>(data_->source.samplesPerSec);
     std::lock_guard guard(mixer_.lock_);
     frequency_ = hz;
     step_ = step;
@@ -224,8 +224,8 @@ void SoundVoice::mix(std::int32_t* accum, int frames) {
         if (step == kOne) {
             // The common case: one sample per frame, no interpolation.
             std::uint64_t index = pos >> 32;
-            int n = static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(frames - i),
-                                                             (length_ >> 32) - index));
+            int n = static_cast<int>(
+                std::min<std::uint64_t>(static_cast<std::uint64_t>(frames - i), (length_ >> 32) - index));
             const std::int16_t* s = samples_ + 2 * index;
             std::int32_t* a = accum + 2 * i;
             for (int k = 0; k < n; ++k) {
@@ -277,9 +277,12 @@ void SoundMixer::link(SoundVoice& v) {
 }
 
 void SoundMixer::unlink(SoundVoice& v) {
-    if (v.prev_) v.prev_->next_ = v.next_;
-    else if (head_ == &v) head_ = v.next_;
-    else return; // not linked
+    if (v.prev_)
+        v.prev_->next_ = v.next_;
+    else if (head_ == &v)
+        head_ = v.next_;
+    else
+        return; // not linked
     if (v.next_) v.next_->prev_ = v.prev_;
     v.prev_ = v.next_ = nullptr;
     --voices_;

@@ -17,7 +17,7 @@
 struct SampleData {
     std::vector<std::int16_t> frames; // 2 values per frame
     std::uint32_t frameCount = 0;
-    PcmFormat source;                 // the wave's own layout, for positions and frequency
+    PcmFormat source; // the wave's own layout, for positions and frequency
     int deviceRate = 0;
 };
 
@@ -62,20 +62,20 @@ public:
 
 private:
     friend class SoundMixer;
-    void updateGains();             // under the lock
+    void updateGains();                        // under the lock
     void mix(std::int32_t* accum, int frames); // audio thread, under the lock
 
     SoundMixer& mixer_;
     std::shared_ptr<const SampleData> data_; // owned here, on the game thread
     // What the audio thread reads:
     const std::int16_t* samples_ = nullptr;
-    std::uint64_t length_ = 0;      // frameCount in 32.32 fixed point
-    std::uint64_t pos_ = 0;         // 32.32 fixed point, in device frames
+    std::uint64_t length_ = 0; // frameCount in 32.32 fixed point
+    std::uint64_t pos_ = 0;    // 32.32 fixed point, in device frames
     std::uint64_t step_ = 1ull << 32;
     std::int32_t gainL_ = 65536, gainR_ = 65536;
     bool playing_ = false, looping_ = false;
     int frequency_ = 0, pan_ = 0, volume_ = 0;
-    SoundVoice* prev_ = nullptr;    // the mixer's list of voices
+    SoundVoice* prev_ = nullptr; // the mixer's list of voices
     SoundVoice* next_ = nullptr;
 };
 

@@ -7,7 +7,7 @@
 class TSoundOutput {
 public:
     virtual ~TSoundOutput() = default;
-    virtual bool Open() = 0;              // false: there is no sound device
+    virtual bool Open() = 0; // false: there is no sound device
     virtual int SampleRate() const = 0;
     virtual void Attach(tw::platform::AudioSource* source) = 0;
     virtual void Detach(tw::platform::AudioSource* source) = 0;

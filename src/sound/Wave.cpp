@@ -85,7 +85,7 @@ void TWave::LoadFromBytes(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> TWave::SaveToBytes() const {
     ByteWriter out;
-    auto id = [&](const char (&s)[5]) { out.u32(fourCC(s)); };
+    auto id = [&](const char(&s)[5]) { out.u32(fourCC(s)); };
     id("RIFF");
     out.u32(static_cast<std::uint32_t>(4 + 8 + format_.size() + 8 + size_));
     id("WAVE");
@@ -141,9 +141,11 @@ std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> f, std::st
     std::uint16_t tag = le16(f.data());
     if (tag == kTagExtensible) {
         // The real format is the sub-format GUID (at offset 24), which starts with the plain tag.
-        if (f.size() < 40) return fail("its extensible format block of " + std::to_string(f.size()) + " bytes is too short");
+        if (f.size() < 40)
+            return fail("its extensible format block of " + std::to_string(f.size()) + " bytes is too short");
         tag = le16(f.data() + 24);
-        if (!std::equal(std::begin(kGuidTail), std::end(kGuidTail), f.data() + 26) || (tag != kTagPcm && tag != kTagFloat))
+        if (!std::equal(std::begin(kGuidTail), std::end(kGuidTail), f.data() + 26) ||
+            (tag != kTagPcm && tag != kTagFloat))
             return fail("its extensible sub-format is neither PCM nor floating point");
     } else if (tag != kTagPcm && tag != kTagFloat) {
         return fail("format tag " + hex16(tag) + " is neither PCM nor floating point");
@@ -155,7 +157,8 @@ std::optional<PcmFormat> parsePcmFormat(std::span<const std::uint8_t> f, std::st
     p.blockAlign = le16(f.data() + 12);
     const int bits = le16(f.data() + 14);
     if (p.channels < 1 || p.channels > kMaxChannels)
-        return fail(std::to_string(p.channels) + " channels cannot be played (1 to " + std::to_string(kMaxChannels) + ")");
+        return fail(std::to_string(p.channels) + " channels cannot be played (1 to " + std::to_string(kMaxChannels) +
+                    ")");
     if (p.blockAlign % p.channels != 0 || p.blockAlign == 0)
         return fail("block align " + std::to_string(p.blockAlign) + " does not fit " + std::to_string(p.channels) +
                     " channels");

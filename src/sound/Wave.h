@@ -72,9 +72,9 @@ public:
 // extensible format blocks.
 struct PcmFormat {
     int channels = 0;
-    int bitsPerSample = 0;  // the container: 8, 16, 24 or 32 for integers, 32 or 64 for floats
+    int bitsPerSample = 0; // the container: 8, 16, 24 or 32 for integers, 32 or 64 for floats
     int samplesPerSec = 0;
-    int blockAlign = 0;     // bytes per frame
+    int blockAlign = 0; // bytes per frame
     bool isFloat = false;
 };
 constexpr int kMaxChannels = 64;

@@ -22,13 +22,16 @@ void readItem(TWaveCollectionItem& item, const std::string& name, CollectionRead
         item.Wave().LoadFromBytes(r.ReadBinary());
         return;
     }
-    bool known = samePropertyName(head, "Name") || samePropertyName(head, "Looped") ||
-                 samePropertyName(head, "MaxPlayingCount");
+    bool known =
+        samePropertyName(head, "Name") || samePropertyName(head, "Looped") || samePropertyName(head, "MaxPlayingCount");
     if (!known) CollectionReader::PropertyDoesNotExist(std::string(head));
     if (!rest.empty()) CollectionReader::InvalidPropertyPath();
-    if (samePropertyName(head, "Name")) item.SetName(r.ReadString());
-    else if (samePropertyName(head, "Looped")) item.SetLooped(r.ReadBoolean());
-    else item.SetMaxPlayingCount(r.ReadInteger());
+    if (samePropertyName(head, "Name"))
+        item.SetName(r.ReadString());
+    else if (samePropertyName(head, "Looped"))
+        item.SetLooped(r.ReadBoolean());
+    else
+        item.SetMaxPlayingCount(r.ReadInteger());
 }
 
 } // namespace

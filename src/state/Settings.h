@@ -46,10 +46,10 @@ struct SettingsState {
     std::uint8_t Windowed = 1;
     std::uint8_t MusicOn = 1;
     std::uint8_t SoundOn = 1;
-    std::uint8_t Reserved3 = 0;   // kept as read
+    std::uint8_t Reserved3 = 0; // kept as read
     std::uint16_t BossKey = DefaultBossKey;
     TShortText Country;
-    std::uint8_t Reserved17 = 0;  // kept as read
+    std::uint8_t Reserved17 = 0; // kept as read
     THighScores HighScores = DefaultHighScores();
     // The result of the game just over: the typed name and, just before insertion, the score.
     // Never saved.

@@ -7,42 +7,36 @@
 ShellState Shell;
 SettingsState Settings;
 
-void ResetSharedState()
-{
+void ResetSharedState() {
     Shell = ShellState{};
     Settings = SettingsState{};
 }
 
-std::string TShortText::Text() const
-{
+std::string TShortText::Text() const {
     const std::size_t n = std::min<std::size_t>(Length, MaxLength);
     return std::string(reinterpret_cast<const char*>(Chars.data()), n);
 }
 
-void TShortText::SetText(std::string_view text)
-{
+void TShortText::SetText(std::string_view text) {
     const std::size_t n = std::min<std::size_t>(text.size(), MaxLength);
     for (std::size_t i = 0; i < n; ++i) Chars[i] = static_cast<std::uint8_t>(text[i]);
     Length = static_cast<std::uint8_t>(n);
 }
 
-bool TShortText::Append(char c)
-{
+bool TShortText::Append(char c) {
     if (Length >= MaxLength) return false;
     Chars[Length] = static_cast<std::uint8_t>(c);
     ++Length;
     return true;
 }
 
-bool TShortText::DeleteLast()
-{
+bool TShortText::DeleteLast() {
     if (Length == 0) return false;
     --Length;
     return true;
 }
 
-THighScores DefaultHighScores()
-{
+THighScores DefaultHighScores() {
     THighScores table{};
     for (int place = 1; place <= HighScoreCount; ++place) {
         THighScoreEntry& e = table[static_cast<std::size_t>(place - 1)];

@@ -66,8 +66,7 @@ struct ShellState {
 extern ShellState Shell;
 
 // True in the states in which a game is under way and the hero can act or is shown.
-constexpr bool IsRunningGameState(TGameState state)
-{
+constexpr bool IsRunningGameState(TGameState state) {
     return state == gsPlaying || state == gsHeroDying || state == gsLevelIntro;
 }
 
@@ -79,8 +78,7 @@ constexpr bool IsMenuState(TGameState state) { return state == gsMenu; }
 constexpr bool IsGameInPlay(TGameState state) { return IsRunningGameState(state) || state == gsPaused; }
 
 // True in the states whose screen has items to choose: the menu keys, hover and clicks act.
-constexpr bool TakesMenuInput(TGameState state)
-{
+constexpr bool TakesMenuInput(TGameState state) {
     return state == gsMenu || state == gsExitQuery || state == gsNameEntry || state == gsSendQuery;
 }
 

@@ -202,16 +202,16 @@ TEST(JoystickAxis, DeadZoneAndRange) {
     };
     // A 0 ... 65535 device: half = 32767, a 50 % dead zone is 16383.
     const Case cases[] = {
-        {32767, 50, 1000, 0},          // centre
-        {32767 + 13107, 50, 1000, 0},  // 40 % of the travel
+        {32767, 50, 1000, 0},         // centre
+        {32767 + 13107, 50, 1000, 0}, // 40 % of the travel
         {32767 - 13107, 50, 1000, 0},
-        {32767 + 16383, 50, 1000, 0},  // the dead zone's edge itself
+        {32767 + 16383, 50, 1000, 0},   // the dead zone's edge itself
         {32767 + 19660, 50, 1000, 200}, // 60 %: 3277 * 1000 / 16384 = 200.01
         {32767 - 19660, 50, 1000, -200},
-        {65535, 50, 1000, 1000},       // 16385 * 1000 / 16384 rounds to 1000
+        {65535, 50, 1000, 1000}, // 16385 * 1000 / 16384 rounds to 1000
         {0, 50, 1000, -1000},
         {65535, 0, 1000, 1000},
-        {65535, 100, 1000, 0},         // the whole travel is dead zone
+        {65535, 100, 1000, 0},          // the whole travel is dead zone
         {32767 + 100, 0, 327670, 1000}, // 100 * 327670 / 32767 = 1000 exactly
     };
     for (const Case& c : cases) {

@@ -101,7 +101,7 @@ TEST_F(SpriteTreeTest, DepthSearchAcrossManyDepths) {
 
 TEST_F(SpriteTreeTest, OutsideTheSurfaceIsSkippedButChildrenAreStillVisited) {
     LogSprite* outside = Make("out", Bounds(-50, 0, 50, 10)); // touches x = 0 only
-    Make("in", Bounds(90, 0, 10, 10), outside);     // absolute (40, 0)
+    Make("in", Bounds(90, 0, 10, 10), outside);               // absolute (40, 0)
     engine.Draw();
     EXPECT_EQ(Take(), (Log{"draw in"}));
     EXPECT_EQ(engine.DrawCount(), 1);
@@ -318,18 +318,17 @@ TEST(FrameStep, StopsWrapsAndRoundsTiesToEven) {
         double expectSpeed;
     };
     const Case cases[] = {
-        {false, 4, 3, 1.0, 1, 3, 0.0},    // runs into the end: stops on the last frame
-        {false, 4, 2, 1.0, 1, 3, 1.0},    // reaches the last frame and may still go on
-        {false, 4, 1, -1.0, 2, 0, 0.0},   // runs out at the start
-        {false, 0, 0, 1.0, 1, 0, 0.0},    // no frames
-        {true, 4, 3, 1.0, 1, 0, 1.0},     // wraps to 0
-        {true, 4, 0, -1.0, 1, 3, -1.0},   // wraps backwards
-        {true, 4, 1, 1.0, 10, 3, 1.0},    // 11 mod 4
-        {true, 0, 5, 1.0, 1, 0, 1.0},
-        {true, 8, 0, 0.5, 1, 0, 0.5},     // 0.5 rounds to 0
-        {true, 8, 0, 0.5, 3, 2, 0.5},     // 1.5 rounds to 2
-        {true, 8, 0, 0.5, 5, 2, 0.5},     // 2.5 rounds to 2
-        {true, 8, 0, -0.5, 3, 6, -0.5},   // -1.5 rounds to -2
+        {false, 4, 3, 1.0, 1, 3, 0.0},                                // runs into the end: stops on the last frame
+        {false, 4, 2, 1.0, 1, 3, 1.0},                                // reaches the last frame and may still go on
+        {false, 4, 1, -1.0, 2, 0, 0.0},                               // runs out at the start
+        {false, 0, 0, 1.0, 1, 0, 0.0},                                // no frames
+        {true, 4, 3, 1.0, 1, 0, 1.0},                                 // wraps to 0
+        {true, 4, 0, -1.0, 1, 3, -1.0},                               // wraps backwards
+        {true, 4, 1, 1.0, 10, 3, 1.0},                                // 11 mod 4
+        {true, 0, 5, 1.0, 1, 0, 1.0},   {true, 8, 0, 0.5, 1, 0, 0.5}, // 0.5 rounds to 0
+        {true, 8, 0, 0.5, 3, 2, 0.5},                                 // 1.5 rounds to 2
+        {true, 8, 0, 0.5, 5, 2, 0.5},                                 // 2.5 rounds to 2
+        {true, 8, 0, -0.5, 3, 6, -0.5},                               // -1.5 rounds to -2
         {false, 4, 0, 0.0, 7, 0, 0.0},
     };
     TSpriteEngine engine;
@@ -376,12 +375,11 @@ TEST(ImageBounds, WrapAroundTheSurface) {
         TRect expected;
     };
     const Case cases[] = {
-        {100, 50, Bounds(100, 50, 20, 10)},
-        {800, 600, Bounds(800, 600, 20, 10)},  // x = R is kept
-        {801, 50, Bounds(-19, 50, 20, 10)},     // beyond R: comes in from the left
-        {820, 50, Bounds(0, 50, 20, 10)},       // a whole turn
-        {-5, -3, Bounds(-5, -3, 20, 10)},       // partly off the top-left: stays
-        {-20, 50, Bounds(800, 50, 20, 10)},     // wholly off the left: -20 mod 820 = 800
+        {100, 50, Bounds(100, 50, 20, 10)}, {800, 600, Bounds(800, 600, 20, 10)}, // x = R is kept
+        {801, 50, Bounds(-19, 50, 20, 10)},                                       // beyond R: comes in from the left
+        {820, 50, Bounds(0, 50, 20, 10)},                                         // a whole turn
+        {-5, -3, Bounds(-5, -3, 20, 10)},                                         // partly off the top-left: stays
+        {-20, 50, Bounds(800, 50, 20, 10)}, // wholly off the left: -20 mod 820 = 800
         {-821, 0, Bounds(-1, 0, 20, 10)},
     };
     s->Wrap = true;
@@ -468,7 +466,7 @@ TEST_F(DisplayTest, ComponentFollowsTheDisplay) {
     draw.Finalize();
     EXPECT_EQ(engine.Surface(), nullptr);
     EXPECT_EQ(engine.SurfaceRect(), Bounds(0, 0, 800, 600)); // kept
-    sprites.Draw(); // the display cannot draw: nothing happens
+    sprites.Draw();                                          // the display cannot draw: nothing happens
     EXPECT_EQ(log.size(), 1u);
 
     draw.Initialize();
@@ -498,7 +496,8 @@ TEST(DXSpriteEngineComponent, ForgetsADisplayThatIsDestroyed) {
 
 TEST_F(DisplayTest, ImageSpriteDrawsItsPatternCentredInItsBox) {
     // Two 4 x 4 patterns: red, then green.
-    TPictureCollectionItem* item = AddPicture(MakeDib(8, 4, [](int x, int) { return x < 4 ? 0xFF0000u : 0x00FF00u; }), 4, 4);
+    TPictureCollectionItem* item =
+        AddPicture(MakeDib(8, 4, [](int x, int) { return x < 4 ? 0xFF0000u : 0x00FF00u; }), 4, 4);
     auto* s = new TImageSprite(&sprites.Engine());
     s->Image = item;
     s->X = 10, s->Y = 20;
@@ -532,8 +531,10 @@ TEST_F(DisplayTest, TiledBackgroundAtANegativePositionCoversTheWholeSurface) {
             for (int x = 0; x < 800; ++x) {
                 const std::uint32_t p = Back().Pixel(x, y);
                 const int col = Mod2(x - px, 64) < 32 ? 0 : 1; // the map column under x
-                if (p == 0) ++gaps;
-                else if (p != (col == 0 ? 0x102030u : 0x405060u)) ++wrong;
+                if (p == 0)
+                    ++gaps;
+                else if (p != (col == 0 ? 0x102030u : 0x405060u))
+                    ++wrong;
             }
         }
         EXPECT_EQ(gaps, 0) << px << "," << py;
@@ -552,13 +553,13 @@ TEST_F(DisplayTest, UntiledBackgroundDrawsItsMapOnceWithEmptyCells) {
     EXPECT_EQ(bg->CalcBounds(), Bounds(-15, 5, 30, 20));
     Back().Fill(0);
     sprites.Draw();
-    EXPECT_EQ(Back().Pixel(0, 5), 0u);          // column 1 (x -5 .. 4) is empty
+    EXPECT_EQ(Back().Pixel(0, 5), 0u); // column 1 (x -5 .. 4) is empty
     EXPECT_EQ(Back().Pixel(4, 5), 0u);
-    EXPECT_EQ(Back().Pixel(5, 5), 0xABCDEFu);    // column 2
+    EXPECT_EQ(Back().Pixel(5, 5), 0xABCDEFu); // column 2
     EXPECT_EQ(Back().Pixel(14, 24), 0xABCDEFu);
-    EXPECT_EQ(Back().Pixel(15, 5), 0u);          // past the map
-    EXPECT_EQ(Back().Pixel(0, 15), 0xABCDEFu);   // row 1, column 1
-    EXPECT_EQ(Back().Pixel(5, 25), 0u);          // below the map
+    EXPECT_EQ(Back().Pixel(15, 5), 0u);        // past the map
+    EXPECT_EQ(Back().Pixel(0, 15), 0xABCDEFu); // row 1, column 1
+    EXPECT_EQ(Back().Pixel(5, 25), 0u);        // below the map
 }
 
 TEST_F(DisplayTest, CollidableBackgroundUsesItsSolidCells) {
@@ -590,8 +591,8 @@ TEST_F(DisplayTest, CollidableBackgroundUsesItsSolidCells) {
 TEST_F(DisplayTest, PixelPreciseCollisionLooksAtTheDrawnPixels) {
     // Two patterns side by side on one surface: 8 x 8, solid only in the top-left 2 x 2 corner on
     // a black (transparent) ground. The second pattern is used, so its surface offset matters.
-    TPictureCollectionItem* item = AddPicture(
-        MakeDib(16, 8, [](int x, int y) { return (x % 8) < 2 && y < 2 ? 0xFFFFFFu : 0u; }), 8, 8);
+    TPictureCollectionItem* item =
+        AddPicture(MakeDib(16, 8, [](int x, int y) { return (x % 8) < 2 && y < 2 ? 0xFFFFFFu : 0u; }), 8, 8);
     TSpriteEngine& engine = sprites.Engine();
     auto make = [&](std::int32_t x, std::int32_t y) {
         auto* s = new TImageSprite(&engine);
@@ -622,8 +623,8 @@ TEST_F(DisplayTest, PixelPreciseCollisionLooksAtTheDrawnPixels) {
     item->PatternSurface(1)->Unlock();
 
     // The same shapes on two surfaces.
-    TPictureCollectionItem* copy = AddPicture(
-        MakeDib(16, 8, [](int x, int y) { return (x % 8) < 2 && y < 2 ? 0xFFFFFFu : 0u; }), 8, 8);
+    TPictureCollectionItem* copy =
+        AddPicture(MakeDib(16, 8, [](int x, int y) { return (x % 8) < 2 && y < 2 ? 0xFFFFFFu : 0u; }), 8, 8);
     b->Image = copy;
     ASSERT_NE(copy->PatternSurface(1), item->PatternSurface(1));
     EXPECT_EQ(a->CheckCollisions(), 1);

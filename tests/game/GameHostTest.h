@@ -19,8 +19,7 @@ class GameHostTest : public ::testing::Test {
 public:
     void SetUp() override { makeHost(); }
 
-    void makeHost(std::uint32_t seed = 12345)
-    {
+    void makeHost(std::uint32_t seed = 12345) {
         host.reset();
         Menu = MenuFieldState{};
         tw::test::GameHost::Options options;
@@ -32,16 +31,14 @@ public:
     }
 
     // START GAME from the main menu, as the player chooses it.
-    void startGame()
-    {
+    void startGame() {
         Shell.MenuScreen = msMain;
         Shell.MenuSelection = 1;
         host->form().RunMenuCommand();
     }
 
     // Started and announced: the next tick is the first one of play.
-    void startPlaying()
-    {
+    void startPlaying() {
         startGame();
         ASSERT_EQ(Shell.GameState, gsLevelIntro);
         host->runTicks(94);
@@ -51,8 +48,7 @@ public:
     TSprite& root() { return host->form().DXSpriteEngine1->Engine(); }
 
     template <class Sprite>
-    int countLive()
-    {
+    int countLive() {
         int n = 0;
         for (int i = 0; i < root().ChildCount(); ++i)
             if (auto* s = dynamic_cast<Sprite*>(root().Child(i)); s && !s->Dead()) ++n;
@@ -60,8 +56,7 @@ public:
     }
 
     template <class Sprite>
-    Sprite* firstLive()
-    {
+    Sprite* firstLive() {
         for (int i = 0; i < root().ChildCount(); ++i)
             if (auto* s = dynamic_cast<Sprite*>(root().Child(i)); s && !s->Dead()) return s;
         return nullptr;

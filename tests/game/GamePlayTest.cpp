@@ -19,8 +19,7 @@ namespace vk = tw::platform::vk;
 
 using GamePlayTest = GameHostTest;
 
-TEST_F(GamePlayTest, StartAnnouncesLevelOneFor94TicksThenTheFirstTickSpawnsEachSchedule)
-{
+TEST_F(GamePlayTest, StartAnnouncesLevelOneFor94TicksThenTheFirstTickSpawnsEachSchedule) {
     startGame();
     EXPECT_EQ(Shell.GameState, gsLevelIntro);
     EXPECT_EQ(Game.Level, 1);
@@ -52,8 +51,7 @@ TEST_F(GamePlayTest, StartAnnouncesLevelOneFor94TicksThenTheFirstTickSpawnsEachS
     EXPECT_LE(Game.EnemyDelay, 209);
 }
 
-TEST_F(GamePlayTest, KeysAndMouseSteerWithDrift)
-{
+TEST_F(GamePlayTest, KeysAndMouseSteerWithDrift) {
     startPlaying();
     // Right held from rest: the drift builds up half a pixel per step.
     host->keyDown(vk::Right);
@@ -105,8 +103,7 @@ struct DeathCase {
 
 class DeathTest : public GameHostTest, public ::testing::WithParamInterface<DeathCase> {};
 
-TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts)
-{
+TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts) {
     startPlaying();
     host->runTicks(1);
     GetParam().arrange(*this);
@@ -149,48 +146,46 @@ TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts)
     EXPECT_EQ(Game.Air, airAtDeath - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Deaths, DeathTest,
-    ::testing::Values(
-        DeathCase{"ByAFish",
-                  [](GameHostTest& fixture) {
-                      auto* fish = new TEnemySprite(&fixture.root(), 1);
-                      fish->X = fixture.hero().X + 30;
-                      fish->Y = fixture.hero().Y;
-                  },
-                  2, -1},
-        DeathCase{"CrushedByTheCeiling",
-                  [](GameHostTest& fixture) {
-                      // A rock hanging down past the diver, overlapping it from the right, with the
-                      // diver at the left edge.
-                      fixture.hero().X = THeroSprite::MinX;
-                      fixture.hero().Y = THeroSprite::MinY + 1;
-                      const std::int32_t chainEnd = Game.UpReliefEnd;
-                      auto* rock = new TRelief(&fixture.root(), "uprelief3", true, false);
-                      Game.UpReliefEnd = chainEnd;
-                      rock->X = THeroSprite::MinX + fixture.hero().Width - 10;
-                      ASSERT_GE(rock->Y + rock->Height, THeroSprite::MinY + fixture.hero().Height);
-                  },
-                  2, -1},
-        // AirMax div 3, less the breath the rest of that tick still takes.
-        DeathCase{"OutOfAir", [](GameHostTest&) { Game.Air = 0; }, 3, 1500 / 3 - 1}),
-    [](const ::testing::TestParamInfo<DeathCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Deaths, DeathTest,
+                         ::testing::Values(DeathCase{"ByAFish",
+                                                     [](GameHostTest& fixture) {
+                                                         auto* fish = new TEnemySprite(&fixture.root(), 1);
+                                                         fish->X = fixture.hero().X + 30;
+                                                         fish->Y = fixture.hero().Y;
+                                                     },
+                                                     2, -1},
+                                           DeathCase{"CrushedByTheCeiling",
+                                                     [](GameHostTest& fixture) {
+                                                         // A rock hanging down past the diver, overlapping it from the right, with the
+                                                         // diver at the left edge.
+                                                         fixture.hero().X = THeroSprite::MinX;
+                                                         fixture.hero().Y = THeroSprite::MinY + 1;
+                                                         const std::int32_t chainEnd = Game.UpReliefEnd;
+                                                         auto* rock =
+                                                             new TRelief(&fixture.root(), "uprelief3", true, false);
+                                                         Game.UpReliefEnd = chainEnd;
+                                                         rock->X = THeroSprite::MinX + fixture.hero().Width - 10;
+                                                         ASSERT_GE(rock->Y + rock->Height,
+                                                                   THeroSprite::MinY + fixture.hero().Height);
+                                                     },
+                                                     2, -1},
+                                           // AirMax div 3, less the breath the rest of that tick still takes.
+                                           DeathCase{"OutOfAir", [](GameHostTest&) { Game.Air = 0; }, 3, 1500 / 3 - 1}),
+                         [](const ::testing::TestParamInfo<DeathCase>& p) { return std::string(p.param.name); });
 
 } // namespace
 
 namespace {
 
 // The level's ceiling used up and scrolled away: what is left of it goes at once.
-void endTheCeiling(GameHostTest& fixture)
-{
+void endTheCeiling(GameHostTest& fixture) {
     for (int i = 0; i < fixture.root().ChildCount(); ++i)
         if (auto* r = dynamic_cast<TRelief*>(fixture.root().Child(i)); r && r->IsUp) r->MarkDead();
     Game.UpReliefCount = Game.LevelLength + 1;
     Game.UpReliefEnd = 0;
 }
 
-TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes)
-{
+TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes) {
     startPlaying();
     host->runTicks(1);
     endTheCeiling(*this);
@@ -230,8 +225,7 @@ TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes)
     EXPECT_TRUE(hero().Visible);
 }
 
-TEST_F(GamePlayTest, LevelStopsAt255)
-{
+TEST_F(GamePlayTest, LevelStopsAt255) {
     startPlaying();
     Game.Level = 254;
     for (int expected : {255, 255}) {
@@ -250,8 +244,7 @@ TEST_F(GamePlayTest, LevelStopsAt255)
     EXPECT_EQ(Game.EnemyDelay, 50);
 }
 
-TEST_F(GamePlayTest, AirGaugeFollowsTheAirAndDrawsNothingWithoutAMaximum)
-{
+TEST_F(GamePlayTest, AirGaugeFollowsTheAirAndDrawsNothingWithoutAMaximum) {
     startPlaying();
     auto gaugeRow = [&] {
         host->runTicks(1);
@@ -275,8 +268,7 @@ TEST_F(GamePlayTest, AirGaugeFollowsTheAirAndDrawsNothingWithoutAMaximum)
     EXPECT_EQ(gaugeRow(), empty);
 }
 
-TEST_F(GamePlayTest, AFieldThatCannotBeBuiltShowsOneMessageAndReturnsToTheMenu)
-{
+TEST_F(GamePlayTest, AFieldThatCannotBeBuiltShowsOneMessageAndReturnsToTheMenu) {
     std::filesystem::remove(host->runFolder() / "data" / "gamegraphic.dxg");
     startGame();
     ASSERT_EQ(host->messages().size(), 1u);
@@ -290,8 +282,7 @@ TEST_F(GamePlayTest, AFieldThatCannotBeBuiltShowsOneMessageAndReturnsToTheMenu)
     EXPECT_NE(Menu.Background, nullptr);
 }
 
-TEST_F(GamePlayTest, LosingTheLastLifeShowsGameOverThenTheMenuWithNoReferenceLeft)
-{
+TEST_F(GamePlayTest, LosingTheLastLifeShowsGameOverThenTheMenuWithNoReferenceLeft) {
     startPlaying();
     Game.Lives = 1;
     Game.Air = 0;
@@ -321,8 +312,7 @@ TEST_F(GamePlayTest, LosingTheLastLifeShowsGameOverThenTheMenuWithNoReferenceLef
 
 // The level's length comes from the built ceiling pieces: from the start of play, the chain's
 // right end scrolls 2 pixels a tick to 0, then the diver rises from the floor's bound to the surface.
-TEST_F(GamePlayTest, EveryLevelCanBePassedOnItsAir)
-{
+TEST_F(GamePlayTest, EveryLevelCanBePassedOnItsAir) {
     startGame();
     TPictureCollection& pictures = host->form().DXImageList1->Items();
     auto width = [&](const std::string& name) { return pictures.Find(name)->Width(); };

@@ -22,17 +22,25 @@ struct Stretch {
     int mouseDx = 0; // a mouse move this far right of the centre at the stretch's start
 };
 
-const std::vector<Stretch>& script()
-{
+const std::vector<Stretch>& script() {
     static const std::vector<Stretch> s = {
-        {{vk::Right}}, {{vk::Down}}, {{}}, {{vk::Up, vk::Right}}, {{vk::Left}}, {{vk::Down, vk::Left}}, {{}, 30},
-        {{vk::Up}}, {{vk::Right, vk::Left}}, {{vk::Down}}, {{}, -24}, {{vk::Down, vk::Right}},
+        {{vk::Right}},
+        {{vk::Down}},
+        {{}},
+        {{vk::Up, vk::Right}},
+        {{vk::Left}},
+        {{vk::Down, vk::Left}},
+        {{}, 30},
+        {{vk::Up}},
+        {{vk::Right, vk::Left}},
+        {{vk::Down}},
+        {{}, -24},
+        {{vk::Down, vk::Right}},
     };
     return s;
 }
 
-TEST_F(GameReplayTest, AScriptedGameReplaysExactly)
-{
+TEST_F(GameReplayTest, AScriptedGameReplaysExactly) {
     makeHost(20261210);
     startGame();
     std::ostringstream dump;

@@ -9,7 +9,7 @@ namespace {
 constexpr std::uint32_t kBack = 0x102030;
 
 struct Ink {
-    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;  // right, bottom exclusive
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1; // right, bottom exclusive
     int count = 0;
     bool any() const { return count > 0; }
 };
@@ -120,7 +120,7 @@ TEST_F(CanvasText, TextOffTheSurfaceIsClippedAndEightBitCharactersDraw) {
     const Ink ink = inkOf(s);
     EXPECT_TRUE(ink.any());
     s.Fill(kBack);
-    c.TextOut(10, 10, "\xC4\xD6\xDC");  // capitals with umlauts in the Western code page
+    c.TextOut(10, 10, "\xC4\xD6\xDC"); // capitals with umlauts in the Western code page
     EXPECT_GT(inkOf(s).count, 30);
     EXPECT_GT(c.TextWidth("\xC4"), 5);
 }

@@ -70,16 +70,26 @@ TEST(CollectionFile, EveryTagIsSteppedOver) {
     addShort(b, "TThing");
     addShort(b, "Thing1");
     const std::vector<std::vector<int>> values = {
-        {1, 2, 5, 6, 1, 'x', 0},                         // list of an int8 and a string
-        {2, 0xFF}, {3, 1, 2}, {4, 1, 2, 3, 4},
+        {1, 2, 5, 6, 1, 'x', 0}, // list of an int8 and a string
+        {2, 0xFF},
+        {3, 1, 2},
+        {4, 1, 2, 3, 4},
         {5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-        {6, 2, 'h', 'i'}, {7, 3, 'a', 'b', 'c'}, {8}, {9},
+        {6, 2, 'h', 'i'},
+        {7, 3, 'a', 'b', 'c'},
+        {8},
+        {9},
         {10, 3, 0, 0, 0, 1, 2, 3},
         {11, 2, 'a', 'b', 1, 'c', 0},
-        {12, 2, 0, 0, 0, 'x', 'y'}, {13},
+        {12, 2, 0, 0, 0, 'x', 'y'},
+        {13},
         {14, 2, 1, 1, 4, 'N', 'a', 'm', 'e', 6, 1, 'q', 0, 1, 0, 0}, // two items, the first numbered
-        {15, 1, 2, 3, 4}, {16, 1, 2, 3, 4, 5, 6, 7, 8}, {17, 1, 2, 3, 4, 5, 6, 7, 8},
-        {18, 2, 0, 0, 0, 'a', 0, 'b', 0}, {19, 1, 2, 3, 4, 5, 6, 7, 8}, {20, 1, 0, 0, 0, 'z'},
+        {15, 1, 2, 3, 4},
+        {16, 1, 2, 3, 4, 5, 6, 7, 8},
+        {17, 1, 2, 3, 4, 5, 6, 7, 8},
+        {18, 2, 0, 0, 0, 'a', 0, 'b', 0},
+        {19, 1, 2, 3, 4, 5, 6, 7, 8},
+        {20, 1, 0, 0, 0, 'z'},
     };
     for (std::size_t i = 0; i < values.size(); ++i) {
         addShort(b, "P" + std::to_string(i));
@@ -92,8 +102,10 @@ TEST(CollectionFile, EveryTagIsSteppedOver) {
     int last = 0, seen = 0;
     r.ReadProperties(r.RootName(), [&](const std::string& name, CollectionReader& rr) {
         ++seen;
-        if (name == "Last") last = rr.ReadInteger();
-        else rr.SkipValue();
+        if (name == "Last")
+            last = rr.ReadInteger();
+        else
+            rr.SkipValue();
     });
     r.ReadChildrenEnd();
     EXPECT_EQ(seen, static_cast<int>(values.size()) + 1);
@@ -102,7 +114,7 @@ TEST(CollectionFile, EveryTagIsSteppedOver) {
 
 TEST(CollectionFile, ValueReadersAcceptTheirTags) {
     std::vector<std::uint8_t> b;
-    add(b, {2, 0x80, 3, 0x00, 0x80, 4, 0xFF, 0xFF, 0xFF, 0x7F});            // integers
+    add(b, {2, 0x80, 3, 0x00, 0x80, 4, 0xFF, 0xFF, 0xFF, 0x7F});             // integers
     add(b, {8, 9, 7, 4, 'T', 'R', 'U', 'E', 7, 5, 'f', 'a', 'l', 's', 'e'}); // booleans
     add(b, {6, 1, 'a', 12, 1, 0, 0, 0, 'b', 18, 2, 0, 0, 0, 0xE9, 0, 0x00, 0x20, 20, 3, 0, 0, 0, 0xC3, 0xA9, 'c'});
     add(b, {7, 5, 'c', 'l', 'R', 'e', 'd', 7, 9, 'c', 'l', 'B', 't', 'n', 'F', 'a', 'c', 'e', 4, 1, 2, 3, 0});
@@ -117,17 +129,24 @@ TEST(CollectionFile, ValueReadersAcceptTheirTags) {
     EXPECT_EQ(r.ReadString(), "a");
     EXPECT_EQ(r.ReadString(), "b");
     EXPECT_EQ(r.ReadString(), "\xE9?"); // U+2000 has no 8-bit form
-    EXPECT_EQ(r.ReadString(), "\xE9" "c");
+    EXPECT_EQ(r.ReadString(), "\xE9"
+                              "c");
     EXPECT_EQ(r.ReadColor(), 0x0000FFu);
     EXPECT_EQ(r.ReadColor(), 0xFF00000Fu);
     EXPECT_EQ(r.ReadColor(), 0x030201u);
 }
 
 TEST(CollectionFile, WrongTagsAndErrorsNameTheirProperty) {
-    struct Case { const char* what; std::vector<int> value; std::string error; };
+    struct Case {
+        const char* what;
+        std::vector<int> value;
+        std::string error;
+    };
     const Case cases[] = {
         {"string where an integer is wanted", {6, 1, 'x'}, "Error reading Obj.Count: Invalid property value"},
-        {"64-bit integer for an int32", {19, 1, 2, 3, 4, 5, 6, 7, 8}, "Error reading Obj.Count: Invalid property value"},
+        {"64-bit integer for an int32",
+         {19, 1, 2, 3, 4, 5, 6, 7, 8},
+         "Error reading Obj.Count: Invalid property value"},
         {"integer cut short", {4, 1}, "Error reading Obj.Count: Stream read error"},
         {"unknown tag", {21}, "Error reading Obj.Count: Invalid property value"},
     };
@@ -171,8 +190,10 @@ TEST(CollectionFile, InnerErrorsAreNotWrappedTwice) {
             rr.ReadCollection([](int, CollectionReader& ir) {
                 std::string label;
                 ir.ReadProperties(label, [&label](const std::string& name, CollectionReader& pr) {
-                    if (name == "Name") label = pr.ReadString();
-                    else CollectionReader::PropertyDoesNotExist(name);
+                    if (name == "Name")
+                        label = pr.ReadString();
+                    else
+                        CollectionReader::PropertyDoesNotExist(name);
                 });
             });
         });
@@ -206,7 +227,8 @@ TEST(CollectionFile, WriterOutputReadsBack) {
     ASSERT_GE(bytes.size(), 20u);
     EXPECT_EQ(std::string(bytes.begin() + 3, bytes.begin() + 9), "TTHING");
     const std::uint32_t size = static_cast<std::uint32_t>(bytes[12]) | (static_cast<std::uint32_t>(bytes[13]) << 8) |
-                               (static_cast<std::uint32_t>(bytes[14]) << 16) | (static_cast<std::uint32_t>(bytes[15]) << 24);
+                               (static_cast<std::uint32_t>(bytes[14]) << 16) |
+                               (static_cast<std::uint32_t>(bytes[15]) << 24);
     EXPECT_EQ(size, bytes.size() - 16);
 
     CollectionReader r(bytes);
@@ -214,14 +236,20 @@ TEST(CollectionFile, WriterOutputReadsBack) {
     EXPECT_EQ(r.RootName(), "Root");
     std::vector<std::string> got;
     r.ReadProperties(r.RootName(), [&](const std::string& name, CollectionReader& rr) {
-        if (name == "A" || name == "B" || name == "C") got.push_back(std::to_string(rr.ReadInteger()));
-        else if (name == "D") got.push_back(std::to_string(rr.ReadString().size()));
-        else if (name == "E" || name == "F") got.push_back(std::to_string(rr.ReadColor()));
-        else if (name == "G") got.push_back(std::to_string(rr.ReadBinary().size()));
-        else got.push_back(rr.ReadBoolean() ? "true" : "false");
+        if (name == "A" || name == "B" || name == "C")
+            got.push_back(std::to_string(rr.ReadInteger()));
+        else if (name == "D")
+            got.push_back(std::to_string(rr.ReadString().size()));
+        else if (name == "E" || name == "F")
+            got.push_back(std::to_string(rr.ReadColor()));
+        else if (name == "G")
+            got.push_back(std::to_string(rr.ReadBinary().size()));
+        else
+            got.push_back(rr.ReadBoolean() ? "true" : "false");
     });
     r.ReadChildrenEnd();
-    EXPECT_EQ(got, (std::vector<std::string>{"-5", "300", "-70000", "300", "255", std::to_string(0x123456), "2", "true"}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"-5", "300", "-70000", "300", "255", std::to_string(0x123456), "2", "true"}));
 }
 
 TEST(CollectionFile, ColourNamesAndPaths) {

@@ -11,12 +11,12 @@
 
 namespace {
 
-using ::testing::ThrowsMessage;
 using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 const char* name(TDXDrawNotifyType t) {
-    static const char* names[] = {"dnDestroying", "dnInitializing", "dnInitialize", "dnInitializeSurface",
-                                  "dnFinalize", "dnFinalizeSurface", "dnRestore", "dnSetSurfaceSize"};
+    static const char* names[] = {"dnDestroying", "dnInitializing",    "dnInitialize", "dnInitializeSurface",
+                                  "dnFinalize",   "dnFinalizeSurface", "dnRestore",    "dnSetSurfaceSize"};
     return names[t];
 }
 
@@ -37,7 +37,8 @@ private:
 
 using Lines = std::vector<std::string>;
 
-const TDXDrawOptions kGameOptions{doAllowReboot, doWaitVBlank, doCenter, doFlip, doDirectX7Mode, doHardware, doSelectDriver};
+const TDXDrawOptions kGameOptions{doAllowReboot,  doWaitVBlank, doCenter,      doFlip,
+                                  doDirectX7Mode, doHardware,   doSelectDriver};
 
 // The display as the game's form sets it up: 800 x 600 control, 800 x 600 x 32 fixed.
 void setUpLikeTheGame(TDXDraw& d, bool fullScreen) {
@@ -68,15 +69,18 @@ TEST(DXDrawOptions, EffectiveOptionsAsComputed) {
         TDXDrawOptions set, effective;
     };
     const Case cases[] = {
-        {"defaults", {doAllowReboot, doWaitVBlank, doCenter, doFlip, doHardware, doSelectDriver}, {doWaitVBlank, doCenter}},
+        {"defaults",
+         {doAllowReboot, doWaitVBlank, doCenter, doFlip, doHardware, doSelectDriver},
+         {doWaitVBlank, doCenter}},
         {"game windowed", kGameOptions, {doWaitVBlank, doCenter}},
-        {"game full screen", kGameOptions + TDXDrawOptions{doFullScreen},
+        {"game full screen",
+         kGameOptions + TDXDrawOptions{doFullScreen},
          {doFullScreen, doAllowReboot, doWaitVBlank, doCenter, doFlip}},
         {"system memory rules out flipping", {doFullScreen, doFlip, doSystemMemory}, {doFullScreen, doSystemMemory}},
-        {"3-D with DirectX 7 drops retained mode, hardware always", {do3D, doDirectX7Mode, doRetainedMode, doHardware, doZBuffer},
+        {"3-D with DirectX 7 drops retained mode, hardware always",
+         {do3D, doDirectX7Mode, doRetainedMode, doHardware, doZBuffer},
          {do3D, doDirectX7Mode, doZBuffer}},
-        {"windowed drops the full-screen-only ones", {doNoWindowChange, doAllowPalette256, doStretch},
-         {doStretch}},
+        {"windowed drops the full-screen-only ones", {doNoWindowChange, doAllowPalette256, doStretch}, {doStretch}},
     };
     for (const Case& c : cases) {
         TDXDraw d(nullptr);
@@ -117,7 +121,7 @@ TEST(DXDrawDisplay, BitCountIsCheckedAndNegativeSizesStoredAsZero) {
 }
 
 TEST(DXDrawDisplay, ModeSearch) {
-    const std::vector<TDXDrawDisplayMode> modes{{640, 480, 8},  {1280, 1024, 32}, {1024, 768, 32},
+    const std::vector<TDXDrawDisplayMode> modes{{640, 480, 8},   {1280, 1024, 32}, {1024, 768, 32},
                                                 {1024, 768, 16}, {800, 600, 16},   {1280, 720, 32}};
     struct Case {
         const char* what;
@@ -166,11 +170,10 @@ TEST(DXDrawNotify, InitializeAndFinalizeInOrderLastRegisteredFirst) {
     log.lines.clear();
 
     d.Initialize();
-    EXPECT_EQ(log.lines,
-              (Lines{"OnInitializing", "B:dnInitializing", "A:dnInitializing", "B:dnSetSurfaceSize",
-                     "A:dnSetSurfaceSize", "B:dnInitialize", "A:dnInitialize", "OnInitialize",
-                     "B:dnInitializeSurface", "A:dnInitializeSurface", "OnInitializeSurface", "B:dnRestore",
-                     "A:dnRestore", "OnRestoreSurface"}));
+    EXPECT_EQ(log.lines, (Lines{"OnInitializing", "B:dnInitializing", "A:dnInitializing", "B:dnSetSurfaceSize",
+                                "A:dnSetSurfaceSize", "B:dnInitialize", "A:dnInitialize", "OnInitialize",
+                                "B:dnInitializeSurface", "A:dnInitializeSurface", "OnInitializeSurface", "B:dnRestore",
+                                "A:dnRestore", "OnRestoreSurface"}));
     EXPECT_TRUE(d.Initialized());
     EXPECT_TRUE(d.CanDraw());
     ASSERT_NE(d.Surface(), nullptr);
@@ -264,7 +267,8 @@ TEST(DXDrawInitialize, FailuresFinaliseAndReachTheCaller) {
              d.DeviceModes = {{640, 480, 32}};
          },
          "Display mode cannot be changed (800x600 32bit)"},
-        {"front surface too big", [](TDXDraw& d) { d.SetBounds(0, 0, 1 << 15, 1 << 15); }, "Primary Surface cannot be made"},
+        {"front surface too big", [](TDXDraw& d) { d.SetBounds(0, 0, 1 << 15, 1 << 15); },
+         "Primary Surface cannot be made"},
         {"back surface too big",
          [](TDXDraw& d) {
              d.AutoSize = false;
@@ -284,7 +288,8 @@ TEST(DXDrawInitialize, FailuresFinaliseAndReachTheCaller) {
         EXPECT_FALSE(d.Updating()) << c.what;
         EXPECT_EQ(d.DDraw(), nullptr) << c.what;
         EXPECT_FALSE(d.CanDraw()) << c.what;
-        for (const std::string& line : log.lines) EXPECT_TRUE(line == "A:dnSetSurfaceSize" || line == "A:dnInitializing") << c.what << ": " << line;
+        for (const std::string& line : log.lines)
+            EXPECT_TRUE(line == "A:dnSetSurfaceSize" || line == "A:dnInitializing") << c.what << ": " << line;
     }
 }
 
@@ -369,7 +374,7 @@ TEST(DXDrawResize, BlitStrategyReplacesTheBackSurface) {
     d.Initialize();
     d.RegisterNotify(&a);
     log.lines.clear();
-    d.SetSurfaceWidth(0);  // at least 1
+    d.SetSurfaceWidth(0); // at least 1
     EXPECT_EQ(d.Surface()->Width(), 1);
     EXPECT_EQ(log.lines, (Lines{"A:dnFinalizeSurface", "A:dnInitializeSurface"}));
 }
@@ -403,7 +408,7 @@ TEST(DXDrawWindow, AStillPictureIsSentToTheWindowOnlyOnce) {
         setUpLikeTheGame(d, fullScreen);
         d.Initialize();
         TDirectDrawSurface& back = *d.Surface();
-        auto frame = [&](std::uint32_t corner) {  // each frame is drawn whole, as the game does
+        auto frame = [&](std::uint32_t corner) { // each frame is drawn whole, as the game does
             back.Fill(0x336699);
             back.SetPixel(799, 599, corner);
             d.Flip();

@@ -44,7 +44,8 @@ TEST(DamagedFiles, EachGivesItsError) {
         for (int i = 0; i < c.Count(); ++i) {
             const TDIB* dib = c.ItemAt(i)->Picture();
             if (!dib || dib->Empty()) continue;
-            std::vector<std::uint32_t> px(static_cast<std::size_t>(dib->Width()) * static_cast<std::size_t>(dib->Height()));
+            std::vector<std::uint32_t> px(static_cast<std::size_t>(dib->Width()) *
+                                          static_cast<std::size_t>(dib->Height()));
             dib->CopyRectRGB(0, 0, dib->Width(), dib->Height(), px.data(), dib->Width());
         }
     }

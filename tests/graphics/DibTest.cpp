@@ -17,7 +17,10 @@ std::string loadError(const std::vector<std::uint8_t>& bytes) {
 }
 
 TEST(Dib, RowStrideAndSize) {
-    struct Case { int w, h, bc, stride; std::size_t size; };
+    struct Case {
+        int w, h, bc, stride;
+        std::size_t size;
+    };
     for (auto c : {Case{3, 2, 24, 12, 24}, Case{33, 1, 1, 8, 8}, Case{5, 3, 4, 4, 12}, Case{7, 2, 16, 16, 32},
                    Case{3, 1, 8, 4, 4}, Case{2, 2, 32, 8, 16}}) {
         TDIB dib;
@@ -46,15 +49,18 @@ TEST(Dib, PaletteCountRules) {
     TDIB full = loadDib(dibPayload({.bitCount = 8}, rampPalette(256) + std::vector<std::uint8_t>{200, 0, 0, 0}));
     EXPECT_EQ(full.PixelRGB(0, 0), (600u % 256) << 16 | (400u % 256) << 8 | 200u);
     // Count 16 reads 16; the other entries are 0.
-    TDIB part = loadDib(dibPayload({.bitCount = 8, .colorsUsed = 16}, rampPalette(16) + std::vector<std::uint8_t>{15, 0, 0, 0}));
+    TDIB part = loadDib(
+        dibPayload({.bitCount = 8, .colorsUsed = 16}, rampPalette(16) + std::vector<std::uint8_t>{15, 0, 0, 0}));
     EXPECT_EQ(part.PixelRGB(0, 0), (45u << 16) | (30u << 8) | 15u);
     EXPECT_EQ(part.Palette()[16], TRGBQuad{});
     EXPECT_EQ(part.Palette()[255], TRGBQuad{});
     // A palette on a 24-bit image is stepped over: 5 entries, 20 bytes.
-    TDIB rgb = loadDib(dibPayload({.bitCount = 24, .colorsUsed = 5}, rampPalette(5) + std::vector<std::uint8_t>{1, 2, 3, 0}));
+    TDIB rgb =
+        loadDib(dibPayload({.bitCount = 24, .colorsUsed = 5}, rampPalette(5) + std::vector<std::uint8_t>{1, 2, 3, 0}));
     EXPECT_EQ(rgb.PixelRGB(0, 0), 0x030201u);
     // A count above 256 reads 256.
-    TDIB capped = loadDib(dibPayload({.bitCount = 8, .colorsUsed = 1000}, rampPalette(256) + std::vector<std::uint8_t>{2, 0, 0, 0}));
+    TDIB capped = loadDib(
+        dibPayload({.bitCount = 8, .colorsUsed = 1000}, rampPalette(256) + std::vector<std::uint8_t>{2, 0, 0, 0}));
     EXPECT_EQ(capped.PixelRGB(0, 0), 0x060402u);
 }
 
@@ -64,7 +70,7 @@ TEST(Dib, ShortHeaderHasThreeBytePalette) {
     w.u16(3); // width
     w.u16(1); // height
     w.u16(1);
-    w.u16(1); // bit count
+    w.u16(1);                                                   // bit count
     w.bytes(std::vector<std::uint8_t>{10, 20, 30, 40, 50, 60}); // two 3-byte entries
     w.bytes(std::vector<std::uint8_t>{0b0100'0000, 0, 0, 0});
     TDIB dib = loadDib(w.take());
@@ -76,11 +82,13 @@ TEST(Dib, ShortHeaderHasThreeBytePalette) {
 
 TEST(Dib, PixelLayoutsOfEveryBitCount) {
     // 1 bit: most significant first.
-    TDIB one = loadDib(dibPayload({.width = 9, .bitCount = 1}, rampPalette(2) + std::vector<std::uint8_t>{0b1000'0001, 0b1000'0000, 0, 0}));
+    TDIB one = loadDib(dibPayload({.width = 9, .bitCount = 1},
+                                  rampPalette(2) + std::vector<std::uint8_t>{0b1000'0001, 0b1000'0000, 0, 0}));
     for (int x : {0, 7, 8}) EXPECT_EQ(one.PixelRGB(x, 0), 0x030201u) << x;
     EXPECT_EQ(one.PixelRGB(1, 0), 0u);
     // 4 bits: high nibble first.
-    TDIB four = loadDib(dibPayload({.width = 3, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0x5A, 0x30, 0, 0}));
+    TDIB four =
+        loadDib(dibPayload({.width = 3, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0x5A, 0x30, 0, 0}));
     EXPECT_EQ(four.PixelRGB(0, 0), 0x0F0A05u);
     EXPECT_EQ(four.PixelRGB(1, 0), (30u << 16) | (20u << 8) | 10u);
     EXPECT_EQ(four.PixelRGB(2, 0), 0x090603u);
@@ -92,7 +100,8 @@ TEST(Dib, PixelLayoutsOfEveryBitCount) {
     // 16 bits, 5-6-5 through bit masks: 0x07E0 is full green.
     ByteWriter masks;
     for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) masks.u32(m);
-    TDIB rgb565 = loadDib(dibPayload({.width = 2, .bitCount = 16, .compression = 3}, masks.take() + std::vector<std::uint8_t>{0xE0, 0x07, 0x00, 0x04}));
+    TDIB rgb565 = loadDib(dibPayload({.width = 2, .bitCount = 16, .compression = 3},
+                                     masks.take() + std::vector<std::uint8_t>{0xE0, 0x07, 0x00, 0x04}));
     EXPECT_EQ(rgb565.PixelFormat(), kPixelFormat565);
     EXPECT_EQ(rgb565.PixelRGB(0, 0), 0x00FF00u);
     EXPECT_EQ(rgb565.PixelRGB(1, 0), 130u << 8); // 0x0400: green 100000 becomes 10000010
@@ -105,7 +114,11 @@ TEST(Dib, ErrorsHaveTheirTexts) {
     ByteWriter badMasks;
     for (std::uint32_t m : {0x0F00u, 0x00F0u, 0x000Fu}) badMasks.u32(m);
     const auto bad16 = badMasks.take();
-    struct Case { const char* what; std::vector<std::uint8_t> bytes; std::string error; };
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+    };
     const Case cases[] = {
         {"three bytes", {40, 0, 0}, "DIB is invalid"},
         {"header size 20", {20, 0, 0, 0}, "DIB is invalid"},
@@ -158,7 +171,8 @@ TEST(Dib, BitmapFileHeader) {
         }
         EXPECT_EQ(error, "DIB is invalid");
     }
-    auto file = std::vector<std::uint8_t>{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0} + dibPayload({.width = 1}, {9, 8, 7, 0});
+    auto file = std::vector<std::uint8_t>{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0} +
+                dibPayload({.width = 1}, {9, 8, 7, 0});
     ByteReader in(file);
     dib.LoadFromBitmapFile(in);
     EXPECT_EQ(dib.PixelRGB(0, 0), 0x070809u);
@@ -178,12 +192,20 @@ TEST(Dib, LongHeadersReadLikeTheShortOne) {
     ByteWriter masks565;
     for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) masks565.u32(m);
     const Case cases[] = {
-        {"108, 24 bits, masks ignored", longHeaderPayload(108, {.width = 2, .bitCount = 24}, rgb565, px24), dibPayload({.width = 2, .bitCount = 24}, px24)},
-        {"124, 32 bits, bit fields with alpha", longHeaderPayload(124, {.width = 2, .bitCount = 32, .compression = 3}, argb, px32), dibPayload({.width = 2, .bitCount = 32}, px32)},
-        {"124, 16 bits 5-6-5", longHeaderPayload(124, {.width = 2, .bitCount = 16, .compression = 3}, rgb565, px16), dibPayload({.width = 2, .bitCount = 16, .compression = 3}, masks565.take() + px16)},
-        {"124, 16 bits without bit fields", longHeaderPayload(124, {.width = 2, .bitCount = 16}, rgb565, px16), dibPayload({.width = 2, .bitCount = 16}, px16)},
-        {"56, 8 bits, 3 colours", longHeaderPayload(56, {.width = 2, .bitCount = 8, .colorsUsed = 3}, {}, rampPalette(3) + px8), dibPayload({.width = 2, .bitCount = 8, .colorsUsed = 3}, rampPalette(3) + px8)},
-        {"52, top line first", longHeaderPayload(52, {.width = 2, .height = -2, .bitCount = 24}, {}, px24 + px8 + px8), dibPayload({.width = 2, .height = -2, .bitCount = 24}, px24 + px8 + px8)},
+        {"108, 24 bits, masks ignored", longHeaderPayload(108, {.width = 2, .bitCount = 24}, rgb565, px24),
+         dibPayload({.width = 2, .bitCount = 24}, px24)},
+        {"124, 32 bits, bit fields with alpha",
+         longHeaderPayload(124, {.width = 2, .bitCount = 32, .compression = 3}, argb, px32),
+         dibPayload({.width = 2, .bitCount = 32}, px32)},
+        {"124, 16 bits 5-6-5", longHeaderPayload(124, {.width = 2, .bitCount = 16, .compression = 3}, rgb565, px16),
+         dibPayload({.width = 2, .bitCount = 16, .compression = 3}, masks565.take() + px16)},
+        {"124, 16 bits without bit fields", longHeaderPayload(124, {.width = 2, .bitCount = 16}, rgb565, px16),
+         dibPayload({.width = 2, .bitCount = 16}, px16)},
+        {"56, 8 bits, 3 colours",
+         longHeaderPayload(56, {.width = 2, .bitCount = 8, .colorsUsed = 3}, {}, rampPalette(3) + px8),
+         dibPayload({.width = 2, .bitCount = 8, .colorsUsed = 3}, rampPalette(3) + px8)},
+        {"52, top line first", longHeaderPayload(52, {.width = 2, .height = -2, .bitCount = 24}, {}, px24 + px8 + px8),
+         dibPayload({.width = 2, .height = -2, .bitCount = 24}, px24 + px8 + px8)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -224,8 +246,11 @@ TEST(Dib, LongHeadersReadLikeTheShortOne) {
 
 // 8-bit run-length data into a 4 x 3 picture whose palette entry i is (3i, 2i, i).
 std::vector<std::uint8_t> rle8Payload(const std::vector<std::uint8_t>& data, int width = 4, int height = 3) {
-    return dibPayload({.width = width, .height = height, .bitCount = 8, .compression = 1,
-                               .imageSize = static_cast<std::uint32_t>(data.size())},
+    return dibPayload({.width = width,
+                       .height = height,
+                       .bitCount = 8,
+                       .compression = 1,
+                       .imageSize = static_cast<std::uint32_t>(data.size())},
                       rampPalette(256) + data);
 }
 TDIB rle8(const std::vector<std::uint8_t>& data, int width = 4, int height = 3) {
@@ -241,20 +266,18 @@ std::vector<int> indices(const TDIB& dib) {
 }
 
 TEST(Dib, RunLength8) {
-    struct Case { const char* what; std::vector<std::uint8_t> data; std::vector<int> pixels; };
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> data;
+        std::vector<int> pixels;
+    };
     const Case cases[] = {
-        {"runs and end of line", {2, 7, 2, 8, 0, 0, 1, 9, 0, 1},
-         {0, 0, 0, 0, 9, 0, 0, 0, 7, 7, 8, 8}},
-        {"absolute run padded to 16 bits", {0, 3, 1, 2, 3, 0, 1, 4, 0, 1},
-         {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4}},
-        {"delta 5 right 3 up leaves the picture", {0, 2, 5, 3, 1, 9, 0, 1},
-         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"delta 1 right 1 up", {0, 2, 1, 1, 1, 6, 0, 1},
-         {0, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0}},
-        {"run past the line end goes on in the line above", {6, 5, 0, 1},
-         {0, 0, 0, 0, 5, 5, 0, 0, 5, 5, 5, 5}},
-        {"run past the top is dropped", {0, 0, 0, 0, 20, 3},
-         {3, 3, 3, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"runs and end of line", {2, 7, 2, 8, 0, 0, 1, 9, 0, 1}, {0, 0, 0, 0, 9, 0, 0, 0, 7, 7, 8, 8}},
+        {"absolute run padded to 16 bits", {0, 3, 1, 2, 3, 0, 1, 4, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4}},
+        {"delta 5 right 3 up leaves the picture", {0, 2, 5, 3, 1, 9, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"delta 1 right 1 up", {0, 2, 1, 1, 1, 6, 0, 1}, {0, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0}},
+        {"run past the line end goes on in the line above", {6, 5, 0, 1}, {0, 0, 0, 0, 5, 5, 0, 0, 5, 5, 5, 5}},
+        {"run past the top is dropped", {0, 0, 0, 0, 20, 3}, {3, 3, 3, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
         {"no end mark", {1, 4}, {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0}},
         {"absolute run cut short", {0, 5, 1, 2}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0}},
         {"no data", {}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
@@ -270,7 +293,10 @@ TEST(Dib, RunLength8DeltaMovesFiveRightThreeUp) {
 TEST(Dib, RunLength4) {
     // 5 x 2 picture, palette entry i is (3i, 2i, i).
     const std::vector<std::uint8_t> data = {3, 0x12, 0, 0, 0, 3, 0xAB, 0xC0, 0, 1};
-    TDIB dib = loadDib(dibPayload({.width = 5, .height = 2, .bitCount = 4, .compression = 2,
+    TDIB dib = loadDib(dibPayload({.width = 5,
+                                   .height = 2,
+                                   .bitCount = 4,
+                                   .compression = 2,
                                    .imageSize = static_cast<std::uint32_t>(data.size())},
                                   rampPalette(16) + data));
     EXPECT_EQ(indices(dib), (std::vector<int>{10, 11, 12, 0, 0, 1, 2, 1, 0, 0}));
@@ -290,8 +316,10 @@ TEST(Dib, PaletteCacheSharesEqualPalettes) {
     auto& cache = TDIBPaletteCache::instance();
     const int before = cache.PaletteCount();
     {
-        TDIB a = loadDib(dibPayload({.width = 1, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0, 0, 0, 0}));
-        TDIB b = loadDib(dibPayload({.width = 2, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0, 0, 0, 0}));
+        TDIB a =
+            loadDib(dibPayload({.width = 1, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0, 0, 0, 0}));
+        TDIB b =
+            loadDib(dibPayload({.width = 2, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0, 0, 0, 0}));
         const TDIBPalette* pa = a.Image().platformPalette();
         ASSERT_NE(pa, nullptr);
         EXPECT_EQ(pa, b.Image().platformPalette());
@@ -313,9 +341,11 @@ TEST(Dib, SavedPayloadReadsBackTheSame) {
     for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) masks.u32(m);
     const std::vector<std::vector<std::uint8_t>> payloads = {
         dibPayload({.width = 9, .height = 2, .bitCount = 1}, rampPalette(2) + std::vector<std::uint8_t>(8, 0xA5)),
-        dibPayload({.width = 3, .height = -2, .bitCount = 4}, rampPalette(16) + std::vector<std::uint8_t>{0x12, 0x30, 0, 0, 0x45, 0x60, 0, 0}),
+        dibPayload({.width = 3, .height = -2, .bitCount = 4},
+                   rampPalette(16) + std::vector<std::uint8_t>{0x12, 0x30, 0, 0, 0x45, 0x60, 0, 0}),
         rle8Payload({2, 7, 0, 0, 0, 3, 1, 2, 3, 0, 0, 1}),
-        dibPayload({.width = 2, .bitCount = 16, .compression = 3}, masks.take() + std::vector<std::uint8_t>{1, 2, 3, 4}),
+        dibPayload({.width = 2, .bitCount = 16, .compression = 3},
+                   masks.take() + std::vector<std::uint8_t>{1, 2, 3, 4}),
         dibPayload({.width = 1, .height = 2, .bitCount = 32}, {1, 2, 3, 0, 4, 5, 6, 0}),
     };
     for (std::size_t i = 0; i < payloads.size(); ++i) {

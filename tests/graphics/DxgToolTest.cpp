@@ -30,8 +30,9 @@ ToolRun run(const std::vector<std::string>& args) {
 class DxgTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("dxgtool-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("dxgtool-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "src");
     }
@@ -61,19 +62,23 @@ TEST_F(DxgTool, PackThenExtractLosesNothing) {
     png("two.png", 9, 3, two);
     png("sixteen.png", 7, 4, sixteen);
     png("ramp.png", 40, 2, [](int x, int y) { return static_cast<std::uint32_t>(x * 6 + y * 0x0C0000 + (x << 9)); });
-    writeText(dir / "src" / "manifest.txt",
-              "# test collection\n"
-              "colortable = " + std::string(2044, '0') + "0a0b\n"
-              "[item]\nname = Hero\\x01 odd\\\\name\npicture = many.png\nbitcount = 24\npatternwidth = 3\npatternheight = 5\n"
-              "skipwidth = 2\nskipheight = -1\nsystemmemory = true\ntransparent = false\ntransparentcolor = 0x00123456\n"
-              "[item]\nname = two\npicture = two.png\nbitcount = 1\ntransparentcolor = clFuchsia\n"
-              "[item]\nname = sixteen\npicture = sixteen.png\nbitcount = 4\n"
-              "[item]\nname = auto\npicture = many.png\n"
-              "[item]\nname = rgb565\npicture = ramp.png\nbitcount = 16\npixelformat = 565\n"
-              "[item]\nname = rgb555\npicture = ramp.png\nbitcount = 16\n"
-              "[item]\nname = rgb32\npicture = many.png\nbitcount = 32\n"
-              "[item]\nname = nothing\npicture = none\n"
-              "[item]\nname = blank\npicture = empty\n");
+    writeText(
+        dir / "src" / "manifest.txt",
+        "# test collection\n"
+        "colortable = " +
+            std::string(2044, '0') +
+            "0a0b\n"
+            "[item]\nname = Hero\\x01 odd\\\\name\npicture = many.png\nbitcount = 24\npatternwidth = 3\npatternheight "
+            "= 5\n"
+            "skipwidth = 2\nskipheight = -1\nsystemmemory = true\ntransparent = false\ntransparentcolor = 0x00123456\n"
+            "[item]\nname = two\npicture = two.png\nbitcount = 1\ntransparentcolor = clFuchsia\n"
+            "[item]\nname = sixteen\npicture = sixteen.png\nbitcount = 4\n"
+            "[item]\nname = auto\npicture = many.png\n"
+            "[item]\nname = rgb565\npicture = ramp.png\nbitcount = 16\npixelformat = 565\n"
+            "[item]\nname = rgb555\npicture = ramp.png\nbitcount = 16\n"
+            "[item]\nname = rgb32\npicture = many.png\nbitcount = 32\n"
+            "[item]\nname = nothing\npicture = none\n"
+            "[item]\nname = blank\npicture = empty\n");
     const std::string a = (dir / "a.dxg").string(), b = (dir / "b.dxg").string();
     ToolRun pack = run({"pack", (dir / "src" / "manifest.txt").string(), a});
     ASSERT_EQ(pack.status, 0) << pack.err;
@@ -99,9 +104,13 @@ TEST_F(DxgTool, PackThenExtractLosesNothing) {
     EXPECT_TRUE(c.ItemAt(8)->PictureEmpty());
 
     // Exact pixels come back for every encoding that can hold them.
-    for (auto [index, file] : std::vector<std::pair<int, std::string>>{{0, "000-Hero__odd_name.png"}, {1, "001-two.png"},
-                                                                       {2, "002-sixteen.png"}, {6, "006-rgb32.png"}}) {
-        const auto original = tw::platform::readPng((dir / "src" / (index == 1 ? "two.png" : index == 2 ? "sixteen.png" : "many.png")).string());
+    for (auto [index, file] : std::vector<std::pair<int, std::string>>{
+             {0, "000-Hero__odd_name.png"}, {1, "001-two.png"}, {2, "002-sixteen.png"}, {6, "006-rgb32.png"}}) {
+        const auto original = tw::platform::readPng((dir / "src" /
+                                                     (index == 1   ? "two.png"
+                                                      : index == 2 ? "sixteen.png"
+                                                                   : "many.png"))
+                                                        .string());
         const auto extracted = tw::platform::readPng((dir / "x" / file).string());
         EXPECT_EQ(extracted.pixels, original.pixels) << file;
     }
@@ -193,7 +202,10 @@ TEST_F(DxgTool, FailuresAreOneLineAndNonZero) {
     writeText(dir / "src" / "noclass.txt", "[item]\npayload = four.png\n");
     std::vector<std::uint8_t> bad = {0xFF, 0x0A, 0x00, 0, 0, 0, 0, 0, 0, 0, 'T', 'P', 'F', '1'};
     std::ofstream(dir / "bad.dxg", std::ios::binary).write(reinterpret_cast<const char*>(bad.data()), 14);
-    struct Case { std::vector<std::string> args; std::string contains; };
+    struct Case {
+        std::vector<std::string> args;
+        std::string contains;
+    };
     const std::string out = (dir / "out.dxg").string();
     const Case cases[] = {
         {{"list", (dir / "none.dxg").string()}, "cannot open"},
@@ -204,8 +216,10 @@ TEST_F(DxgTool, FailuresAreOneLineAndNonZero) {
         {{"pack", (dir / "src" / "key.txt").string(), out}, "key.txt:4: unknown key \"width\""},
         {{"pack", (dir / "src" / "syntax.txt").string(), out}, "syntax.txt:2: expected \"key = value\""},
         {{"pack", (dir / "src" / "missing.txt").string(), out}, "nothere.png"},
-        {{"pack", (dir / "src" / "both.txt").string(), out}, "both.txt:1: an item has a picture or a payload, not both"},
-        {{"pack", (dir / "src" / "noclass.txt").string(), out}, "noclass.txt:1: \"four.png\" does not start with the name of a graphic class"},
+        {{"pack", (dir / "src" / "both.txt").string(), out},
+         "both.txt:1: an item has a picture or a payload, not both"},
+        {{"pack", (dir / "src" / "noclass.txt").string(), out},
+         "noclass.txt:1: \"four.png\" does not start with the name of a graphic class"},
     };
     for (const auto& c : cases) {
         ToolRun r = run(c.args);

@@ -7,8 +7,8 @@
 
 namespace {
 
-using ::testing::ThrowsMessage;
 using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 class Named : public THashCollectionItem {
 public:
@@ -23,7 +23,10 @@ public:
 };
 
 TEST(HashCollection, BucketOfAName) {
-    struct Case { std::string name; int bucket; };
+    struct Case {
+        std::string name;
+        int bucket;
+    };
     for (const auto& c : {Case{"", 0}, Case{"a", 16}, Case{"ab", (32 + 'a' + 'a') % 256},
                           Case{"Fish", (64 + 's' + 'f') % 256}, Case{"FISH", (64 + 's' + 'f') % 256},
                           Case{std::string(20, 'x'), (320 + 2 * 'x') % 256}, Case{"\xC4Z", (32 + 0xE4 + 0xE4) % 256}})
@@ -58,7 +61,9 @@ TEST(HashCollection, RenameDeleteAndErrors) {
     EXPECT_EQ(c.ItemAt(2)->Index(), 2);
     EXPECT_EQ(c.IndexOf("a"), -1);
     for (int bad : {-1, 3}) {
-        EXPECT_THAT([&] { c.ItemAt(bad); }, ThrowsMessage<EListError>(StrEq("List index out of bounds (" + std::to_string(bad) + ")"))) << bad;
+        EXPECT_THAT([&] { c.ItemAt(bad); },
+                    ThrowsMessage<EListError>(StrEq("List index out of bounds (" + std::to_string(bad) + ")")))
+            << bad;
     }
 }
 

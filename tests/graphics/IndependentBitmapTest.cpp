@@ -13,9 +13,13 @@ namespace {
 const std::string kDir = std::string(TW_FIXTURES_DIR) + "/graphics/independent/";
 
 TEST(IndependentBitmaps, DecodeLikeTheirEncoder) {
-    struct Case { const char* name; int bitCount; };
-    for (auto c : {Case{"pal1", 1}, Case{"pal4", 4}, Case{"pal8", 8}, Case{"pal8-rle", 8}, Case{"pal8-core", 8},
-                   Case{"rgb555", 16}, Case{"rgb565", 16}, Case{"rgb24", 24}, Case{"rgb24-core", 24}, Case{"rgb32", 32}}) {
+    struct Case {
+        const char* name;
+        int bitCount;
+    };
+    for (auto c :
+         {Case{"pal1", 1}, Case{"pal4", 4}, Case{"pal8", 8}, Case{"pal8-rle", 8}, Case{"pal8-core", 8},
+          Case{"rgb555", 16}, Case{"rgb565", 16}, Case{"rgb24", 24}, Case{"rgb24-core", 24}, Case{"rgb32", 32}}) {
         SCOPED_TRACE(c.name);
         std::ifstream in(kDir + c.name + ".bmp", std::ios::binary);
         ASSERT_TRUE(in) << "missing fixture";
@@ -32,7 +36,8 @@ TEST(IndependentBitmaps, DecodeLikeTheirEncoder) {
             for (int x = 0; x < dib.Width(); ++x) {
                 const std::uint32_t want = expected.pixels[static_cast<std::size_t>(y * expected.width + x)] & 0xFFFFFF;
                 if (dib.PixelRGB(x, y) != want && wrong++ < 3)
-                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << dib.PixelRGB(x, y) << " != " << want;
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << dib.PixelRGB(x, y)
+                                  << " != " << want;
             }
         EXPECT_EQ(wrong, 0);
     }

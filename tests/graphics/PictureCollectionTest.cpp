@@ -10,8 +10,8 @@
 
 namespace {
 
-using ::testing::ThrowsMessage;
 using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 // A 24-bit picture whose pixel (x, y) is colour(x, y), 0x00RRGGBB.
 TDIB makePicture(int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
@@ -82,7 +82,8 @@ TEST(PatternLayout, PiecesOfAbout512PixelsBothWays) {
     EXPECT_EQ(at(5, 2).surface, 0);
     // Cells wider than 512 make pieces of one cell each.
     auto wide = ComputePatternLayout(1300, 10, 600, 10, 0, 0, false);
-    EXPECT_EQ(wide.surfaces, (std::vector<TRect>{Rect(0, 0, 600, 10), Rect(600, 0, 1200, 10), Rect(1200, 0, 1300, 10)}));
+    EXPECT_EQ(wide.surfaces,
+              (std::vector<TRect>{Rect(0, 0, 600, 10), Rect(600, 0, 1200, 10), Rect(1200, 0, 1300, 10)}));
     EXPECT_EQ(wide.patterns.size(), 2u);
 }
 
@@ -196,7 +197,8 @@ TEST(PictureCollection, DisplayDestroyedFirstAndUninitialisedDisplay) {
     }
     EXPECT_EQ(list.DXDraw(), nullptr);
     TDXDraw idle(nullptr);
-    EXPECT_THAT([&] { list.Items().Initialize(&idle); }, ThrowsMessage<EPictureCollectionError>(StrEq("TPictureCollection cannot be initialized")));
+    EXPECT_THAT([&] { list.Items().Initialize(&idle); },
+                ThrowsMessage<EPictureCollectionError>(StrEq("TPictureCollection cannot be initialized")));
 }
 
 TEST(PictureCollection, FindAndItemAt) {
@@ -323,14 +325,17 @@ TEST(DxgFile, FailedLoadKeepsItemsReadBefore) {
     bytes.resize(bytes.size() - 3);
     for (std::uint8_t b : std::vector<std::uint8_t>{1, 4, 'N', 'a', 'm', 'e', 6, 9, 'x'}) bytes.push_back(b);
     TPictureCollection c;
-    EXPECT_THAT([&] { c.LoadFromStream(bytes); }, ThrowsMessage<EReadError>(StrEq("Error reading Name: Stream read error")));
+    EXPECT_THAT([&] { c.LoadFromStream(bytes); },
+                ThrowsMessage<EReadError>(StrEq("Error reading Name: Stream read error")));
     ASSERT_EQ(c.Count(), 2);
     EXPECT_EQ(c.ItemAt(0)->Name(), "first");
 }
 
 TEST(DxgFile, CannotOpenFile) {
     TPictureCollection c;
-    EXPECT_THAT([&] { c.LoadFromFile("/nonexistent/menu.dxg"); }, ThrowsMessage<EFOpenError>(StrEq("Cannot open file \"/nonexistent/menu.dxg\". No such file or directory")));
+    EXPECT_THAT(
+        [&] { c.LoadFromFile("/nonexistent/menu.dxg"); },
+        ThrowsMessage<EFOpenError>(StrEq("Cannot open file \"/nonexistent/menu.dxg\". No such file or directory")));
 }
 
 TEST_F(WithDisplay, LoadingWhileBoundBuildsSurfaces) {

@@ -16,7 +16,8 @@ void fillCoordinates(TDirectDrawSurface& s) {
     ASSERT_TRUE(s.Lock(d));
     for (int y = 0; y < s.Height(); ++y)
         for (int x = 0; x < s.Width(); ++x)
-            static_cast<std::uint32_t*>(d.Bits)[y * s.Width() + x] = (static_cast<std::uint32_t>(y) << 12) | static_cast<std::uint32_t>(x + 1);
+            static_cast<std::uint32_t*>(d.Bits)[y * s.Width() + x] =
+                (static_cast<std::uint32_t>(y) << 12) | static_cast<std::uint32_t>(x + 1);
     s.Unlock();
 }
 
@@ -40,10 +41,22 @@ TEST(ClipBlit, CutsBothRectanglesInStep) {
         {"top edge", {5, -31, 37, 1}, {0, 0, 32, 32}, screen, pic, true, {5, 0, 37, 1}, {0, 31, 32, 32}},
         {"right edge", {790, 0, 822, 32}, {0, 0, 32, 32}, screen, pic, true, {790, 0, 800, 32}, {0, 0, 10, 32}},
         {"bottom edge", {0, 590, 32, 622}, {0, 0, 32, 32}, screen, pic, true, {0, 590, 32, 600}, {0, 0, 32, 10}},
-        {"source sticks out left", {100, 100, 132, 132}, {-4, 0, 28, 32}, screen, pic, true,
-         {104, 100, 132, 132}, {0, 0, 28, 32}},
-        {"source sticks out right", {100, 100, 132, 132}, {8, 0, 40, 32}, screen, pic, true,
-         {100, 100, 124, 132}, {8, 0, 32, 32}},
+        {"source sticks out left",
+         {100, 100, 132, 132},
+         {-4, 0, 28, 32},
+         screen,
+         pic,
+         true,
+         {104, 100, 132, 132},
+         {0, 0, 28, 32}},
+        {"source sticks out right",
+         {100, 100, 132, 132},
+         {8, 0, 40, 32},
+         screen,
+         pic,
+         true,
+         {100, 100, 124, 132},
+         {8, 0, 32, 32}},
         {"at the width", {800, 0, 832, 32}, {0, 0, 32, 32}, screen, pic, false, {800, 0, 800, 32}, {0, 0, 0, 32}},
         {"wholly left", {-40, 0, -8, 32}, {0, 0, 32, 32}, screen, pic, false, {0, 0, -8, 32}, {40, 0, 32, 32}},
     };
@@ -89,21 +102,21 @@ TEST_F(SurfaceDraw, RightEdgeIsCutAndTheWidthOrBeyondDrawsNothing) {
     EXPECT_EQ(changedPixels(), 10 * 10);
 
     dest.Fill(kBack);
-    dest.Draw(100, 0, src.ClientRect(), &src, false);  // X equal to the width: clipped away
-    dest.Draw(101, 0, src.ClientRect(), &src, false);  // beyond: skipped before clipping
+    dest.Draw(100, 0, src.ClientRect(), &src, false); // X equal to the width: clipped away
+    dest.Draw(101, 0, src.ClientRect(), &src, false); // beyond: skipped before clipping
     dest.Draw(0, 51, src.ClientRect(), &src, false);
-    dest.Draw(-32, 0, src.ClientRect(), &src, false);  // wholly to the left
+    dest.Draw(-32, 0, src.ClientRect(), &src, false); // wholly to the left
     dest.Draw(0, -16, src.ClientRect(), &src, false);
     EXPECT_EQ(changedPixels(), 0);
     EXPECT_FALSE(dest.Draw(0, 0, src.ClientRect(), nullptr, false));
 }
 
 TEST_F(SurfaceDraw, MirroredRectanglesFlipTheirAxes) {
-    dest.Draw(0, 0, Rect(32, 0, 0, 16), &src, false);  // left-right
+    dest.Draw(0, 0, Rect(32, 0, 0, 16), &src, false); // left-right
     for (int x = 0; x < 32; ++x) ASSERT_EQ(dest.Pixel(x, 3), at(31 - x, 3));
-    dest.Draw(40, 0, Rect(0, 16, 32, 0), &src, false);  // up-down
+    dest.Draw(40, 0, Rect(0, 16, 32, 0), &src, false); // up-down
     for (int y = 0; y < 16; ++y) ASSERT_EQ(dest.Pixel(45, y), at(5, 15 - y));
-    dest.Draw(0, 20, Rect(32, 16, 0, 0), &src, false);  // both
+    dest.Draw(0, 20, Rect(32, 16, 0, 0), &src, false); // both
     EXPECT_EQ(dest.Pixel(0, 20), at(31, 15));
     EXPECT_EQ(dest.Pixel(31, 35), at(0, 0));
 }
@@ -210,7 +223,7 @@ TEST(SurfaceDrawModel, MatchesAPerPixelModelForRandomDraws) {
     for (int round = 0; round < 400; ++round) {
         int l = static_cast<int>(rng() % 310) - 5, t = static_cast<int>(rng() % 46) - 3;
         int w = static_cast<int>(rng() % 60) + 1, h = static_cast<int>(rng() % 30) + 1;
-        if (rng() % 4 == 0) {  // the whole picture, which takes the whole-row path
+        if (rng() % 4 == 0) { // the whole picture, which takes the whole-row path
             l = t = 0;
             w = 300;
             h = 40;
@@ -225,14 +238,16 @@ TEST(SurfaceDrawModel, MatchesAPerPixelModelForRandomDraws) {
         dest.Draw(x, y, r, &src, keyed);
 
         // The model: clip, mirror the source rectangle within the surface, then copy pixel by pixel.
-        TRect s{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right), std::max(r.Top, r.Bottom)};
+        TRect s{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+                std::max(r.Top, r.Bottom)};
         TRect dr{x, y, x + s.Width(), y + s.Height()};
         if (x <= model.Width() && y <= model.Height() && ClipBlit(dr, s, model.ClientRect(), src.ClientRect())) {
             if (mx) s = TRect{src.Width() - s.Right, s.Top, src.Width() - s.Left, s.Bottom};
             if (my) s = TRect{s.Left, src.Height() - s.Bottom, s.Right, src.Height() - s.Top};
             for (int yy = 0; yy < dr.Height(); ++yy)
                 for (int xx = 0; xx < dr.Width(); ++xx) {
-                    const std::uint32_t p = src.Pixel(mx ? s.Right - 1 - xx : s.Left + xx, my ? s.Bottom - 1 - yy : s.Top + yy);
+                    const std::uint32_t p =
+                        src.Pixel(mx ? s.Right - 1 - xx : s.Left + xx, my ? s.Bottom - 1 - yy : s.Top + yy);
                     if (!keyed || p != key) model.SetPixel(dr.Left + xx, dr.Top + yy, p);
                 }
         }
@@ -262,7 +277,7 @@ TEST(SurfaceFill, ShowsWhereverWhatFollowsDoesNotCoverIt) {
     holed.SetPixel(39, 29, kKey);
     holed.SetColorKey(kKey);
     paint(keyedWhole);
-    keyedWhole.SetColorKey(kKey);  // a key no pixel has
+    keyedWhole.SetColorKey(kKey); // a key no pixel has
     auto isHole = [](int x, int y) { return (x == 7 && y == 3) || (x == 39 && y == 29); };
 
     struct Case {
@@ -281,7 +296,8 @@ TEST(SurfaceFill, ShowsWhereverWhatFollowsDoesNotCoverIt) {
          [&](int x, int y) { return pattern(W - 1 - x, y); }},
         {"cover one pixel to the right", [&](TDirectDrawSurface& d) { d.Draw(1, 0, &cover, false); },
          [&](int x, int y) { return x == 0 ? kFill : pattern(x - 1, y); }},
-        {"cover short of the last row", [&](TDirectDrawSurface& d) { d.Draw(0, 0, Rect(0, 0, W, H - 1), &cover, false); },
+        {"cover short of the last row",
+         [&](TDirectDrawSurface& d) { d.Draw(0, 0, Rect(0, 0, W, H - 1), &cover, false); },
          [&](int x, int y) { return y == H - 1 ? kFill : pattern(x, y); }},
         {"nothing but reading", [](TDirectDrawSurface&) {}, [&](int, int) { return kFill; }},
         {"a second fill", [](TDirectDrawSurface& d) { d.Fill(0x010101); }, [](int, int) { return 0x010101u; }},
@@ -335,16 +351,16 @@ TEST(SurfaceCopyChangedRows, MakesTheSurfacesEqualAndSaysWhetherAnythingChanged)
 
     const std::uint64_t generation = front.Generation();
     back.Fill(0x111111);
-    fillCoordinates(back);  // drawn again, the same picture
+    fillCoordinates(back); // drawn again, the same picture
     EXPECT_FALSE(front.CopyChangedRows(back));
     EXPECT_EQ(front.Generation(), generation) << "an unchanged picture counts as no change";
 
-    back.SetPixel(15, 7, 0x222222);  // the very last pixel
+    back.SetPixel(15, 7, 0x222222); // the very last pixel
     EXPECT_TRUE(front.CopyChangedRows(back));
     EXPECT_EQ(front.Pixel(15, 7), 0x222222u);
     EXPECT_NE(front.Generation(), generation);
 
-    back.Fill(0x333333);  // a fill not yet written to the pixels still counts
+    back.Fill(0x333333); // a fill not yet written to the pixels still counts
     EXPECT_TRUE(front.CopyChangedRows(back));
     EXPECT_EQ(front.Pixel(0, 0), 0x333333u);
     EXPECT_EQ(front.Pixel(15, 7), 0x333333u);
@@ -398,7 +414,7 @@ TEST(SurfaceSize, EmptyingFallBackToSystemMemoryAndFailure) {
     a.SetSize(100, 100);
     EXPECT_TRUE(a.InVideoMemory());
     EXPECT_FALSE(a.SystemMemory());
-    b.SetSize(10, 10);  // no video memory left
+    b.SetSize(10, 10); // no video memory left
     EXPECT_FALSE(b.InVideoMemory());
     EXPECT_TRUE(b.SystemMemory());
     EXPECT_EQ(b.Width(), 10);

@@ -27,13 +27,13 @@ std::vector<std::uint8_t> readRunFile(const std::filesystem::path& file);
 class GameHost {
 public:
     struct Options {
-        std::uint32_t seed = 12345;      // the random generator's seed after creation
-        std::uint32_t startTime = 1000;  // the fake clock at creation
+        std::uint32_t seed = 12345;     // the random generator's seed after creation
+        std::uint32_t startTime = 1000; // the fake clock at creation
         // The folder the game runs in (its data and "config.dat"). Empty: a fresh temporary folder
         // holding an empty wave collection, removed again with the host.
         std::filesystem::path runFolder;
-        bool focus = true;               // the window gains the focus once created, as on a desktop
-        bool musicOn = false;            // the stored music setting before the form is created
+        bool focus = true;    // the window gains the focus once created, as on a desktop
+        bool musicOn = false; // the stored music setting before the form is created
         // The stored sound setting. Game sounds need the game data: a host on the minimal sounds
         // plays games with the sound off.
         bool soundOn = true;

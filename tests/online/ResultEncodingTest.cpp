@@ -6,19 +6,20 @@
 namespace tw::online {
 namespace {
 
-TEST(ResultEncodingTest, BitsAndSymbolsOfShortTexts)
-{
+TEST(ResultEncodingTest, BitsAndSymbolsOfShortTexts) {
     EXPECT_EQ(TextToBits("abc"), "011000010110001001100011");
     EXPECT_EQ(TextToBits(""), "");
     // Bytes above 127, as a damaged settings file may hold, still give their own eight bits.
     EXPECT_EQ(TextToBits("\xff\x80"), "1111111110000000");
     EXPECT_EQ(BitsToSymbols("1"), "W");
-    EXPECT_EQ(BitsToSymbols("00000" "11111" "10000"), "Q0Z");
+    EXPECT_EQ(BitsToSymbols("00000"
+                            "11111"
+                            "10000"),
+              "Q0Z");
     EXPECT_EQ(BitsToSymbols("111111"), "W0"); // front-padded to ten bits
 }
 
-TEST(ResultEncodingTest, RecordsAndTheirEncoding)
-{
+TEST(ResultEncodingTest, RecordsAndTheirEncoding) {
     struct Case {
         const char* name;
         std::uint16_t score;
@@ -44,16 +45,14 @@ TEST(ResultEncodingTest, RecordsAndTheirEncoding)
     EXPECT_EQ(ResultRecord("A", 65535, "t", "x"), "type=0|name=A|score=65535|key=T|p=t|add=x|z=0");
 }
 
-TEST(ResultEncodingTest, OnlyTypableCharactersOfNameAndCountryGoIntoTheRecord)
-{
+TEST(ResultEncodingTest, OnlyTypableCharactersOfNameAndCountryGoIntoTheRecord) {
     // A country edited into the settings file must not forge a field of its own.
     EXPECT_EQ(ResultRecord("Ne|mo\xe9", 5, "t", "x|score=65535"),
               "type=0|name=Nemo|score=5|key=T|p=t|add=xscore65535|z=00");
     EXPECT_EQ(TypableOnly(" 09AZaz!<>&=|\x7f\x80"), " 09AZaz");
 }
 
-TEST(ResultEncodingTest, TokenIsTheFifthField)
-{
+TEST(ResultEncodingTest, TokenIsTheFifthField) {
     const std::string longField(300, 'x');
     const struct {
         std::string answer;

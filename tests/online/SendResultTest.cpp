@@ -22,11 +22,9 @@ namespace {
 using Responder = std::function<void(const httplib::Request&, httplib::Response&)>;
 
 // The worked example: this result with the token "tok42" encodes as this inf.
-constexpr const char* NemoInf =
-    "KX72Q4S8UW9U73FHGB9B74FHH89PU36LKSCV5GSCUW9UM4F4PNDP37W8KX2MMHWCLXZMA4W8H48P39X8";
+constexpr const char* NemoInf = "KX72Q4S8UW9U73FHGB9B74FHH89PU36LKSCV5GSCUW9UM4F4PNDP37W8KX2MMHWCLXZMA4W8H48P39X8";
 
-Responder Answer(std::string body, int status = 200)
-{
+Responder Answer(std::string body, int status = 200) {
     return [body = std::move(body), status](const httplib::Request&, httplib::Response& response) {
         response.status = status;
         response.set_content(body, "text/html");
@@ -36,8 +34,7 @@ Responder Answer(std::string body, int status = 200)
 // Answers the version check and the submission with the responders given, and keeps every request.
 class ScriptedService {
 public:
-    ScriptedService(Responder version, Responder submission)
-    {
+    ScriptedService(Responder version, Responder submission) {
         loopback_.server().Get("/cgi/version.pl", [this, version, submission](const httplib::Request& request,
                                                                               httplib::Response& response) {
             {
@@ -49,15 +46,13 @@ public:
         loopback_.Start();
     }
     std::string base() const { return loopback_.base(); }
-    std::vector<httplib::Request> requests()
-    {
+    std::vector<httplib::Request> requests() {
         const std::lock_guard lock(mutex_);
         return requests_;
     }
     bool submitted() {
         for (const auto& request : requests())
-            if (request.has_param("hs"))
-                return true;
+            if (request.has_param("hs")) return true;
         return false;
     }
 
@@ -67,8 +62,7 @@ private:
     std::vector<httplib::Request> requests_;
 };
 
-bool Send(const std::string& base, platform::HttpLimits limits = {})
-{
+bool Send(const std::string& base, platform::HttpLimits limits = {}) {
     return SendResult(base, "Nemo", 120, "nz", limits);
 }
 
@@ -76,8 +70,7 @@ bool Send(const std::string& base, platform::HttpLimits limits = {})
 // listening without ever accepting (connections hang).
 class RawSocket {
 public:
-    explicit RawSocket(bool listening)
-    {
+    explicit RawSocket(bool listening) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -99,8 +92,7 @@ private:
     int port_ = 0;
 };
 
-TEST(SendResultTest, SendsTheEncodedRecordWithTheTokenHeadersAndCookies)
-{
+TEST(SendResultTest, SendsTheEncodedRecordWithTheTokenHeadersAndCookies) {
     ScriptedService service(
         [](const httplib::Request&, httplib::Response& response) {
             response.set_header("Set-Cookie", "session=abc; Path=/");
@@ -121,8 +113,7 @@ TEST(SendResultTest, SendsTheEncodedRecordWithTheTokenHeadersAndCookies)
     }
 }
 
-TEST(SendResultTest, AVersionAnswerWithoutTokenStillSubmits)
-{
+TEST(SendResultTest, AVersionAnswerWithoutTokenStillSubmits) {
     for (const char* answer : {"OK", "OK|a|b|c|d"}) {
         SCOPED_TRACE(answer);
         ScriptedService service(Answer(answer), Answer("OK"));
@@ -133,8 +124,7 @@ TEST(SendResultTest, AVersionAnswerWithoutTokenStillSubmits)
     }
 }
 
-TEST(SendResultTest, DeadOrLyingServersFail)
-{
+TEST(SendResultTest, DeadOrLyingServersFail) {
     const std::string version = "OK|Tidewarden|1|0|tok42|";
     const std::string huge = version + std::string(64 * 1024, 'x');
     const struct {
@@ -162,14 +152,12 @@ TEST(SendResultTest, DeadOrLyingServersFail)
     }
 }
 
-TEST(SendResultTest, ARefusedConnectionFails)
-{
+TEST(SendResultTest, ARefusedConnectionFails) {
     const RawSocket closed(false);
     EXPECT_FALSE(Send(closed.base()));
 }
 
-TEST(SendResultTest, AServerThatNeverAnswersFailsWithinTheBound)
-{
+TEST(SendResultTest, AServerThatNeverAnswersFailsWithinTheBound) {
     const RawSocket silent(true);
     platform::HttpLimits limits;
     limits.connectTimeout = std::chrono::milliseconds(1000);

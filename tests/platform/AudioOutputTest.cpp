@@ -50,8 +50,7 @@ private:
 class AudioOutputTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (AudioSource* source : added_)
-            output().removeSource(source);
+        for (AudioSource* source : added_) output().removeSource(source);
         output().close();
     }
     AudioOutput& output() { return AudioOutput::instance(); }
@@ -93,8 +92,8 @@ TEST_F(AudioOutputTest, SumSaturatesInsteadOfWrapping) {
         std::int32_t a, b, expected;
     };
     const Case cases[] = {
-        {30000, 30000, 32767},   {-30000, -30000, -32768}, {32767, 1, 32767},
-        {-32768, -1, -32768},    {32767, -32768, -1},      {20000, 12767, 32767},
+        {30000, 30000, 32767}, {-30000, -30000, -32768}, {32767, 1, 32767},
+        {-32768, -1, -32768},  {32767, -32768, -1},      {20000, 12767, 32767},
     };
     for (const Case& c : cases) {
         ConstantSource a(c.a, c.a), b(c.b, c.b);
@@ -113,8 +112,7 @@ TEST_F(AudioOutputTest, SaturateHelperClipsEachSample) {
     std::int16_t out[7] = {};
     tw::platform::saturateToInt16(accum, out, 7);
     const std::int16_t expected[] = {32767, -32768, 0, 32767, -32768, 32767, -32768};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(out[i], expected[i]) << "sample " << i;
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
 }
 
 TEST_F(AudioOutputTest, LongRenderIsContinuousAcrossInternalPieces) {
@@ -139,8 +137,7 @@ TEST_F(AudioOutputTest, RemovedSourceIsNoLongerCalled) {
 }
 
 TEST_F(AudioOutputTest, OpenDeviceCallsSourcesFromItsCallback) {
-    if (!output().open())
-        GTEST_SKIP() << "no audio device, not even SDL's dummy driver";
+    if (!output().open()) GTEST_SKIP() << "no audio device, not even SDL's dummy driver";
     EXPECT_TRUE(output().isOpen());
     EXPECT_TRUE(output().open()); // opening twice keeps the one device
     EXPECT_GE(output().sampleRate(), 8000);

@@ -34,8 +34,7 @@ std::string readFile(const fs::path& path) {
 bool waitFor(const fs::path& path) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!fs::exists(path)) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+        if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
@@ -48,17 +47,14 @@ int zombieChildren() {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::ifstream stat(entry.path() / "stat");
         std::string line;
-        if (!std::getline(stat, line))
-            continue;
+        if (!std::getline(stat, line)) continue;
         // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
         const auto close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
+        if (close == std::string::npos) continue;
         std::istringstream rest(line.substr(close + 1));
         std::string state, ppid;
         rest >> state >> ppid;
-        if (ppid == self && state == "Z")
-            ++count;
+        if (ppid == self && state == "Z") ++count;
     }
     return count;
 }
@@ -70,15 +66,16 @@ public:
         const fs::path script = dir_ / "xdg-open";
         // It waits until the test says shellOpen has returned, then records its arguments:
         // a caller that waited for it would never get that far.
-        std::ofstream(script) << "#!/bin/sh\n"
-                                 "d=$(dirname \"$0\")\n"
-                                 "i=0\n"
-                                 "while [ ! -e \"$d/returned\" ] && [ $i -lt 300 ]; do sleep 0.05; i=$((i+1)); done\n"
-                                 "if [ -e \"$d/returned\" ]; then echo yes > \"$d/order.tmp\"; else echo no > \"$d/order.tmp\"; fi\n"
-                                 "mv \"$d/order.tmp\" \"$d/order\"\n"
-                                 "ls /proc/$$/fd > \"$d/fds.tmp\"; mv \"$d/fds.tmp\" \"$d/fds\"\n"
-                                 "printf '%s\\n' \"$#\" \"$@\" > \"$d/args.tmp\"\n"
-                                 "mv \"$d/args.tmp\" \"$d/args\"\n";
+        std::ofstream(script)
+            << "#!/bin/sh\n"
+               "d=$(dirname \"$0\")\n"
+               "i=0\n"
+               "while [ ! -e \"$d/returned\" ] && [ $i -lt 300 ]; do sleep 0.05; i=$((i+1)); done\n"
+               "if [ -e \"$d/returned\" ]; then echo yes > \"$d/order.tmp\"; else echo no > \"$d/order.tmp\"; fi\n"
+               "mv \"$d/order.tmp\" \"$d/order\"\n"
+               "ls /proc/$$/fd > \"$d/fds.tmp\"; mv \"$d/fds.tmp\" \"$d/fds\"\n"
+               "printf '%s\\n' \"$#\" \"$@\" > \"$d/args.tmp\"\n"
+               "mv \"$d/args.tmp\" \"$d/args\"\n";
         fs::permissions(script, fs::perms::owner_all);
         const char* path = std::getenv("PATH");
         oldPath_ = path ? path : "";
@@ -96,8 +93,8 @@ constexpr int kInheritableFd = 57;
 TEST(ShellOpen, StartsXdgOpenWithTheTargetAsOneArgumentWithoutWaiting) {
     TempDir dir;
     FakeXdgOpen fake(dir);
-    const std::string target = "http://example.invalid/a b?x=1&y=2; touch " + (dir / "PWNED") +
-                               " $(touch " + (dir / "PWNED2") + ") `touch " + (dir / "PWNED3") + "`";
+    const std::string target = "http://example.invalid/a b?x=1&y=2; touch " + (dir / "PWNED") + " $(touch " +
+                               (dir / "PWNED2") + ") `touch " + (dir / "PWNED3") + "`";
     const int file = open("/dev/null", O_RDONLY); // without O_CLOEXEC: inherited unless closed
     ASSERT_EQ(dup2(file, kInheritableFd), kInheritableFd);
     close(file);
@@ -113,8 +110,7 @@ TEST(ShellOpen, StartsXdgOpenWithTheTargetAsOneArgumentWithoutWaiting) {
     // A descriptor of ours that is not close-on-exec did not reach it.
     std::istringstream fds(readFile(dir.path() / "fds"));
     std::vector<std::string> open;
-    for (std::string fd; fds >> fd;)
-        open.push_back(fd);
+    for (std::string fd; fds >> fd;) open.push_back(fd);
     EXPECT_EQ(std::count(open.begin(), open.end(), std::to_string(kInheritableFd)), 0) << readFile(dir.path() / "fds");
     close(kInheritableFd);
 

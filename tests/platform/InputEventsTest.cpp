@@ -15,8 +15,7 @@ namespace {
 
 using namespace tw::platform;
 
-TEST(VirtualKeys, EveryKeyHasItsOwnCode)
-{
+TEST(VirtualKeys, EveryKeyHasItsOwnCode) {
     struct Case {
         SDL_Keycode sym;
         SDL_Scancode scan;
@@ -68,8 +67,7 @@ TEST(VirtualKeys, EveryKeyHasItsOwnCode)
 
 // The held-key table, which steers, takes letters by their place on the board; key events keep the
 // layout's letter, so typing and the boss key follow the key's label.
-TEST(VirtualKeys, HeldLettersCountByPlaceEventsByLabel)
-{
+TEST(VirtualKeys, HeldLettersCountByPlaceEventsByLabel) {
     struct Case {
         const char* what;
         SDL_Keycode sym;
@@ -94,8 +92,7 @@ TEST(VirtualKeys, HeldLettersCountByPlaceEventsByLabel)
     }
 }
 
-TEST(KeyboardState, SidedModifiersHoldTheGenericCodeUntilBothSidesAreUp)
-{
+TEST(KeyboardState, SidedModifiersHoldTheGenericCodeUntilBothSidesAreUp) {
     auto& keys = KeyboardState::instance();
     keys.clear();
     keys.setDown(vk::LShift, true);
@@ -121,25 +118,20 @@ class Recorder : public EventHandler {
 public:
     std::vector<std::string> log;
     void closeRequest() override { log.push_back("close"); }
-    void keyDown(std::uint8_t key, bool repeat, std::uint8_t shift) override
-    {
+    void keyDown(std::uint8_t key, bool repeat, std::uint8_t shift) override {
         log.push_back("down " + std::to_string(key) + (repeat ? " repeat" : "") + " shift " + std::to_string(shift));
     }
-    void keyUp(std::uint8_t key, std::uint8_t shift) override
-    {
+    void keyUp(std::uint8_t key, std::uint8_t shift) override {
         log.push_back("up " + std::to_string(key) + " shift " + std::to_string(shift));
     }
     void keyPress(char ch) override { log.push_back("press " + std::to_string(static_cast<unsigned char>(ch))); }
-    void mouseMove(int x, int y, std::uint8_t shift) override
-    {
+    void mouseMove(int x, int y, std::uint8_t shift) override {
         log.push_back("move " + std::to_string(x) + "," + std::to_string(y) + " shift " + std::to_string(shift));
     }
-    void mouseDown(MouseButton b, int x, int y, std::uint8_t) override
-    {
+    void mouseDown(MouseButton b, int x, int y, std::uint8_t) override {
         log.push_back("mousedown " + std::to_string(int(b)) + " " + std::to_string(x) + "," + std::to_string(y));
     }
-    void mouseUp(MouseButton b, int x, int y, std::uint8_t) override
-    {
+    void mouseUp(MouseButton b, int x, int y, std::uint8_t) override {
         log.push_back("mouseup " + std::to_string(int(b)) + " " + std::to_string(x) + "," + std::to_string(y));
     }
     void click() override { log.push_back("click"); }
@@ -150,8 +142,7 @@ public:
     std::optional<std::uint32_t> idle() override { return std::nullopt; }
 };
 
-Event key(Event::Type type, std::uint8_t code, bool repeat = false)
-{
+Event key(Event::Type type, std::uint8_t code, bool repeat = false) {
     Event e;
     e.type = type;
     e.key = code;
@@ -159,8 +150,7 @@ Event key(Event::Type type, std::uint8_t code, bool repeat = false)
     return e;
 }
 
-Event mouse(Event::Type type, MouseButton b, int x, int y)
-{
+Event mouse(Event::Type type, MouseButton b, int x, int y) {
     Event e;
     e.type = type;
     e.button = b;
@@ -177,8 +167,7 @@ protected:
     Recorder r;
 };
 
-TEST_F(DispatcherTest, KeysReachTheGameAsGenericCodesWithTheAltState)
-{
+TEST_F(DispatcherTest, KeysReachTheGameAsGenericCodesWithTheAltState) {
     d.deliver(key(Event::Type::KeyDown, vk::RMenu), r);
     d.deliver(key(Event::Type::KeyDown, vk::Return), r);
     d.deliver(key(Event::Type::KeyDown, vk::Return, true), r);
@@ -189,8 +178,7 @@ TEST_F(DispatcherTest, KeysReachTheGameAsGenericCodesWithTheAltState)
                                                "up 13 shift 2", "up 18 shift 0", "up 13 shift 0"}));
 }
 
-TEST_F(DispatcherTest, AKeyIsHeldByItsPlaceAndReportedByItsLabel)
-{
+TEST_F(DispatcherTest, AKeyIsHeldByItsPlaceAndReportedByItsLabel) {
     Event down = key(Event::Type::KeyDown, 'Z');
     down.heldKey = 'W'; // a French board's Z, where a US board has W
     d.deliver(down, r);
@@ -203,8 +191,7 @@ TEST_F(DispatcherTest, AKeyIsHeldByItsPlaceAndReportedByItsLabel)
     EXPECT_EQ(r.log, (std::vector<std::string>{"down 90 shift 0", "up 90 shift 0"}));
 }
 
-TEST_F(DispatcherTest, AltF4IsTheCloseRequestOnce)
-{
+TEST_F(DispatcherTest, AltF4IsTheCloseRequestOnce) {
     d.deliver(key(Event::Type::KeyDown, vk::LMenu), r);
     d.deliver(key(Event::Type::KeyDown, vk::function(4)), r);
     d.deliver(key(Event::Type::KeyDown, vk::function(4), true), r);
@@ -213,8 +200,7 @@ TEST_F(DispatcherTest, AltF4IsTheCloseRequestOnce)
     EXPECT_EQ(r.log, (std::vector<std::string>{"down 18 shift 2", "close", "up 18 shift 0", "down 115 shift 0"}));
 }
 
-TEST_F(DispatcherTest, ALeftPressAndReleaseInsideTheScreenIsAClick)
-{
+TEST_F(DispatcherTest, ALeftPressAndReleaseInsideTheScreenIsAClick) {
     d.deliver(mouse(Event::Type::MouseDown, MouseButton::Left, 10, 20), r);
     d.deliver(mouse(Event::Type::MouseUp, MouseButton::Left, 12, 22), r);
     d.deliver(mouse(Event::Type::MouseDown, MouseButton::Right, 10, 20), r);
@@ -227,24 +213,22 @@ TEST_F(DispatcherTest, ALeftPressAndReleaseInsideTheScreenIsAClick)
                                                "mouseup 0 800,20"}));
 }
 
-TEST_F(DispatcherTest, HeldButtonsShowInTheShiftStateOfAMove)
-{
+TEST_F(DispatcherTest, HeldButtonsShowInTheShiftStateOfAMove) {
     d.deliver(mouse(Event::Type::MouseDown, MouseButton::Right, 1, 1), r);
     d.deliver(mouse(Event::Type::MouseMove, MouseButton::Left, 5, 6), r);
     EXPECT_EQ(r.log.back(), "move 5,6 shift 16");
 }
 
-TEST_F(DispatcherTest, TypedTextBecomesEightBitCharacters)
-{
+TEST_F(DispatcherTest, TypedTextBecomesEightBitCharacters) {
     Event e;
     e.type = Event::Type::Text;
-    e.text = "a\xC3\xA9\xE2\x82\xAC" "Z"; // a, e acute, the euro sign (beyond 8 bits), Z
+    e.text = "a\xC3\xA9\xE2\x82\xAC"
+             "Z"; // a, e acute, the euro sign (beyond 8 bits), Z
     d.deliver(e, r);
     EXPECT_EQ(r.log, (std::vector<std::string>{"press 97", "press 233", "press 90"}));
 }
 
-TEST_F(DispatcherTest, LosingTheFocusForgetsHeldKeysAndButtons)
-{
+TEST_F(DispatcherTest, LosingTheFocusForgetsHeldKeysAndButtons) {
     d.deliver(key(Event::Type::KeyDown, vk::LControl), r);
     d.deliver(mouse(Event::Type::MouseDown, MouseButton::Left, 1, 1), r);
     Event blur;

@@ -22,17 +22,16 @@ TEST(PathResolver, MatchesEachComponentIgnoringCase) {
         std::string asked, expected;
     };
     const Case cases[] = {
-        {root + "/data/menu.dxg", menu},            // exact: unchanged
-        {root + "\\data\\menu.dxg", menu},          // backslashes are separators
-        {root + "\\DATA\\Menu.DXG", menu},          // every component ignores case
-        {root + "\\sound\\1.xm", song},             // folder written in another case
+        {root + "/data/menu.dxg", menu},   // exact: unchanged
+        {root + "\\data\\menu.dxg", menu}, // backslashes are separators
+        {root + "\\DATA\\Menu.DXG", menu}, // every component ignores case
+        {root + "\\sound\\1.xm", song},    // folder written in another case
         {root + "\\a\\BB\\cC.dAT", deep},
-        {root + "\\DATA\\\\MENU.dxg", menu},        // an empty component is skipped
+        {root + "\\DATA\\\\MENU.dxg", menu},                        // an empty component is skipped
         {root + "\\data\\missing.dxg", root + "/data/missing.dxg"}, // no match: the asked name
         {root + "\\nothere\\menu.dxg", root + "/nothere/menu.dxg"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(resolvePath(c.asked), c.expected) << c.asked;
+    for (const Case& c : cases) EXPECT_EQ(resolvePath(c.asked), c.expected) << c.asked;
 }
 
 TEST(PathResolver, ExactNameWinsOverOtherCaseAndChoiceIsStable) {

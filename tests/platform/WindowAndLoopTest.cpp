@@ -24,24 +24,18 @@ using namespace tw::platform;
 
 class WindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-    }
+    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
 };
 
-TEST(Letterbox, KeepsTheAspectAndCentres)
-{
+TEST(Letterbox, KeepsTheAspectAndCentres) {
     struct Case {
         int ow, oh;
         ViewRect expected;
     };
     const Case cases[] = {
-        {800, 600, {0, 0, 800, 600}},
-        {1920, 1080, {240, 0, 1440, 1080}}, // wider: bars left and right
-        {1280, 1024, {0, 32, 1280, 960}},   // taller: bars above and below
-        {1600, 1200, {0, 0, 1600, 1200}},
-        {0, 600, {0, 0, 0, 0}},
+        {800, 600, {0, 0, 800, 600}},     {1920, 1080, {240, 0, 1440, 1080}}, // wider: bars left and right
+        {1280, 1024, {0, 32, 1280, 960}},                                     // taller: bars above and below
+        {1600, 1200, {0, 0, 1600, 1200}}, {0, 600, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
         const ViewRect v = letterbox(c.ow, c.oh, 800, 600);
@@ -52,8 +46,7 @@ TEST(Letterbox, KeepsTheAspectAndCentres)
     }
 }
 
-TEST_F(WindowTest, OpensAt800x600WithTheCaptionAndPresentsFrames)
-{
+TEST_F(WindowTest, OpensAt800x600WithTheCaptionAndPresentsFrames) {
     Window w;
     EXPECT_EQ(w.caption(), "Tide Warden");
     EXPECT_EQ(w.clientWidth(), 800);
@@ -68,8 +61,7 @@ TEST_F(WindowTest, OpensAt800x600WithTheCaptionAndPresentsFrames)
     EXPECT_EQ(y, 0);
 }
 
-TEST_F(WindowTest, AnUnchangedPictureIsNotSentAgainUnlessTheWindowLostItsContents)
-{
+TEST_F(WindowTest, AnUnchangedPictureIsNotSentAgainUnlessTheWindowLostItsContents) {
     Window w;
     // Rows of 800 pixels in a buffer of pitch 832, as a surface with padding would hand them over.
     std::vector<std::uint32_t> frame(832 * 600, 0x00336699u);
@@ -94,8 +86,7 @@ TEST_F(WindowTest, AnUnchangedPictureIsNotSentAgainUnlessTheWindowLostItsContent
     w.setFullScreen(false);
 }
 
-TEST_F(WindowTest, ACallerThatKnowsItsPictureSparesTheComparison)
-{
+TEST_F(WindowTest, ACallerThatKnowsItsPictureSparesTheComparison) {
     Window w;
     std::vector<std::uint32_t> frame(800 * 600, 0x00336699u);
     w.present(frame.data(), 800, 600, 800, Picture::Same);
@@ -120,8 +111,7 @@ TEST_F(WindowTest, ACallerThatKnowsItsPictureSparesTheComparison)
     EXPECT_EQ(w.presentCount(), 7);
 }
 
-TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore)
-{
+TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore) {
     Window w;
     EXPECT_EQ(w.showCursor(false), -1);
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
@@ -132,8 +122,7 @@ TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore)
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 }
 
-TEST_F(WindowTest, FullScreenAndBack)
-{
+TEST_F(WindowTest, FullScreenAndBack) {
     Window w;
     w.setFullScreen(true);
     EXPECT_TRUE(w.isFullScreen());
@@ -156,8 +145,7 @@ public:
     void keyDown(std::uint8_t key, bool, std::uint8_t) override { log.push_back("down " + std::to_string(key)); }
     void keyUp(std::uint8_t key, std::uint8_t) override { log.push_back("up " + std::to_string(key)); }
     void keyPress(char ch) override { log.push_back(std::string("press ") + ch); }
-    void mouseMove(int x, int y, std::uint8_t) override
-    {
+    void mouseMove(int x, int y, std::uint8_t) override {
         log.push_back("move " + std::to_string(x) + "," + std::to_string(y));
     }
     void mouseDown(MouseButton, int, int, std::uint8_t) override { log.push_back("mousedown"); }
@@ -167,8 +155,7 @@ public:
     void focusLost() override { log.push_back("blur"); }
     void maximizeRequest() override { log.push_back("maximize"); }
     void captionDoubleClick() override { log.push_back("caption"); }
-    std::optional<std::uint32_t> idle() override
-    {
+    std::optional<std::uint32_t> idle() override {
         if (++idleCalls >= stopAfterIdle) loop_.quit();
         return wait;
     }
@@ -177,8 +164,7 @@ private:
     EventLoop& loop_;
 };
 
-TEST_F(WindowTest, LoopTranslatesSdlEventsForTheGame)
-{
+TEST_F(WindowTest, LoopTranslatesSdlEventsForTheGame) {
     Window w;
     EventLoop loop(w);
     SDL_PumpEvents();
@@ -219,8 +205,7 @@ TEST_F(WindowTest, LoopTranslatesSdlEventsForTheGame)
     EXPECT_TRUE(loop.quitting());
 }
 
-TEST_F(WindowTest, LoopHoldsLettersByPlaceAndReportsThemByLabel)
-{
+TEST_F(WindowTest, LoopHoldsLettersByPlaceAndReportsThemByLabel) {
     Window w;
     EventLoop loop(w);
     SDL_PumpEvents();
@@ -239,8 +224,7 @@ TEST_F(WindowTest, LoopHoldsLettersByPlaceAndReportsThemByLabel)
     KeyboardState::instance().clear();
 }
 
-TEST_F(WindowTest, LoopSleepsUntilTheNextTickInsteadOfSpinning)
-{
+TEST_F(WindowTest, LoopSleepsUntilTheNextTickInsteadOfSpinning) {
     Window w;
     EventLoop loop(w);
     SDL_PumpEvents();
@@ -266,8 +250,7 @@ TEST_F(WindowTest, LoopSleepsUntilTheNextTickInsteadOfSpinning)
     EXPECT_LE(probe.idleCalls, 20);
 }
 
-TEST(Clock, FakeClockStandsInWrapsAndTheOuterClockComesBack)
-{
+TEST(Clock, FakeClockStandsInWrapsAndTheOuterClockComesBack) {
     FakeClock outer(500);
     ScopedClock outerScope(outer);
     FakeClock fake(0xFFFFFFFEu);
@@ -280,8 +263,7 @@ TEST(Clock, FakeClockStandsInWrapsAndTheOuterClockComesBack)
     EXPECT_EQ(ticks(), 500u);
 }
 
-TEST(Random, SeededSequenceRepeatsAndStaysInRange)
-{
+TEST(Random, SeededSequenceRepeatsAndStaysInRange) {
     seedRandom(42);
     std::vector<std::int32_t> first;
     for (int i = 0; i < 100; ++i) first.push_back(random(13));
@@ -299,8 +281,7 @@ TEST(Random, SeededSequenceRepeatsAndStaysInRange)
     for (int count : seen) EXPECT_GT(count, 50);
 }
 
-TEST(Random, RandomizeSeedsFromTheClock)
-{
+TEST(Random, RandomizeSeedsFromTheClock) {
     FakeClock fake(777);
     ScopedClock scope(fake);
     randomize();

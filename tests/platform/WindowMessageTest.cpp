@@ -20,8 +20,7 @@ using namespace tw::platform;
 class WindowMessage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
-    void SetUp() override
-    {
+    void SetUp() override {
         window = std::make_unique<Window>();
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         picture.assign(800u * 600u, 0x406080);
@@ -29,16 +28,14 @@ protected:
     }
     void TearDown() override { SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); }
 
-    static void push(Uint32 type, SDL_Keycode key = SDLK_UNKNOWN)
-    {
+    static void push(Uint32 type, SDL_Keycode key = SDLK_UNKNOWN) {
         SDL_Event e{};
         e.type = type;
         if (type == SDL_KEYDOWN || type == SDL_KEYUP) e.key.keysym.sym = key;
         if (type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP) e.button.button = SDL_BUTTON_LEFT;
         ASSERT_EQ(SDL_PushEvent(&e), 1);
     }
-    static std::vector<SDL_Event> pending()
-    {
+    static std::vector<SDL_Event> pending() {
         std::vector<SDL_Event> events;
         SDL_PumpEvents();
         SDL_Event e;
@@ -50,16 +47,15 @@ protected:
     std::vector<std::uint32_t> picture;
 };
 
-TEST_F(WindowMessage, EnterEscOrAClickAnswerItAndTheGamesPictureComesBack)
-{
+TEST_F(WindowMessage, EnterEscOrAClickAnswerItAndTheGamesPictureComesBack) {
     struct Answer {
         const char* what;
         Uint32 down, up;
         SDL_Keycode key;
     };
-    for (const Answer a : {Answer{"Enter", SDL_KEYDOWN, SDL_KEYUP, SDLK_RETURN},
-                           Answer{"Esc", SDL_KEYDOWN, SDL_KEYUP, SDLK_ESCAPE},
-                           Answer{"click", SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDLK_UNKNOWN}}) {
+    for (const Answer a :
+         {Answer{"Enter", SDL_KEYDOWN, SDL_KEYUP, SDLK_RETURN}, Answer{"Esc", SDL_KEYDOWN, SDL_KEYUP, SDLK_ESCAPE},
+          Answer{"click", SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDLK_UNKNOWN}}) {
         SCOPED_TRACE(a.what);
         push(a.down, a.key);
         push(a.up, a.key);
@@ -71,8 +67,7 @@ TEST_F(WindowMessage, EnterEscOrAClickAnswerItAndTheGamesPictureComesBack)
     }
 }
 
-TEST_F(WindowMessage, EventsItDoesNotAnswerToGoBackToTheGameInOrder)
-{
+TEST_F(WindowMessage, EventsItDoesNotAnswerToGoBackToTheGameInOrder) {
     push(SDL_KEYUP, SDLK_RETURN); // the key that led to the message is released
     push(SDL_KEYDOWN, SDLK_a);    // a key that does not answer
     push(SDL_KEYUP, SDLK_a);
@@ -85,8 +80,7 @@ TEST_F(WindowMessage, EventsItDoesNotAnswerToGoBackToTheGameInOrder)
     EXPECT_EQ(back[1].type, static_cast<Uint32>(SDL_QUIT));
 }
 
-TEST_F(WindowMessage, ThePanelLiesOverTheDimmedPictureWithTheTextInIt)
-{
+TEST_F(WindowMessage, ThePanelLiesOverTheDimmedPictureWithTheTextInIt) {
     const Font font("Arial", 21, fontBold);
     const std::vector<std::uint32_t> shown = composeMessagePicture(picture, 800, 600, "Can't load music.", font);
     ASSERT_EQ(shown.size(), picture.size());
@@ -96,8 +90,7 @@ TEST_F(WindowMessage, ThePanelLiesOverTheDimmedPictureWithTheTextInIt)
     EXPECT_NE(shown[300u * 800u + 400u], 0x203040u) << "the panel covers the middle";
 }
 
-TEST_F(WindowMessage, LongTextIsWrappedBetweenWordsAndCutInsideAWordTooLongForALine)
-{
+TEST_F(WindowMessage, LongTextIsWrappedBetweenWordsAndCutInsideAWordTooLongForALine) {
     const Font font("Arial", 21, fontBold);
     const std::string path(80, 'x');
     const std::vector<std::string> lines =

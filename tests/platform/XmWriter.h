@@ -10,10 +10,10 @@
 namespace tw::test {
 
 struct XmSongSpec {
-    std::uint8_t note = 49;          // 1 = C-0 ... 96 = B-7; 49 is C-4
+    std::uint8_t note = 49; // 1 = C-0 ... 96 = B-7; 49 is C-4
     int rows = 16;
-    int samplePeriod = 32;           // bytes per cycle of the synthesised wave
-    bool square = true;              // square wave, else sawtooth
+    int samplePeriod = 32; // bytes per cycle of the synthesised wave
+    bool square = true;    // square wave, else sawtooth
 };
 
 class XmWriter {
@@ -25,16 +25,16 @@ public:
         w.u8(0x1A);
         w.text("tide warden tests", 20);
         w.u16(0x0104);
-        w.u32(276);             // header size, counted from this field
-        w.u16(1);               // song length in orders
-        w.u16(0);               // restart position
-        w.u16(2);               // channels
-        w.u16(1);               // patterns
-        w.u16(1);               // instruments
-        w.u16(1);               // linear frequency table
-        w.u16(6);               // speed (ticks per row)
-        w.u16(125);             // BPM
-        w.zeros(256);           // order table: pattern 0 only
+        w.u32(276);   // header size, counted from this field
+        w.u16(1);     // song length in orders
+        w.u16(0);     // restart position
+        w.u16(2);     // channels
+        w.u16(1);     // patterns
+        w.u16(1);     // instruments
+        w.u16(1);     // linear frequency table
+        w.u16(6);     // speed (ticks per row)
+        w.u16(125);   // BPM
+        w.zeros(256); // order table: pattern 0 only
 
         // Pattern 0: the note on channel 1 of row 0, every other cell empty (packed 0x80).
         std::vector<std::uint8_t> cells;
@@ -69,18 +69,18 @@ public:
         const int length = params.samplePeriod * 4;
         for (int i = 0; i < length; ++i) {
             const int phase = i % params.samplePeriod;
-            const int value = params.square ? (phase < params.samplePeriod / 2 ? 90 : -90)
-                                          : (phase * 180 / params.samplePeriod) - 90;
+            const int value =
+                params.square ? (phase < params.samplePeriod / 2 ? 90 : -90) : (phase * 180 / params.samplePeriod) - 90;
             wave.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
         }
         w.u32(static_cast<std::uint32_t>(length));
-        w.u32(0);               // loop start
+        w.u32(0);                                  // loop start
         w.u32(static_cast<std::uint32_t>(length)); // loop length: the tone holds
-        w.u8(64);               // volume
-        w.u8(0);                // finetune
-        w.u8(1);                // forward loop, 8-bit
-        w.u8(128);              // panning
-        w.u8(0);                // relative note
+        w.u8(64);                                  // volume
+        w.u8(0);                                   // finetune
+        w.u8(1);                                   // forward loop, 8-bit
+        w.u8(128);                                 // panning
+        w.u8(0);                                   // relative note
         w.u8(0);
         w.text("wave", 22);
         // Sample data is stored as differences from the previous byte.
@@ -110,8 +110,7 @@ private:
     }
     void zeros(std::size_t n) { out_.insert(out_.end(), n, 0); }
     void text(const std::string& s, std::size_t width) {
-        for (std::size_t i = 0; i < width; ++i)
-            u8(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
+        for (std::size_t i = 0; i < width; ++i) u8(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
     }
     void bytes(const std::vector<std::uint8_t>& v) { out_.insert(out_.end(), v.begin(), v.end()); }
 

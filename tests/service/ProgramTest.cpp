@@ -28,16 +28,13 @@ namespace {
 // The program started with some arguments; its standard error is read through a pipe.
 class ServiceProcess {
 public:
-    explicit ServiceProcess(std::vector<std::string> arguments)
-    {
+    explicit ServiceProcess(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), SCORES_PROGRAM);
         std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
+        for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
         int pipeFds[2];
-        if (::pipe(pipeFds) != 0)
-            throw std::runtime_error("pipe");
+        if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
@@ -47,11 +44,9 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         ::close(pipeFds[1]);
         output_ = pipeFds[0];
-        if (failed != 0)
-            throw std::runtime_error("cannot start " SCORES_PROGRAM);
+        if (failed != 0) throw std::runtime_error("cannot start " SCORES_PROGRAM);
     }
-    ~ServiceProcess()
-    {
+    ~ServiceProcess() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             Wait();
@@ -62,28 +57,23 @@ public:
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
     // Reads the output up to the line that names the port; -1 when the program ended first.
-    int Port()
-    {
+    int Port() {
         const std::string marker = "listening on http://127.0.0.1:";
         while (true) {
             const std::size_t at = output.find(marker);
             if (at != std::string::npos && output.find(' ', at + marker.size()) != std::string::npos)
                 return std::stoi(output.substr(at + marker.size()));
-            if (!ReadMore())
-                return -1;
+            if (!ReadMore()) return -1;
         }
     }
     // Everything the program wrote until it closed its output.
-    std::string AllOutput()
-    {
-        while (ReadMore()) {
-        }
+    std::string AllOutput() {
+        while (ReadMore()) {}
         return output;
     }
     void Signal(int signal) { ::kill(pid_, signal); }
     // The exit status, or 128 + the signal that ended it.
-    int Wait()
-    {
+    int Wait() {
         int status = 0;
         ::waitpid(pid_, &status, 0);
         pid_ = -1;
@@ -93,12 +83,10 @@ public:
     std::string output;
 
 private:
-    bool ReadMore()
-    {
+    bool ReadMore() {
         char buffer[4096];
         const ssize_t got = ::read(output_, buffer, sizeof buffer);
-        if (got <= 0)
-            return false;
+        if (got <= 0) return false;
         output.append(buffer, static_cast<std::size_t>(got));
         return true;
     }
@@ -108,22 +96,19 @@ private:
 
 class ProgramTest : public ::testing::Test {
 protected:
-    ProgramTest()
-    {
+    ProgramTest() {
         std::random_device seed;
         folder_ = std::filesystem::temp_directory_path() / ("tw-scores-" + std::to_string(seed()));
         std::filesystem::create_directories(folder_);
     }
-    ~ProgramTest() override
-    {
+    ~ProgramTest() override {
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
     std::string Database() const { return (folder_ / "scores.db").string(); }
     std::vector<std::string> Arguments() const { return {"--port", "0", "--quiet", "--database", Database()}; }
 
-    static bool Send(int port, const std::string& name, std::uint16_t score)
-    {
+    static bool Send(int port, const std::string& name, std::uint16_t score) {
         platform::CurlHttpClient http;
         return online::SendResult(http, "http://127.0.0.1:" + std::to_string(port), name, score, "nz");
     }
@@ -131,8 +116,7 @@ protected:
     std::filesystem::path folder_;
 };
 
-TEST_F(ProgramTest, HelpAndBadOptions)
-{
+TEST_F(ProgramTest, HelpAndBadOptions) {
     ServiceProcess help({"--help"});
     EXPECT_NE(help.AllOutput().find("Usage: tidewarden-scores"), std::string::npos);
     EXPECT_EQ(help.Wait(), 0);
@@ -144,8 +128,7 @@ TEST_F(ProgramTest, HelpAndBadOptions)
     }
 }
 
-TEST_F(ProgramTest, ResultsSurviveARestart)
-{
+TEST_F(ProgramTest, ResultsSurviveARestart) {
     {
         ServiceProcess service(Arguments());
         const int port = service.Port();
@@ -163,8 +146,7 @@ TEST_F(ProgramTest, ResultsSurviveARestart)
     EXPECT_NE(json->body.find("\"name\":\"Nemo\",\"country\":\"nz\",\"score\":4321"), std::string::npos) << json->body;
 }
 
-TEST_F(ProgramTest, TwoProcessesShareOneDatabase)
-{
+TEST_F(ProgramTest, TwoProcessesShareOneDatabase) {
     ServiceProcess first(Arguments());
     ServiceProcess second(Arguments());
     const int firstPort = first.Port();
@@ -175,8 +157,8 @@ TEST_F(ProgramTest, TwoProcessesShareOneDatabase)
     // A token handed out by one process is good at the other, and only once.
     platform::CurlHttpClient http;
     const std::string version = http.Get(online::VersionCheckUrl("http://127.0.0.1:" + std::to_string(firstPort)));
-    const std::string inf = online::EncodeRecord(
-        online::ResultRecord("Nemo", 77, online::TokenFromAnswer(version).value_or(""), "nz"));
+    const std::string inf =
+        online::EncodeRecord(online::ResultRecord("Nemo", 77, online::TokenFromAnswer(version).value_or(""), "nz"));
     EXPECT_EQ(http.Get(online::SubmissionUrl("http://127.0.0.1:" + std::to_string(secondPort), inf)), "OK\n");
     EXPECT_THROW(http.Get(online::SubmissionUrl("http://127.0.0.1:" + std::to_string(firstPort), inf)),
                  platform::HttpError);
@@ -187,8 +169,7 @@ TEST_F(ProgramTest, TwoProcessesShareOneDatabase)
     EXPECT_NE(json->body.find("\"name\":\"Nemo\",\"country\":\"nz\",\"score\":77"), std::string::npos);
 }
 
-TEST_F(ProgramTest, AKillDuringABurstLosesNoAnsweredResult)
-{
+TEST_F(ProgramTest, AKillDuringABurstLosesNoAnsweredResult) {
     ServiceProcess service(Arguments());
     const int port = service.Port();
     ASSERT_GT(port, 0) << service.output;
@@ -203,26 +184,21 @@ TEST_F(ProgramTest, AKillDuringABurstLosesNoAnsweredResult)
             // Each client sends until the service is gone.
             for (int i = 0; i < 100000; ++i) {
                 const std::string name = "K" + std::to_string(c) + "x" + std::to_string(i);
-                if (!Send(port, name, static_cast<std::uint16_t>(i)))
-                    return;
+                if (!Send(port, name, static_cast<std::uint16_t>(i))) return;
                 const std::lock_guard lock(mutex);
                 answered.insert(name);
                 ++answeredCount;
             }
         });
-    while (answeredCount < 150)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (answeredCount < 150) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     service.Signal(SIGKILL);
     EXPECT_EQ(service.Wait(), 128 + SIGKILL);
-    for (auto& client : clients)
-        client.join();
+    for (auto& client : clients) client.join();
 
     ScoreStore store(Database());
     std::set<std::string> stored;
-    for (const auto& result : store.Best(1000000))
-        stored.insert(result.name);
-    for (const auto& name : answered)
-        EXPECT_EQ(stored.count(name), 1U) << name << " was answered OK but is lost";
+    for (const auto& result : store.Best(1000000)) stored.insert(result.name);
+    for (const auto& name : answered) EXPECT_EQ(stored.count(name), 1U) << name << " was answered OK but is lost";
     // A submission the kill cut off may be stored without its answer, at most one per client.
     EXPECT_LE(stored.size(), answered.size() + Clients);
 }

@@ -20,8 +20,7 @@ namespace {
 
 constexpr std::int64_t Start = 1790000000; // 2026-09-21, UTC
 
-std::string TempDatabase()
-{
+std::string TempDatabase() {
     std::random_device seed;
     const auto folder = std::filesystem::temp_directory_path() / ("tw-scores-" + std::to_string(seed()));
     std::filesystem::create_directories(folder);
@@ -30,8 +29,7 @@ std::string TempDatabase()
 
 class InProcessService : public ::testing::Test {
 protected:
-    InProcessService() : path_(TempDatabase()), store_(path_)
-    {
+    InProcessService() : path_(TempDatabase()), store_(path_) {
         ServiceSettings settings;
         settings.tokenMinutes = 10;
         settings.now = [this] { return clock_.load(); };
@@ -39,15 +37,13 @@ protected:
         service_->Install(loopback_.server());
         loopback_.Start();
     }
-    ~InProcessService() override
-    {
+    ~InProcessService() override {
         loopback_.Stop();
         std::error_code ignored;
         std::filesystem::remove_all(std::filesystem::path(path_).parent_path(), ignored);
     }
 
-    bool Send(const std::string& name, std::uint16_t score, const std::string& country)
-    {
+    bool Send(const std::string& name, std::uint16_t score, const std::string& country) {
         platform::CurlHttpClient http;
         return online::SendResult(http, loopback_.base(), name, score, country);
     }
@@ -56,21 +52,18 @@ protected:
         int status = 0;
         std::string body;
     };
-    Answer Request(const std::string& method, const std::string& target)
-    {
+    Answer Request(const std::string& method, const std::string& target) {
         httplib::Client client("127.0.0.1", loopback_.port());
-        httplib::Result result = method == "GET"      ? client.Get(target)
-                                 : method == "HEAD"   ? client.Head(target)
-                                 : method == "POST"   ? client.Post(target, "version&prg=Tidewarden", "text/plain")
-                                                      : client.Delete(target);
-        if (!result)
-            return {};
+        httplib::Result result = method == "GET"    ? client.Get(target)
+                                 : method == "HEAD" ? client.Head(target)
+                                 : method == "POST" ? client.Post(target, "version&prg=Tidewarden", "text/plain")
+                                                    : client.Delete(target);
+        if (!result) return {};
         return {result->status, result->body};
     }
     Answer Get(const std::string& target) { return Request("GET", target); }
 
-    std::string FreshToken()
-    {
+    std::string FreshToken() {
         const std::string answer = Get("/cgi/version.pl?version&prg=Tidewarden").body;
         return online::TokenFromAnswer(answer).value_or("");
     }
@@ -82,21 +75,17 @@ protected:
     test::LoopbackServer loopback_;
 };
 
-std::string Submission(const std::string& record)
-{
+std::string Submission(const std::string& record) {
     return "/cgi/version.pl?hs&prg=Tidewarden&inf=" + online::EncodeRecord(record);
 }
 
 // A record with the fields in place, padded as the game pads.
-std::string Padded(std::string record)
-{
-    while (record.size() % 5 != 0)
-        record += '0';
+std::string Padded(std::string record) {
+    while (record.size() % 5 != 0) record += '0';
     return record;
 }
 
-TEST(RecordCodecTest, DecodesWhatTheGameEncodes)
-{
+TEST(RecordCodecTest, DecodesWhatTheGameEncodes) {
     const struct {
         std::string name;
         std::uint16_t score;
@@ -122,8 +111,7 @@ TEST(RecordCodecTest, DecodesWhatTheGameEncodes)
     }
 }
 
-TEST_F(InProcessService, AResultSentByTheGameAppearsOnThePageAndInTheJson)
-{
+TEST_F(InProcessService, AResultSentByTheGameAppearsOnThePageAndInTheJson) {
     const auto version = Get("/cgi/version.pl?version&prg=Tidewarden");
     EXPECT_EQ(version.status, 200);
     EXPECT_EQ(version.body.substr(0, 16), "OK|Tidewarden|1|");
@@ -132,20 +120,19 @@ TEST_F(InProcessService, AResultSentByTheGameAppearsOnThePageAndInTheJson)
     ASSERT_TRUE(Send("Nemo", 120, "nz"));
     const auto page = Get("/cgi/version.pl?prg=Tidewarden&show&type=0");
     EXPECT_EQ(page.status, 200);
-    EXPECT_NE(page.body.find("<td class=\"n\">1</td><td>Nemo</td><td>nz</td><td class=\"n\">120</td><td>2026-09-21</td>"),
-              std::string::npos)
+    EXPECT_NE(
+        page.body.find("<td class=\"n\">1</td><td>Nemo</td><td>nz</td><td class=\"n\">120</td><td>2026-09-21</td>"),
+        std::string::npos)
         << page.body;
-    EXPECT_EQ(Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json").body,
-              "{\"results\":[{\"place\":1,\"name\":\"Nemo\",\"country\":\"nz\",\"score\":120,\"date\":\"2026-09-21\"}]}\n");
+    EXPECT_EQ(
+        Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json").body,
+        "{\"results\":[{\"place\":1,\"name\":\"Nemo\",\"country\":\"nz\",\"score\":120,\"date\":\"2026-09-21\"}]}\n");
 }
 
-TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing)
-{
+TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing) {
     const std::string good = Padded("type=0|name=Nemo|score=120|key=T|p=" + FreshToken() + "|add=nz|z=");
     const std::string goodInf = online::EncodeRecord(good);
-    const auto withToken = [this](const std::string& fields) {
-        return Submission(Padded("type=0|" + fields));
-    };
+    const auto withToken = [this](const std::string& fields) { return Submission(Padded("type=0|" + fields)); };
     const std::string script = "/cgi/version.pl?hs&prg=Tidewarden&inf=";
     const struct {
         const char* what;
@@ -173,7 +160,8 @@ TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing)
         {"key of two letters", "GET", withToken("name=Nemo|score=120|key=TT|p=" + FreshToken() + "|add=nz|z=")},
         {"markup in the name", "GET", withToken("name=<b>x</b>|score=1|key=T|p=" + FreshToken() + "|add=nz|z=")},
         {"quotes in the country", "GET", withToken("name=Nemo|score=1|key=T|p=" + FreshToken() + "|add=\"'|z=")},
-        {"name of eleven characters", "GET", withToken("name=ABCDEFGHIJK|score=1|key=T|p=" + FreshToken() + "|add=|z=")},
+        {"name of eleven characters", "GET",
+         withToken("name=ABCDEFGHIJK|score=1|key=T|p=" + FreshToken() + "|add=|z=")},
         {"score 65536", "GET", withToken("name=Nemo|score=65536|key=T|p=" + FreshToken() + "|add=nz|z=")},
         {"negative score", "GET", withToken("name=Nemo|score=-1|key=T|p=" + FreshToken() + "|add=nz|z=")},
         {"score not a number", "GET", withToken("name=Nemo|score=12a|key=T|p=" + FreshToken() + "|add=nz|z=")},
@@ -181,7 +169,8 @@ TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing)
         {"empty score", "GET", withToken("name=Nemo|score=|key=T|p=" + FreshToken() + "|add=nz|z=")},
         {"padding of other characters", "GET",
          Submission("type=0|name=Nemo|score=12|key=T|p=" + FreshToken() + "|add=nz|z=xy")},
-        {"five padding zeros", "GET", Submission(Padded("type=0|name=Nemo|score=12|key=T|p=" + FreshToken() + "|add=nz|z=") + "00000")},
+        {"five padding zeros", "GET",
+         Submission(Padded("type=0|name=Nemo|score=12|key=T|p=" + FreshToken() + "|add=nz|z=") + "00000")},
         {"unknown token", "GET", withToken("name=Nemo|score=120|key=T|p=0123456789abcdef0123456789abcdef|add=nz|z=")},
         {"empty token", "GET", withToken("name=Nemo|score=120|key=T|p=|add=nz|z=")},
         {"other program on submission", "GET", "/cgi/version.pl?hs&prg=Other&inf=" + goodInf},
@@ -205,8 +194,7 @@ TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing)
     EXPECT_EQ(store_.ResultCount(), 1);
 }
 
-TEST_F(InProcessService, TokensAreSpentOnceAndExpire)
-{
+TEST_F(InProcessService, TokensAreSpentOnceAndExpire) {
     const std::string record = Padded("type=0|name=Nemo|score=120|key=T|p=" + FreshToken() + "|add=nz|z=");
     EXPECT_EQ(Get(Submission(record)).body, "OK\n");
     const auto again = Get(Submission(record));
@@ -219,13 +207,12 @@ TEST_F(InProcessService, TokensAreSpentOnceAndExpire)
     EXPECT_EQ(store_.ResultCount(), 1);
 }
 
-TEST_F(InProcessService, OtherRequestsOfTheScriptAreRefused)
-{
-    for (const char* target : {"/cgi/version.pl?version&prg=Other", "/cgi/version.pl?version",
-                               "/cgi/version.pl?version=1&prg=Tidewarden", "/cgi/version.pl?version&prg=Tidewarden&x=1",
-                               "/cgi/version.pl?prg=Tidewarden&show&type=1", "/cgi/version.pl?prg=Tidewarden&show",
-                               "/cgi/version.pl?prg=Tidewarden&show&type=0&format=xml", "/cgi/version.pl?prg=Tidewarden",
-                               "/cgi/version.pl", "/", "/cgi/version.pl/x?version&prg=Tidewarden"}) {
+TEST_F(InProcessService, OtherRequestsOfTheScriptAreRefused) {
+    for (const char* target :
+         {"/cgi/version.pl?version&prg=Other", "/cgi/version.pl?version", "/cgi/version.pl?version=1&prg=Tidewarden",
+          "/cgi/version.pl?version&prg=Tidewarden&x=1", "/cgi/version.pl?prg=Tidewarden&show&type=1",
+          "/cgi/version.pl?prg=Tidewarden&show", "/cgi/version.pl?prg=Tidewarden&show&type=0&format=xml",
+          "/cgi/version.pl?prg=Tidewarden", "/cgi/version.pl", "/", "/cgi/version.pl/x?version&prg=Tidewarden"}) {
         SCOPED_TRACE(target);
         const auto answer = Get(target);
         EXPECT_GE(answer.status, 400);
@@ -234,21 +221,20 @@ TEST_F(InProcessService, OtherRequestsOfTheScriptAreRefused)
     EXPECT_GE(Request("POST", "/cgi/version.pl?version&prg=Tidewarden").status, 400);
 }
 
-TEST_F(InProcessService, ThePageEscapesStoredTextAndShowsTheBestHundred)
-{
+TEST_F(InProcessService, ThePageEscapesStoredTextAndShowsTheBestHundred) {
     // Texts that no submission lets through, as a damaged or shared file might still hold.
     ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60), {"<b>\"O'N\"&", "\\\"x", 500, Start}, Start),
               Refusal::None);
     for (int i = 0; i < 100; ++i)
         ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60),
-                                     {"P" + std::to_string(i), "", static_cast<std::uint16_t>(i % 50), Start + i}, Start),
+                                     {"P" + std::to_string(i), "", static_cast<std::uint16_t>(i % 50), Start + i},
+                                     Start),
                   Refusal::None);
     const std::string page = Get("/cgi/version.pl?prg=Tidewarden&show&type=0").body;
     EXPECT_NE(page.find("<td>&lt;b&gt;&quot;O&#39;N&quot;&amp;</td><td>\\&quot;x</td>"), std::string::npos);
     EXPECT_EQ(page.find("<b>"), std::string::npos);
     std::size_t rows = 0;
-    for (std::size_t at = page.find("<tr>"); at != std::string::npos; at = page.find("<tr>", at + 1))
-        ++rows;
+    for (std::size_t at = page.find("<tr>"); at != std::string::npos; at = page.find("<tr>", at + 1)) ++rows;
     EXPECT_EQ(rows, 101U); // the heading and the best hundred
 
     const std::string json = Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json").body;
@@ -260,8 +246,7 @@ TEST_F(InProcessService, ThePageEscapesStoredTextAndShowsTheBestHundred)
     EXPECT_EQ(json.find("\"P50\""), std::string::npos);
 }
 
-TEST_F(InProcessService, SixteenClientsAtOnceStoreEveryResultOnce)
-{
+TEST_F(InProcessService, SixteenClientsAtOnceStoreEveryResultOnce) {
     constexpr int Clients = 16;
     constexpr int Each = 10;
     std::atomic<int> sent{0};
@@ -269,11 +254,11 @@ TEST_F(InProcessService, SixteenClientsAtOnceStoreEveryResultOnce)
     for (int c = 0; c < Clients; ++c)
         clients.emplace_back([&, c] {
             for (int i = 0; i < Each; ++i)
-                if (Send("C" + std::to_string(c) + "x" + std::to_string(i), static_cast<std::uint16_t>(c * 100 + i), "zz"))
+                if (Send("C" + std::to_string(c) + "x" + std::to_string(i), static_cast<std::uint16_t>(c * 100 + i),
+                         "zz"))
                     ++sent;
         });
-    for (auto& client : clients)
-        client.join();
+    for (auto& client : clients) client.join();
     EXPECT_EQ(sent.load(), Clients * Each);
     const auto best = store_.Best(1000);
     ASSERT_EQ(best.size(), static_cast<std::size_t>(Clients * Each));

@@ -29,28 +29,24 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes readFile(const fs::path& file)
-{
+Bytes readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void writeFile(const fs::path& file, const Bytes& bytes)
-{
+void writeFile(const fs::path& file, const Bytes& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<std::string> folderEntries(const fs::path& folder)
-{
+std::vector<std::string> folderEntries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
     return names;
 }
 
 // The file a first start must write, put together from the file layout by hand.
-Bytes expectedDefaultFile()
-{
+Bytes expectedDefaultFile() {
     Bytes b = {0, 0, 0, 0, 0x7B, 0x00, 0};
     b.insert(b.end(), 10, 0xFF); // no country: ten zero bytes, complemented
     b.push_back(0);
@@ -70,8 +66,7 @@ Bytes expectedDefaultFile()
 // Runs each test in an empty temporary folder with message boxes captured and fresh settings.
 class ConfigFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         previous_ = fs::current_path();
         std::string pattern = (fs::temp_directory_path() / "tidewarden-config-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -80,8 +75,7 @@ protected:
         Settings = SettingsState{};
         tw::platform::setMessageBoxHandler([this](const std::string& text) { messages_.push_back(text); });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         tw::platform::setMessageBoxHandler({});
         fs::current_path(previous_);
         std::error_code ec;
@@ -98,16 +92,14 @@ protected:
 // override file permissions leave this thread's effective set for the scope and come back after.
 class WithoutFilePermissionOverride {
 public:
-    WithoutFilePermissionOverride()
-    {
+    WithoutFilePermissionOverride() {
         if (syscall(SYS_capget, &header_, saved_) != 0) return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
         const std::uint32_t mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
         reduced[0].effective &= ~mask;
         dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
     }
-    ~WithoutFilePermissionOverride()
-    {
+    ~WithoutFilePermissionOverride() {
         if (dropped_) syscall(SYS_capset, &header_, saved_);
     }
     WithoutFilePermissionOverride(const WithoutFilePermissionOverride&) = delete;
@@ -119,17 +111,18 @@ private:
     bool dropped_ = false;
 };
 
-bool canCreateFileIn(const fs::path& folder)
-{
+bool canCreateFileIn(const fs::path& folder) {
     const fs::path probe = folder / "probe";
-    { std::ofstream out(probe); if (!out) return false; }
+    {
+        std::ofstream out(probe);
+        if (!out) return false;
+    }
     std::error_code ec;
     fs::remove(probe, ec);
     return true;
 }
 
-TEST(ConfigStart, FirstStartInAnEmptyFolderWritesTheDefaultRecord)
-{
+TEST(ConfigStart, FirstStartInAnEmptyFolderWritesTheDefaultRecord) {
     tw::test::GameHost::Options options;
     options.writeConfig = false;
     options.focus = false; // no menu music in a folder without songs
@@ -147,8 +140,7 @@ TEST(ConfigStart, FirstStartInAnEmptyFolderWritesTheDefaultRecord)
     EXPECT_EQ(Settings.HighScores[9].Score, 100);
 }
 
-TEST_F(ConfigFile, ReadsARecordMadeByHand)
-{
+TEST_F(ConfigFile, ReadsARecordMadeByHand) {
     fs::copy_file(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat", "config.dat");
     ASSERT_TRUE(LoadConfig());
     EXPECT_EQ(Settings.Windowed, 0);
@@ -169,8 +161,7 @@ TEST_F(ConfigFile, ReadsARecordMadeByHand)
     EXPECT_EQ(readFile("config.dat"), readFile(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat"));
 }
 
-TEST_F(ConfigFile, FilesShorterThanOneRecordAreReplacedByTheDefaultsLongerOnesReadTheirFirstRecord)
-{
+TEST_F(ConfigFile, FilesShorterThanOneRecordAreReplacedByTheDefaultsLongerOnesReadTheirFirstRecord) {
     const Bytes custom = readFile(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat");
     struct Case {
         std::size_t size;
@@ -200,8 +191,7 @@ TEST_F(ConfigFile, FilesShorterThanOneRecordAreReplacedByTheDefaultsLongerOnesRe
     EXPECT_THAT(folderEntries(folder_), ::testing::ElementsAre("config.dat")) << "no temporary file is left";
 }
 
-TEST_F(ConfigFile, ScramblingTouchesOnlyFlagsTextsAndScores)
-{
+TEST_F(ConfigFile, ScramblingTouchesOnlyFlagsTextsAndScores) {
     Settings.Windowed = 0;
     Settings.SoundOn = 0;
     Settings.Reserved3 = 0x33;
@@ -237,8 +227,7 @@ TEST_F(ConfigFile, ScramblingTouchesOnlyFlagsTextsAndScores)
     EXPECT_EQ(PackConfigRecord(Settings), PackConfigRecord(written)) << "read back as written";
 }
 
-TEST_F(ConfigFile, LengthBytesAboveTenReadAsTen)
-{
+TEST_F(ConfigFile, LengthBytesAboveTenReadAsTen) {
     Bytes file = expectedDefaultFile();
     file[6] = 200;       // country
     file[18] = 11;       // place 1's name
@@ -258,8 +247,7 @@ TEST_F(ConfigFile, LengthBytesAboveTenReadAsTen)
     EXPECT_EQ(saved[18 + 14], 10);
 }
 
-TEST(ShortText, KeepsAtMostTenCharacters)
-{
+TEST(ShortText, KeepsAtMostTenCharacters) {
     TShortText t;
     t.SetText("ABCDEFGHIJKL");
     EXPECT_EQ(t.Text(), "ABCDEFGHIJ");
@@ -274,21 +262,19 @@ TEST(ShortText, KeepsAtMostTenCharacters)
 }
 
 // The table as (name, score) pairs, place 1 first.
-std::vector<std::pair<std::string, int>> table()
-{
+std::vector<std::pair<std::string, int>> table() {
     std::vector<std::pair<std::string, int>> rows;
     for (const auto& e : Settings.HighScores) rows.emplace_back(e.Name.Text(), e.Score);
     return rows;
 }
 
-TEST(InsertResult, PutsTheResultBelowEveryEqualOrHigherScoreAndDropsTheLowest)
-{
+TEST(InsertResult, PutsTheResultBelowEveryEqualOrHigherScoreAndDropsTheLowest) {
     struct Case {
         std::uint16_t score;
         int place; // 0: not in the table
     };
-    for (const Case c : {Case{1000, 2}, Case{1001, 1}, Case{65535, 1}, Case{950, 2}, Case{101, 10},
-                         Case{100, 0}, Case{0, 0}}) {
+    for (const Case c :
+         {Case{1000, 2}, Case{1001, 1}, Case{65535, 1}, Case{950, 2}, Case{101, 10}, Case{100, 0}, Case{0, 0}}) {
         SCOPED_TRACE(c.score);
         Settings = SettingsState{};
         const auto before = table();
@@ -305,20 +291,18 @@ TEST(InsertResult, PutsTheResultBelowEveryEqualOrHigherScoreAndDropsTheLowest)
     }
 }
 
-TEST(InsertResult, ThousandGoesToPlaceTwoAndTheOldHundredDrops)
-{
+TEST(InsertResult, ThousandGoesToPlaceTwoAndTheOldHundredDrops) {
     Settings = SettingsState{};
     Settings.NewEntry.Name.SetText("DIVER");
     Settings.NewEntry.Score = 1000;
     InsertResult();
     const std::vector<std::pair<std::string, int>> expected = {
-        {"Anonymous", 1000}, {"DIVER", 1000}, {"Anonymous", 900}, {"Anonymous", 800}, {"Anonymous", 700},
+        {"Anonymous", 1000}, {"DIVER", 1000},    {"Anonymous", 900}, {"Anonymous", 800}, {"Anonymous", 700},
         {"Anonymous", 600},  {"Anonymous", 500}, {"Anonymous", 400}, {"Anonymous", 300}, {"Anonymous", 200}};
     EXPECT_EQ(table(), expected);
 }
 
-TEST(InsertResult, ZeroIntoATableOfZerosChangesNothing)
-{
+TEST(InsertResult, ZeroIntoATableOfZerosChangesNothing) {
     Settings = SettingsState{};
     for (std::size_t i = 0; i < 10; ++i) {
         Settings.HighScores[i].Name.SetText(std::string(1, static_cast<char>('A' + i)));
@@ -331,8 +315,7 @@ TEST(InsertResult, ZeroIntoATableOfZerosChangesNothing)
     EXPECT_EQ(table(), before);
 }
 
-TEST_F(ConfigFile, ClearingTheScoresKeepsEverySetting)
-{
+TEST_F(ConfigFile, ClearingTheScoresKeepsEverySetting) {
     Settings.Windowed = 0;
     Settings.MusicOn = 0;
     Settings.SoundOn = 0;
@@ -361,8 +344,7 @@ TEST_F(ConfigFile, ClearingTheScoresKeepsEverySetting)
     EXPECT_EQ(Settings.HighScores[0].Score, 1000);
 }
 
-TEST(ConfigSave, AReadOnlyFolderWithAWritableFileIsSavedInPlace)
-{
+TEST(ConfigSave, AReadOnlyFolderWithAWritableFileIsSavedInPlace) {
     tw::test::GameHost host;
     const fs::path folder = host.runFolder();
     ASSERT_EQ(readFile(folder / "config.dat").size(), 158u);
@@ -388,8 +370,7 @@ TEST(ConfigSave, AReadOnlyFolderWithAWritableFileIsSavedInPlace)
     EXPECT_THAT(folderEntries(folder), ::testing::Not(::testing::Contains(::testing::HasSubstr(".new-"))));
 }
 
-TEST_F(ConfigFile, FlagsOtherThanZeroOrOneReadAsOnAndAreWrittenAsOneOrZero)
-{
+TEST_F(ConfigFile, FlagsOtherThanZeroOrOneReadAsOnAndAreWrittenAsOneOrZero) {
     Bytes file = expectedDefaultFile();
     file[0] = 3;    // 3 XOR 1 = 2: windowed
     file[1] = 1;    // 0: music off
@@ -407,8 +388,7 @@ TEST_F(ConfigFile, FlagsOtherThanZeroOrOneReadAsOnAndAreWrittenAsOneOrZero)
     EXPECT_EQ(saved[2], 1);
 }
 
-TEST_F(ConfigFile, ALinkIsReadAndSavedThroughAndStaysALink)
-{
+TEST_F(ConfigFile, ALinkIsReadAndSavedThroughAndStaysALink) {
     fs::create_directory("elsewhere");
     fs::copy_file(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat", "elsewhere/table.dat");
     fs::create_symlink("elsewhere/table.dat", "config.dat");
@@ -422,8 +402,7 @@ TEST_F(ConfigFile, ALinkIsReadAndSavedThroughAndStaysALink)
     EXPECT_THAT(folderEntries(folder_ / "elsewhere"), ::testing::ElementsAre("table.dat"));
 }
 
-TEST_F(ConfigFile, APipeInPlaceOfTheFileCountsAsMissingAndIsNeverWritten)
-{
+TEST_F(ConfigFile, APipeInPlaceOfTheFileCountsAsMissingAndIsNeverWritten) {
     ASSERT_EQ(mkfifo("config.dat", 0600), 0);
     alarm(20); // opening a pipe without a writer blocks: a fault must fail the test, not hang it
     EXPECT_FALSE(LoadConfig());
@@ -434,8 +413,7 @@ TEST_F(ConfigFile, APipeInPlaceOfTheFileCountsAsMissingAndIsNeverWritten)
     EXPECT_TRUE(fs::is_fifo(fs::symlink_status("config.dat")));
 }
 
-TEST_F(ConfigFile, FirstStartInAReadOnlyFolderKeepsTheDefaultsInMemory)
-{
+TEST_F(ConfigFile, FirstStartInAReadOnlyFolderKeepsTheDefaultsInMemory) {
     fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
     WithoutFilePermissionOverride asUser;
     if (canCreateFileIn(folder_)) GTEST_SKIP() << "this process writes into read-only folders";
@@ -447,8 +425,7 @@ TEST_F(ConfigFile, FirstStartInAReadOnlyFolderKeepsTheDefaultsInMemory)
     EXPECT_THAT(messages_[0], ::testing::HasSubstr("config.dat"));
 }
 
-TEST_F(ConfigFile, AReadOnlyFileStaysUnwrittenAndAWritableOneKeepsItsPermissions)
-{
+TEST_F(ConfigFile, AReadOnlyFileStaysUnwrittenAndAWritableOneKeepsItsPermissions) {
     const fs::path fixture = fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat";
     fs::copy_file(fixture, "config.dat");
     const auto readWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
@@ -470,8 +447,7 @@ TEST_F(ConfigFile, AReadOnlyFileStaysUnwrittenAndAWritableOneKeepsItsPermissions
     EXPECT_EQ(readFile("config.dat"), cleared);
 }
 
-TEST_F(ConfigFile, AWriteThatFailsPartWayLeavesTheOldFileWhole)
-{
+TEST_F(ConfigFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
     const fs::path fixture = fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat";
     fs::copy_file(fixture, "config.dat");
     ASSERT_TRUE(LoadConfig());

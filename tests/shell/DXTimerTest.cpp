@@ -22,8 +22,7 @@ protected:
     DXTimerTest() : scope(clock) { app.Activate(); }
 
     // A timer set up as the form does (properties while loading, then Loaded), recording its lags.
-    std::unique_ptr<TDXTimer> makeTimer(int interval, bool activeOnly, bool enabled, std::vector<int>& lags)
-    {
+    std::unique_ptr<TDXTimer> makeTimer(int interval, bool activeOnly, bool enabled, std::vector<int>& lags) {
         auto t = std::make_unique<TDXTimer>(app);
         t->BeginLoading();
         t->SetActiveOnly(activeOnly);
@@ -35,8 +34,7 @@ protected:
     }
 
     // Moves the clock and lets the application idle once.
-    bool idleAfter(std::uint32_t ms)
-    {
+    bool idleAfter(std::uint32_t ms) {
         clock.advance(ms);
         return app.DoIdle().Ticked;
     }
@@ -46,8 +44,7 @@ protected:
     TApplication app;
 };
 
-TEST_F(DXTimerTest, LagCountIsElapsedIntervalsAndNoTickBeforeTheInterval)
-{
+TEST_F(DXTimerTest, LagCountIsElapsedIntervalsAndNoTickBeforeTheInterval) {
     struct Case {
         std::uint32_t elapsed;
         bool ticks;
@@ -69,8 +66,7 @@ TEST_F(DXTimerTest, LagCountIsElapsedIntervalsAndNoTickBeforeTheInterval)
     }
 }
 
-TEST_F(DXTimerTest, FifteenMillisecondsThenOneMoreTicksOnceMeasuredFromTheLastTick)
-{
+TEST_F(DXTimerTest, FifteenMillisecondsThenOneMoreTicksOnceMeasuredFromTheLastTick) {
     std::vector<int> lags;
     auto t = makeTimer(16, true, true, lags);
     EXPECT_FALSE(idleAfter(15));
@@ -80,8 +76,7 @@ TEST_F(DXTimerTest, FifteenMillisecondsThenOneMoreTicksOnceMeasuredFromTheLastTi
     EXPECT_EQ(lags, (std::vector<int>{1, 1}));
 }
 
-TEST_F(DXTimerTest, IntervalZeroTicksOnEveryIdleWithTheElapsedMillisecondsAtLeastOne)
-{
+TEST_F(DXTimerTest, IntervalZeroTicksOnEveryIdleWithTheElapsedMillisecondsAtLeastOne) {
     std::vector<int> lags;
     auto t = makeTimer(0, true, true, lags);
     EXPECT_TRUE(idleAfter(0));
@@ -94,8 +89,7 @@ TEST_F(DXTimerTest, IntervalZeroTicksOnEveryIdleWithTheElapsedMillisecondsAtLeas
     EXPECT_EQ(lags.back(), 3);
 }
 
-TEST_F(DXTimerTest, ClockWrapAroundIsAnOrdinaryInterval)
-{
+TEST_F(DXTimerTest, ClockWrapAroundIsAnOrdinaryInterval) {
     clock.set(0xFFFFFFF0u);
     std::vector<int> lags;
     auto t = makeTimer(16, true, true, lags);
@@ -104,17 +98,15 @@ TEST_F(DXTimerTest, ClockWrapAroundIsAnOrdinaryInterval)
     EXPECT_EQ(lags, (std::vector<int>{3}));
 }
 
-TEST_F(DXTimerTest, MeasuredRateRoundsTiesToEven)
-{
+TEST_F(DXTimerTest, MeasuredRateRoundsTiesToEven) {
     EXPECT_EQ(MeasureRate(60, 1000), 60);
-    EXPECT_EQ(MeasureRate(1, 2000), 0);  // 0.5 goes to 0
-    EXPECT_EQ(MeasureRate(3, 2000), 2);  // 1.5 goes to 2
-    EXPECT_EQ(MeasureRate(5, 2000), 2);  // 2.5 goes to 2
+    EXPECT_EQ(MeasureRate(1, 2000), 0);   // 0.5 goes to 0
+    EXPECT_EQ(MeasureRate(3, 2000), 2);   // 1.5 goes to 2
+    EXPECT_EQ(MeasureRate(5, 2000), 2);   // 2.5 goes to 2
     EXPECT_EQ(MeasureRate(62, 1001), 62); // 61.94 goes to 62
 }
 
-TEST_F(DXTimerTest, MeasuredRateIsTakenOverAWindowOfAtLeastOneSecond)
-{
+TEST_F(DXTimerTest, MeasuredRateIsTakenOverAWindowOfAtLeastOneSecond) {
     std::vector<int> lags;
     auto t = makeTimer(16, true, true, lags);
     for (int i = 0; i < 62; ++i) idleAfter(16); // 992 ms: the window is not full yet
@@ -125,8 +117,7 @@ TEST_F(DXTimerTest, MeasuredRateIsTakenOverAWindowOfAtLeastOneSecond)
     EXPECT_EQ(t->MeasuredRate(), 40);
 }
 
-TEST_F(DXTimerTest, FocusLossSuspendsAnActiveOnlyTimerAndRegainResetsTheLastTick)
-{
+TEST_F(DXTimerTest, FocusLossSuspendsAnActiveOnlyTimerAndRegainResetsTheLastTick) {
     std::vector<int> lags;
     auto t = makeTimer(16, true, true, lags);
     idleAfter(16);
@@ -139,8 +130,7 @@ TEST_F(DXTimerTest, FocusLossSuspendsAnActiveOnlyTimerAndRegainResetsTheLastTick
     EXPECT_EQ(lags, (std::vector<int>{1, 1})) << "the first tick after the focus returns has a small lag";
 }
 
-TEST_F(DXTimerTest, ATimerNotActiveOnlyKeepsTickingInTheBackground)
-{
+TEST_F(DXTimerTest, ATimerNotActiveOnlyKeepsTickingInTheBackground) {
     std::vector<int> lags;
     auto t = makeTimer(16, false, true, lags);
     app.Deactivate();
@@ -151,8 +141,7 @@ TEST_F(DXTimerTest, ATimerNotActiveOnlyKeepsTickingInTheBackground)
     EXPECT_EQ(lags, (std::vector<int>{1, 2}));
 }
 
-TEST_F(DXTimerTest, AnActiveOnlyTimerEnabledWithoutTheFocusWaitsForIt)
-{
+TEST_F(DXTimerTest, AnActiveOnlyTimerEnabledWithoutTheFocusWaitsForIt) {
     app.Deactivate();
     std::vector<int> lags;
     auto t = makeTimer(16, true, true, lags);
@@ -164,8 +153,7 @@ TEST_F(DXTimerTest, AnActiveOnlyTimerEnabledWithoutTheFocusWaitsForIt)
     EXPECT_EQ(lags, (std::vector<int>{1}));
 }
 
-TEST_F(DXTimerTest, FocusNotificationsReachEveryTimerWhateverItsEnabledState)
-{
+TEST_F(DXTimerTest, FocusNotificationsReachEveryTimerWhateverItsEnabledState) {
     std::vector<int> lags1, lags2;
     auto t1 = makeTimer(16, true, true, lags1);
     auto t2 = makeTimer(16, false, false, lags2);
@@ -180,8 +168,7 @@ TEST_F(DXTimerTest, FocusNotificationsReachEveryTimerWhateverItsEnabledState)
     EXPECT_FALSE(t2->Started());
 }
 
-TEST_F(DXTimerTest, SwitchingTimersDisablesTheRunningOneFirst)
-{
+TEST_F(DXTimerTest, SwitchingTimersDisablesTheRunningOneFirst) {
     std::vector<int> menu, game;
     auto t1 = makeTimer(16, true, true, menu);
     auto t2 = makeTimer(16, false, false, game);
@@ -203,8 +190,7 @@ TEST_F(DXTimerTest, SwitchingTimersDisablesTheRunningOneFirst)
     EXPECT_EQ(game.size(), 1u);
 }
 
-TEST_F(DXTimerTest, EnabledChangesDoNothingWhileLoadingAndSameValueDoesNotRestart)
-{
+TEST_F(DXTimerTest, EnabledChangesDoNothingWhileLoadingAndSameValueDoesNotRestart) {
     std::vector<int> lags;
     auto t = std::make_unique<TDXTimer>(app);
     EXPECT_EQ(t->Interval(), 1000);
@@ -221,8 +207,7 @@ TEST_F(DXTimerTest, EnabledChangesDoNothingWhileLoadingAndSameValueDoesNotRestar
     EXPECT_EQ(lags, (std::vector<int>{1}));
 }
 
-TEST_F(DXTimerTest, AnExceptionInATickIsShownAndTheTimerGoesOn)
-{
+TEST_F(DXTimerTest, AnExceptionInATickIsShownAndTheTimerGoesOn) {
     std::vector<std::string> shown;
     tw::platform::setMessageBoxHandler([&](const std::string& text) { shown.push_back(text); });
     std::vector<int> lags;

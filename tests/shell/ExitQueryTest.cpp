@@ -25,36 +25,30 @@ class ExitQueryTest : public MenuHostTest {
 public:
     // The cases' steps reach the screen through these, as the player would.
     tw::test::GameHost& Host() { return *host; }
-    void Press(std::uint8_t key)
-    {
+    void Press(std::uint8_t key) {
         host->pressKey(key);
         host->runTicks(1);
     }
-    void SelectWithDown(int item)
-    {
+    void SelectWithDown(int item) {
         for (int guard = 0; Shell.MenuSelection != item && guard < 10; ++guard) Press(vk::Down);
         ASSERT_EQ(Shell.MenuSelection, item);
     }
-    void Open(int mainItem)
-    {
+    void Open(int mainItem) {
         SelectWithDown(mainItem);
         Press(vk::Return);
         ASSERT_EQ(Shell.MenuScreen, mainItem);
     }
-    void MoveTo(int screen, int item)
-    {
+    void MoveTo(int screen, int item) {
         const TMenuItemRect& r = Menu.MenuItemRect[static_cast<std::size_t>(screen)][static_cast<std::size_t>(item)];
         host->mouseMove(r.X + r.W / 2, r.Y + r.H / 2);
     }
-    void ClickOn(int screen, int item)
-    {
+    void ClickOn(int screen, int item) {
         const TMenuItemRect& r = Menu.MenuItemRect[static_cast<std::size_t>(screen)][static_cast<std::size_t>(item)];
         host->click(r.X + r.W / 2, r.Y + r.H / 2);
         host->runTicks(1);
     }
     // One of the game's own dialogs, as the game frame leaves it; the game timer runs.
-    void GameDialog(TGameState state, TMenuScreen screen, std::uint8_t selection, std::uint8_t editing)
-    {
+    void GameDialog(TGameState state, TMenuScreen screen, std::uint8_t selection, std::uint8_t editing) {
         host->form().DXTimer1->SetEnabled(false);
         host->form().DXTimer2->SetEnabled(true);
         Shell.GameState = state;
@@ -66,8 +60,7 @@ public:
         Shell.StateTimer = 700;
     }
     // Red pixels in the box of item i of the exit question: the chosen answer.
-    int RedIn(int item)
-    {
+    int RedIn(int item) {
         const TMenuItemRect& r = Menu.MenuItemRect[msExitQuery][static_cast<std::size_t>(item)];
         int n = 0;
         for (int y = r.Y; y <= r.Y + r.H; ++y)
@@ -75,8 +68,7 @@ public:
         return n;
     }
     // One menu frame with the text cursor always at the same point of its blinking.
-    std::vector<std::uint32_t> Frame()
-    {
+    std::vector<std::uint32_t> Frame() {
         Shell.BlinkCounter = 0;
         host->runTicks(1);
         return host->backBuffer();
@@ -84,8 +76,7 @@ public:
 };
 
 // What the player sees and what the next key or click acts on.
-std::string Seen()
-{
+std::string Seen() {
     std::ostringstream s;
     s << "state " << int{Shell.GameState} << ", screen " << int{Shell.MenuScreen} << ", selection "
       << int{Shell.MenuSelection} << ", main selection " << int{Shell.MainSelection} << ", main column "
@@ -94,8 +85,7 @@ std::string Seen()
       << (Menu.ClosingWindow && Menu.ClosingWindow->Visible) << ", country '" << Settings.Country.Text() << "'";
     auto list = [&s](const char* name, const TMenuItemList& items) {
         s << ", " << name << " [";
-        for (std::size_t i = 1; i <= MenuItemSlots; ++i)
-            s << (items[i] ? (items[i]->Visible ? 'V' : 'h') : '-');
+        for (std::size_t i = 1; i <= MenuItemSlots; ++i) s << (items[i] ? (items[i]->Visible ? 'V' : 'h') : '-');
         s << "]";
     };
     list("main", Menu.MainMenuItems);
@@ -111,8 +101,7 @@ struct Case {
     std::function<void(ExitQueryTest&)> reach;
 };
 
-TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered)
-{
+TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered) {
     std::vector<Case> cases = {
         {"main menu, HELP highlighted after options was open",
          [](ExitQueryTest& t) {
@@ -120,7 +109,11 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered)
              t.Press(vk::Escape);
              t.SelectWithDown(4);
          }},
-        {"options, MUSIC framed", [](ExitQueryTest& t) { t.Open(msOptions); t.SelectWithDown(2); }},
+        {"options, MUSIC framed",
+         [](ExitQueryTest& t) {
+             t.Open(msOptions);
+             t.SelectWithDown(2);
+         }},
         {"options while typing the country",
          [](ExitQueryTest& t) {
              t.Open(msOptions);
@@ -128,7 +121,11 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered)
              t.Press(vk::Return);
              t.Host().typeText("de");
          }},
-        {"high scores, world scores highlighted", [](ExitQueryTest& t) { t.Open(msScores); t.SelectWithDown(2); }},
+        {"high scores, world scores highlighted",
+         [](ExitQueryTest& t) {
+             t.Open(msScores);
+             t.SelectWithDown(2);
+         }},
         {"clear-scores dialog, NO chosen",
          [](ExitQueryTest& t) {
              t.Open(msScores);
@@ -205,7 +202,8 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered)
             if (menu) {
                 const std::vector<std::uint32_t> frameAfter = Frame();
                 std::size_t differing = 0;
-                for (std::size_t i = 0; i < frameAfter.size(); ++i) differing += frameAfter[i] != frameBefore[i] ? 1u : 0u;
+                for (std::size_t i = 0; i < frameAfter.size(); ++i)
+                    differing += frameAfter[i] != frameBefore[i] ? 1u : 0u;
                 EXPECT_EQ(differing, 0u) << "pixels differ from the frame before the question";
             }
         }

@@ -24,43 +24,36 @@ namespace vk = tw::platform::vk;
 
 class KeyHandlingTest : public MenuHostTest {
 protected:
-    void Press(std::uint8_t key)
-    {
+    void Press(std::uint8_t key) {
         host->pressKey(key);
         host->runTicks(1);
     }
     // Walks the selection of the current screen down to item.
-    void SelectWithDown(int item)
-    {
+    void SelectWithDown(int item) {
         for (int guard = 0; Shell.MenuSelection != item && guard < 10; ++guard) Press(vk::Down);
         ASSERT_EQ(Shell.MenuSelection, item);
     }
-    void OpenOptions()
-    {
+    void OpenOptions() {
         SelectWithDown(2);
         Press(vk::Return);
         ASSERT_EQ(Shell.MenuScreen, msOptions);
     }
-    void EditCountry()
-    {
+    void EditCountry() {
         OpenOptions();
         SelectWithDown(4);
         Press(vk::Return);
         ASSERT_EQ(Shell.TextEditing, 1);
     }
     // The pixels of a rectangle of the last frame.
-    std::vector<std::uint32_t> Region(int x0, int y0, int x1, int y1)
-    {
+    std::vector<std::uint32_t> Region(int x0, int y0, int x1, int y1) {
         std::vector<std::uint32_t> out;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) out.push_back(host->pixel(x, y));
         return out;
     }
-
 };
 
-TEST_F(KeyHandlingTest, UpAndDownWrapRoundTheMainMenu)
-{
+TEST_F(KeyHandlingTest, UpAndDownWrapRoundTheMainMenu) {
     ASSERT_EQ(Shell.MenuSelection, 1);
     Press(vk::Up);
     EXPECT_EQ(Shell.MenuSelection, 6);
@@ -74,8 +67,7 @@ TEST_F(KeyHandlingTest, UpAndDownWrapRoundTheMainMenu)
     EXPECT_EQ(Shell.MenuSelection, 1);
 }
 
-TEST_F(KeyHandlingTest, AHeldArrowMovesOnce)
-{
+TEST_F(KeyHandlingTest, AHeldArrowMovesOnce) {
     host->keyDown(vk::Down);
     for (int i = 0; i < 5; ++i) host->keyDown(vk::Down, true);
     EXPECT_EQ(Shell.MenuSelection, 2);
@@ -85,8 +77,7 @@ TEST_F(KeyHandlingTest, AHeldArrowMovesOnce)
     host->keyUp(vk::Down);
 }
 
-TEST_F(KeyHandlingTest, AHeldBackspaceKeepsDeleting)
-{
+TEST_F(KeyHandlingTest, AHeldBackspaceKeepsDeleting) {
     EditCountry();
     host->typeText("abcd");
     host->keyDown(vk::Back);
@@ -99,8 +90,7 @@ TEST_F(KeyHandlingTest, AHeldBackspaceKeepsDeleting)
     host->keyUp(vk::Back);
 }
 
-TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals)
-{
+TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals) {
     EditCountry();
     host->typeText("de-x\xE9");
     EXPECT_EQ(Settings.Country.Text(), "dex") << "only blanks, digits and letters are taken";
@@ -126,16 +116,14 @@ TEST_F(KeyHandlingTest, CountryIsStoredAsTypedAndShownInCapitals)
     EXPECT_EQ(SavedSettings().Country.Text(), "dexab 1234");
 }
 
-TEST_F(KeyHandlingTest, TypingOutsideATextFieldChangesNothing)
-{
+TEST_F(KeyHandlingTest, TypingOutsideATextFieldChangesNothing) {
     OpenOptions();
     host->typeText("abc");
     host->pressKey(vk::Back);
     EXPECT_EQ(Settings.Country.Text(), "");
 }
 
-TEST_F(KeyHandlingTest, LeftAndRightToggleTheFirstThreeOptionsOnly)
-{
+TEST_F(KeyHandlingTest, LeftAndRightToggleTheFirstThreeOptionsOnly) {
     OpenOptions();
     const SettingsState before = Settings;
     Press(vk::Right); // item 1: the display mode
@@ -153,8 +141,7 @@ TEST_F(KeyHandlingTest, LeftAndRightToggleTheFirstThreeOptionsOnly)
     }
 }
 
-TEST_F(KeyHandlingTest, EscapeLeavesScreensAndAnswersNo)
-{
+TEST_F(KeyHandlingTest, EscapeLeavesScreensAndAnswersNo) {
     OpenOptions();
     Press(vk::Escape);
     EXPECT_EQ(Shell.MenuScreen, msMain);
@@ -170,15 +157,14 @@ TEST_F(KeyHandlingTest, EscapeLeavesScreensAndAnswersNo)
     EXPECT_TRUE(host->closed());
 }
 
-TEST(BossKeyName, NamesOfTheKeys)
-{
+TEST(BossKeyName, NamesOfTheKeys) {
     const struct {
         std::uint16_t key;
         const char* name; // nullptr: no name of its own
     } cases[] = {
-        {0x20, "Space"}, {0x30, "0"},  {0x39, "9"},   {0x41, "A"},   {0x5A, "Z"},  {0x5B, "Window Key"},
-        {0x70, "F1"},    {0x7B, "F12"}, {0x09, nullptr}, {0x2F, nullptr}, {0x3A, nullptr},
-        {0x5C, nullptr}, {0x6F, nullptr}, {0x7C, nullptr}, {0x100, nullptr},
+        {0x20, "Space"},      {0x30, "0"},     {0x39, "9"},     {0x41, "A"},     {0x5A, "Z"},
+        {0x5B, "Window Key"}, {0x70, "F1"},    {0x7B, "F12"},   {0x09, nullptr}, {0x2F, nullptr},
+        {0x3A, nullptr},      {0x5C, nullptr}, {0x6F, nullptr}, {0x7C, nullptr}, {0x100, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
@@ -192,8 +178,7 @@ TEST(BossKeyName, NamesOfTheKeys)
     }
 }
 
-TEST_F(KeyHandlingTest, BossKeyCaptureRefusesModifiersAndKeepsTheOldNameForTab)
-{
+TEST_F(KeyHandlingTest, BossKeyCaptureRefusesModifiersAndKeepsTheOldNameForTab) {
     EXPECT_EQ(Shell.BossKeyName, "F12");
     OpenOptions();
     SelectWithDown(5);
@@ -217,8 +202,7 @@ TEST_F(KeyHandlingTest, BossKeyCaptureRefusesModifiersAndKeepsTheOldNameForTab)
     EXPECT_EQ(Shell.BossKeyName, "Q");
 }
 
-TEST_F(KeyHandlingTest, BossKeyMinimisesInTheMenuAndPausesAGame)
-{
+TEST_F(KeyHandlingTest, BossKeyMinimisesInTheMenuAndPausesAGame) {
     Press(0x7B);
     EXPECT_EQ(host->form().WindowState(), wsMinimized);
     EXPECT_EQ(Shell.GameState, gsMenu);
@@ -239,8 +223,7 @@ TEST_F(KeyHandlingTest, BossKeyMinimisesInTheMenuAndPausesAGame)
     EXPECT_EQ(Shell.GameState, gsLevelIntro);
 }
 
-TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates)
-{
+TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates) {
     Shell.GameState = gsPlaying;
     host->pressKey('P');
     EXPECT_EQ(Shell.GameState, gsPaused);
@@ -262,8 +245,7 @@ TEST_F(KeyHandlingTest, PPausesAndResumesOnlyInTheGameStates)
     EXPECT_EQ(Shell.GameState, gsGameOver);
 }
 
-TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit)
-{
+TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit) {
     Shell.GameState = gsPlaying;
     host->pressKey(vk::Escape);
     EXPECT_EQ(Shell.GameState, gsExitQuery);
@@ -272,8 +254,7 @@ TEST_F(KeyHandlingTest, EscapeInAGameAsksToExit)
     EXPECT_EQ(Shell.GameState, gsPlaying);
 }
 
-TEST_F(KeyHandlingTest, AltEnterTogglesTheDisplayAndSavesInEveryState)
-{
+TEST_F(KeyHandlingTest, AltEnterTogglesTheDisplayAndSavesInEveryState) {
     for (int state = gsMenu; state <= gsNextLevel; ++state) {
         SCOPED_TRACE(state);
         Shell.GameState = static_cast<TGameState>(state);
@@ -289,8 +270,7 @@ TEST_F(KeyHandlingTest, AltEnterTogglesTheDisplayAndSavesInEveryState)
     }
 }
 
-TEST_F(KeyHandlingTest, EnterOnTheNameFieldAcceptsTheResult)
-{
+TEST_F(KeyHandlingTest, EnterOnTheNameFieldAcceptsTheResult) {
     Shell.GameState = gsNameEntry;
     Shell.MenuScreen = msNameEntry;
     Shell.MenuSelection = 3;

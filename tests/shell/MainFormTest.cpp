@@ -21,8 +21,7 @@ namespace {
 
 using tw::test::GameHost;
 
-TEST(MainForm, CreationLeavesTheMenuStateWithTheMenuTimerRunning)
-{
+TEST(MainForm, CreationLeavesTheMenuStateWithTheMenuTimerRunning) {
     GameHost host;
     EXPECT_EQ(Shell.GameState, gsMenu);
     EXPECT_EQ(Shell.StateBeforePause, gsMenu);
@@ -45,8 +44,7 @@ TEST(MainForm, CreationLeavesTheMenuStateWithTheMenuTimerRunning)
     EXPECT_EQ(pixels.size(), 800u * 600u);
 }
 
-TEST(MainForm, StoredFullScreenChoiceIsAppliedAtCreation)
-{
+TEST(MainForm, StoredFullScreenChoiceIsAppliedAtCreation) {
     // The configuration reader fills Settings before ChangeMode; here the test does.
     GameHost host;
     Settings.Windowed = 0;
@@ -63,8 +61,7 @@ TEST(MainForm, StoredFullScreenChoiceIsAppliedAtCreation)
     EXPECT_FALSE(host.form().HasSavedPlacement()) << "the placement was restored once and forgotten";
 }
 
-TEST(MainForm, CloseRequestInTheMenuOpensTheExitQueryInsteadOfClosing)
-{
+TEST(MainForm, CloseRequestInTheMenuOpensTheExitQueryInsteadOfClosing) {
     GameHost host;
     Shell.MenuScreen = msOptions;
     host.closeRequest();
@@ -77,16 +74,14 @@ TEST(MainForm, CloseRequestInTheMenuOpensTheExitQueryInsteadOfClosing)
     EXPECT_EQ(host.runTicks(3), 3) << "the menu goes on running under the query";
 }
 
-TEST(MainForm, AltF4IsACloseRequestAndNotAKey)
-{
+TEST(MainForm, AltF4IsACloseRequestAndNotAKey) {
     GameHost host;
     host.keyDown(tw::platform::vk::LMenu);
     host.keyDown(tw::platform::vk::function(4));
     EXPECT_EQ(Shell.MenuScreen, msExitQuery);
 }
 
-TEST(MainForm, ConfirmedCloseInTheMenuEndsTheLoop)
-{
+TEST(MainForm, ConfirmedCloseInTheMenuEndsTheLoop) {
     GameHost host;
     Shell.CloseConfirmed = 1;
     host.closeRequest();
@@ -94,8 +89,7 @@ TEST(MainForm, ConfirmedCloseInTheMenuEndsTheLoop)
     EXPECT_TRUE(host.form().Closed());
 }
 
-TEST(MainForm, TheMessageLoopEndsOnlyWithAConfirmedClose)
-{
+TEST(MainForm, TheMessageLoopEndsOnlyWithAConfirmedClose) {
     GameHost host;
     tw::platform::EventLoop loop(host.window());
     host.application().SetEventLoop(&loop);
@@ -108,8 +102,7 @@ TEST(MainForm, TheMessageLoopEndsOnlyWithAConfirmedClose)
     host.application().SetEventLoop(nullptr);
 }
 
-TEST(MainForm, CloseRequestDuringAGameBecomesTheExitQueryAndYesEndsTheGameFirst)
-{
+TEST(MainForm, CloseRequestDuringAGameBecomesTheExitQueryAndYesEndsTheGameFirst) {
     for (TGameState state : {gsPlaying, gsHeroDying, gsLevelIntro, gsPaused}) {
         GameHost host;
         Shell.GameState = state;
@@ -129,8 +122,7 @@ TEST(MainForm, CloseRequestDuringAGameBecomesTheExitQueryAndYesEndsTheGameFirst)
     }
 }
 
-TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndTheGameDialogsAreCovered)
-{
+TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndTheGameDialogsAreCovered) {
     {
         GameHost host;
         Shell.GameState = gsGameOver;
@@ -164,8 +156,7 @@ TEST(MainForm, CloseRequestDuringGameOverIsIgnoredAndTheGameDialogsAreCovered)
     }
 }
 
-TEST(MainForm, MaximiseGoesFullScreenAndWritesTheConfigurationCaptionDoubleClickDoesNotWrite)
-{
+TEST(MainForm, MaximiseGoesFullScreenAndWritesTheConfigurationCaptionDoubleClickDoesNotWrite) {
     {
         GameHost host;
         int writes = 0;
@@ -187,26 +178,24 @@ TEST(MainForm, MaximiseGoesFullScreenAndWritesTheConfigurationCaptionDoubleClick
     }
 }
 
-TEST(MainForm, SystemCommandsOtherThanExactMaximiseKeepTheWindowMode)
-{
+TEST(MainForm, SystemCommandsOtherThanExactMaximiseKeepTheWindowMode) {
     GameHost host;
     int writes = 0;
     host.form().SaveConfigHook = [&] { ++writes; };
     host.form().WMGetSysCommand(SC_MAXIMIZE | 2); // maximise with low bits set is not ours
     EXPECT_EQ(Settings.Windowed, 1);
     EXPECT_FALSE(host.window().isFullScreen());
-    host.form().CptClk(HTCAPTION + 1);             // a double click elsewhere on the frame
+    host.form().CptClk(HTCAPTION + 1); // a double click elsewhere on the frame
     EXPECT_EQ(Settings.Windowed, 1);
     host.form().WMGetSysCommand(SC_MINIMIZE);
     EXPECT_EQ(host.form().WindowState(), wsMinimized);
     EXPECT_EQ(writes, 0);
-    host.form().WMGetSysCommand(SC_MINIMIZE | 1);  // handled as usual, without the form's own step
+    host.form().WMGetSysCommand(SC_MINIMIZE | 1); // handled as usual, without the form's own step
     host.form().WMGetSysCommand(SC_RESTORE);
     EXPECT_EQ(host.form().WindowState(), wsNormal);
 }
 
-TEST(MainForm, TheDesktopMinimisingAndRestoringTheWindowIsTheFormsState)
-{
+TEST(MainForm, TheDesktopMinimisingAndRestoringTheWindowIsTheFormsState) {
     GameHost host;
     tw::platform::EventDispatcher dispatcher;
     tw::platform::Event e;
@@ -218,8 +207,7 @@ TEST(MainForm, TheDesktopMinimisingAndRestoringTheWindowIsTheFormsState)
     EXPECT_EQ(host.form().WindowState(), wsNormal);
 }
 
-TEST(MainForm, LosingTheFocusDuringPlayPausesAndComingBackKeepsThePause)
-{
+TEST(MainForm, LosingTheFocusDuringPlayPausesAndComingBackKeepsThePause) {
     for (TGameState state : {gsPlaying, gsHeroDying, gsLevelIntro, gsGameOver}) {
         GameHost host;
         // The program switches timers in this order.
@@ -236,8 +224,7 @@ TEST(MainForm, LosingTheFocusDuringPlayPausesAndComingBackKeepsThePause)
     }
 }
 
-TEST(MainForm, RegainingTheFocusDuringPlayHidesThePointer)
-{
+TEST(MainForm, RegainingTheFocusDuringPlayHidesThePointer) {
     GameHost host;
     host.form().DXTimer1->SetEnabled(false);
     host.form().DXTimer2->SetEnabled(true);
@@ -248,8 +235,7 @@ TEST(MainForm, RegainingTheFocusDuringPlayHidesThePointer)
     EXPECT_EQ(Shell.GameState, gsPlaying);
 }
 
-TEST(MainForm, MenuTimerStopsWithoutTheFocusAndTheMenuMusicFailureIsShownOnce)
-{
+TEST(MainForm, MenuTimerStopsWithoutTheFocusAndTheMenuMusicFailureIsShownOnce) {
     GameHost::Options options;
     options.musicOn = true; // the run folder has no songs
     GameHost host(options);
@@ -262,8 +248,7 @@ TEST(MainForm, MenuTimerStopsWithoutTheFocusAndTheMenuMusicFailureIsShownOnce)
     EXPECT_EQ(host.messages().size(), 1u) << "music stays off once it failed";
 }
 
-TEST(GameHost, ScreenshotIsTheBackBufferAsPng)
-{
+TEST(GameHost, ScreenshotIsTheBackBufferAsPng) {
     GameHost host;
     TDirectDrawSurface& back = *host.form().DXDraw->Surface();
     back.Fill(0x00123456u);
@@ -278,8 +263,7 @@ TEST(GameHost, ScreenshotIsTheBackBufferAsPng)
     EXPECT_EQ(png.pixels[800 * 600 - 1] & 0x00FFFFFFu, 0x00FF8000u);
 }
 
-TEST(GameHost, RunTicksFollowsTheRunningTimerAndAdvanceGivesTheLag)
-{
+TEST(GameHost, RunTicksFollowsTheRunningTimerAndAdvanceGivesTheLag) {
     GameHost host;
     std::vector<int> lags;
     host.form().DXTimer1->OnTimer = [&](TCustomDXTimer&, int lag) { lags.push_back(lag); };
@@ -291,8 +275,7 @@ TEST(GameHost, RunTicksFollowsTheRunningTimerAndAdvanceGivesTheLag)
     EXPECT_EQ(host.runTicks(3), 0) << "no timer runs";
 }
 
-TEST(SetCursorVisible, ForcesThePointerWhateverTheCounter)
-{
+TEST(SetCursorVisible, ForcesThePointerWhateverTheCounter) {
     GameHost host;
     auto& w = host.window();
     for (int start : {-3, -1, 0, 2}) {
@@ -305,8 +288,7 @@ TEST(SetCursorVisible, ForcesThePointerWhateverTheCounter)
     }
 }
 
-TEST(PlayUrl, OpenedOnlyWhenItExists)
-{
+TEST(PlayUrl, OpenedOnlyWhenItExists) {
     GameHost host;
     EXPECT_FALSE(OpenPlayUrl());
     EXPECT_TRUE(host.openedTargets().empty());

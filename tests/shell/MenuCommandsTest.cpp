@@ -28,16 +28,14 @@ struct Point {
 };
 
 // A point well inside item i of screen s.
-Point Inside(int s, int i)
-{
+Point Inside(int s, int i) {
     const TMenuItemRect& r = Menu.MenuItemRect[static_cast<std::size_t>(s)][static_cast<std::size_t>(i)];
     return {r.X + r.W / 2, r.Y + r.H / 2};
 }
 
 class MenuCommandsTest : public MenuHostTest {
 protected:
-    void Click(Point p)
-    {
+    void Click(Point p) {
         host->click(p.x, p.y);
         host->runTicks(1);
     }
@@ -46,8 +44,7 @@ protected:
     void ClickMain(int item) { ClickItem(msMain, item); }
 };
 
-TEST_F(MenuCommandsTest, MainItemsOpenTheirScreensAndBackItemsReturn)
-{
+TEST_F(MenuCommandsTest, MainItemsOpenTheirScreensAndBackItemsReturn) {
     for (int item : {2, 3, 4}) {
         SCOPED_TRACE(item);
         ClickMain(item);
@@ -63,8 +60,7 @@ TEST_F(MenuCommandsTest, MainItemsOpenTheirScreensAndBackItemsReturn)
     }
 }
 
-TEST_F(MenuCommandsTest, OptionsClickedWhileHighScoresAreOpen)
-{
+TEST_F(MenuCommandsTest, OptionsClickedWhileHighScoresAreOpen) {
     ClickMain(3);
     ASSERT_EQ(Shell.MenuScreen, msScores);
     ClickMain(2);
@@ -79,8 +75,7 @@ TEST_F(MenuCommandsTest, OptionsClickedWhileHighScoresAreOpen)
 
 // A main-menu item clicked while a dialog is open answers the dialog "NO" (never "YES": the window
 // stays, the table stays), leaves any screen beneath it, and then runs the item.
-TEST_F(MenuCommandsTest, MainItemClickedDuringADialogAnswersNoThenRunsTheItem)
-{
+TEST_F(MenuCommandsTest, MainItemClickedDuringADialogAnswersNoThenRunsTheItem) {
     struct Case {
         const char* name;
         std::function<void()> openDialog;
@@ -139,8 +134,7 @@ TEST_F(MenuCommandsTest, MainItemClickedDuringADialogAnswersNoThenRunsTheItem)
     }
 }
 
-TEST_F(MenuCommandsTest, ClearScoresYesResetsAndSavesTheTable)
-{
+TEST_F(MenuCommandsTest, ClearScoresYesResetsAndSavesTheTable) {
     Settings.HighScores[0].Score = 4242;
     ClickMain(3);
     ClickItem(msScores, 1);
@@ -151,8 +145,7 @@ TEST_F(MenuCommandsTest, ClearScoresYesResetsAndSavesTheTable)
     EXPECT_FALSE(Menu.ClosingWindow->Visible);
 }
 
-TEST_F(MenuCommandsTest, HelpPagesStopAtTheFirstAndTheLast)
-{
+TEST_F(MenuCommandsTest, HelpPagesStopAtTheFirstAndTheLast) {
     ClickMain(4);
     ASSERT_NE(Menu.HelpImage, nullptr);
     const TPictureCollection& pictures = host->form().DXImageList1->Items();
@@ -170,8 +163,7 @@ TEST_F(MenuCommandsTest, HelpPagesStopAtTheFirstAndTheLast)
     EXPECT_EQ(Menu.HelpImage, nullptr);
 }
 
-TEST_F(MenuCommandsTest, OptionTogglesFollowTheSettingsAndAreSaved)
-{
+TEST_F(MenuCommandsTest, OptionTogglesFollowTheSettingsAndAreSaved) {
     ClickMain(2);
     const std::uint8_t sound = Settings.SoundOn;
     ClickItem(msOptions, 3);
@@ -189,8 +181,7 @@ TEST_F(MenuCommandsTest, OptionTogglesFollowTheSettingsAndAreSaved)
     EXPECT_EQ(SavedSettings().Windowed, Settings.Windowed);
 }
 
-TEST_F(MenuCommandsTest, MusicSwitchedOnWithoutItsSongShowsTheErrorAndStaysOff)
-{
+TEST_F(MenuCommandsTest, MusicSwitchedOnWithoutItsSongShowsTheErrorAndStaysOff) {
     ClickMain(2);
     if (Settings.MusicOn) ClickItem(msOptions, 2); // off first
     ASSERT_EQ(Settings.MusicOn, 0);
@@ -206,8 +197,7 @@ TEST_F(MenuCommandsTest, MusicSwitchedOnWithoutItsSongShowsTheErrorAndStaysOff)
     EXPECT_EQ(SavedSettings().MusicOn, 0);
 }
 
-TEST_F(MenuCommandsTest, MusicSwitchedOnWithItsSongPlays)
-{
+TEST_F(MenuCommandsTest, MusicSwitchedOnWithItsSongPlays) {
     ClickMain(2);
     if (Settings.MusicOn) ClickItem(msOptions, 2);
     ClickItem(msOptions, 2);
@@ -218,8 +208,7 @@ TEST_F(MenuCommandsTest, MusicSwitchedOnWithItsSongPlays)
     EXPECT_TRUE(host->messages().empty());
 }
 
-TEST_F(MenuCommandsTest, WebPagesOpenTheConfiguredAddresses)
-{
+TEST_F(MenuCommandsTest, WebPagesOpenTheConfiguredAddresses) {
     ClickMain(5);
     ClickMain(3);
     ClickItem(msScores, 2);
@@ -229,8 +218,7 @@ TEST_F(MenuCommandsTest, WebPagesOpenTheConfiguredAddresses)
     EXPECT_EQ(Shell.MenuScreen, msScores) << "opening a page changes no screen";
 }
 
-TEST(WebAddresses, BuiltFromTheConfiguredValues)
-{
+TEST(WebAddresses, BuiltFromTheConfiguredValues) {
     EXPECT_EQ(WorldScoresPageAddress("http://127.0.0.1:8421"),
               "http://127.0.0.1:8421/cgi/version.pl?prg=Tidewarden&show&type=0");
     EXPECT_EQ(WorldScoresPageAddress("https://scores.example/"),
@@ -241,8 +229,7 @@ TEST(WebAddresses, BuiltFromTheConfiguredValues)
     EXPECT_EQ(PublisherPageAddress("", "/opt/game/bin/.."), "/opt/game/about.html");
 }
 
-TEST_F(MenuCommandsTest, ClicksOutsideItemsDoNothing)
-{
+TEST_F(MenuCommandsTest, ClicksOutsideItemsDoNothing) {
     Click({20, 20});
     EXPECT_EQ(Shell.ItemHovered, 0);
     EXPECT_EQ(Shell.MenuScreen, msMain);
@@ -252,8 +239,7 @@ TEST_F(MenuCommandsTest, ClicksOutsideItemsDoNothing)
     EXPECT_TRUE(host->openedTargets().empty());
 }
 
-TEST_F(MenuCommandsTest, ASecondClickInPlaceDoesNotChooseTheNewScreensItem)
-{
+TEST_F(MenuCommandsTest, ASecondClickInPlaceDoesNotChooseTheNewScreensItem) {
     // The click that opened options leaves the pointer over no options item: a second click without
     // a move must not act on the options screen's selection (item 1, the display mode).
     const Point p = Inside(msMain, 2);
@@ -266,16 +252,14 @@ TEST_F(MenuCommandsTest, ASecondClickInPlaceDoesNotChooseTheNewScreensItem)
     EXPECT_EQ(Shell.MenuScreen, msOptions);
 }
 
-TEST_F(MenuCommandsTest, StartingAGameSwitchesTheTimers)
-{
+TEST_F(MenuCommandsTest, StartingAGameSwitchesTheTimers) {
     ClickMain(1);
     EXPECT_EQ(Shell.GameState, gsLevelIntro); // the level is announced first
     EXPECT_FALSE(host->form().DXTimer1->Enabled());
     EXPECT_TRUE(host->form().DXTimer2->Enabled());
 }
 
-TEST_F(MenuCommandsTest, MouseSteeringTakesHalfTheOffsetFromTheCentre)
-{
+TEST_F(MenuCommandsTest, MouseSteeringTakesHalfTheOffsetFromTheCentre) {
     Shell.GameState = gsPlaying;
     struct Case {
         int x, y;
@@ -284,7 +268,7 @@ TEST_F(MenuCommandsTest, MouseSteeringTakesHalfTheOffsetFromTheCentre)
     const Case cases[] = {
         {430, 300, 0, 15, 0, 0},
         {370, 240, 15, 0, 30, 0},
-        {401, 301, 0, 0, 0, 0},     // one pixel halves to nothing
+        {401, 301, 0, 0, 0, 0},              // one pixel halves to nothing
         {400 + 520, 300 + 600, 0, 4, 0, 44}, // the low 8 bits of 260 and 300
     };
     for (const Case& c : cases) {
@@ -298,8 +282,7 @@ TEST_F(MenuCommandsTest, MouseSteeringTakesHalfTheOffsetFromTheCentre)
     }
 }
 
-TEST_F(MenuCommandsTest, KeyboardSteeringKeepsTheMouseOutOfItsDirection)
-{
+TEST_F(MenuCommandsTest, KeyboardSteeringKeepsTheMouseOutOfItsDirection) {
     Shell.GameState = gsPlaying;
     Shell.MousePushRight = 7;
     host->form().DXInput1->InputStates.Include(InputRight);
@@ -309,8 +292,7 @@ TEST_F(MenuCommandsTest, KeyboardSteeringKeepsTheMouseOutOfItsDirection)
     EXPECT_EQ(Shell.MousePushUp, 10);
 }
 
-TEST_F(MenuCommandsTest, MouseButtonsArePressedOnlyInPlayAndReleasedAnywhere)
-{
+TEST_F(MenuCommandsTest, MouseButtonsArePressedOnlyInPlayAndReleasedAnywhere) {
     host->mouseDown(MouseButton::Left, 10, 10);
     host->mouseDown(MouseButton::Right, 10, 10);
     EXPECT_EQ(Shell.MouseFireHeld, 0);

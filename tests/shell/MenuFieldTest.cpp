@@ -15,8 +15,7 @@ namespace {
 
 using tw::test::GameHost;
 
-GameHost::Options withGameData()
-{
+GameHost::Options withGameData() {
     GameHost::Options options;
     options.gameData = true;
     return options;
@@ -25,23 +24,21 @@ GameHost::Options withGameData()
 TPictureCollection& pictures(GameHost& host) { return host.form().DXImageList1->Items(); }
 
 // Opens a sub-screen the way its main-menu item does: that item is the selection.
-void open(GameHost& host, std::uint8_t screen)
-{
+void open(GameHost& host, std::uint8_t screen) {
     Shell.MenuSelection = screen;
     if (screen == msOptions) host.form().CreateOptions();
     if (screen == msScores) host.form().CreateScores();
     if (screen == msHelp) host.form().CreateHelp();
 }
 
-std::vector<bool> visibility(const TMenuItemList& list, int first, int last)
-{
+std::vector<bool> visibility(const TMenuItemList& list, int first, int last) {
     std::vector<bool> shown;
-    for (int i = first; i <= last; ++i) shown.push_back(list[static_cast<std::size_t>(i)] && list[static_cast<std::size_t>(i)]->Visible);
+    for (int i = first; i <= last; ++i)
+        shown.push_back(list[static_cast<std::size_t>(i)] && list[static_cast<std::size_t>(i)]->Visible);
     return shown;
 }
 
-TEST(MenuField, StartUpShowsTheBackgroundTheFirstMainItemAndAHiddenDialogFrame)
-{
+TEST(MenuField, StartUpShowsTheBackgroundTheFirstMainItemAndAHiddenDialogFrame) {
     GameHost host(withGameData());
     ASSERT_TRUE(host.messages().empty()) << host.messages().front();
     EXPECT_EQ(Shell.MenuScreen, msMain);
@@ -63,7 +60,8 @@ TEST(MenuField, StartUpShowsTheBackgroundTheFirstMainItemAndAHiddenDialogFrame)
 
     EXPECT_EQ(visibility(Menu.MainMenuItems, 1, 6), (std::vector<bool>{true, false, false, false, false, false}));
     EXPECT_EQ(Menu.CurrentItems, Menu.MainMenuItems);
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(Menu.MainMenuItems[static_cast<std::size_t>(i)]->Image, pictures(host).ItemAt(i));
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_EQ(Menu.MainMenuItems[static_cast<std::size_t>(i)]->Image, pictures(host).ItemAt(i));
 
     // The first highlight is what the frame shows over the start item: hiding it changes those pixels.
     host.runTicks(1);
@@ -75,15 +73,15 @@ TEST(MenuField, StartUpShowsTheBackgroundTheFirstMainItemAndAHiddenDialogFrame)
     int changed = 0, changedElsewhere = 0;
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
-            if (withHighlight[static_cast<std::size_t>(y * 800 + x)] == without[static_cast<std::size_t>(y * 800 + x)]) continue;
+            if (withHighlight[static_cast<std::size_t>(y * 800 + x)] == without[static_cast<std::size_t>(y * 800 + x)])
+                continue;
             (r.Contains(x, y) ? changed : changedElsewhere)++;
         }
     EXPECT_GT(changed, 100);
     EXPECT_EQ(changedElsewhere, 0);
 }
 
-TEST(MenuField, MainMenuHoverRectanglesFollowTheHighlightPictures)
-{
+TEST(MenuField, MainMenuHoverRectanglesFollowTheHighlightPictures) {
     GameHost host(withGameData());
     for (int i = 1; i <= 6; ++i) {
         SCOPED_TRACE(i);
@@ -97,8 +95,7 @@ TEST(MenuField, MainMenuHoverRectanglesFollowTheHighlightPictures)
     }
 }
 
-TEST(MenuField, OptionsShowOneOfEachTogglePairAsTheSettingsSay)
-{
+TEST(MenuField, OptionsShowOneOfEachTogglePairAsTheSettingsSay) {
     struct Case {
         std::uint8_t windowed, music, sound;
     };
@@ -113,7 +110,8 @@ TEST(MenuField, OptionsShowOneOfEachTogglePairAsTheSettingsSay)
         EXPECT_EQ(Shell.MainSelection, msOptions);
         EXPECT_EQ(Shell.MenuSelection, 1);
         EXPECT_EQ(visibility(Menu.OptionToggles, 1, 6),
-                  (std::vector<bool>{c.windowed == 1, c.windowed == 0, c.music == 1, c.music == 0, c.sound == 1, c.sound == 0}));
+                  (std::vector<bool>{c.windowed == 1, c.windowed == 0, c.music == 1, c.music == 0, c.sound == 1,
+                                     c.sound == 0}));
         const char* names[] = {"window", "full", "muson", "musoff", "soundon", "soundoff"};
         for (std::size_t k = 1; k <= 6; ++k) {
             EXPECT_EQ(Menu.OptionToggles[k]->Image, pictures(host).Find(names[k - 1]));
@@ -136,8 +134,7 @@ TEST(MenuField, OptionsShowOneOfEachTogglePairAsTheSettingsSay)
     }
 }
 
-TEST(MenuField, TheDisplayPicturesFollowAModeSwitchWhileOptionsAreOpen)
-{
+TEST(MenuField, TheDisplayPicturesFollowAModeSwitchWhileOptionsAreOpen) {
     GameHost host(withGameData());
     open(host, msOptions);
     Settings.Windowed = 0;
@@ -149,8 +146,7 @@ TEST(MenuField, TheDisplayPicturesFollowAModeSwitchWhileOptionsAreOpen)
     EXPECT_EQ(visibility(Menu.OptionToggles, 3, 6), (std::vector<bool>{false, true, true, false})) << "the others stay";
 }
 
-TEST(MenuField, ScoresAndHelpBuildTheirHighlightsWithThePicturesSizes)
-{
+TEST(MenuField, ScoresAndHelpBuildTheirHighlightsWithThePicturesSizes) {
     struct Case {
         std::uint8_t screen;
         const char* panel;
@@ -177,8 +173,7 @@ TEST(MenuField, ScoresAndHelpBuildTheirHighlightsWithThePicturesSizes)
     }
 }
 
-TEST(MenuField, HelpAlwaysOpensOnTheFirstPage)
-{
+TEST(MenuField, HelpAlwaysOpensOnTheFirstPage) {
     GameHost host(withGameData());
     Shell.HelpPage = 5; // as a help screen left on page 5 would have it, had nothing reset it
     open(host, msHelp);
@@ -195,8 +190,7 @@ TEST(MenuField, HelpAlwaysOpensOnTheFirstPage)
     EXPECT_EQ(Menu.HelpImage->Image, pictures(host).ItemAt(30));
 }
 
-TEST(MenuField, DestroyMenuRemovesTheScreensItemsIncludingTheBackItem)
-{
+TEST(MenuField, DestroyMenuRemovesTheScreensItemsIncludingTheBackItem) {
     GameHost host(withGameData());
     const int before = host.form().DXSpriteEngine1->Engine().SpriteCount();
     open(host, msScores);
@@ -215,8 +209,7 @@ TEST(MenuField, DestroyMenuRemovesTheScreensItemsIncludingTheBackItem)
     for (std::size_t i = 1; i <= 6; ++i) EXPECT_FALSE(Menu.MainMenuItems[i]->Dead());
 }
 
-TEST(MenuField, EmptyingTheSpriteEngineLeavesNoMenuReferenceBehind)
-{
+TEST(MenuField, EmptyingTheSpriteEngineLeavesNoMenuReferenceBehind) {
     GameHost host(withGameData());
     open(host, msHelp);
     host.form().KeepScreenUnderExitQuery();
@@ -236,13 +229,13 @@ TEST(MenuField, EmptyingTheSpriteEngineLeavesNoMenuReferenceBehind)
     EXPECT_EQ(Menu.CurrentItems, TMenuItemList{});
 }
 
-TEST(MenuField, ShowSelectionLeavesOnlyTheSelectedHighlight)
-{
+TEST(MenuField, ShowSelectionLeavesOnlyTheSelectedHighlight) {
     GameHost host(withGameData());
     open(host, msScores);
     Shell.MenuSelection = 3;
     host.form().ShowSelection();
-    EXPECT_EQ(visibility(Menu.CurrentItems, 1, 3), (std::vector<bool>{false, false, true})) << "the back item is reached";
+    EXPECT_EQ(visibility(Menu.CurrentItems, 1, 3), (std::vector<bool>{false, false, true}))
+        << "the back item is reached";
 
     // The mouse over the main column: the main menu's highlight follows MainSelection instead.
     Shell.MainColumnHover = 1;
@@ -252,17 +245,16 @@ TEST(MenuField, ShowSelectionLeavesOnlyTheSelectedHighlight)
     EXPECT_EQ(visibility(Menu.CurrentItems, 1, 3), (std::vector<bool>{false, false, true}));
 }
 
-TEST(MenuField, ShowSelectionStartsAndStopsTextEditing)
-{
+TEST(MenuField, ShowSelectionStartsAndStopsTextEditing) {
     struct Case {
         TGameState state;
         TMenuScreen screen;
         std::uint8_t selection, editingBefore, editingAfter;
     };
     const Case cases[] = {
-        {gsMenu, msOptions, 4, 1, 1},       // the country field keeps its editing
-        {gsMenu, msOptions, 3, 1, 0},       // leaving it ends the editing
-        {gsMenu, msScores, 2, 1, 1},        // other screens leave it alone
+        {gsMenu, msOptions, 4, 1, 1}, // the country field keeps its editing
+        {gsMenu, msOptions, 3, 1, 0}, // leaving it ends the editing
+        {gsMenu, msScores, 2, 1, 1},  // other screens leave it alone
         {gsNameEntry, msNameEntry, 1, 1, 0}, {gsNameEntry, msNameEntry, 2, 1, 0},
         {gsNameEntry, msNameEntry, 3, 0, 1}, {gsNameEntry, msNameEntry, 4, 0, 1},
     };

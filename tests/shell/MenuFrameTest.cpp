@@ -21,8 +21,7 @@ using tw::test::GameHost;
 constexpr std::uint32_t LightBluePixel = 0x0099CCFFu;
 constexpr std::uint32_t RedPixel = 0x00FF0000u;
 
-GameHost::Options withGameData()
-{
+GameHost::Options withGameData() {
     GameHost::Options options;
     options.gameData = true;
     return options;
@@ -34,8 +33,7 @@ struct Box {
 };
 
 // Where a text of the menu style drawn at (x, y) may put pixels.
-Box textBox(GameHost& host, int x, int y, const std::string& text)
-{
+Box textBox(GameHost& host, int x, int y, const std::string& text) {
     TDirectDrawSurfaceCanvas& canvas = host.form().DXDraw->Surface()->Canvas();
     SetMenuTextStyle(canvas);
     const Box box{x, y, x + canvas.TextWidth(text), y + canvas.TextHeight(text)};
@@ -50,15 +48,13 @@ struct TextDiff {
     std::vector<bool> changed;
     std::uint32_t at(int x, int y) const { return withTexts[static_cast<std::size_t>(y * 800 + x)]; }
     bool changedAt(int x, int y) const { return changed[static_cast<std::size_t>(y * 800 + x)]; }
-    int changedIn(const Box& b) const
-    {
+    int changedIn(const Box& b) const {
         int n = 0;
         for (int y = b.top; y < b.bottom; ++y)
             for (int x = b.left; x < b.right; ++x) n += changedAt(x, y) ? 1 : 0;
         return n;
     }
-    int colourIn(const Box& b, std::uint32_t pixel) const
-    {
+    int colourIn(const Box& b, std::uint32_t pixel) const {
         int n = 0;
         for (int y = b.top; y < b.bottom; ++y)
             for (int x = b.left; x < b.right; ++x) n += (changedAt(x, y) && at(x, y) == pixel) ? 1 : 0;
@@ -66,8 +62,7 @@ struct TextDiff {
     }
 };
 
-TextDiff diffTexts(GameHost& host)
-{
+TextDiff diffTexts(GameHost& host) {
     TextDiff d;
     host.runTicks(1);
     d.withTexts = host.backBuffer();
@@ -88,8 +83,7 @@ struct Text {
 };
 
 // Every text shows in its own box, in its colour, and nothing changes outside the boxes.
-void expectTextsExactly(GameHost& host, const TextDiff& d, const std::vector<Text>& texts)
-{
+void expectTextsExactly(GameHost& host, const TextDiff& d, const std::vector<Text>& texts) {
     std::vector<Box> boxes;
     for (const Text& t : texts) {
         SCOPED_TRACE(t.text);
@@ -103,13 +97,13 @@ void expectTextsExactly(GameHost& host, const TextDiff& d, const std::vector<Tex
     int stray = 0;
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x)
-            if (d.changedAt(x, y) && std::none_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.contains(x, y); }))
+            if (d.changedAt(x, y) &&
+                std::none_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.contains(x, y); }))
                 ++stray;
     EXPECT_EQ(stray, 0) << "pixels changed outside every text";
 }
 
-TEST(MenuFrame, ExitQueryTextsAndTheChosenAnswerInRed)
-{
+TEST(MenuFrame, ExitQueryTextsAndTheChosenAnswerInRed) {
     GameHost host(withGameData());
     host.closeRequest();
     ASSERT_EQ(Shell.MenuScreen, msExitQuery);
@@ -126,8 +120,7 @@ TEST(MenuFrame, ExitQueryTextsAndTheChosenAnswerInRed)
     }
 }
 
-TEST(MenuFrame, ClearScoresAndBossKeyDialogTexts)
-{
+TEST(MenuFrame, ClearScoresAndBossKeyDialogTexts) {
     GameHost host(withGameData());
     Shell.MenuSelection = msScores;
     host.form().CreateScores();
@@ -143,12 +136,12 @@ TEST(MenuFrame, ClearScoresAndBossKeyDialogTexts)
                         {415, 340, "NO", LightBluePixel}});
 
     Shell.MenuScreen = msBossKey;
-    expectTextsExactly(host, diffTexts(host),
-                       {{275, 250, "PRESS ANY KEY TO SET", LightBluePixel}, {310, 280, "NEW BOSS KEY", LightBluePixel}});
+    expectTextsExactly(
+        host, diffTexts(host),
+        {{275, 250, "PRESS ANY KEY TO SET", LightBluePixel}, {310, 280, "NEW BOSS KEY", LightBluePixel}});
 }
 
-TEST(MenuFrame, HighScoreTableOfANewConfiguration)
-{
+TEST(MenuFrame, HighScoreTableOfANewConfiguration) {
     GameHost host(withGameData());
     Shell.MenuSelection = msScores;
     host.form().CreateScores();
@@ -164,13 +157,12 @@ TEST(MenuFrame, HighScoreTableOfANewConfiguration)
     expectTextsExactly(host, diffTexts(host), texts);
 }
 
-TEST(MenuFrame, OptionsFrameTheSelectedOptionOnly)
-{
+TEST(MenuFrame, OptionsFrameTheSelectedOptionOnly) {
     GameHost host(withGameData());
     Shell.MenuSelection = msOptions;
     host.form().CreateOptions();
-    const Box expected[] = {{176, 210, 476, 250}, {148, 258, 278, 298}, {156, 306, 286, 346},
-                            {258, 360, 473, 390}, {195, 406, 325, 436}};
+    const Box expected[] = {
+        {176, 210, 476, 250}, {148, 258, 278, 298}, {156, 306, 286, 346}, {258, 360, 473, 390}, {195, 406, 325, 436}};
     Shell.MenuSelection = 6;
     host.runTicks(1);
     const auto unframed = host.backBuffer();
@@ -200,8 +192,7 @@ TEST(MenuFrame, OptionsFrameTheSelectedOptionOnly)
     }
 }
 
-TEST(MenuFrame, CountryInCapitalsAfterABlankAndTheBossKeyName)
-{
+TEST(MenuFrame, CountryInCapitalsAfterABlankAndTheBossKeyName) {
     GameHost host(withGameData());
     Shell.MenuSelection = msOptions;
     host.form().CreateOptions();
@@ -214,8 +205,7 @@ TEST(MenuFrame, CountryInCapitalsAfterABlankAndTheBossKeyName)
     EXPECT_EQ(d.changedIn(textBox(host, 258, 360, " ")), 0);
 }
 
-TEST(MenuFrame, CursorBlinksOnBitFourOfTheFrameCounterWhileEditing)
-{
+TEST(MenuFrame, CursorBlinksOnBitFourOfTheFrameCounterWhileEditing) {
     GameHost host(withGameData());
     Shell.MenuSelection = msOptions;
     host.form().CreateOptions();
@@ -273,8 +263,7 @@ public:
     void MoveSelf(std::int32_t) override { ++moves; }
 };
 
-TEST(MenuFrame, AFrameWithoutADisplayDrawsNothingAndMovesNothing)
-{
+TEST(MenuFrame, AFrameWithoutADisplayDrawsNothingAndMovesNothing) {
     GameHost host(withGameData());
     auto* counter = new CountingSprite(&host.form().DXSpriteEngine1->Engine());
     host.runTicks(2);
@@ -290,8 +279,7 @@ TEST(MenuFrame, AFrameWithoutADisplayDrawsNothingAndMovesNothing)
 
 // Every menu screen is drawn whole each frame: a frame over a back buffer full of something else
 // gives the same picture as over the last frame, and that picture is the one the window shows.
-TEST(MenuFrame, EachScreenIsDrawnWholeAndShownAsDrawn)
-{
+TEST(MenuFrame, EachScreenIsDrawnWholeAndShownAsDrawn) {
     struct Screen {
         const char* what;
         void (*open)(TmainForm&);
@@ -366,8 +354,7 @@ TEST(MenuFrame, EachScreenIsDrawnWholeAndShownAsDrawn)
     }
 }
 
-TEST(MenuFrame, CapitalsOfTheWesternCodePage)
-{
+TEST(MenuFrame, CapitalsOfTheWesternCodePage) {
     EXPECT_EQ(UpperCaseText("de"), "DE");
     EXPECT_EQ(UpperCaseText("Abc-12 z"), "ABC-12 Z");
     EXPECT_EQ(UpperCaseText("\xe9\xf6\xf7\xff"), "\xc9\xd6\xf7\x9f"); // e acute, o umlaut, division sign, y umlaut

@@ -17,8 +17,7 @@
 #include "state/Settings.h"
 
 // The settings as the game last saved them.
-inline SettingsState SavedSettings()
-{
+inline SettingsState SavedSettings() {
     std::ifstream in("config.dat", std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
     SettingsState saved;
@@ -28,8 +27,7 @@ inline SettingsState SavedSettings()
 
 class MenuHostTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Menu = MenuFieldState{};
         tw::test::GameHost::Options options;
         options.gameData = true;

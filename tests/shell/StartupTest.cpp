@@ -29,8 +29,7 @@ using tw::test::readRunFile;
 using tw::test::replaceRunFile;
 
 // The hand-made table of the fixture, with sound on so that every menu command plays "menu".
-Bytes preparedConfig()
-{
+Bytes preparedConfig() {
     SettingsState s;
     EXPECT_TRUE(DecodeConfigFile(readRunFile(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat"), s));
     s.SoundOn = 1;
@@ -39,14 +38,12 @@ Bytes preparedConfig()
     return Bytes(r.begin(), r.end());
 }
 
-Bytes firstHalf(Bytes b)
-{
+Bytes firstHalf(Bytes b) {
     b.resize(b.size() / 2);
     return b;
 }
 
-Bytes renameFirst(Bytes b, const std::string& from, const std::string& to)
-{
+Bytes renameFirst(Bytes b, const std::string& from, const std::string& to) {
     auto at = std::search(b.begin(), b.end(), from.begin(), from.end());
     EXPECT_NE(at, b.end()) << from;
     if (at != b.end()) std::copy(to.begin(), to.end(), at);
@@ -54,8 +51,7 @@ Bytes renameFirst(Bytes b, const std::string& from, const std::string& to)
 }
 
 // The built sound file with one sound in a format no device plays.
-Bytes withUnplayableWave(const Bytes& built, const char* name)
-{
+Bytes withUnplayableWave(const Bytes& built, const char* name) {
     TWaveCollection waves;
     waves.LoadFromBytes(built);
     TWave& wave = waves.Find(name).Wave();
@@ -67,20 +63,19 @@ Bytes withUnplayableWave(const Bytes& built, const char* name)
 
 struct Damage {
     const char* what;
-    const char* file;                      // in the run folder
+    const char* file;                          // in the run folder
     std::function<Bytes(const Bytes&)> change; // of the built file; none: the file is removed
-    bool playable;                         // the game comes up, silent where it must
-    const char* message;                   // part of the one message shown
+    bool playable;                             // the game comes up, silent where it must
+    const char* message;                       // part of the one message shown
 };
 
-TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed)
-{
+TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed) {
     const Damage cases[] = {
         {"sound file missing", "sound/gamesound.dxw", nullptr, true, "gamesound.dxw"},
         {"sound file empty", "sound/gamesound.dxw", [](const Bytes&) { return Bytes{}; }, true, ""},
         {"sound file truncated", "sound/gamesound.dxw", firstHalf, true, ""},
-        {"a sound renamed", "sound/gamesound.dxw", [](const Bytes& b) { return renameFirst(b, "menu", "mena"); },
-         true, "Wave 'menu' not found"},
+        {"a sound renamed", "sound/gamesound.dxw", [](const Bytes& b) { return renameFirst(b, "menu", "mena"); }, true,
+         "Wave 'menu' not found"},
         {"a sound no device plays", "sound/gamesound.dxw",
          [](const Bytes& b) { return withUnplayableWave(b, "herogun"); }, true, "Wave 'herogun'"},
         {"menu pictures missing", "data/menu.dxg", nullptr, false, "menu.dxg"},
@@ -95,8 +90,10 @@ TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed)
         options.prepare = [&](const fs::path& folder) {
             replaceRunFile(folder / "config.dat", table);
             const fs::path file = folder / c.file;
-            if (c.change) replaceRunFile(file, c.change(readRunFile(file)));
-            else fs::remove(file);
+            if (c.change)
+                replaceRunFile(file, c.change(readRunFile(file)));
+            else
+                fs::remove(file);
         };
         GameHost host(options);
 
@@ -121,8 +118,7 @@ TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed)
     }
 }
 
-TEST(Startup, ASoundThatCannotBePlayedIsSilentAndTheOthersStay)
-{
+TEST(Startup, ASoundThatCannotBePlayedIsSilentAndTheOthersStay) {
     GameHost::Options options;
     options.gameData = true;
     options.prepare = [](const fs::path& folder) {

@@ -15,8 +15,8 @@
 
 namespace {
 
-using ::testing::ThrowsMessage;
 using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 constexpr int kRate = 44100;
 
@@ -99,7 +99,8 @@ TEST(DXSound, LifeCycleTellsListenersLastRegisteredFirst) {
 TEST(DXSound, InitializeFailures) {
     TManualSoundOutput none(false);
     TDXSound noDevice(&none);
-    EXPECT_THAT([&] { noDevice.Initialize(); }, ThrowsMessage<EDirectSoundError>(StrEq("DirectSound cannot be initialized")));
+    EXPECT_THAT([&] { noDevice.Initialize(); },
+                ThrowsMessage<EDirectSoundError>(StrEq("DirectSound cannot be initialized")));
     EXPECT_FALSE(noDevice.Initialized());
     EXPECT_NO_THROW(noDevice.Loaded()); // at start the missing device is dropped
 
@@ -155,7 +156,8 @@ TEST(DXSound, BuffersWithoutAPlatformBufferRaise) {
     adpcm.SetFormat(f);
     // A format the device cannot convert says so, in words a player can pass on.
     EXPECT_THAT([&] { master.LoadFromWave(adpcm); },
-                ThrowsMessage<EWaveFormatError>(StrEq("Wave cannot be played: format tag 0x0002 is neither PCM nor floating point")));
+                ThrowsMessage<EWaveFormatError>(
+                    StrEq("Wave cannot be played: format tag 0x0002 is neither PCM nor floating point")));
     EXPECT_FALSE(master.IsMade());
 
     // 3 MB at 100 Hz would be 5 GB at the device's rate: refused, nothing allocated.
@@ -382,7 +384,8 @@ TEST(DXSound, PlaysThroughTheAudioDevice) {
         item.Play();
         ASSERT_EQ(item.CopyCount(), 1);
         // The device thread plays the copy to its end.
-        for (int i = 0; i < 200 && item.CopyAt(0).Playing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 200 && item.CopyAt(0).Playing(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_FALSE(item.CopyAt(0).Playing());
     }
     tw::platform::AudioOutput::instance().close();

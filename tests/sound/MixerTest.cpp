@@ -69,15 +69,25 @@ TEST(Mixer, ConvertsWideLayoutsAndMixesDownChannels) {
         std::vector<std::int16_t> frames;
     } cases[] = {
         // 24 and 32 bits keep their top 16 bits.
-        {"24-bit", {1, 24, kRate, 3}, le({0x7FFFFF, 0x800000, 0x012345, 0xFFFFFF}, 3), {32767, 32767, -32768, -32768, 0x0123, 0x0123, -1, -1}},
-        {"32-bit stereo", {2, 32, kRate, 8}, le({0x7FFFFFFF, 0x80000000, 0x00010000, 0xFFFF0000}, 4), {32767, -32768, 1, -1}},
+        {"24-bit",
+         {1, 24, kRate, 3},
+         le({0x7FFFFF, 0x800000, 0x012345, 0xFFFFFF}, 3),
+         {32767, 32767, -32768, -32768, 0x0123, 0x0123, -1, -1}},
+        {"32-bit stereo",
+         {2, 32, kRate, 8},
+         le({0x7FFFFFFF, 0x80000000, 0x00010000, 0xFFFF0000}, 4),
+         {32767, -32768, 1, -1}},
         // Floats beyond -1..1 clip; a NaN is silence.
-        {"float", {2, 32, kRate, 8, true},
+        {"float",
+         {2, 32, kRate, 8, true},
          le({bitsOf(0.5f), bitsOf(-1.0f), bitsOf(3.0f), bitsOf(std::numeric_limits<float>::quiet_NaN())}, 4),
          {16384, -32767, 32767, 0}},
         {"double", {1, 64, kRate, 8, true}, le({bitsOf(-0.25), bitsOf(-7.5)}, 8), {-8192, -8192, -32767, -32767}},
         // A third channel goes to both sides at half weight, and the sum is scaled back by 2/3.
-        {"three channels", {3, 16, kRate, 6}, pcm16({300, 600, 900, -32768, -32768, -32768}), {500, 700, -32768, -32768}},
+        {"three channels",
+         {3, 16, kRate, 6},
+         pcm16({300, 600, 900, -32768, -32768, -32768}),
+         {500, 700, -32768, -32768}},
         {"six channels", {6, 16, kRate, 12}, pcm16({600, 0, 0, 0, 0, 0, 0, 0, 600, 600, 600, 600}), {200, 0, 400, 400}},
     };
     for (const auto& c : cases) {
@@ -201,14 +211,12 @@ TEST(Mixer, PanAndVolumeAttenuateInHundredthsOfDecibels) {
         int pan, volume;
         int left, right;
     } cases[] = {
-        {0, 0, 10000, 10000},
-        {0, -600, 5011, 5011},      // -6 dB: half the amplitude, near enough
-        {-10000, 0, 10000, 0},      // hard left
-        {10000, 0, 0, 10000},       // hard right
-        {2000, 0, 1000, 10000},     // right by 20 dB: left at a tenth
-        {-2000, -600, 5011, 501},
-        {0, -10000, 0, 0},          // silence
-        {0, 500, 10000, 10000},     // louder than full is full
+        {0, 0, 10000, 10000},     {0, -600, 5011, 5011}, // -6 dB: half the amplitude, near enough
+        {-10000, 0, 10000, 0},                           // hard left
+        {10000, 0, 0, 10000},                            // hard right
+        {2000, 0, 1000, 10000},                          // right by 20 dB: left at a tenth
+        {-2000, -600, 5011, 501}, {0, -10000, 0, 0},     // silence
+        {0, 500, 10000, 10000},                          // louder than full is full
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "pan " << c.pan << " volume " << c.volume);

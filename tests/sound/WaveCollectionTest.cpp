@@ -20,9 +20,9 @@
 
 namespace {
 
-using ::testing::ThrowsMessage;
-using ::testing::StrEq;
 using ::testing::StartsWith;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 namespace fs = std::filesystem;
 
@@ -47,7 +47,9 @@ struct DxwBuilder {
     }
 };
 
-std::vector<std::uint8_t> waveBlock(std::int16_t value = 1000) { return constantWave(1, 22050, 4, value).SaveToBytes(); }
+std::vector<std::uint8_t> waveBlock(std::int16_t value = 1000) {
+    return constantWave(1, 22050, 4, value).SaveToBytes();
+}
 
 using tw::test::TempDir;
 
@@ -80,7 +82,8 @@ TEST(WaveCollection, ReaderAcceptsWhatOtherWritersStore) {
     DxwBuilder d;
     d.w.ItemBegin();
     d.w.PropertyName("wave.wave"); // names in any case and order
-    auto block = WaveBuilder().chunk("LIST", {1, 2}).chunk("fmt ", makePcmFormat(1, 8, 8000)).chunk("data", {200}).bytes;
+    auto block =
+        WaveBuilder().chunk("LIST", {1, 2}).chunk("fmt ", makePcmFormat(1, 8, 8000)).chunk("data", {200}).bytes;
     d.w.Binary(block);
     d.w.PropertyName("MAXPLAYINGCOUNT");
     d.w.Integer(-3);
@@ -134,7 +137,10 @@ TEST(WaveCollection, DamagedFilesGiveTheReadersErrorsAndKeepWhatWasRead) {
         const char* message;
         int itemsLeft;
     };
-    auto truncated = withItems([&](CollectionWriter& w) { good(w, "a"); good(w, "b"); });
+    auto truncated = withItems([&](CollectionWriter& w) {
+        good(w, "a");
+        good(w, "b");
+    });
     truncated.resize(truncated.size() - 30);
     std::vector<Case> cases = {
         {"not a collection file", {'R', 'I', 'F', 'F'}, "Invalid stream format", 0},
@@ -190,7 +196,8 @@ TEST(WaveCollection, DamagedFilesGiveTheReadersErrorsAndKeepWhatWasRead) {
 
 TEST(WaveCollection, MissingFileNamesItself) {
     TWaveCollection c;
-    EXPECT_THAT([&] { c.LoadFromFile("/nonexistent/gamesound.dxw"); }, ThrowsMessage<EFOpenError>(StartsWith("Cannot open file \"/nonexistent/gamesound.dxw\". ")));
+    EXPECT_THAT([&] { c.LoadFromFile("/nonexistent/gamesound.dxw"); },
+                ThrowsMessage<EFOpenError>(StartsWith("Cannot open file \"/nonexistent/gamesound.dxw\". ")));
 }
 
 // Damaged files kept in the fixtures: each must fail with the error named in expected.txt.
@@ -206,7 +213,9 @@ TEST(WaveCollection, DamagedCorpusFailsCleanly) {
         std::string file = line.substr(0, tab), message = line.substr(tab + 1);
         SCOPED_TRACE(file);
         TWaveCollection c;
-        EXPECT_THAT([&] { c.LoadFromFile(kFixtures + "/damaged/" + file); }, ThrowsMessage<std::exception>(StrEq(message))) << "no error";
+        EXPECT_THAT([&] { c.LoadFromFile(kFixtures + "/damaged/" + file); },
+                    ThrowsMessage<std::exception>(StrEq(message)))
+            << "no error";
         ++checked;
     }
     EXPECT_GT(checked, 0);
@@ -246,8 +255,8 @@ TEST(WaveCollection, LoadingWhileBoundMakesTheBuffersAtOnce) {
 // The game's own sounds: without a device the file loads and every play is silent.
 TEST(WaveCollection, GameSoundsWithoutADeviceLoadAndPlaySilently) {
     TWaveCollection src;
-    for (const char* name : {"bonus", "fishdie", "herodieair", "herodiefish", "herogun", "heronet", "looser", "menu",
-                             "nextlevel"}) {
+    for (const char* name :
+         {"bonus", "fishdie", "herodieair", "herodiefish", "herogun", "heronet", "looser", "menu", "nextlevel"}) {
         auto& item = src.Add();
         item.SetName(name);
         item.Wave() = constantWave(1, 22050, 100, 3);
@@ -293,8 +302,8 @@ TEST(WaveTool, SoxWavesPackListAndExtract) {
     std::ostringstream m;
     int index = 0;
     for (const auto& [name, e] : manifest) {
-        m << "[item]\nname = " << name << "\nwave = " << kFixtures << "/sox/" << name << ".wav\nmaxplayingcount = "
-          << index++ << "\nlooped = " << (e.channels == 2 ? "true" : "false") << "\n";
+        m << "[item]\nname = " << name << "\nwave = " << kFixtures << "/sox/" << name
+          << ".wav\nmaxplayingcount = " << index++ << "\nlooped = " << (e.channels == 2 ? "true" : "false") << "\n";
     }
     const fs::path manifestPath = tmp.path() / "in.txt";
     std::ofstream(manifestPath) << m.str();
@@ -409,7 +418,8 @@ TEST(WaveTool, BadInputIsReportedNotCrashed) {
     err.str("");
     EXPECT_EQ(runWaveCommand({"pack", manifestPath.string(), (tmp.path() / "o.dxw").string()}, out, err), 1);
     EXPECT_NE(err.str().find("m.txt:1:"), std::string::npos) << err.str();
-    std::ofstream(manifestPath) << "[item]\nname = x\nwave = " << kFixtures << "/sox/u8_mono_11025.wav\nlooped = maybe\n";
+    std::ofstream(manifestPath) << "[item]\nname = x\nwave = " << kFixtures
+                                << "/sox/u8_mono_11025.wav\nlooped = maybe\n";
     err.str("");
     EXPECT_EQ(runWaveCommand({"pack", manifestPath.string(), (tmp.path() / "o.dxw").string()}, out, err), 1);
     EXPECT_NE(err.str().find("looped must be true or false"), std::string::npos) << err.str();

@@ -52,13 +52,18 @@ TEST(Wave, ChunkRulesOfTheReader) {
         {"data before fmt", WaveBuilder().chunk("data", kData).chunk("fmt ", kFmt).bytes, kFmt, kData},
         {"odd chunk with its pad byte before fmt",
          WaveBuilder().chunk("junk", {1, 2, 3}, true).chunk("fmt ", kFmt).chunk("data", kData).bytes, kFmt, kData},
-        {"odd data chunk last, no pad", WaveBuilder().chunk("fmt ", kFmt).chunk("data", {1, 2, 3}).bytes, kFmt, {1, 2, 3}},
+        {"odd data chunk last, no pad",
+         WaveBuilder().chunk("fmt ", kFmt).chunk("data", {1, 2, 3}).bytes,
+         kFmt,
+         {1, 2, 3}},
         {"a stray partial header at the end reads as the end",
          WaveBuilder().chunk("fmt ", kFmt).chunk("data", kData).raw({'x', 'y', 'z'}).bytes, kFmt, kData},
         {"a chunk stepped past the end ends the list",
          WaveBuilder().chunk("fmt ", kFmt).chunk("data", kData).chunkSized("junk", 1000, {1}).bytes, kFmt, kData},
         {"a zero id ends the list, whatever follows",
-         WaveBuilder().chunk("fmt ", kFmt).raw({0, 0, 0, 0, 4, 0, 0, 0}).chunk("data", kData).bytes, kFmt, {}},
+         WaveBuilder().chunk("fmt ", kFmt).raw({0, 0, 0, 0, 4, 0, 0, 0}).chunk("data", kData).bytes,
+         kFmt,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -85,8 +90,8 @@ TEST(Wave, DamagedBlocksFailAndKeepTheWave) {
         {"data size lying by 4 GB", WaveBuilder().chunk("fmt ", kFmt).chunkSized("data", 0xFFFFFFFF, kData).bytes,
          "Stream read error"},
         {"fmt cut short", WaveBuilder().chunkSized("fmt ", 0xFFFFFFF0, kFmt).bytes, "Stream read error"},
-        {"data header at the very end with a size", WaveBuilder().chunk("fmt ", kFmt).raw({'d', 'a', 't', 'a', 5}).bytes,
-         "Stream read error"},
+        {"data header at the very end with a size",
+         WaveBuilder().chunk("fmt ", kFmt).raw({'d', 'a', 't', 'a', 5}).bytes, "Stream read error"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -98,8 +103,9 @@ TEST(Wave, DamagedBlocksFailAndKeepTheWave) {
             ADD_FAILURE() << "no error";
         } catch (const std::exception& e) {
             EXPECT_STREQ(e.what(), c.message);
-            bool rightClass = std::string(c.message) == "Wave is invalid" ? dynamic_cast<const EWaveStreamError*>(&e) != nullptr
-                                                                          : dynamic_cast<const EReadError*>(&e) != nullptr;
+            bool rightClass = std::string(c.message) == "Wave is invalid"
+                                  ? dynamic_cast<const EWaveStreamError*>(&e) != nullptr
+                                  : dynamic_cast<const EReadError*>(&e) != nullptr;
             EXPECT_TRUE(rightClass);
         }
         EXPECT_EQ(w.Size(), kData.size());

@@ -21,22 +21,17 @@ public:
 
     httplib::Server& server() { return *server_; }
 
-    void Start()
-    {
+    void Start() {
         port_ = server_->bind_to_any_port("127.0.0.1");
-        if (port_ < 0)
-            throw std::runtime_error("no free loopback port");
+        if (port_ < 0) throw std::runtime_error("no free loopback port");
         // The socket listens from here on, so requests wait in the backlog until the loop runs.
         thread_ = std::thread([this] { server_->listen_after_bind(); });
     }
 
-    void Stop()
-    {
-        if (!thread_.joinable())
-            return;
+    void Stop() {
+        if (!thread_.joinable()) return;
         // stop() only reaches a server whose loop has started.
-        while (!server_->is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         server_->stop();
         thread_.join();
     }

@@ -15,8 +15,8 @@
 
 namespace {
 
-using ::testing::ThrowsMessage;
 using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 namespace fs = std::filesystem;
 
@@ -87,9 +87,9 @@ TEST_F(BuiltPictures, MenuNamedItemsSitWhereTheMenusPutThem) {
         int maxRight, maxBottom; // what the item must stay within
     };
     const Place places[] = {
-        {"optionsback", 31, 175, 488, 600}, {"scoreback", 31, 175, 488, 600}, {"helpback", 31, 175, 488, 600},
-        {"window", 178, 215, 305, 250},     {"full", 305, 215, 476, 250},     {"muson", 155, 264, 213, 298},
-        {"musoff", 213, 264, 278, 298},     {"soundon", 164, 311, 221, 346}, {"soundoff", 221, 311, 286, 346},
+        {"optionsback", 31, 175, 488, 600}, {"scoreback", 31, 175, 488, 600},  {"helpback", 31, 175, 488, 600},
+        {"window", 178, 215, 305, 250},     {"full", 305, 215, 476, 250},      {"muson", 155, 264, 213, 298},
+        {"musoff", 213, 264, 278, 298},     {"soundon", 164, 311, 221, 346},   {"soundoff", 221, 311, 286, 346},
         {"backactive", 318, 504, 481, 600}, {"clearscore", 31, 487, 270, 600}, {"viewscore", 270, 486, 481, 600},
         {"prev", 31, 486, 318, 600},        {"next", 416, 488, 481, 600},
     };
@@ -115,7 +115,7 @@ TEST_F(BuiltPictures, GameItemsTheFieldAndStatusBarNeed) {
     const TPictureCollectionItem& bar = *game().Find("statusbar");
     EXPECT_EQ(bar.Width(), 800);
     EXPECT_GE(bar.Height(), 40 + game().Find("supergun")->Height()); // indicators at y 40 sit on it
-    EXPECT_LE(bar.Height(), 88);                                      // floats ride at y 88
+    EXPECT_LE(bar.Height(), 88);                                     // floats ride at y 88
     // The air gauge asks for up to 201 one-pixel columns.
     const TPictureCollectionItem& scale = *game().Find("scale");
     EXPECT_EQ(scale.PatternWidth, 1);
@@ -148,7 +148,8 @@ TEST_F(BuiltPictures, PatternCountsAndAnimationsThatDiffer) {
         const TPictureCollectionItem& item = *game().Find(name);
         ASSERT_EQ(patterns(item), n) << name;
         for (int i = 1; i < n; ++i)
-            EXPECT_NE(patternPixels(item, i), patternPixels(item, i - 1)) << name << " patterns " << i - 1 << " and " << i;
+            EXPECT_NE(patternPixels(item, i), patternPixels(item, i - 1))
+                << name << " patterns " << i - 1 << " and " << i;
     }
     EXPECT_EQ(game().Find("tail")->Width(), 72);
     // The diver: bubbles from x + 80, hand engine at x + 113, harpoon from the right edge at y + 15.
@@ -169,9 +170,9 @@ TEST_F(BuiltPictures, PatternCountsAndAnimationsThatDiffer) {
 }
 
 TEST_F(BuiltPictures, CeilingPiecesAreSolidAndLeaveThePassageOpen) {
-    const std::vector<std::string> names = {"uprelief1", "uprelief2", "uprelief3", "uprelief4-1", "uprelief4-2",
-                                            "uprelief4-3", "uprelief4-4", "uprelief4-5", "uprelief4-6",
-                                            "uprelief5-1", "uprelief5-2", "uprelief5-3", "uprelief5-4"};
+    const std::vector<std::string> names = {"uprelief1",   "uprelief2",   "uprelief3",   "uprelief4-1", "uprelief4-2",
+                                            "uprelief4-3", "uprelief4-4", "uprelief4-5", "uprelief4-6", "uprelief5-1",
+                                            "uprelief5-2", "uprelief5-3", "uprelief5-4"};
     const int heroHeight = game().Find("hero")->Height();
     int deepest = 0;
     for (const std::string& name : names) {
@@ -211,8 +212,13 @@ TEST_F(BuiltPictures, KeyedPicturesUseTheOneColourKey) {
 TEST(ArtGenerator, SamePicturesEveryTime) {
     art::setSourceDirectory(kPictures);
     const std::vector<std::vector<std::string>> programs = {
-        {"sea", "200", "150", "20"}, {"ceiling", "90", "120", "42"}, {"sea-floor", "200", "127", "61"},
-        {"enemy", "12"}, {"hero"}, {"treasure", "8"}, {"help-page", "3-fish.txt", "3"},
+        {"sea", "200", "150", "20"},
+        {"ceiling", "90", "120", "42"},
+        {"sea-floor", "200", "127", "61"},
+        {"enemy", "12"},
+        {"hero"},
+        {"treasure", "8"},
+        {"help-page", "3-fish.txt", "3"},
     };
     for (const auto& p : programs) {
         const std::vector<std::string> args(p.begin() + 1, p.end());
@@ -234,7 +240,8 @@ TEST(ArtGenerator, ItemListErrorsNameTheLine) {
     };
     for (const Case& c : cases) {
         { std::ofstream(list) << c.text; }
-        EXPECT_THAT([&] { art::readItemList(list.string()); }, ThrowsMessage<std::runtime_error>(HasSubstr(c.expected))) << "no error for: " << c.text;
+        EXPECT_THAT([&] { art::readItemList(list.string()); }, ThrowsMessage<std::runtime_error>(HasSubstr(c.expected)))
+            << "no error for: " << c.text;
     }
     fs::remove(list);
     // A bad argument is reported with the item.

@@ -14,31 +14,31 @@
 namespace fs = std::filesystem;
 
 TEST(GameSounds, PackIntoTheWaveCollectionTheGameReads) {
-  const char* names[] = {"bonus", "fishdie", "herodieair", "herodiefish", "herogun",
-                         "heronet", "looser", "menu", "nextlevel"};
-  std::vector<fs::path> sources;
-  for (const char* n : names) sources.push_back(fs::path(TW_ASSETS_DIR) / "sounds" / (std::string(n) + ".sfx"));
-  const fs::path dir = fs::temp_directory_path() / ("tw-sounds-" + std::to_string(getpid()));
-  tw::synth::renderSoundFolder(dir, sources);
+    const char* names[] = {"bonus",   "fishdie", "herodieair", "herodiefish", "herogun",
+                           "heronet", "looser",  "menu",       "nextlevel"};
+    std::vector<fs::path> sources;
+    for (const char* n : names) sources.push_back(fs::path(TW_ASSETS_DIR) / "sounds" / (std::string(n) + ".sfx"));
+    const fs::path dir = fs::temp_directory_path() / ("tw-sounds-" + std::to_string(getpid()));
+    tw::synth::renderSoundFolder(dir, sources);
 
-  const std::string dxw = (dir / "gamesound.dxw").string();
-  std::ostringstream out, err;
-  ASSERT_EQ(runWaveCommand({"pack", (dir / "manifest.txt").string(), dxw}, out, err), 0) << err.str();
+    const std::string dxw = (dir / "gamesound.dxw").string();
+    std::ostringstream out, err;
+    ASSERT_EQ(runWaveCommand({"pack", (dir / "manifest.txt").string(), dxw}, out, err), 0) << err.str();
 
-  TWaveCollection sounds;
-  sounds.LoadFromFile(dxw);
-  EXPECT_EQ(sounds.Count(), 9);
-  for (const char* n : names) {
-    const auto& item = sounds.Find(n);
-    EXPECT_FALSE(item.Looped()) << n;
-    const auto format = parsePcmFormat(item.Wave().Format());
-    ASSERT_TRUE(format.has_value()) << n;
-    EXPECT_EQ(format->channels, 1) << n;
-    EXPECT_EQ(format->bitsPerSample, 16) << n;
-    EXPECT_GT(item.Wave().Size(), 1000u) << n;
-  }
-  // The rapid-fire sounds are capped, so a long burst reuses its copies.
-  EXPECT_EQ(sounds.Find("herogun").MaxPlayingCount(), 4);
-  EXPECT_EQ(sounds.Find("looser").MaxPlayingCount(), 0);
-  fs::remove_all(dir);
+    TWaveCollection sounds;
+    sounds.LoadFromFile(dxw);
+    EXPECT_EQ(sounds.Count(), 9);
+    for (const char* n : names) {
+        const auto& item = sounds.Find(n);
+        EXPECT_FALSE(item.Looped()) << n;
+        const auto format = parsePcmFormat(item.Wave().Format());
+        ASSERT_TRUE(format.has_value()) << n;
+        EXPECT_EQ(format->channels, 1) << n;
+        EXPECT_EQ(format->bitsPerSample, 16) << n;
+        EXPECT_GT(item.Wave().Size(), 1000u) << n;
+    }
+    // The rapid-fire sounds are capped, so a long burst reuses its copies.
+    EXPECT_EQ(sounds.Find("herogun").MaxPlayingCount(), 4);
+    EXPECT_EQ(sounds.Find("looser").MaxPlayingCount(), 0);
+    fs::remove_all(dir);
 }

@@ -41,9 +41,7 @@ std::vector<std::string> splitArgs(const std::string& line, const std::string& w
     return out;
 }
 
-std::uint32_t toByte(float v) {
-    return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
-}
+std::uint32_t toByte(float v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
 
 } // namespace
 
@@ -79,7 +77,8 @@ std::vector<BuiltItem> buildCollection(const std::vector<ItemLine>& entries) {
         try {
             out.push_back({entry.name, runProgram(entry.program, entry.args)});
         } catch (const std::exception& e) {
-            throw std::runtime_error("item '" + entry.name + "' (line " + std::to_string(entry.line) + "): " + e.what());
+            throw std::runtime_error("item '" + entry.name + "' (line " + std::to_string(entry.line) +
+                                     "): " + e.what());
         }
     }
     return out;
@@ -122,7 +121,7 @@ void writeCollection(const std::string& outDir, const std::string& collection, c
         const std::vector<std::uint32_t> px = flatten(item.picture);
         tw::platform::writePng((dir / file).string(), px.data(), item.picture.image.width(),
                                item.picture.image.height(), item.picture.image.width(), false);
-        list << "\n[item]\nname = " << item.name << "\npicture = " << file 
+        list << "\n[item]\nname = " << item.name << "\npicture = " << file
              << "\npatternwidth = " << item.picture.patternWidth << "\npatternheight = " << item.picture.patternHeight
              << "\ntransparent = " << (item.picture.keyed ? "true" : "false") << "\ntransparentcolor = " << key << "\n";
     }

@@ -34,8 +34,8 @@ Affine Affine::scale(float sx, float sy) { return {sx, 0, 0, sy, 0, 0}; }
 Affine Affine::rotate(float r) { return {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0}; }
 
 Affine Affine::then(const Affine& n) const {
-    return {n.a * a + n.c * b, n.b * a + n.d * b, n.a * c + n.c * d, n.b * c + n.d * d,
-            n.a * e + n.c * f + n.e, n.b * e + n.d * f + n.f};
+    return {n.a * a + n.c * b, n.b * a + n.d * b,       n.a * c + n.c * d,
+            n.b * c + n.d * d, n.a * e + n.c * f + n.e, n.b * e + n.d * f + n.f};
 }
 
 Vec Affine::apply(Vec p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
@@ -258,7 +258,8 @@ void Image::fill(const Path& path, const Paint& paint, Blend blend, FillRule rul
     const std::vector<float> cover = coverage(path, rule);
     for (int y = 0; y < h_; ++y) {
         for (int x = 0; x < w_; ++x) {
-            const float c = cover[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(x)];
+            const float c =
+                cover[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(x)];
             if (c <= 0) continue;
             blendPixel(at(x, y), paint(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f), c, blend);
         }
@@ -276,9 +277,11 @@ void Image::stroke(const std::vector<Vec>& line, float width, const Paint& paint
         const float dx = b.x - a.x, dy = b.y - a.y, len = std::hypot(dx, dy);
         if (len < 1e-4f) continue;
         const float nx = -dy / len * r, ny = dx / len * r;
-        std::vector<Vec> quad = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
+        std::vector<Vec> quad = {
+            {a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
         // Same turning direction for every piece, so overlapping pieces unite under the non-zero rule.
-        const float area = (quad[1].x - quad[0].x) * (quad[2].y - quad[0].y) - (quad[2].x - quad[0].x) * (quad[1].y - quad[0].y);
+        const float area =
+            (quad[1].x - quad[0].x) * (quad[2].y - quad[0].y) - (quad[2].x - quad[0].x) * (quad[1].y - quad[0].y);
         if (area < 0) std::reverse(quad.begin(), quad.end());
         p.polygon(quad);
     }
@@ -327,18 +330,24 @@ Image Image::scaled(int width, int height) const {
         for (int x = 0; x < width; ++x) {
             Color acc{0, 0, 0, 0};
             if (sx > 1 || sy > 1) {
-                const int x0 = static_cast<int>(static_cast<float>(x) * sx), x1 = std::max(x0 + 1, static_cast<int>(static_cast<float>(x + 1) * sx));
-                const int y0 = static_cast<int>(static_cast<float>(y) * sy), y1 = std::max(y0 + 1, static_cast<int>(static_cast<float>(y + 1) * sy));
+                const int x0 = static_cast<int>(static_cast<float>(x) * sx),
+                          x1 = std::max(x0 + 1, static_cast<int>(static_cast<float>(x + 1) * sx));
+                const int y0 = static_cast<int>(static_cast<float>(y) * sy),
+                          y1 = std::max(y0 + 1, static_cast<int>(static_cast<float>(y + 1) * sy));
                 int n = 0;
                 for (int yy = y0; yy < std::min(y1, h_); ++yy)
                     for (int xx = x0; xx < std::min(x1, w_); ++xx, ++n) {
                         const Color& c = at(xx, yy);
                         acc.r += c.r, acc.g += c.g, acc.b += c.b, acc.a += c.a;
                     }
-                if (n > 0) acc = {acc.r / static_cast<float>(n), acc.g / static_cast<float>(n), acc.b / static_cast<float>(n), acc.a / static_cast<float>(n)};
+                if (n > 0)
+                    acc = {acc.r / static_cast<float>(n), acc.g / static_cast<float>(n), acc.b / static_cast<float>(n),
+                           acc.a / static_cast<float>(n)};
             } else {
-                const float fx = std::clamp((static_cast<float>(x) + 0.5f) * sx - 0.5f, 0.0f, static_cast<float>(w_ - 1));
-                const float fy = std::clamp((static_cast<float>(y) + 0.5f) * sy - 0.5f, 0.0f, static_cast<float>(h_ - 1));
+                const float fx =
+                    std::clamp((static_cast<float>(x) + 0.5f) * sx - 0.5f, 0.0f, static_cast<float>(w_ - 1));
+                const float fy =
+                    std::clamp((static_cast<float>(y) + 0.5f) * sy - 0.5f, 0.0f, static_cast<float>(h_ - 1));
                 const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
                 const int jx = std::min(ix + 1, w_ - 1), jy = std::min(iy + 1, h_ - 1);
                 const float tx = fx - static_cast<float>(ix), ty = fy - static_cast<float>(iy);
@@ -442,8 +451,6 @@ float Rng::uniform(float lo, float hi) {
     return lo + (hi - lo) * static_cast<float>(next() & 0xFFFFFF) / static_cast<float>(0xFFFFFF);
 }
 
-int Rng::range(int lo, int hi) {
-    return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1));
-}
+int Rng::range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1)); }
 
 } // namespace art

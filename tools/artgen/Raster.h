@@ -75,8 +75,12 @@ public:
     int height() const { return h_; }
 
     // Premultiplied pixel access.
-    Color& at(int x, int y) { return px_[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(x)]; }
-    const Color& at(int x, int y) const { return px_[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(x)]; }
+    Color& at(int x, int y) {
+        return px_[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(x)];
+    }
+    const Color& at(int x, int y) const {
+        return px_[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(x)];
+    }
 
     // Over: paint on top. Atop: only where the image already has colour (keeps its alpha).
     // Erase: cut the shape out.

@@ -82,7 +82,8 @@ private:
                 std::uint32_t& d = px_[static_cast<std::size_t>(y * 800 + x)];
                 auto ch = [&](int shift, float v) {
                     const float under = static_cast<float>((d >> shift) & 0xFF) / 255.0f;
-                    return static_cast<std::uint32_t>(std::lround(std::clamp(v + under * (1 - c.a), 0.0f, 1.0f) * 255)) << shift;
+                    return static_cast<std::uint32_t>(std::lround(std::clamp(v + under * (1 - c.a), 0.0f, 1.0f) * 255))
+                           << shift;
                 };
                 d = ch(16, c.r) | ch(8, c.g) | ch(0, c.b);
             }
@@ -158,8 +159,8 @@ void writeScenes(const std::string& outDir, const std::vector<BuiltItem>& menuIt
         Screen s(gameItems);
         s.draw("back", 0, 0);
         int x = -60;
-        for (const char* piece : {"uprelief3", "uprelief4-1", "uprelief4-2", "uprelief4-3", "uprelief4-4", "uprelief4-5",
-                                  "uprelief4-6", "uprelief5-1", "uprelief5-2"}) {
+        for (const char* piece : {"uprelief3", "uprelief4-1", "uprelief4-2", "uprelief4-3", "uprelief4-4",
+                                  "uprelief4-5", "uprelief4-6", "uprelief5-1", "uprelief5-2"}) {
             s.draw(piece, x, 114);
             x += s.width(piece);
         }
@@ -173,7 +174,8 @@ void writeScenes(const std::string& outDir, const std::vector<BuiltItem>& menuIt
         s.draw("treasure3", 700, 552);
         s.draw("hero", 60, 330, 1);
         s.draw("handengine", 60 + 113, 335);
-        for (int i = 0; i < 9; ++i) s.draw("bubble" + std::to_string(i % 4 + 1), 140 + static_cast<int>(std::sin(i * 0.7) * 12), 320 - i * 22);
+        for (int i = 0; i < 9; ++i)
+            s.draw("bubble" + std::to_string(i % 4 + 1), 140 + static_cast<int>(std::sin(i * 0.7) * 12), 320 - i * 22);
         s.draw("heroweapon1", 300, 345);
         s.draw("tail", 300 - 72, 346, 0);
         s.draw("netweapon", 430, 240, 3);

@@ -24,7 +24,7 @@ struct TextLook {
     float outlineWidth = 2;
     Color shadow = Color{0, 0, 0, 0}; // alpha 0: none
     int shadowOffset = 2;
-    Color glow = Color{0, 0, 0, 0};   // alpha 0: none
+    Color glow = Color{0, 0, 0, 0}; // alpha 0: none
     float glowRadius = 6;
 };
 

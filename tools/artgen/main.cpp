@@ -16,11 +16,10 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: artgen build <pictures dir> <out dir> <collection>...\n"
-                 "       artgen sheet <pictures dir> <collection> <sheet.png>\n"
-                 "       artgen scenes <pictures dir> <out dir>\n"
-                 "       artgen programs\n");
+    std::fprintf(stderr, "usage: artgen build <pictures dir> <out dir> <collection>...\n"
+                         "       artgen sheet <pictures dir> <collection> <sheet.png>\n"
+                         "       artgen scenes <pictures dir> <out dir>\n"
+                         "       artgen programs\n");
     return 2;
 }
 

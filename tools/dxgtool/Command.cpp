@@ -4,8 +4,7 @@
 #include <ostream>
 
 int runCommand(const CommandFamily& family, const std::vector<std::string>& args, std::ostream& out,
-               std::ostream& err)
-{
+               std::ostream& err) {
     try {
         if (args.empty()) throw ToolError("no command");
         if (args[0] == "list") return family.list(args, out);

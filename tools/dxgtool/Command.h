@@ -22,5 +22,4 @@ struct CommandFamily {
 };
 
 // Runs the command args[0] of the family; any error becomes "dxgtool: <text>" on err and status 1.
-int runCommand(const CommandFamily& family, const std::vector<std::string>& args, std::ostream& out,
-               std::ostream& err);
+int runCommand(const CommandFamily& family, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -58,7 +58,8 @@ std::string unescapeValue(const std::string& text) {
         if (i + 1 < text.size() && text[i + 1] == '\\') {
             out += '\\';
             ++i;
-        } else if (i + 3 < text.size() && text[i + 1] == 'x' && hexDigit(text[i + 2]) >= 0 && hexDigit(text[i + 3]) >= 0) {
+        } else if (i + 3 < text.size() && text[i + 1] == 'x' && hexDigit(text[i + 2]) >= 0 &&
+                   hexDigit(text[i + 3]) >= 0) {
             out += static_cast<char>(hexDigit(text[i + 2]) * 16 + hexDigit(text[i + 3]));
             i += 3;
         } else {
@@ -73,7 +74,9 @@ Manifest parseManifest(const std::string& text, const std::string& path) {
     std::istringstream in(text);
     std::string raw;
     int lineNo = 0;
-    auto fail = [&](const std::string& what) { throw std::runtime_error(path + ":" + std::to_string(lineNo) + ": " + what); };
+    auto fail = [&](const std::string& what) {
+        throw std::runtime_error(path + ":" + std::to_string(lineNo) + ": " + what);
+    };
     while (std::getline(in, raw)) {
         ++lineNo;
         const std::string line = trim(raw);

@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 std::string hex32(std::uint32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", v);
@@ -41,8 +40,7 @@ std::uint32_t parseColor(const std::string& text) {
         std::size_t used = 0;
         unsigned long v = std::stoul(text, &used, 0);
         if (used == text.size() && v <= 0xFFFFFFFFul) return static_cast<std::uint32_t>(v);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     throw ToolError("not a colour: \"" + text + "\" (a name such as clFuchsia, or a value such as 0x00FF00FF)");
 }
 
@@ -51,8 +49,7 @@ int parseInt(const std::string& key, const std::string& text) {
         std::size_t used = 0;
         long v = std::stol(text, &used, 0);
         if (used == text.size() && v >= INT32_MIN && v <= INT32_MAX) return static_cast<int>(v);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     throw ToolError(key + " is not a whole number: \"" + text + "\"");
 }
 
@@ -69,9 +66,7 @@ std::string undecodedClass(const std::vector<std::uint8_t>& payload) {
     return std::string(reinterpret_cast<const char*>(payload.data()) + 1, n);
 }
 
-std::string pixelFormatName(const TDIB& dib) {
-    return dib.PixelFormat() == kPixelFormat565 ? "565" : "555";
-}
+std::string pixelFormatName(const TDIB& dib) { return dib.PixelFormat() == kPixelFormat565 ? "565" : "555"; }
 
 // A file-system friendly form of an item name.
 std::string fileStem(int index, const std::string& name) {
@@ -111,11 +106,16 @@ int cmdList(const std::vector<std::string>& args, std::ostream& out) {
         if (!item.UndecodedPicture().empty())
             out << "undecoded \"" << escapeValue(undecodedClass(item.UndecodedPicture())) << "\" picture, "
                 << item.UndecodedPicture().size() << " bytes";
-        else if (!item.HasPicture()) out << "no picture";
-        else if (item.PictureEmpty()) out << "empty picture";
-        else out << item.Picture()->Width() << "x" << item.Picture()->Height() << " " << item.Picture()->BitCount() << "-bit";
+        else if (!item.HasPicture())
+            out << "no picture";
+        else if (item.PictureEmpty())
+            out << "empty picture";
+        else
+            out << item.Picture()->Width() << "x" << item.Picture()->Height() << " " << item.Picture()->BitCount()
+                << "-bit";
         out << "  pattern " << item.PatternWidth << "x" << item.PatternHeight << "  skip " << item.SkipWidth << "x"
-            << item.SkipHeight << "  " << (item.Transparent ? "transparent " + colorText(item.TransparentColor()) : "opaque")
+            << item.SkipHeight << "  "
+            << (item.Transparent ? "transparent " + colorText(item.TransparentColor()) : "opaque")
             << (item.SystemMemory ? "  system memory" : "") << "\n";
     }
     return 0;
@@ -159,7 +159,8 @@ int cmdExtract(const std::vector<std::string>& args, std::ostream& out) {
         } else {
             const TDIB& dib = *item.Picture();
             const std::string file = fileStem(i, item.Name()) + ".png";
-            std::vector<std::uint32_t> px(static_cast<std::size_t>(dib.Width()) * static_cast<std::size_t>(dib.Height()));
+            std::vector<std::uint32_t> px(static_cast<std::size_t>(dib.Width()) *
+                                          static_cast<std::size_t>(dib.Height()));
             dib.CopyRectRGB(0, 0, dib.Width(), dib.Height(), px.data(), dib.Width());
             try {
                 tw::platform::writePng((dir / file).string(), px.data(), dib.Width(), dib.Height(), dib.Width(), false);
@@ -197,23 +198,29 @@ TDIB pictureFromPixels(const tw::platform::PngImage& png, int bitCount, const st
             if (index.count(rgb)) continue;
             const int next = static_cast<int>(index.size());
             if (next >= (1 << bitCount))
-                throw ToolError("the picture has more than " + std::to_string(1 << bitCount) + " colours for bitcount " +
-                                std::to_string(bitCount));
+                throw ToolError("the picture has more than " + std::to_string(1 << bitCount) +
+                                " colours for bitcount " + std::to_string(bitCount));
             index[rgb] = next;
-            palette[static_cast<std::size_t>(next)] = TRGBQuad{static_cast<std::uint8_t>(rgb & 0xFF),
-                                                               static_cast<std::uint8_t>((rgb >> 8) & 0xFF),
-                                                               static_cast<std::uint8_t>(rgb >> 16), 0};
+            palette[static_cast<std::size_t>(next)] =
+                TRGBQuad{static_cast<std::uint8_t>(rgb & 0xFF), static_cast<std::uint8_t>((rgb >> 8) & 0xFF),
+                         static_cast<std::uint8_t>(rgb >> 16), 0};
         }
         dib.SetPalette(palette);
         dib.SetSize(png.width, png.height, bitCount);
         for (int y = 0; y < png.height; ++y) {
             std::uint8_t* row = dib.ScanLineForWrite(y);
             for (int x = 0; x < png.width; ++x) {
-                const auto v = static_cast<unsigned>(index[png.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(png.width) + static_cast<std::size_t>(x)] & 0xFFFFFF]);
+                const auto v = static_cast<unsigned>(
+                    index[png.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(png.width) +
+                                     static_cast<std::size_t>(x)] &
+                          0xFFFFFF]);
                 const auto ux = static_cast<std::size_t>(x);
-                if (bitCount == 8) row[ux] = static_cast<std::uint8_t>(v);
-                else if (bitCount == 4) row[ux / 2] = static_cast<std::uint8_t>(row[ux / 2] | (ux % 2 == 0 ? v << 4 : v));
-                else row[ux / 8] = static_cast<std::uint8_t>(row[ux / 8] | (v << (7 - ux % 8)));
+                if (bitCount == 8)
+                    row[ux] = static_cast<std::uint8_t>(v);
+                else if (bitCount == 4)
+                    row[ux / 2] = static_cast<std::uint8_t>(row[ux / 2] | (ux % 2 == 0 ? v << 4 : v));
+                else
+                    row[ux / 8] = static_cast<std::uint8_t>(row[ux / 8] | (v << (7 - ux % 8)));
             }
         }
         return dib;
@@ -224,7 +231,8 @@ TDIB pictureFromPixels(const tw::platform::PngImage& png, int bitCount, const st
     for (int y = 0; y < png.height; ++y) {
         std::uint8_t* row = dib.ScanLineForWrite(y);
         for (int x = 0; x < png.width; ++x) {
-            const std::uint32_t p = png.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(png.width) + static_cast<std::size_t>(x)];
+            const std::uint32_t p = png.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(png.width) +
+                                               static_cast<std::size_t>(x)];
             const std::uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
             const auto ux = static_cast<std::size_t>(x);
             if (bitCount == 16) {
@@ -255,10 +263,12 @@ int colourCount(const tw::platform::PngImage& png) {
 }
 
 void packItem(TPictureCollectionItem& item, const ManifestItem& mi, const fs::path& baseDir) {
-    static const char* known[] = {"name", "picture", "payload", "bitcount", "pixelformat", "patternwidth", "patternheight",
-                                  "skipwidth", "skipheight", "systemmemory", "transparent", "transparentcolor"};
+    static const char* known[] = {"name",        "picture",      "payload",       "bitcount",
+                                  "pixelformat", "patternwidth", "patternheight", "skipwidth",
+                                  "skipheight",  "systemmemory", "transparent",   "transparentcolor"};
     for (const auto& [key, value] : mi.values)
-        if (std::find(std::begin(known), std::end(known), key) == std::end(known)) throw ToolError("unknown key \"" + key + "\"");
+        if (std::find(std::begin(known), std::end(known), key) == std::end(known))
+            throw ToolError("unknown key \"" + key + "\"");
     auto get = [&](const char* key) -> const std::string* {
         auto it = mi.values.find(key);
         return it == mi.values.end() ? nullptr : &it->second;
@@ -278,11 +288,9 @@ void packItem(TPictureCollectionItem& item, const ManifestItem& mi, const fs::pa
         auto bytes = readFile((baseDir / *payload).string());
         // A payload is a class name (a short string) and that class's data, as the file holds it.
         const bool named = !bytes.empty() && bytes[0] != 0 && bytes[0] < bytes.size() &&
-                           std::all_of(bytes.begin() + 1, bytes.begin() + 1 + bytes[0], [](std::uint8_t ch) {
-                               return ch < 0x80 && (std::isalnum(ch) || ch == '_');
-                           });
-        if (!named)
-            throw ToolError("\"" + *payload + "\" does not start with the name of a graphic class");
+                           std::all_of(bytes.begin() + 1, bytes.begin() + 1 + bytes[0],
+                                       [](std::uint8_t ch) { return ch < 0x80 && (std::isalnum(ch) || ch == '_'); });
+        if (!named) throw ToolError("\"" + *payload + "\" does not start with the name of a graphic class");
         item.SetUndecodedPicture(std::move(bytes));
         return;
     }
@@ -347,7 +355,8 @@ int cmdPack(const std::vector<std::string>& args, std::ostream& out) {
     const fs::path baseDir = fs::path(manifestPath).parent_path();
     TPictureCollection c;
     for (const auto& [key, value] : m.global) {
-        if (key != "colortable") throw ToolError(manifestPath + ": unknown key \"" + key + "\" before the first [item]");
+        if (key != "colortable")
+            throw ToolError(manifestPath + ": unknown key \"" + key + "\" before the first [item]");
         if (value.size() != 2048) throw ToolError(manifestPath + ": colortable must be 2048 hex digits");
         for (std::size_t i = 0; i < 1024; ++i) {
             try {

@@ -17,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 std::string describe(const TWave& wave) {
     std::ostringstream s;
     std::string why;
@@ -27,8 +26,10 @@ std::string describe(const TWave& wave) {
         return s.str();
     }
     s << pcm->bitsPerSample << "-bit " << (pcm->isFloat ? "float " : "");
-    if (pcm->channels <= 2) s << (pcm->channels == 1 ? "mono" : "stereo");
-    else s << pcm->channels << " channels";
+    if (pcm->channels <= 2)
+        s << (pcm->channels == 1 ? "mono" : "stereo");
+    else
+        s << pcm->channels << " channels";
     s << " " << pcm->samplesPerSec << " Hz, " << wave.Size() / static_cast<std::size_t>(pcm->blockAlign) << " frames, "
       << wave.Size() << " bytes";
     return s.str();
@@ -109,9 +110,12 @@ void packItem(TWaveCollectionItem& item, const ManifestItem& mi, const fs::path&
     bool haveWave = false;
     for (const auto& [key, value] : mi.values) {
         // Values come unescaped from the manifest reader; a second pass would misread backslashes.
-        if (key == "name") item.SetName(value);
-        else if (key == "looped") item.SetLooped(parseBool(value));
-        else if (key == "maxplayingcount") item.SetMaxPlayingCount(parseInt(value));
+        if (key == "name")
+            item.SetName(value);
+        else if (key == "looped")
+            item.SetLooped(parseBool(value));
+        else if (key == "maxplayingcount")
+            item.SetMaxPlayingCount(parseInt(value));
         else if (key == "wave") {
             item.Wave().LoadFromFile((baseDir / value).string());
             haveWave = true;
@@ -130,7 +134,8 @@ int cmdPack(const std::vector<std::string>& args, std::ostream& out) {
     std::ostringstream text;
     text << in.rdbuf();
     const Manifest m = parseManifest(text.str(), manifestPath);
-    if (!m.global.empty()) throw ToolError(manifestPath + ": unknown key \"" + m.global.begin()->first + "\" before the first [item]");
+    if (!m.global.empty())
+        throw ToolError(manifestPath + ": unknown key \"" + m.global.begin()->first + "\" before the first [item]");
     const fs::path baseDir = fs::path(manifestPath).parent_path();
     TWaveCollection c;
     for (const ManifestItem& mi : m.items) {
@@ -150,4 +155,3 @@ int cmdPack(const std::vector<std::string>& args, std::ostream& out) {
 int runWaveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return runCommand({cmdList, cmdExtract, cmdPack}, args, out, err);
 }
-

@@ -18,8 +18,9 @@ const char* kUsage =
 
 bool endsWithNoCase(const std::string& s, const std::string& tail) {
     if (s.size() < tail.size()) return false;
-    return std::equal(tail.begin(), tail.end(), s.end() - static_cast<std::ptrdiff_t>(tail.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+    return std::equal(tail.begin(), tail.end(), s.end() - static_cast<std::ptrdiff_t>(tail.size()), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
 }
 
 } // namespace
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     }
     // The collection file is the first operand of list and extract, the second of pack.
     const std::size_t fileArg = args[0] == "pack" ? 2 : 1;
-    if (args.size() > fileArg && endsWithNoCase(args[fileArg], ".dxw")) return runWaveCommand(args, std::cout, std::cerr);
+    if (args.size() > fileArg && endsWithNoCase(args[fileArg], ".dxw"))
+        return runWaveCommand(args, std::cout, std::cerr);
     return runPictureCommand(args, std::cout, std::cerr);
 }

@@ -24,8 +24,7 @@ namespace {
 
 // A fresh folder with links to the data, so the game's "config.dat" is written there and not beside
 // the build's data.
-fs::path makeRunFolder(const fs::path& data)
-{
+fs::path makeRunFolder(const fs::path& data) {
     std::string pattern = (fs::temp_directory_path() / "tidewarden-shots-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
     const fs::path folder = pattern;
@@ -39,28 +38,24 @@ struct Shot {
 };
 
 // Moves to an item of the current screen and chooses it, as the player does.
-void choose(tw::test::GameHost& host, std::uint8_t item)
-{
+void choose(tw::test::GameHost& host, std::uint8_t item) {
     Shell.MenuSelection = item;
     host.form().ShowSelection();
     host.form().RunMenuCommand();
 }
 
-void openHelpPage(tw::test::GameHost& host, int page)
-{
+void openHelpPage(tw::test::GameHost& host, int page) {
     choose(host, msHelp);
     for (int p = 1; p < page; ++p) choose(host, 2); // next page
 }
 
-void startGame(tw::test::GameHost& host)
-{
+void startGame(tw::test::GameHost& host) {
     Shell.MenuScreen = msMain;
     choose(host, 1);
 }
 
 // A game in play, some way into level 1.
-void playing(tw::test::GameHost& host)
-{
+void playing(tw::test::GameHost& host) {
     startGame(host);
     host.runTicks(94);
     // Down below the rock for a while, so the diver is not pushed into the left edge.
@@ -73,8 +68,7 @@ void playing(tw::test::GameHost& host)
 }
 
 // Every kind of sprite in play at once, placed where each shows.
-void busyField(tw::test::GameHost& host)
-{
+void busyField(tw::test::GameHost& host) {
     playing(host);
     TSprite& root = host.form().DXSpriteEngine1->Engine();
     for (std::int32_t kind = 1; kind <= 13; ++kind) {
@@ -105,8 +99,7 @@ void busyField(tw::test::GameHost& host)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: screenshots <output folder> [<folder holding data/ and sound/>]\n");
         return 2;
@@ -147,26 +140,25 @@ int main(int argc, char** argv)
         for (int page = 1; page <= THelpImageSprite::PageCount; ++page) {
             shots.push_back({"help-" + std::to_string(page) + ".png", [page](auto& h) { openHelpPage(h, page); }});
         }
-        shots.push_back({"game-level-intro.png", [](auto& h) { startGame(h); h.runTicks(20); }});
+        shots.push_back({"game-level-intro.png", [](auto& h) {
+                             startGame(h);
+                             h.runTicks(20);
+                         }});
         shots.push_back({"game-play.png", [](auto& h) { busyField(h); }});
-        shots.push_back({"game-pause.png",
-                         [](auto& h) {
+        shots.push_back({"game-pause.png", [](auto& h) {
                              playing(h);
                              h.pressKey(0x50); // P
                          }});
-        shots.push_back({"game-exit-query.png",
-                         [](auto& h) {
+        shots.push_back({"game-exit-query.png", [](auto& h) {
                              playing(h);
                              h.closeRequest();
                          }});
-        shots.push_back({"game-death.png",
-                         [](auto& h) {
+        shots.push_back({"game-death.png", [](auto& h) {
                              playing(h);
                              Game.Air = 0;
                              h.runTicks(30);
                          }});
-        shots.push_back({"game-over.png",
-                         [](auto& h) {
+        shots.push_back({"game-over.png", [](auto& h) {
                              playing(h);
                              Game.Lives = 1;
                              Game.Air = 0;

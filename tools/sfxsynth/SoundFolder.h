@@ -11,4 +11,4 @@ namespace tw::synth {
 // order given. Throws SynthError (naming the file and line) or std::filesystem errors.
 void renderSoundFolder(const std::filesystem::path& outDir, const std::vector<std::filesystem::path>& sources);
 
-}  // namespace tw::synth
+} // namespace tw::synth

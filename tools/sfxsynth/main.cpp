@@ -6,15 +6,15 @@
 #include "SoundFolder.h"
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::cerr << "usage: sfxsynth <output-folder> <sound.sfx>...\n";
-    return 2;
-  }
-  try {
-    tw::synth::renderSoundFolder(argv[1], std::vector<std::filesystem::path>(argv + 2, argv + argc));
-  } catch (const std::exception& e) {
-    std::cerr << "sfxsynth: " << e.what() << "\n";
-    return 1;
-  }
-  return 0;
+    if (argc < 3) {
+        std::cerr << "usage: sfxsynth <output-folder> <sound.sfx>...\n";
+        return 2;
+    }
+    try {
+        tw::synth::renderSoundFolder(argv[1], std::vector<std::filesystem::path>(argv + 2, argv + argc));
+    } catch (const std::exception& e) {
+        std::cerr << "sfxsynth: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
 }

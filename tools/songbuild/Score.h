@@ -10,10 +10,10 @@ namespace tw::song {
 
 class ScoreError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 
 // Reads a score and renders its instruments; errors name the source and line.
 tw::xm::Module buildSong(const std::string& text, const std::string& sourceName);
 
-}  // namespace tw::song
+} // namespace tw::song

@@ -27,65 +27,65 @@ namespace tw::xm {
 
 class XmError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 
 constexpr std::uint8_t kKeyOff = 97;
 
 struct Cell {
-  std::uint8_t note = 0;        // 1..96 (1 = C-0), 97 = key off, 0 = none
-  std::uint8_t instrument = 0;  // 1-based, 0 = none
-  std::uint8_t volume = 0;      // volume column: 0x10..0x50 sets volume 0..64
-  std::uint8_t effect = 0;
-  std::uint8_t parameter = 0;
-  bool operator==(const Cell&) const = default;
+    std::uint8_t note = 0;       // 1..96 (1 = C-0), 97 = key off, 0 = none
+    std::uint8_t instrument = 0; // 1-based, 0 = none
+    std::uint8_t volume = 0;     // volume column: 0x10..0x50 sets volume 0..64
+    std::uint8_t effect = 0;
+    std::uint8_t parameter = 0;
+    bool operator==(const Cell&) const = default;
 };
 
 struct Pattern {
-  int rows = 64;
-  std::vector<Cell> cells;  // rows × channels, row by row
+    int rows = 64;
+    std::vector<Cell> cells; // rows × channels, row by row
 };
 
 struct Envelope {
-  std::vector<std::pair<std::uint16_t, std::uint16_t>> points;  // tick, value 0..64
-  int sustain = -1;  // point index, -1 = none
-  int loopStart = -1, loopEnd = -1;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> points; // tick, value 0..64
+    int sustain = -1;                                            // point index, -1 = none
+    int loopStart = -1, loopEnd = -1;
 };
 
 enum class Loop : std::uint8_t { None = 0, Forward = 1, PingPong = 2 };
 
 struct Sample {
-  std::string name;
-  std::vector<std::int16_t> data;  // stored as 8 bits (the high byte) when sixteenBit is false
-  bool sixteenBit = true;
-  Loop loop = Loop::None;
-  std::uint32_t loopStart = 0, loopLength = 0;  // in sample frames
-  std::uint8_t volume = 64;
-  std::int8_t finetune = 0;     // 1/128 semitone
-  std::uint8_t panning = 128;
-  std::int8_t relativeNote = 0;
+    std::string name;
+    std::vector<std::int16_t> data; // stored as 8 bits (the high byte) when sixteenBit is false
+    bool sixteenBit = true;
+    Loop loop = Loop::None;
+    std::uint32_t loopStart = 0, loopLength = 0; // in sample frames
+    std::uint8_t volume = 64;
+    std::int8_t finetune = 0; // 1/128 semitone
+    std::uint8_t panning = 128;
+    std::int8_t relativeNote = 0;
 };
 
 struct Instrument {
-  std::string name;
-  std::vector<Sample> samples;
-  std::array<std::uint8_t, 96> noteSample{};  // which sample each note plays
-  Envelope volumeEnvelope, panningEnvelope;
-  std::uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
-  std::uint16_t fadeout = 0;
+    std::string name;
+    std::vector<Sample> samples;
+    std::array<std::uint8_t, 96> noteSample{}; // which sample each note plays
+    Envelope volumeEnvelope, panningEnvelope;
+    std::uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
+    std::uint16_t fadeout = 0;
 };
 
 struct Module {
-  std::string name;
-  std::string tracker = "Tide Warden songs";
-  int channels = 8;
-  std::uint16_t speed = 6;  // ticks per row
-  std::uint16_t bpm = 125;
-  bool linearFrequencies = true;
-  std::vector<std::uint8_t> order;
-  std::uint16_t restart = 0;
-  std::vector<Pattern> patterns;
-  std::vector<Instrument> instruments;
+    std::string name;
+    std::string tracker = "Tide Warden songs";
+    int channels = 8;
+    std::uint16_t speed = 6; // ticks per row
+    std::uint16_t bpm = 125;
+    bool linearFrequencies = true;
+    std::vector<std::uint8_t> order;
+    std::uint16_t restart = 0;
+    std::vector<Pattern> patterns;
+    std::vector<Instrument> instruments;
 };
 
 // Throws XmError naming the first thing that an XM file cannot hold.
@@ -99,4 +99,4 @@ std::vector<std::uint8_t> deltaEncode(const Sample& sample);
 // Relative note and finetune that make `note` (1..96) play a sample at `rate` Hz.
 std::pair<std::int8_t, std::int8_t> tuningFor(double rate, int note);
 
-}  // namespace tw::xm
+} // namespace tw::xm
