@@ -4,6 +4,7 @@
 #include "GameHostTest.h"
 
 #include "graphics/PictureCollection.h"
+#include "platform/Joystick.h"
 #include "platform/VirtualKeys.h"
 #include "shell/KeyHandling.h"
 
@@ -92,6 +93,49 @@ TEST_F(GamePlayTest, KeysAndMouseSteerWithDrift) {
     host->runTicks(80);
     EXPECT_EQ(hero().Y, THeroSprite::MaxBottom - hero().Height);
     EXPECT_EQ(hero().HeroVelocityY, 0.0);
+}
+
+// A stick plugged in during play is picked up by the next frame and steers as the arrow keys do;
+// within half its travel it is centred.
+TEST_F(GamePlayTest, AJoystickPluggedInDuringPlaySteers) {
+    startPlaying();
+    host->runTicks(30);
+    tw::platform::VirtualJoystick stick(3, 32);
+    ASSERT_TRUE(stick.attached());
+    const auto at = [](double fraction) { return static_cast<std::int16_t>(fraction * 32767); };
+
+    stick.setAxis(0, at(0.3));
+    host->runTicks(20);
+    ASSERT_EQ(hero().HeroVelocityX, 0.0);
+    int x = hero().X;
+    host->runTicks(1);
+    EXPECT_EQ(hero().X, x);
+
+    stick.setAxis(0, at(0.9));
+    std::vector<int> moves;
+    for (int i = 0; i < 3; ++i) {
+        x = hero().X;
+        host->runTicks(1);
+        moves.push_back(hero().X - x);
+    }
+    EXPECT_EQ(moves, (std::vector<int>{8, 9, 10}));
+
+    // Down on the stick, away from the ceiling; then up on the stick and left on the keys: both count.
+    stick.setAxis(0, 0);
+    stick.setAxis(1, at(0.9));
+    host->runTicks(15);
+    stick.setAxis(1, 0);
+    host->runTicks(40);
+    ASSERT_EQ(hero().HeroVelocityX, 0.0);
+    ASSERT_EQ(hero().HeroVelocityY, 0.0);
+    stick.setAxis(1, at(-0.9));
+    host->keyDown(vk::Left);
+    x = hero().X;
+    const int y = hero().Y;
+    host->runTicks(1);
+    EXPECT_EQ(hero().X - x, -8);
+    EXPECT_EQ(hero().Y - y, -9); // the stroke and the one-pixel rise of every step
+    host->keyUp(vk::Left);
 }
 
 struct DeathCase {
