@@ -5,6 +5,7 @@
 
 #include "graphics/PictureCollection.h"
 #include "platform/Png.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,14 +30,7 @@ ToolRun run(const std::vector<std::string>& args) {
 
 class DxgTool : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("dxgtool-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "src");
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { fs::create_directories(dir / "src"); }
 
     void writeText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
     std::string readText(const fs::path& p) {
@@ -51,7 +45,8 @@ protected:
         tw::platform::writePng((dir / "src" / name).string(), px.data(), w, h, w, false);
     }
 
-    fs::path dir;
+    const tw::test::TempDir tmp{"dxgtool-test"};
+    const fs::path dir = tmp.path();
 };
 
 TEST_F(DxgTool, PackThenExtractLosesNothing) {

@@ -4,6 +4,7 @@
 #include "online/ResultEncoding.h"
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <set>
 #include <thread>
 
@@ -96,16 +96,7 @@ private:
 
 class ProgramTest : public ::testing::Test {
 protected:
-    ProgramTest() {
-        std::random_device seed;
-        folder_ = std::filesystem::temp_directory_path() / ("tw-scores-" + std::to_string(seed()));
-        std::filesystem::create_directories(folder_);
-    }
-    ~ProgramTest() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    std::string Database() const { return (folder_ / "scores.db").string(); }
+    std::string Database() const { return folder_ / "scores.db"; }
     std::vector<std::string> Arguments() const { return {"--port", "0", "--quiet", "--database", Database()}; }
 
     static bool Send(int port, const std::string& name, std::uint16_t score) {
@@ -113,7 +104,7 @@ protected:
         return online::SendResult(http, "http://127.0.0.1:" + std::to_string(port), name, score, "nz");
     }
 
-    std::filesystem::path folder_;
+    test::TempDir folder_{"tw-scores"};
 };
 
 TEST_F(ProgramTest, HelpAndBadOptions) {

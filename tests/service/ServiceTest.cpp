@@ -7,12 +7,12 @@
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
 #include "support/LoopbackServer.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <random>
 #include <thread>
 
 namespace tw::scores {
@@ -20,16 +20,9 @@ namespace {
 
 constexpr std::int64_t Start = 1790000000; // 2026-09-21, UTC
 
-std::string TempDatabase() {
-    std::random_device seed;
-    const auto folder = std::filesystem::temp_directory_path() / ("tw-scores-" + std::to_string(seed()));
-    std::filesystem::create_directories(folder);
-    return (folder / "scores.db").string();
-}
-
 class InProcessService : public ::testing::Test {
 protected:
-    InProcessService() : path_(TempDatabase()), store_(path_) {
+    InProcessService() : path_(folder_ / "scores.db"), store_(path_) {
         ServiceSettings settings;
         settings.tokenMinutes = 10;
         settings.now = [this] { return clock_.load(); };
@@ -37,11 +30,7 @@ protected:
         service_->Install(loopback_.server());
         loopback_.Start();
     }
-    ~InProcessService() override {
-        loopback_.Stop();
-        std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::path(path_).parent_path(), ignored);
-    }
+    ~InProcessService() override { loopback_.Stop(); }
 
     bool Send(const std::string& name, std::uint16_t score, const std::string& country) {
         platform::CurlHttpClient http;
@@ -69,6 +58,7 @@ protected:
     }
 
     std::atomic<std::int64_t> clock_{Start};
+    test::TempDir folder_{"tw-scores"};
     std::string path_;
     ScoreStore store_;
     std::unique_ptr<ScoresService> service_;

@@ -3,11 +3,10 @@
 // game relies on.
 #include "Collection.h"
 #include "graphics/PictureCollection.h"
+#include "support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -227,7 +226,8 @@ TEST(ArtGenerator, SamePicturesEveryTime) {
 }
 
 TEST(ArtGenerator, ItemListErrorsNameTheLine) {
-    const fs::path list = fs::temp_directory_path() / ("artgen-bad-" + std::to_string(::getpid()) + ".items");
+    const tw::test::TempDir tmp("artgen-bad");
+    const fs::path list = tmp.path() / "bad.items";
     struct Case {
         const char* text;
         const char* expected;
@@ -243,7 +243,6 @@ TEST(ArtGenerator, ItemListErrorsNameTheLine) {
         EXPECT_THAT([&] { art::readItemList(list.string()); }, ThrowsMessage<std::runtime_error>(HasSubstr(c.expected)))
             << "no error for: " << c.text;
     }
-    fs::remove(list);
     // A bad argument is reported with the item.
     EXPECT_THROW(art::buildCollection({{"x", "enemy", {"many"}, 1}}), std::runtime_error);
 }

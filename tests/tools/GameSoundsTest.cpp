@@ -2,14 +2,13 @@
 // wave-collection tool, load into the game's wave collection under the names the game plays.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <sstream>
 
 #include "SoundFolder.h"
 #include "WaveCommands.h"
 #include "sound/DXSounds.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -18,7 +17,8 @@ TEST(GameSounds, PackIntoTheWaveCollectionTheGameReads) {
                            "heronet", "looser",  "menu",       "nextlevel"};
     std::vector<fs::path> sources;
     for (const char* n : names) sources.push_back(fs::path(TW_ASSETS_DIR) / "sounds" / (std::string(n) + ".sfx"));
-    const fs::path dir = fs::temp_directory_path() / ("tw-sounds-" + std::to_string(getpid()));
+    const tw::test::TempDir tmp("tw-sounds");
+    const fs::path& dir = tmp.path();
     tw::synth::renderSoundFolder(dir, sources);
 
     const std::string dxw = (dir / "gamesound.dxw").string();
@@ -40,5 +40,4 @@ TEST(GameSounds, PackIntoTheWaveCollectionTheGameReads) {
     // The rapid-fire sounds are capped, so a long burst reuses its copies.
     EXPECT_EQ(sounds.Find("herogun").MaxPlayingCount(), 4);
     EXPECT_EQ(sounds.Find("looser").MaxPlayingCount(), 0);
-    fs::remove_all(dir);
 }

@@ -11,6 +11,7 @@
 #include "SoundDesc.h"
 #include "SoundFolder.h"
 #include "sound/Wave.h"
+#include "support/TempDir.h"
 
 using namespace tw::synth;
 
@@ -147,9 +148,8 @@ TEST(SfxSynth, EveryGameSoundRendersCleanly) {
 
 TEST(SfxSynth, ABrokenSourceLeavesTheLastGoodWavAlone) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() /
-                         ("tw-sfx-broken-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    fs::create_directories(dir);
+    const tw::test::TempDir tmp("tw-sfx-broken");
+    const fs::path& dir = tmp.path();
     std::ofstream(dir / "blip.sfx") << "length 0.01\nlayer\n  freq 800\n";
     renderSoundFolder(dir / "out", {dir / "blip.sfx"});
     const std::string good = readText(dir / "out" / "blip.wav");
@@ -161,5 +161,4 @@ TEST(SfxSynth, ABrokenSourceLeavesTheLastGoodWavAlone) {
         << "accepted a broken sweep";
     EXPECT_EQ(readText(dir / "out" / "blip.wav"), good);
     EXPECT_FALSE(fs::exists(dir / "out" / "blip.wav.tmp"));
-    fs::remove_all(dir);
 }

@@ -2,8 +2,6 @@
 // players that know nothing of each other: libxmp (through the game's own XM player) and openmpt123.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "XmWriter.h"
 #include "platform/AudioOutput.h"
 #include "platform/XmPlayer.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -34,9 +33,9 @@ BuiltSong buildSong(const std::string& number) {
     BuiltSong song;
     song.module = tw::song::buildSong(text.str(), source.string());
     song.seconds = xmtest::songSeconds(song.module);
-    const fs::path dir = fs::temp_directory_path() / ("tw-songs-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    song.file = dir / (number + ".xm");
+    // One folder for the whole program's songs, removed when it ends.
+    static const tw::test::TempDir dir("tw-songs");
+    song.file = dir.path() / (number + ".xm");
     const auto bytes = tw::xm::writeXm(song.module);
     std::ofstream(song.file, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -88,8 +87,6 @@ TEST(Songs, LastAMinuteAndLoopInLibxmp) {
         expectNoSilence(out, rate, "libxmp, song " + number);
         player.stopAll();
         fs::remove(song.file);
-        std::error_code ignored;
-        fs::remove(song.file.parent_path(), ignored); // once both songs are gone
     }
 }
 
@@ -137,7 +134,5 @@ TEST(Songs, PlayInOpenMpt) {
         expectNoSilence(stereo, rate, "openmpt123, song " + number);
         fs::remove(wav);
         fs::remove(song.file);
-        std::error_code ignored;
-        fs::remove(song.file.parent_path(), ignored); // once both songs are gone
     }
 }
