@@ -6,6 +6,7 @@
 #include "shell/Config.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
+#include "support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -68,9 +69,6 @@ class ConfigFile : public ::testing::Test {
 protected:
     void SetUp() override {
         previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "tidewarden-config-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
         fs::current_path(folder_);
         Settings = SettingsState{};
         tw::platform::setMessageBoxHandler([this](const std::string& text) { messages_.push_back(text); });
@@ -78,13 +76,14 @@ protected:
     void TearDown() override {
         tw::platform::setMessageBoxHandler({});
         fs::current_path(previous_);
+        // A test may have made the folder read-only; it must be writable again to be removed.
         std::error_code ec;
         fs::permissions(folder_, fs::perms::owner_all, ec);
-        fs::remove_all(folder_, ec);
     }
 
     fs::path previous_;
-    fs::path folder_;
+    const tw::test::TempDir tmp_{"tidewarden-config"};
+    const fs::path folder_ = tmp_.path();
     std::vector<std::string> messages_;
 };
 
