@@ -49,12 +49,13 @@ Window::Window(const std::string& caption) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         throw WindowError(std::string("Cannot start the video system: ") + SDL_GetError());
     window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ClientWidth,
-                               ClientHeight, SDL_WINDOW_SHOWN);
+                               ClientHeight, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window_) {
         std::string error = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         throw WindowError("Cannot create the window: " + error);
     }
+    SDL_SetWindowMinimumSize(window_, MinimumWidth, MinimumHeight);
     // Vsync where the driver offers it; a software renderer (dummy driver, no GPU) has none.
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
@@ -135,7 +136,7 @@ void Window::setFullScreen(bool fullScreen) {
     SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     invalidatePicture();
     fullScreen_ = fullScreen;
-    if (!fullScreen) SDL_SetWindowSize(window_, ClientWidth, ClientHeight);
+    if (!fullScreen) SDL_SetWindowSize(window_, normalWidth_, normalHeight_);
 }
 
 void Window::center() {
@@ -149,16 +150,40 @@ bool Window::isMinimized() const { return (SDL_GetWindowFlags(window_) & SDL_WIN
 WindowPlacement Window::placement() const {
     WindowPlacement p;
     SDL_GetWindowPosition(window_, &p.x, &p.y);
-    SDL_GetWindowSize(window_, &p.width, &p.height);
+    p.width = normalWidth_;
+    p.height = normalHeight_;
     p.minimized = isMinimized();
     return p;
 }
 
 void Window::setPlacement(const WindowPlacement& p) {
     if (fullScreen_) return; // a placement only means something for the window on the desktop
-    if (p.width > 0 && p.height > 0) SDL_SetWindowSize(window_, p.width, p.height);
+    if (p.width > 0 && p.height > 0) {
+        SDL_SetWindowSize(window_, p.width, p.height);
+        noteResized(p.width, p.height);
+    }
     SDL_SetWindowPosition(window_, p.x, p.y);
     if (p.minimized) SDL_MinimizeWindow(window_);
+}
+
+void Window::noteResized(int width, int height) {
+    if (fullScreen_ || width <= 0 || height <= 0) return;
+    if ((SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN)) != 0) return;
+    if (width == normalWidth_ && height == normalHeight_) return;
+    previousNormalWidth_ = normalWidth_;
+    previousNormalHeight_ = normalHeight_;
+    normalWidth_ = width;
+    normalHeight_ = height;
+}
+
+void Window::noteMaximized() {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    // The maximised size came first and was taken for the player's: the one before it is theirs.
+    if (w == normalWidth_ && h == normalHeight_) {
+        normalWidth_ = previousNormalWidth_;
+        normalHeight_ = previousNormalHeight_;
+    }
 }
 
 std::string Window::caption() const { return SDL_GetWindowTitle(window_); }

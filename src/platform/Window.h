@@ -1,6 +1,6 @@
-// The game's one top-level window: an 800 x 600 client area, centred and of fixed size when windowed,
-// desktop full screen with the picture scaled to fit (aspect kept, black bars) otherwise. It shows
-// finished back buffers, and owns the mouse cursor's visibility and position.
+// The game's one top-level window: an 800 x 600 client area, centred when windowed, which the player
+// may resize; desktop full screen otherwise. Either way the picture is scaled to fit (aspect kept,
+// black bars). It shows finished back buffers, and owns the mouse cursor's visibility and position.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +43,9 @@ class Window {
 public:
     static constexpr int ClientWidth = 800;
     static constexpr int ClientHeight = 600;
+    // The smallest size a player can drag the window to: half the picture, still readable.
+    static constexpr int MinimumWidth = ClientWidth / 2;
+    static constexpr int MinimumHeight = ClientHeight / 2;
 
     // Initialises SDL's video (any driver, the dummy one included); throws WindowError.
     explicit Window(const std::string& caption = "Tide Warden");
@@ -75,8 +78,13 @@ public:
     void restore();
     bool isMinimized() const;
 
+    // The placement keeps the size the player gave the window, never a maximised or full-screen one.
     WindowPlacement placement() const;
     void setPlacement(const WindowPlacement& placement);
+    // What the message loop learns from the desktop: the window was resized (to a size in window
+    // pixels), or the desktop maximised it.
+    void noteResized(int width, int height);
+    void noteMaximized();
 
     std::string caption() const;
     int clientWidth() const; // the window's drawable size in its own pixels
@@ -104,6 +112,10 @@ private:
     int textureWidth_ = 0, textureHeight_ = 0;
     int lastWidth_ = ClientWidth, lastHeight_ = ClientHeight; // size of the last picture shown
     bool fullScreen_ = false;
+    // The size the player gave the window, and the one before it: a desktop may report the size of a
+    // maximised window before it says the window is maximised.
+    int normalWidth_ = ClientWidth, normalHeight_ = ClientHeight;
+    int previousNormalWidth_ = ClientWidth, previousNormalHeight_ = ClientHeight;
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;
