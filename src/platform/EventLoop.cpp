@@ -206,6 +206,7 @@ void EventLoop::translate(const void* raw, EventHandler& handler) {
 bool EventLoop::pumpPending(EventHandler& handler) {
     SDL_Event e;
     while (!quit_ && SDL_PollEvent(&e)) translate(&e, handler);
+    window_.eventsHandled();
     return !quit_;
 }
 

@@ -1,12 +1,15 @@
 // The SDL window, its renderer and the streaming texture the back buffer is copied into.
 #include "platform/Window.h"
 
+#include "platform/Png.h"
+
 #include <SDL.h>
 
 #include <dlfcn.h>
 #include <link.h>
 
 #include <cstring>
+#include <filesystem>
 
 namespace tw::platform {
 
@@ -41,6 +44,27 @@ int keepDriverMapped(dl_phdr_info* info, std::size_t, void*) {
     return 0;
 }
 
+// The window's icon for desktops that take it from the window rather than from the desktop entry:
+// "tidewarden.png" beside the program, when it is there (the build and the install put it there).
+void setIconFromProgramFolder(SDL_Window* window) {
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return;
+    const std::filesystem::path file = program.parent_path() / "tidewarden.png";
+    if (!std::filesystem::is_regular_file(file, ec)) return;
+    try {
+        PngImage icon = readPng(file.string());
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.pixels.data(), icon.width, icon.height, 32,
+                                                                  icon.width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (surface) {
+            SDL_SetWindowIcon(window, surface);
+            SDL_FreeSurface(surface);
+        }
+    } catch (const PngError&) {
+        // A damaged icon costs only the icon.
+    }
+}
+
 } // namespace
 
 Window* Window::current() { return currentWindow; }
@@ -56,6 +80,7 @@ Window::Window(const std::string& caption) {
         throw WindowError("Cannot create the window: " + error);
     }
     SDL_SetWindowMinimumSize(window_, MinimumWidth, MinimumHeight);
+    setIconFromProgramFolder(window_);
     // Vsync where the driver offers it; a software renderer (dummy driver, no GPU) has none.
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
@@ -150,8 +175,8 @@ bool Window::isMinimized() const { return (SDL_GetWindowFlags(window_) & SDL_WIN
 WindowPlacement Window::placement() const {
     WindowPlacement p;
     SDL_GetWindowPosition(window_, &p.x, &p.y);
-    p.width = normalWidth_;
-    p.height = normalHeight_;
+    p.width = pendingWidth_ > 0 ? pendingWidth_ : normalWidth_;
+    p.height = pendingHeight_ > 0 ? pendingHeight_ : normalHeight_;
     p.minimized = isMinimized();
     return p;
 }
@@ -160,7 +185,9 @@ void Window::setPlacement(const WindowPlacement& p) {
     if (fullScreen_) return; // a placement only means something for the window on the desktop
     if (p.width > 0 && p.height > 0) {
         SDL_SetWindowSize(window_, p.width, p.height);
-        noteResized(p.width, p.height);
+        normalWidth_ = p.width;
+        normalHeight_ = p.height;
+        pendingWidth_ = pendingHeight_ = 0;
     }
     SDL_SetWindowPosition(window_, p.x, p.y);
     if (p.minimized) SDL_MinimizeWindow(window_);
@@ -169,21 +196,16 @@ void Window::setPlacement(const WindowPlacement& p) {
 void Window::noteResized(int width, int height) {
     if (fullScreen_ || width <= 0 || height <= 0) return;
     if ((SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN)) != 0) return;
-    if (width == normalWidth_ && height == normalHeight_) return;
-    previousNormalWidth_ = normalWidth_;
-    previousNormalHeight_ = normalHeight_;
-    normalWidth_ = width;
-    normalHeight_ = height;
+    pendingWidth_ = width;
+    pendingHeight_ = height;
 }
 
-void Window::noteMaximized() {
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window_, &w, &h);
-    // The maximised size came first and was taken for the player's: the one before it is theirs.
-    if (w == normalWidth_ && h == normalHeight_) {
-        normalWidth_ = previousNormalWidth_;
-        normalHeight_ = previousNormalHeight_;
+void Window::eventsHandled() {
+    if (pendingWidth_ > 0 && pendingHeight_ > 0) {
+        normalWidth_ = pendingWidth_;
+        normalHeight_ = pendingHeight_;
     }
+    pendingWidth_ = pendingHeight_ = 0;
 }
 
 std::string Window::caption() const { return SDL_GetWindowTitle(window_); }

@@ -82,9 +82,12 @@ public:
     WindowPlacement placement() const;
     void setPlacement(const WindowPlacement& placement);
     // What the message loop learns from the desktop: the window was resized (to a size in window
-    // pixels), or the desktop maximised it.
+    // pixels), the desktop maximised it, and the events that came together have all been handled.
+    // A size is the player's only if no maximise came with it: a desktop may report the size of a
+    // maximised window before it says the window is maximised.
     void noteResized(int width, int height);
-    void noteMaximized();
+    void noteMaximized() { pendingWidth_ = pendingHeight_ = 0; }
+    void eventsHandled();
 
     std::string caption() const;
     int clientWidth() const; // the window's drawable size in its own pixels
@@ -112,10 +115,9 @@ private:
     int textureWidth_ = 0, textureHeight_ = 0;
     int lastWidth_ = ClientWidth, lastHeight_ = ClientHeight; // size of the last picture shown
     bool fullScreen_ = false;
-    // The size the player gave the window, and the one before it: a desktop may report the size of a
-    // maximised window before it says the window is maximised.
+    // The size the player gave the window, and a new one not yet known to be theirs (0: none).
     int normalWidth_ = ClientWidth, normalHeight_ = ClientHeight;
-    int previousNormalWidth_ = ClientWidth, previousNormalHeight_ = ClientHeight;
+    int pendingWidth_ = 0, pendingHeight_ = 0;
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;

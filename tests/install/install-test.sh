@@ -38,7 +38,7 @@ id=org.tidewarden.tidewarden
 for f in bin/tidewarden bin/tidewarden-scores libexec/tidewarden/tidewarden; do
     [ -x "$root/$f" ] || fail "$f is not an installed program"
 done
-for f in libexec/tidewarden/about.html share/tidewarden/data/menu.dxg share/tidewarden/data/gamegraphic.dxg \
+for f in libexec/tidewarden/about.html libexec/tidewarden/tidewarden.png share/tidewarden/data/menu.dxg share/tidewarden/data/gamegraphic.dxg \
     share/tidewarden/sound/gamesound.dxw share/tidewarden/sound/1.xm share/tidewarden/sound/2.xm \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man6/tidewarden.6 \
     share/man/man1/tidewarden-scores.1; do
