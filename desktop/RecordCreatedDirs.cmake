@@ -1,10 +1,11 @@
-# Run first by the install: notes every folder the install is about to make (each destination and
-# the parents it lacks), so the uninstall can remove them again once they are empty; folders that
-# were there before are never noted.
+# Run first by the install: notes the DESTDIR (install_manifest.txt lists the paths without it) and
+# every folder the install is about to make (each destination and the parents it lacks), so the
+# uninstall can remove them again once they are empty; folders that were there before are never noted.
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(created)
 if(EXISTS "${TW_CREATED_DIRS_FILE}")
   file(STRINGS "${TW_CREATED_DIRS_FILE}" created)
+  list(FILTER created EXCLUDE REGEX "^destdir:")
 endif()
 foreach(dir IN LISTS TW_INSTALL_DIRS)
   if(IS_ABSOLUTE "${dir}")
@@ -21,4 +22,4 @@ foreach(dir IN LISTS TW_INSTALL_DIRS)
 endforeach()
 list(REMOVE_DUPLICATES created)
 list(JOIN created "\n" text)
-file(WRITE "${TW_CREATED_DIRS_FILE}" "${text}\n")
+file(WRITE "${TW_CREATED_DIRS_FILE}" "destdir:$ENV{DESTDIR}\n${text}\n")

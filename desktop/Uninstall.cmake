@@ -1,10 +1,26 @@
 # cmake -DMANIFEST=... -DCREATED=... -P Uninstall.cmake: removes every file the install's manifest
-# lists (the paths carry DESTDIR when the install had one), then the folders the install made, when
-# they are empty.
+# lists, under the DESTDIR the install had, then the folders the install made, when they are empty.
 if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} does not exist (run the install first)")
 endif()
+set(dirs)
+set(destdir "")
+if(EXISTS "${CREATED}")
+  file(STRINGS "${CREATED}" dirs)
+  list(FILTER dirs INCLUDE REGEX "^destdir:")
+  if(dirs)
+    list(GET dirs 0 destdir)
+    string(REGEX REPLACE "^destdir:" "" destdir "${destdir}")
+  endif()
+  file(STRINGS "${CREATED}" dirs)
+  list(FILTER dirs EXCLUDE REGEX "^destdir:")
+endif()
+# The files are where the install put them: a DESTDIR given now must be that one.
+if(DEFINED ENV{DESTDIR} AND NOT "$ENV{DESTDIR}" STREQUAL "${destdir}")
+  message(FATAL_ERROR "The install was made with DESTDIR '${destdir}', not '$ENV{DESTDIR}'")
+endif()
 file(STRINGS "${MANIFEST}" files)
+list(TRANSFORM files PREPEND "${destdir}")
 set(failed)
 foreach(file IN LISTS files)
   if(IS_SYMLINK "${file}" OR EXISTS "${file}")
@@ -18,7 +34,6 @@ foreach(file IN LISTS files)
   endif()
 endforeach()
 if(EXISTS "${CREATED}")
-  file(STRINGS "${CREATED}" dirs)
   # Deepest first: a folder's path is longer than its parent's.
   list(SORT dirs ORDER DESCENDING)
   foreach(dir IN LISTS dirs)

@@ -107,8 +107,16 @@ env -i HOME="$home" XDG_DATA_HOME="$work/xdg" PATH=/usr/bin:/bin SDL_VIDEODRIVER
     "$root/bin/tidewarden" >/dev/null 2>&1) || true
 [ ! -e "$work/relative" ] || fail "a relative XDG_DATA_HOME was used"
 
-# Uninstall: every file and every folder the install made is gone.
+# Uninstall: a DESTDIR other than the install's is refused before anything is removed; then every
+# file and every folder the install made is gone.
+if DESTDIR=$work/elsewhere cmake --build "$build" --target uninstall >"$work/uninstall.log" 2>&1; then
+    fail "an uninstall under another DESTDIR went ahead"
+fi
+grep -q "The install was made with DESTDIR" "$work/uninstall.log" || fail "no reason given: $(cat "$work/uninstall.log")"
+[ -x "$root/bin/tidewarden" ] || fail "the refused uninstall removed files"
 cmake --build "$build" --target uninstall >"$work/uninstall.log"
-left=$(cd "$stage" && find . -mindepth 1)
-[ -z "$left" ] || fail "left after uninstalling: $left"
+# The install made the staging folder itself, so it goes too.
+if [ -e "$stage" ]; then
+    fail "left after uninstalling: $(find "$stage")"
+fi
 echo "install, launcher and uninstall ok"
