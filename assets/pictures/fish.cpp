@@ -2,7 +2,10 @@
 // a killed fish leaves. Kinds 10 to 13 are the big, tough ones and look it.
 #include "Common.h"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace art {
 namespace {
@@ -444,7 +447,21 @@ Picture deadFish() {
     return p;
 }
 
+// A fish of one of the drawn kinds at another width, its proportions kept: the desktop icon's fish.
+Picture fishAt(int k, int width) {
+    FishLook f = kind(k);
+    if (k < 1 || k > 13 || k == 4 || k == 7 || k == 9 || k == 10 || width < 8)
+        throw std::runtime_error("fish-at: kind " + std::to_string(k) + " is not a drawn fish, or too narrow");
+    const float s = static_cast<float>(width) / static_cast<float>(f.w);
+    f.w = width;
+    f.h = std::max(1, static_cast<int>(std::lround(static_cast<float>(f.h) * s)));
+    f.stripeWidth *= s;
+    f.spotSize *= s;
+    return fish(f);
+}
+
 const RegisterProgram kEnemy("enemy", [](const Args& a) { return enemy(a.integer(0)); });
+const RegisterProgram kFishAt("fish-at", [](const Args& a) { return fishAt(a.integer(0), a.integer(1)); });
 const RegisterProgram kDeadFish("dead-fish", [](const Args&) { return deadFish(); });
 
 } // namespace

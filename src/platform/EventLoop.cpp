@@ -177,6 +177,7 @@ void EventLoop::translate(const void* raw, EventHandler& handler) {
         case SDL_WINDOWEVENT_FOCUS_LOST: e.type = T::FocusLost; break;
         case SDL_WINDOWEVENT_MAXIMIZED:
             // The window is never maximised: undo it and let the game decide what the request means.
+            window_.noteMaximized();
             window_.restore();
             e.type = T::MaximizeRequest;
             break;
@@ -189,7 +190,11 @@ void EventLoop::translate(const void* raw, EventHandler& handler) {
             window_.invalidatePicture();
             e.type = T::Exposed;
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: window_.invalidatePicture(); return;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // The player resized the window: the picture is scaled to the new size at the next frame.
+            window_.noteResized(sdl.window.data1, sdl.window.data2);
+            window_.invalidatePicture();
+            return;
         default: return;
         }
         break;
@@ -201,6 +206,7 @@ void EventLoop::translate(const void* raw, EventHandler& handler) {
 bool EventLoop::pumpPending(EventHandler& handler) {
     SDL_Event e;
     while (!quit_ && SDL_PollEvent(&e)) translate(&e, handler);
+    window_.eventsHandled();
     return !quit_;
 }
 

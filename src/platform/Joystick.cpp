@@ -1,21 +1,39 @@
-// SDL side of the joysticks: opening the id-th device, reading its raw position, and the
-// software joystick used by tests.
+// SDL side of the joysticks: opening the id-th device, reading its raw position (through the game
+// controller layout where SDL knows the pad), and the software joystick and pad used by tests.
 #include "platform/Joystick.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace tw::platform {
 namespace {
 
 SDL_Joystick* sdl(void* handle) { return static_cast<SDL_Joystick*>(handle); }
+SDL_GameController* pad(void* handle) { return static_cast<SDL_GameController*>(handle); }
+
+// The game controller service brings the joystick service with it, and SDL's table of known pads.
+constexpr Uint32 kJoystickServices = SDL_INIT_GAMECONTROLLER;
 
 bool startJoystickSubsystem() {
     // The input component decides itself whether an unfocused window is read (its ActiveOnly);
     // without this hint SDL would silently drop stick movement while the window is in the background.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    return SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+    return SDL_InitSubSystem(kJoystickServices) == 0;
+}
+
+// Detaches a software device that was opened; its index may have moved since attaching, so it is
+// found again by its instance.
+void detachVirtual(SDL_Joystick* joystick) {
+    const SDL_JoystickID instance = SDL_JoystickInstanceID(joystick);
+    SDL_JoystickClose(joystick);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        if (SDL_JoystickGetDeviceInstanceID(i) == instance) {
+            SDL_JoystickDetachVirtual(i);
+            break;
+        }
+    }
 }
 
 // SDL axes run -32768 ... 32767; the conversion rule wants 0 ... 65535 with the centre at half.
@@ -43,6 +61,10 @@ std::int32_t hatAngle(Uint8 hat) {
     }
 }
 
+// A pad's buttons as the joystick's: A (south) is button 1, B (east) button 2.
+constexpr SDL_GameControllerButton kPadButtons[] = {SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_B};
+constexpr int kPadButtonCount = static_cast<int>(std::size(kPadButtons));
+
 } // namespace
 
 Joystick::~Joystick() { close(); }
@@ -62,27 +84,40 @@ bool Joystick::open(int id) {
     }
     SDL_JoystickUpdate(); // notices pads plugged in since the last look
     if (id < SDL_NumJoysticks()) {
-        handle_ = SDL_JoystickOpen(id);
+        // A pad SDL knows is read by its layout, whatever order its maker gave the axes and buttons.
+        if (SDL_IsGameController(id) == SDL_TRUE) {
+            controller_ = SDL_GameControllerOpen(id);
+            if (controller_ != nullptr) {
+                handle_ = SDL_GameControllerGetJoystick(pad(controller_));
+            }
+        }
+        if (handle_ == nullptr) {
+            handle_ = SDL_JoystickOpen(id);
+        }
     }
     if (handle_ == nullptr) {
+        closeDevice();
         return false;
     }
-    buttonCount_ = std::clamp(SDL_JoystickNumButtons(sdl(handle_)), 0, 32);
+    buttonCount_ = controller_ != nullptr ? kPadButtonCount : std::clamp(SDL_JoystickNumButtons(sdl(handle_)), 0, 32);
     return true;
 }
 
 void Joystick::closeDevice() {
-    if (handle_ != nullptr) {
+    if (controller_ != nullptr) {
+        SDL_GameControllerClose(pad(controller_)); // closes its joystick too
+    } else if (handle_ != nullptr) {
         SDL_JoystickClose(sdl(handle_));
-        handle_ = nullptr;
     }
+    controller_ = nullptr;
+    handle_ = nullptr;
     buttonCount_ = 0;
 }
 
 void Joystick::close() {
     closeDevice();
     if (subsystemStarted_) {
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(kJoystickServices);
         subsystemStarted_ = false;
     }
 }
@@ -95,6 +130,9 @@ bool Joystick::read(JoystickPosition& out) {
     // Polled once per frame: bring SDL's copy of the device state up to date ourselves rather than
     // depend on the event loop having pumped since the last frame.
     SDL_JoystickUpdate();
+    if (controller_ != nullptr) {
+        return readController(out);
+    }
     SDL_Joystick* joystick = sdl(handle_);
     if (SDL_JoystickGetAttached(joystick) != SDL_TRUE) {
         return false;
@@ -107,6 +145,42 @@ bool Joystick::read(JoystickPosition& out) {
     }
     for (int i = 0; i < buttonCount_; ++i) {
         if (SDL_JoystickGetButton(joystick, i) != 0) {
+            out.buttons |= 1u << i;
+        }
+    }
+    return true;
+}
+
+bool Joystick::readController(JoystickPosition& out) {
+    SDL_GameController* controller = pad(controller_);
+    if (SDL_GameControllerGetAttached(controller) != SDL_TRUE) {
+        return false;
+    }
+    const auto held = [&](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(controller, b) != 0; };
+    const bool left = held(SDL_CONTROLLER_BUTTON_DPAD_LEFT), right = held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+    const bool up = held(SDL_CONTROLLER_BUTTON_DPAD_UP), down = held(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+    out.x = static_cast<std::int32_t>(SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX)) + 32768;
+    out.y = static_cast<std::int32_t>(SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY)) + 32768;
+    // The d-pad steers at full deflection, over whatever the stick says; left before right, up before
+    // down, as the keys are taken.
+    if (left) {
+        out.x = 0;
+    } else if (right) {
+        out.x = kAxisMaximum;
+    }
+    if (up) {
+        out.y = 0;
+    } else if (down) {
+        out.y = kAxisMaximum;
+    }
+    int hat = SDL_HAT_CENTERED;
+    if (left) hat |= SDL_HAT_LEFT;
+    if (right && !left) hat |= SDL_HAT_RIGHT;
+    if (up) hat |= SDL_HAT_UP;
+    if (down && !up) hat |= SDL_HAT_DOWN;
+    out.pov = hatAngle(static_cast<Uint8>(hat));
+    for (int i = 0; i < kPadButtonCount; ++i) {
+        if (held(kPadButtons[i])) {
             out.buttons |= 1u << i;
         }
     }
@@ -126,20 +200,12 @@ VirtualJoystick::VirtualJoystick(int axes, int buttons) {
 
 VirtualJoystick::~VirtualJoystick() {
     if (handle_ != nullptr) {
-        const SDL_JoystickID instance = SDL_JoystickInstanceID(sdl(handle_));
-        SDL_JoystickClose(sdl(handle_));
-        // The device index may have moved since attaching; find ours again by its instance.
-        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
-            if (SDL_JoystickGetDeviceInstanceID(i) == instance) {
-                SDL_JoystickDetachVirtual(i);
-                break;
-            }
-        }
+        detachVirtual(sdl(handle_));
     } else if (deviceIndex_ >= 0) {
         SDL_JoystickDetachVirtual(deviceIndex_);
     }
     if (subsystemStarted_) {
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(kJoystickServices);
     }
 }
 
@@ -152,6 +218,52 @@ void VirtualJoystick::setAxis(int axis, std::int16_t value) {
 void VirtualJoystick::setButton(int button, bool down) {
     if (handle_ != nullptr) {
         SDL_JoystickSetVirtualButton(sdl(handle_), button, down ? 1 : 0);
+    }
+}
+
+VirtualGameController::VirtualGameController() {
+    subsystemStarted_ = startJoystickSubsystem();
+    if (!subsystemStarted_) {
+        return;
+    }
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    // Every axis and button of the layout, so the device's own numbers are the layout's.
+    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1u;
+    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1u;
+    desc.name = "Virtual pad";
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    if (index >= 0) {
+        handle_ = SDL_JoystickOpen(index);
+    }
+}
+
+VirtualGameController::~VirtualGameController() {
+    if (handle_ != nullptr) {
+        detachVirtual(sdl(handle_));
+    }
+    if (subsystemStarted_) {
+        SDL_QuitSubSystem(kJoystickServices);
+    }
+}
+
+void VirtualGameController::setLeftStick(std::int16_t x, std::int16_t y) {
+    if (handle_ != nullptr) {
+        SDL_JoystickSetVirtualAxis(sdl(handle_), SDL_CONTROLLER_AXIS_LEFTX, x);
+        SDL_JoystickSetVirtualAxis(sdl(handle_), SDL_CONTROLLER_AXIS_LEFTY, y);
+    }
+}
+
+void VirtualGameController::setButton(Button button, bool down) {
+    static constexpr SDL_GameControllerButton kButtons[] = {
+        SDL_CONTROLLER_BUTTON_A,         SDL_CONTROLLER_BUTTON_B,         SDL_CONTROLLER_BUTTON_X,
+        SDL_CONTROLLER_BUTTON_Y,         SDL_CONTROLLER_BUTTON_DPAD_UP,   SDL_CONTROLLER_BUTTON_DPAD_DOWN,
+        SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT};
+    if (handle_ != nullptr) {
+        SDL_JoystickSetVirtualButton(sdl(handle_), kButtons[button], down ? 1 : 0);
     }
 }
 

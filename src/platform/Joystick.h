@@ -1,5 +1,6 @@
-// Joysticks on SDL: the raw position of one device (axes with their limits, buttons, hat), and a
-// software joystick that SDL treats like a real one, so tests can push a stick without hardware.
+// Joysticks on SDL: the raw position of one device (axes with their limits, buttons, hat), read
+// through SDL's game controller layout when SDL knows the pad, and software joysticks and pads that
+// SDL treats like real ones, so tests can push a stick without hardware.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,8 @@ public:
     // Closes the device and stops the joystick service.
     void close();
     bool isOpen() const { return handle_ != nullptr; }
+    // Whether the open device is read as a game controller (left stick and d-pad, A and B).
+    bool isGameController() const { return controller_ != nullptr; }
     int buttonCount() const { return buttonCount_; }
     // Reads the current position; false (and a centred position) when the device has gone away.
     bool read(JoystickPosition& out);
@@ -35,7 +38,10 @@ public:
 private:
     void closeDevice();
 
-    void* handle_ = nullptr; // SDL_Joystick*, kept opaque so this header needs no SDL
+    bool readController(JoystickPosition& out);
+
+    void* handle_ = nullptr;     // SDL_Joystick*, kept opaque so this header needs no SDL
+    void* controller_ = nullptr; // SDL_GameController* when SDL knows the pad's layout
     bool subsystemStarted_ = false;
     int buttonCount_ = 0;
 };
@@ -56,6 +62,27 @@ public:
 private:
     void* handle_ = nullptr;
     int deviceIndex_ = -1;
+    bool subsystemStarted_ = false;
+};
+
+// A software pad of the common layout (two sticks, two triggers, the face buttons, a d-pad), attached
+// to SDL as a game controller for as long as this object lives.
+class VirtualGameController {
+public:
+    enum Button { A, B, X, Y, DPadUp, DPadDown, DPadLeft, DPadRight };
+
+    VirtualGameController();
+    ~VirtualGameController();
+    VirtualGameController(const VirtualGameController&) = delete;
+    VirtualGameController& operator=(const VirtualGameController&) = delete;
+
+    bool attached() const { return handle_ != nullptr; }
+    // The left stick, each in SDL's axis range -32768 ... 32767.
+    void setLeftStick(std::int16_t x, std::int16_t y);
+    void setButton(Button button, bool down);
+
+private:
+    void* handle_ = nullptr;
     bool subsystemStarted_ = false;
 };
 

@@ -1,12 +1,15 @@
 // The SDL window, its renderer and the streaming texture the back buffer is copied into.
 #include "platform/Window.h"
 
+#include "platform/Png.h"
+
 #include <SDL.h>
 
 #include <dlfcn.h>
 #include <link.h>
 
 #include <cstring>
+#include <filesystem>
 
 namespace tw::platform {
 
@@ -41,6 +44,27 @@ int keepDriverMapped(dl_phdr_info* info, std::size_t, void*) {
     return 0;
 }
 
+// The window's icon for desktops that take it from the window rather than from the desktop entry:
+// "tidewarden.png" beside the program, when it is there (the build and the install put it there).
+void setIconFromProgramFolder(SDL_Window* window) {
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return;
+    const std::filesystem::path file = program.parent_path() / "tidewarden.png";
+    if (!std::filesystem::is_regular_file(file, ec)) return;
+    try {
+        PngImage icon = readPng(file.string());
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.pixels.data(), icon.width, icon.height, 32,
+                                                                  icon.width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (surface) {
+            SDL_SetWindowIcon(window, surface);
+            SDL_FreeSurface(surface);
+        }
+    } catch (const PngError&) {
+        // A damaged icon costs only the icon.
+    }
+}
+
 } // namespace
 
 Window* Window::current() { return currentWindow; }
@@ -49,12 +73,14 @@ Window::Window(const std::string& caption) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         throw WindowError(std::string("Cannot start the video system: ") + SDL_GetError());
     window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ClientWidth,
-                               ClientHeight, SDL_WINDOW_SHOWN);
+                               ClientHeight, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window_) {
         std::string error = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         throw WindowError("Cannot create the window: " + error);
     }
+    SDL_SetWindowMinimumSize(window_, MinimumWidth, MinimumHeight);
+    setIconFromProgramFolder(window_);
     // Vsync where the driver offers it; a software renderer (dummy driver, no GPU) has none.
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
@@ -135,7 +161,7 @@ void Window::setFullScreen(bool fullScreen) {
     SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     invalidatePicture();
     fullScreen_ = fullScreen;
-    if (!fullScreen) SDL_SetWindowSize(window_, ClientWidth, ClientHeight);
+    if (!fullScreen) SDL_SetWindowSize(window_, normalWidth_, normalHeight_);
 }
 
 void Window::center() {
@@ -149,16 +175,37 @@ bool Window::isMinimized() const { return (SDL_GetWindowFlags(window_) & SDL_WIN
 WindowPlacement Window::placement() const {
     WindowPlacement p;
     SDL_GetWindowPosition(window_, &p.x, &p.y);
-    SDL_GetWindowSize(window_, &p.width, &p.height);
+    p.width = pendingWidth_ > 0 ? pendingWidth_ : normalWidth_;
+    p.height = pendingHeight_ > 0 ? pendingHeight_ : normalHeight_;
     p.minimized = isMinimized();
     return p;
 }
 
 void Window::setPlacement(const WindowPlacement& p) {
     if (fullScreen_) return; // a placement only means something for the window on the desktop
-    if (p.width > 0 && p.height > 0) SDL_SetWindowSize(window_, p.width, p.height);
+    if (p.width > 0 && p.height > 0) {
+        SDL_SetWindowSize(window_, p.width, p.height);
+        normalWidth_ = p.width;
+        normalHeight_ = p.height;
+        pendingWidth_ = pendingHeight_ = 0;
+    }
     SDL_SetWindowPosition(window_, p.x, p.y);
     if (p.minimized) SDL_MinimizeWindow(window_);
+}
+
+void Window::noteResized(int width, int height) {
+    if (fullScreen_ || width <= 0 || height <= 0) return;
+    if ((SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN)) != 0) return;
+    pendingWidth_ = width;
+    pendingHeight_ = height;
+}
+
+void Window::eventsHandled() {
+    if (pendingWidth_ > 0 && pendingHeight_ > 0) {
+        normalWidth_ = pendingWidth_;
+        normalHeight_ = pendingHeight_;
+    }
+    pendingWidth_ = pendingHeight_ = 0;
 }
 
 std::string Window::caption() const { return SDL_GetWindowTitle(window_); }

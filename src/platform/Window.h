@@ -1,6 +1,6 @@
-// The game's one top-level window: an 800 x 600 client area, centred and of fixed size when windowed,
-// desktop full screen with the picture scaled to fit (aspect kept, black bars) otherwise. It shows
-// finished back buffers, and owns the mouse cursor's visibility and position.
+// The game's one top-level window: an 800 x 600 client area, centred when windowed, which the player
+// may resize; desktop full screen otherwise. Either way the picture is scaled to fit (aspect kept,
+// black bars). It shows finished back buffers, and owns the mouse cursor's visibility and position.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +43,9 @@ class Window {
 public:
     static constexpr int ClientWidth = 800;
     static constexpr int ClientHeight = 600;
+    // The smallest size a player can drag the window to: half the picture, still readable.
+    static constexpr int MinimumWidth = ClientWidth / 2;
+    static constexpr int MinimumHeight = ClientHeight / 2;
 
     // Initialises SDL's video (any driver, the dummy one included); throws WindowError.
     explicit Window(const std::string& caption = "Tide Warden");
@@ -75,8 +78,16 @@ public:
     void restore();
     bool isMinimized() const;
 
+    // The placement keeps the size the player gave the window, never a maximised or full-screen one.
     WindowPlacement placement() const;
     void setPlacement(const WindowPlacement& placement);
+    // What the message loop learns from the desktop: the window was resized (to a size in window
+    // pixels), the desktop maximised it, and the events that came together have all been handled.
+    // A size is the player's only if no maximise came with it: a desktop may report the size of a
+    // maximised window before it says the window is maximised.
+    void noteResized(int width, int height);
+    void noteMaximized() { pendingWidth_ = pendingHeight_ = 0; }
+    void eventsHandled();
 
     std::string caption() const;
     int clientWidth() const; // the window's drawable size in its own pixels
@@ -104,6 +115,9 @@ private:
     int textureWidth_ = 0, textureHeight_ = 0;
     int lastWidth_ = ClientWidth, lastHeight_ = ClientHeight; // size of the last picture shown
     bool fullScreen_ = false;
+    // The size the player gave the window, and a new one not yet known to be theirs (0: none).
+    int normalWidth_ = ClientWidth, normalHeight_ = ClientHeight;
+    int pendingWidth_ = 0, pendingHeight_ = 0;
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;
