@@ -27,13 +27,13 @@ int CentredX(TDirectDrawSurfaceCanvas& canvas, const std::string& text) { return
 
 TColor ElementColor(std::uint8_t element) { return Shell.MenuSelection == element ? MenuAnswerColor : MenuTextColor; }
 
-// "YES" / "NO" at y, the one chosen in red; the "/" between them is always light blue.
-void DrawAnswers(TDirectDrawSurfaceCanvas& canvas, int y) {
+// "YES" / "NO" at y, each red when chosen; the "/" between them is always light blue.
+void DrawAnswers(TDirectDrawSurfaceCanvas& canvas, int y, bool noChosen) {
     canvas.Font.Color = ElementColor(1);
     canvas.TextOut(360, y, "YES");
     canvas.Font.Color = MenuTextColor;
     canvas.TextOut(405, y, "/");
-    canvas.Font.Color = Shell.MenuSelection == 1 ? MenuTextColor : MenuAnswerColor;
+    canvas.Font.Color = noChosen ? MenuAnswerColor : MenuTextColor;
     canvas.TextOut(415, y, "NO");
 }
 
@@ -84,7 +84,8 @@ void TmainForm::NameEntryOverlay(TDirectDrawSurfaceCanvas& canvas) {
     };
     field(3, Settings.NewEntry.Name.Text(), 260);
     field(4, Capitals(Settings.Country.Text()), 320);
-    DrawAnswers(canvas, 350);
+    // Only the element chosen is red: with a text field chosen both answers are light blue.
+    DrawAnswers(canvas, 350, Shell.MenuSelection == 2);
 }
 
 void TmainForm::SendQueryOverlay(TDirectDrawSurfaceCanvas& canvas) {
@@ -92,7 +93,7 @@ void TmainForm::SendQueryOverlay(TDirectDrawSurfaceCanvas& canvas) {
     DrawSendingTitle(canvas);
     canvas.TextOut(270, 240, "SEND THE RESULT TO");
     canvas.TextOut(240, 280, "WORLD'S HIGHSCORE PAGE?");
-    DrawAnswers(canvas, 320);
+    DrawAnswers(canvas, 320, Shell.MenuSelection != 1);
 }
 
 void TmainForm::SendingOverlay(TDirectDrawSurfaceCanvas& canvas) {
