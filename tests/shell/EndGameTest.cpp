@@ -3,7 +3,9 @@
 // the world high-score service on loopback, the dead and lying ones included.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +22,10 @@
 #include "state/Settings.h"
 #include "state/ShellState.h"
 #include "support/ScoresServiceStandIns.h"
+#include "support/TempDir.h"
+
+#include "ScoreStore.h"
+#include "ScoresService.h"
 
 namespace {
 
@@ -291,6 +297,30 @@ TEST_F(EndGameTest, ASentResultGoesBackToTheMenusHighScores) {
     ASSERT_EQ(requests.size(), 2U);
     EXPECT_EQ(requests[1].get_param_value("inf"),
               tw::online::EncodeRecord(tw::online::ResultRecord("Ann", 550, "tok42", "nz")));
+}
+
+TEST_F(EndGameTest, AGamePlayedToTheEndIsStoredByTheWorldHighScoreService) {
+    // The game's own service, in process on loopback with a database of its own.
+    const tw::test::TempDir folder;
+    tw::scores::ScoreStore store((folder.path() / "scores.db").string());
+    tw::scores::ServiceSettings settings;
+    settings.now = [] { return std::int64_t{1790000000}; };
+    tw::scores::ScoresService service(store, settings);
+    tw::test::LoopbackServer loopback;
+    service.Install(loopback.server());
+    loopback.Start();
+    host->form().IdHTTP1->BaseUrl = loopback.base();
+
+    ReachSendQuery("Nemo", "nz");
+    if (HasFatalFailure()) return;
+    Press(vk::Return);
+    ASSERT_TRUE(TickUntil([] { return Shell.GameState != gsSending; }, 10s));
+    EXPECT_TRUE(OnTheMenusHighScores());
+    const auto best = store.Best(10);
+    ASSERT_EQ(best.size(), 1U);
+    EXPECT_EQ(best[0].name, "Nemo");
+    EXPECT_EQ(best[0].country, "nz");
+    EXPECT_EQ(best[0].score, 550);
 }
 
 TEST_F(EndGameTest, EveryFailureShowsCantConnectWithinTheBoundThenTheQuestionAgain) {
