@@ -26,6 +26,7 @@ struct GameGlobals {
     std::uint16_t BonusDelay = 0;
     std::uint16_t AlgaeDelay = 0;
     std::uint16_t TreasureDelay = 0;
+    std::uint8_t TablePlace = 11; // the place 1..10 the finished game's score takes, 11 for none
 
     // Owned by the sprite engine; each sprite clears its own entry when it is destroyed.
     THeroSprite* Hero = nullptr;

@@ -34,17 +34,26 @@ std::size_t AppendBody(char* data, std::size_t size, std::size_t count, void* us
     return bytes;
 }
 
+// Asked by libcurl while it waits and while data flows; a non-zero answer ends the transfer.
+int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancelled = static_cast<const std::atomic<bool>*>(user);
+    return cancelled->load() ? 1 : 0;
+}
+
 } // namespace
 
 struct CurlHttpClient::Impl {
     CURL* handle = nullptr;
     curl_slist* headers = nullptr;
     HttpLimits limits;
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
-CurlHttpClient::CurlHttpClient(HttpLimits limits) : impl_(std::make_unique<Impl>()) {
+CurlHttpClient::CurlHttpClient(HttpLimits limits, const std::atomic<bool>* cancelled)
+    : impl_(std::make_unique<Impl>()) {
     EnsureCurlReady();
     impl_->limits = limits;
+    impl_->cancelled = cancelled;
     impl_->handle = curl_easy_init();
     if (impl_->handle == nullptr) throw HttpError("libcurl could not make a handle");
     CURL* h = impl_->handle;
@@ -60,6 +69,11 @@ CurlHttpClient::CurlHttpClient(HttpLimits limits) : impl_(std::make_unique<Impl>
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.exchangeTimeout.count()));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
+    if (cancelled != nullptr) {
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &ReportProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancelled));
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    }
 }
 
 CurlHttpClient::~CurlHttpClient() {
@@ -68,6 +82,7 @@ CurlHttpClient::~CurlHttpClient() {
 }
 
 std::string CurlHttpClient::Get(const std::string& url) {
+    if (impl_->cancelled != nullptr && impl_->cancelled->load()) throw HttpError("cancelled");
     CURL* h = impl_->handle;
     Body body;
     body.limit = impl_->limits.maxBodySize;

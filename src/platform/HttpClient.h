@@ -2,6 +2,7 @@
 // One client is one session: cookies set by an answer go with the following requests.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -31,7 +32,10 @@ public:
 
 class CurlHttpClient final : public HttpClient {
 public:
-    explicit CurlHttpClient(HttpLimits limits = {});
+    // cancelled, when given, may be set from any thread: the exchange under way then ends at its next
+    // progress report (within about a second) and every later one fails at once. It must outlive
+    // the client.
+    explicit CurlHttpClient(HttpLimits limits = {}, const std::atomic<bool>* cancelled = nullptr);
     ~CurlHttpClient() override;
     CurlHttpClient(const CurlHttpClient&) = delete;
     CurlHttpClient& operator=(const CurlHttpClient&) = delete;

@@ -10,6 +10,7 @@
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 #include "shell/Application.h"
+#include "shell/MenuCommands.h"
 #include "shell/MenuField.h"
 #include "shell/MenuFrame.h"
 #include "shell/Music.h"
@@ -89,6 +90,8 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     DXTimer2->OnTimer = [this](TCustomDXTimer& s, int lag) { DXTimer2Timer(s, lag); };
     DXTimer2->OnActivate = [this](TCustomDXTimer& s) { DXTimer2Activate(s); };
     DXTimer2->OnDeactivate = [this](TCustomDXTimer& s) { DXTimer2Deactivate(s); };
+
+    IdHTTP1 = std::make_unique<tw::online::ResultSubmission>(ScoresServiceBase());
 
     DXSound1 = std::make_unique<TDXSound>();
     DXSound1->AutoInitialize = true;
@@ -307,6 +310,7 @@ void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     DXInput1->Update();
     SetGameContext(MakeGameContext());
     RunGameTick(LagCount);
+    if (Shell.GameState == gsSending && FinishSending()) return;
 
     TDirectDrawSurface& back = *DXDraw->Surface();
     back.Fill(0);
@@ -317,6 +321,10 @@ void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     // The overlays in this order: a state one of them sets is seen by the ones after it.
     LevelIntroOverlay(canvas);
     GameOverOverlay(canvas);
+    NameEntryOverlay(canvas);
+    SendQueryOverlay(canvas);
+    SendingOverlay(canvas);
+    SendFailedOverlay(canvas);
     if (Shell.GameState == gsExitQuery) {
         SetMenuTextStyle(canvas);
         DrawExitQuery(canvas);
@@ -325,18 +333,6 @@ void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     NextLevelOverlay();
     canvas.Release();
     DXDraw->Flip();
-}
-
-void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas) {
-    if (Shell.GameState != gsGameOver) return;
-    Shell.StateTimer -= 16;
-    canvas.Font.Size = 38;
-    canvas.Font.Color = RGB(255, 0, 0);
-    canvas.TextOut(250, 280, "GAME OVER");
-    if (Shell.StateTimer > 0) return;
-    // The result's entry is not built yet: a finished game goes back to the menu.
-    SetCursorVisible(true);
-    ReturnFromGameToMenu();
 }
 
 void TmainForm::ReturnFromGameToMenu() {
@@ -386,7 +382,3 @@ void TmainForm::CreateGameField() {
     if (Settings.MusicOn) LoadAndPlaySong(std::string(GameSongFile), Settings.MusicOn, Shell.SongHandle);
     if (Window()) Window()->warpCursor(400, 300);
 }
-
-// Filled in by the result entry and submission.
-void TmainForm::CopyScoreToNewEntry() {}
-void TmainForm::SendResult() {}

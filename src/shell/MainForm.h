@@ -14,6 +14,7 @@
 #include "graphics/DXDraws.h"
 #include "graphics/DXForm.h"
 #include "graphics/PictureCollection.h"
+#include "online/ResultSubmission.h"
 #include "shell/DXTimer.h"
 #include "sound/DXSounds.h"
 
@@ -33,7 +34,9 @@ public:
     std::unique_ptr<TDXTimer> DXTimer1; // menu frames
     std::unique_ptr<TDXInput> DXInput1;
     std::unique_ptr<TDXTimer> DXTimer2; // game frames
-    // TODO IdHTTP1: added with the result submission.
+    // The result submission's HTTP session, run on a worker so the window never freezes. Tests
+    // point it at a server of their own and shorten its waits.
+    std::unique_ptr<tw::online::ResultSubmission> IdHTTP1;
     std::unique_ptr<TDXWaveList> DXWaveList1;
     std::unique_ptr<TDXSound> DXSound1;
 
@@ -92,10 +95,11 @@ public:
     void LoadConfig();                             // reads "config.dat" into Settings
     void BossKeyNameOf();                          // BossKeyName from BossKey
     void RunMenuCommand();                         // the selected item of the current screen or dialog
-    // Entry points of the game and the result submission; they do nothing until those are built.
-    void CreateGameField();     // a new game: the game field, its music, the level intro
-    void CopyScoreToNewEntry(); // NewEntry's score := the game's score
-    void SendResult();          // the result to the world high-score service
+    void CreateGameField();                        // a new game: the game field, its music, the level intro
+    void CopyScoreToNewEntry();                    // NewEntry's score := the game's score
+    // The result to the world high-score service: "PLEASE WAIT..." while the worker sends, then
+    // back to the menu's high scores, or "CAN'T CONNECT TO SERVER!" and the question again.
+    void SendResult();
 
     // Writes "config.dat"; a failure is shown in a message box and the game goes on. Before
     // LoadConfig has run it writes nothing. The hook hears of every save after the write was
@@ -108,8 +112,17 @@ protected:
 
 private:
     GameContext MakeGameContext();
-    // "GAME OVER", then back to the menu.
+    // The screens after the last life, drawn over the still field (GameOverScreens.cpp):
+    // "GAME OVER", then the name entry or the menu; the send question; the wait while sending;
+    // the failure.
     void GameOverOverlay(TDirectDrawSurfaceCanvas& canvas);
+    void NameEntryOverlay(TDirectDrawSurfaceCanvas& canvas);
+    void SendQueryOverlay(TDirectDrawSurfaceCanvas& canvas);
+    void SendingOverlay(TDirectDrawSurfaceCanvas& canvas);
+    void SendFailedOverlay(TDirectDrawSurfaceCanvas& canvas);
+    // While sending: once the worker has ended, the failure screen or, after a success, the menu.
+    // True when the menu has taken over and the game frame must draw nothing more.
+    bool FinishSending();
     void ReturnFromGameToMenu();
 
     TApplication& application_;

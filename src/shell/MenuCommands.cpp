@@ -59,10 +59,14 @@ std::string PublisherPageAddress() { return PublisherPageAddress(ConfiguredPubli
 std::string WorldScoresPageAddress() { return WorldScoresPageAddress(ConfiguredScoresUrl); }
 std::string ScoresServiceBase() { return ConfiguredScoresUrl; }
 
-void AcceptNewResult(TmainForm& form) {
+void StoreNewResult(TmainForm& form) {
     form.CopyScoreToNewEntry();
     InsertResult();
     form.SaveConfig();
+}
+
+void AcceptNewResult(TmainForm& form) {
+    StoreNewResult(form);
     Shell.GameState = gsSendQuery;
     Shell.MenuScreen = msSendQuery;
     Shell.MenuSelection = 1;
@@ -188,6 +192,9 @@ void RunHelpItem(TmainForm& form, std::uint8_t item) {
 
 void RunExitQueryItem(TmainForm& form, std::uint8_t item) {
     if (item == 1) {
+        // Leaving from the name entry is no "NO" to it: the result the game earned is kept, with
+        // the name as far as it was typed.
+        if (Shell.GameState == gsExitQuery && Shell.SavedGameState == gsNameEntry) StoreNewResult(form);
         Shell.CloseConfirmed = 1;
         Shell.MenuScreen = Shell.SavedMenuScreen;
         form.Close();

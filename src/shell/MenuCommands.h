@@ -31,6 +31,8 @@ std::string ScoresServiceBase();
 // screens that cannot be left that way.
 std::uint8_t BackItem(std::uint8_t screen);
 
+// The finished game's result into the table and the file.
+void StoreNewResult(TmainForm& form);
 // The game-over window's "YES" (and Enter on its name field): the result goes into the table and
 // the file, then the send question opens.
 void AcceptNewResult(TmainForm& form);

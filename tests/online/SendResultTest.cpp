@@ -1,96 +1,31 @@
 // Sending a result over the real HTTP client to servers on loopback: one that plays the service,
 // and the dead or lying ones a player may meet.
 #include "online/ResultEncoding.h"
+#include "online/ResultSubmission.h"
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
-#include "support/LoopbackServer.h"
+#include "support/ScoresServiceStandIns.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <functional>
-#include <mutex>
-#include <vector>
+#include <chrono>
+#include <optional>
+#include <thread>
 
 namespace tw::online {
 namespace {
 
-using Responder = std::function<void(const httplib::Request&, httplib::Response&)>;
+using test::Answer;
+using test::RawSocket;
+using test::Responder;
+using test::ScriptedService;
 
 // The worked example: this result with the token "tok42" encodes as this inf.
 constexpr const char* NemoInf = "KX72Q4S8UW9U73FHGB9B74FHH89PU36LKSCV5GSCUW9UM4F4PNDP37W8KX2MMHWCLXZMA4W8H48P39X8";
 
-Responder Answer(std::string body, int status = 200) {
-    return [body = std::move(body), status](const httplib::Request&, httplib::Response& response) {
-        response.status = status;
-        response.set_content(body, "text/html");
-    };
-}
-
-// Answers the version check and the submission with the responders given, and keeps every request.
-class ScriptedService {
-public:
-    ScriptedService(Responder version, Responder submission) {
-        loopback_.server().Get("/cgi/version.pl", [this, version, submission](const httplib::Request& request,
-                                                                              httplib::Response& response) {
-            {
-                const std::lock_guard lock(mutex_);
-                requests_.push_back(request);
-            }
-            (request.has_param("hs") ? submission : version)(request, response);
-        });
-        loopback_.Start();
-    }
-    std::string base() const { return loopback_.base(); }
-    std::vector<httplib::Request> requests() {
-        const std::lock_guard lock(mutex_);
-        return requests_;
-    }
-    bool submitted() {
-        for (const auto& request : requests())
-            if (request.has_param("hs")) return true;
-        return false;
-    }
-
-private:
-    test::LoopbackServer loopback_;
-    std::mutex mutex_;
-    std::vector<httplib::Request> requests_;
-};
-
 bool Send(const std::string& base, platform::HttpLimits limits = {}) {
     return SendResult(base, "Nemo", 120, "nz", limits);
 }
-
-// A loopback socket in the state a test needs: bound only (connections are refused), or
-// listening without ever accepting (connections hang).
-class RawSocket {
-public:
-    explicit RawSocket(bool listening) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            (listening && ::listen(fd_, 4) != 0))
-            throw std::runtime_error("loopback socket");
-        port_ = ntohs(address.sin_port);
-    }
-    ~RawSocket() { ::close(fd_); }
-    RawSocket(const RawSocket&) = delete;
-    RawSocket& operator=(const RawSocket&) = delete;
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 TEST(SendResultTest, SendsTheEncodedRecordWithTheTokenHeadersAndCookies) {
     ScriptedService service(
@@ -165,6 +100,51 @@ TEST(SendResultTest, AServerThatNeverAnswersFailsWithinTheBound) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Send(silent.base(), limits));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+// The outcome of a send on the worker, waited for in real time.
+std::optional<bool> OutcomeWithin(ResultSubmission& submission, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (auto outcome = submission.TakeOutcome()) return outcome;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return std::nullopt;
+}
+
+TEST(ResultSubmissionTest, TheWorkerReportsEachSendOnce) {
+    ScriptedService service(Answer("OK|Tidewarden|1|0|tok42|"), Answer("OK"));
+    ResultSubmission submission(service.base());
+    EXPECT_FALSE(submission.TakeOutcome()) << "nothing was started";
+    for (const bool reachable : {true, false, true}) {
+        SCOPED_TRACE(reachable ? "service" : "no service");
+        const RawSocket closed(false);
+        submission.BaseUrl = reachable ? service.base() : closed.base();
+        submission.Start("Nemo", 120, "nz");
+        EXPECT_TRUE(submission.Pending());
+        EXPECT_EQ(OutcomeWithin(submission, std::chrono::seconds(5)), std::optional<bool>(reachable));
+        EXPECT_FALSE(submission.Pending());
+        EXPECT_FALSE(submission.TakeOutcome()) << "an outcome is taken once";
+    }
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 4U);
+    EXPECT_EQ(requests[3].get_param_value("inf"), NemoInf);
+}
+
+TEST(ResultSubmissionTest, CancellingASendToASilentServerEndsItAtOnce) {
+    const RawSocket silent(true);
+    // The waits a player has: only the cancel can end this send soon.
+    std::optional<ResultSubmission> submission(std::in_place, silent.base());
+    submission->Start("Nemo", 120, "nz");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto start = std::chrono::steady_clock::now();
+    submission->Cancel();
+    EXPECT_FALSE(submission->Pending());
+    EXPECT_FALSE(submission->TakeOutcome()) << "a cancelled send reports nothing";
+    // Destroying a sender in the middle of a send is the same cancel.
+    submission->Start("Nemo", 120, "nz");
+    submission.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
 }
 
 } // namespace

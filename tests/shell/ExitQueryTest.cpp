@@ -81,8 +81,8 @@ std::string Seen() {
     s << "state " << int{Shell.GameState} << ", screen " << int{Shell.MenuScreen} << ", selection "
       << int{Shell.MenuSelection} << ", main selection " << int{Shell.MainSelection} << ", main column "
       << int{Shell.MainColumnHover} << ", typing " << int{Shell.TextEditing} << ", saved screen "
-      << int{Shell.SavedMenuScreen} << ", timer " << Shell.StateTimer << ", frame "
-      << (Menu.ClosingWindow && Menu.ClosingWindow->Visible) << ", country '" << Settings.Country.Text() << "'";
+      << int{Shell.SavedMenuScreen} << ", frame " << (Menu.ClosingWindow && Menu.ClosingWindow->Visible)
+      << ", country '" << Settings.Country.Text() << "'";
     auto list = [&s](const char* name, const TMenuItemList& items) {
         s << ", " << name << " [";
         for (std::size_t i = 1; i <= MenuItemSlots; ++i) s << (items[i] ? (items[i]->Visible ? 'V' : 'h') : '-');
@@ -168,6 +168,7 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered) {
         const bool menu = IsMenuState(Shell.GameState);
         const std::vector<std::uint32_t> frameBefore = menu ? Frame() : std::vector<std::uint32_t>{};
         const std::string before = Seen();
+        const std::int32_t timerBefore = Shell.StateTimer;
 
         for (const Answer answer : {Answer::Key, Answer::Click}) {
             SCOPED_TRACE(answer == Answer::Key ? "NO by key" : "NO by click");
@@ -187,6 +188,8 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered) {
             host->keyDown(vk::Back);
             host->keyUp(vk::Back);
 
+            EXPECT_EQ(Shell.StateTimer, timerBefore) << "the question holds the time a timed screen had left";
+
             if (answer == Answer::Key) {
                 // The main column lights up under the pointer on the way, as it does beside a dialog.
                 MoveTo(msMain, 6);
@@ -199,6 +202,9 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered) {
             }
             EXPECT_FALSE(host->closed());
             EXPECT_EQ(Seen(), before);
+            // Only the tick after "NO" counted down a timed screen.
+            EXPECT_GE(Shell.StateTimer, timerBefore - 16);
+            Shell.StateTimer = timerBefore;
             if (menu) {
                 const std::vector<std::uint32_t> frameAfter = Frame();
                 std::size_t differing = 0;

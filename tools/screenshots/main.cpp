@@ -16,6 +16,9 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -97,6 +100,51 @@ void busyField(tw::test::GameHost& host) {
         if (indicator) indicator->Start();
 }
 
+// A game just lost with a score that reaches the table: the name entry, name and country typed.
+void nameEntry(tw::test::GameHost& host) {
+    playing(host);
+    Game.Score = 550;
+    host.closeRequest();
+    host.pressKey(0x0D); // YES: the game ends
+    host.runTicks(94);
+    host.typeText("Ann");
+    host.pressKey(0x28); // down to the country
+    host.typeText("nz");
+    host.pressKey(0x26);    // back to the name
+    Shell.BlinkCounter = 0; // the next frame shows the cursor
+}
+
+// A loopback address that, while the object lives, takes connections and never answers, or (not
+// listening) refuses them.
+class SilentServer {
+public:
+    explicit SilentServer(bool listening) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            (listening && ::listen(fd_, 4) != 0))
+            throw std::runtime_error("no loopback socket");
+        base_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~SilentServer() { ::close(fd_); }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    const std::string& base() const { return base_; }
+
+private:
+    int fd_ = -1;
+    std::string base_;
+};
+
+void sendQuery(tw::test::GameHost& host) {
+    nameEntry(host);
+    host.pressKey(0x0D);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -164,6 +212,28 @@ int main(int argc, char** argv) {
                              Game.Air = 0;
                              for (int t = 0; t < 400 && Shell.GameState != gsGameOver; ++t) h.runTicks(1);
                              h.runTicks(10);
+                         }});
+        shots.push_back({"game-name-entry.png", [](auto& h) { nameEntry(h); }});
+        shots.push_back({"game-exit-query-name-entry.png", [](auto& h) {
+                             nameEntry(h);
+                             h.closeRequest();
+                         }});
+        shots.push_back({"game-send-query.png", [](auto& h) { sendQuery(h); }});
+        shots.push_back({"game-sending.png", [](auto& h) {
+                             static SilentServer silent(true);
+                             sendQuery(h);
+                             h.form().IdHTTP1->BaseUrl = silent.base();
+                             h.pressKey(0x0D);
+                         }});
+        shots.push_back({"game-send-failed.png", [](auto& h) {
+                             static SilentServer refusing(false);
+                             sendQuery(h);
+                             h.form().IdHTTP1->BaseUrl = refusing.base();
+                             h.pressKey(0x0D);
+                             for (int t = 0; t < 2000 && Shell.GameState == gsSending; ++t) {
+                                 h.runTicks(1);
+                                 usleep(2000);
+                             }
                          }});
         for (const Shot& shot : shots) {
             tw::test::GameHost::Options options;
