@@ -55,11 +55,12 @@ std::map<std::string, int> spriteBounds(TPictureCollection& pictures) {
     // fish's life of schedule. The diver leaves one body per life.
     const int bodyLife = (800 + width("killfish")) / 2 + 1;
     b["body"] = bound(bodyLife + b["fish"] * 51, 51) * b["shot"] + 1;
-    // The ceiling: a new level lays its end piece and six groups of at most six pieces; one group
-    // more joins as each one leaves, and the last piece closes it. The floor: nine pieces, one new
-    // for each that leaves.
-    b["ceiling"] = 1 + 7 * 6 + 1 + 1;
-    b["floor"] = 9 + 1;
+    // The ceiling: a new level lays its end piece and six groups of at most six pieces; a group
+    // joins only as one has left, and the last piece closes it. The floor: nine pieces, one new for
+    // each that leaves. The tick of a death moves the field twice, so two pieces of each may have
+    // been marked dead in it.
+    b["ceiling"] = 1 + 6 * 6 + 6 + 1 + 2;
+    b["floor"] = 9 + 2;
     return b;
 }
 
