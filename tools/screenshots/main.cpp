@@ -126,16 +126,20 @@ void fight(tw::test::GameHost& host, int ticks) {
     host.keyUp(0x0D);
 }
 
-// All thirteen fish over the diver fighting below them, with bodies sinking and treasure.
+// All thirteen fish above the diver, who fights below them with the supergun and the net: shots in
+// flight with their lines, a net opening, bodies of the fish it killed sinking, treasure.
 void fishAndShots(tw::test::GameHost& host) {
     readyToFight(host);
-    fight(host, 24);
+    Game.Hero->GunRate = 12; // the supergun runs
+    fight(host, 36);
     TSprite& root = host.form().DXSpriteEngine1->Engine();
     for (std::int32_t kind = 1; kind <= 13; ++kind) {
         auto* fish = new TEnemySprite(&root, kind);
-        fish->X = 200 + (kind - 1) % 4 * 150;
-        fish->Y = 125 + (kind - 1) / 4 * 68;
-        if (kind == 7) fish->WaveBaseX = fish->X; // the crab keeps to the floor
+        fish->X = 300 + (kind - 1) % 4 * 130;
+        if (kind == 7)
+            fish->WaveBaseX = fish->X; // the crab keeps to the floor
+        else
+            fish->Y = 125 + (kind - 1) / 4 * 68;
     }
     auto* treasure = new TTreasureSprite(&root);
     treasure->X = 700;
