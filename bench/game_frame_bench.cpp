@@ -1,6 +1,8 @@
 // Cost of one busy game tick with its drawing and presenting: a level-7 field with about 220 bubbles
-// behind the diver at the floor, a dozen fish, bonus floats on their ropes, and the ceiling and
-// floor chains. Reports the heap allocations per tick next to the sprites the tick made.
+// behind the diver at the floor, a dozen fish, bonus floats on their ropes, the ceiling and floor
+// chains, and the diver fighting: the supergun and the net held, their shots in flight, fish killed
+// and their bodies sinking, the timed bonuses running with the hand engine. Reports the heap
+// allocations per tick next to the sprites the tick made.
 // Run from the build folder: the pictures and sounds are taken from ../run beside bench/.
 #include "BenchRunFolder.h"
 #include "AllocationCounter.h"
@@ -64,6 +66,13 @@ public:
         THeroSprite& hero = *Game.Hero;
         hero.Visible = true;
         hero.Y = THeroSprite::MaxBottom - hero.Height;
+        // Fire and net held, every timed bonus running.
+        Shell.MouseFireHeld = 1;
+        Shell.MouseNetHeld = 1;
+        for (TBonusIndicatorSprite* indicator : {Game.SupergunIndicator, Game.NetIndicator, Game.EngineIndicator})
+            if (indicator && indicator->TimeLeft < 5000) indicator->Start();
+        hero.GunRate = 12;
+        if (Game.EngineSprite) Game.EngineSprite->Visible = true;
         TSprite& root = form_->DXSpriteEngine1->Engine();
         int fish = 0, bonuses = 0;
         for (int i = 0; i < root.ChildCount(); ++i) {
@@ -72,9 +81,21 @@ public:
             if (dynamic_cast<TEnemySprite*>(s)) ++fish;
             if (dynamic_cast<TBonusSprite*>(s)) ++bonuses;
         }
-        for (; fish < 12; ++fish, ++made) new TEnemySprite(&root, tw::platform::random(13) + 1);
+        // Fish in the shots' way, so some are always being killed.
+        for (; fish < 12; ++fish, ++made) {
+            auto* f = new TEnemySprite(&root, tw::platform::random(13) + 1);
+            if (fish % 3 == 0 && f->Kind != 7) f->Y = hero.Y - 40 + tw::platform::random(60);
+        }
         for (; bonuses < 3; ++bonuses, ++made) new TBonusSprite(&root);
         return made;
+    }
+
+    template <class Sprite>
+    int countOf() {
+        TSprite& root = form_->DXSpriteEngine1->Engine();
+        int n = 0;
+        for (int i = 0; i < root.ChildCount(); ++i) n += dynamic_cast<Sprite*>(root.Child(i)) != nullptr;
+        return n;
     }
 
     int count(bool bubbles) {
@@ -120,6 +141,8 @@ void BM_BusyGameTick(benchmark::State& state) {
     state.counters["made_per_tick"] = static_cast<double>(made) / n;
     state.counters["sprites"] = static_cast<double>(sprites) / n;
     state.counters["bubbles"] = scene.count(true);
+    state.counters["shots"] = scene.countOf<THeroWeaponSprite>();
+    state.counters["bodies"] = scene.countOf<TDeadBodySprite>();
 }
 BENCHMARK(BM_BusyGameTick)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 

@@ -29,17 +29,23 @@ function(tw_add_library name)
   target_link_libraries(${name} PUBLIC tw_options ${ARG_LIBS})
 endfunction()
 
-# tw_add_test(name SOURCES ... LIBS ...): a GoogleTest executable whose tests run headless.
+# tw_add_test(name SOURCES ... LIBS ... [PROPERTIES ...]): a GoogleTest executable whose tests run
+# headless; PROPERTIES (labels, a time-out) go to every test found in it.
 function(tw_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/HeadlessDrivers.cpp)
   tw_sanitizer_defaults(${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE tw_options ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE TW_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
+  set(properties)
+  if(ARG_PROPERTIES)
+    set(properties PROPERTIES ${ARG_PROPERTIES})
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    DISCOVERY_TIMEOUT 60)
+    DISCOVERY_TIMEOUT 60
+    ${properties})
 endfunction()
 
 # tw_add_folder_library(name LIBS ...): a layer made of every .cpp file in the calling folder.

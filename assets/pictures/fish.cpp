@@ -377,9 +377,9 @@ FishLook kind(int k) {
         f.stripe = hex(0x0C2A5C, 0.9f), f.stripes = 5, f.stripeWidth = 1.6f, f.dorsal = 0.35f, f.tailFork = 0.8f;
         f.seed = 13;
         break;
-    case 5: // sardine
+    case 5: // sardine: a vivid blue back and yellow fins, so the small fish shows against the grey rock
         f.w = 34, f.h = 16, f.bodyLen = 0.74f, f.bodyHeight = 0.6f;
-        f.top = hex(0x3C7FA8), f.belly = hex(0xF2F6F8), f.fin = hex(0x9CC0D0);
+        f.top = hex(0x1E9BF0), f.belly = hex(0xFFFFFF), f.fin = hex(0xFFC83C);
         f.spot = hex(0x14324A), f.spots = 3, f.spotSize = 0.9f, f.tailFork = 0.75f, f.dorsal = 0.2f, f.seed = 15;
         break;
     case 6: // small red fish with a veil tail

@@ -11,29 +11,18 @@ TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent) {
     Image = GamePicture("bonus");
     Width = Image->Width();
     Height = Image->Height();
-    std::string icon;
+    std::int32_t value = 0;
     if (n <= 3) {
-        Kind = bkPoints;
         static const std::int32_t values[] = {10, 20, 50};
-        Value = values[tw::platform::random(3)];
-        icon = std::to_string(Value);
-    } else if (n <= 6) {
-        Kind = bkSupergun;
-        icon = "supergun";
-    } else if (n <= 9) {
-        Kind = bkNet;
-        icon = "net";
-    } else if (n <= 12) {
-        Kind = bkAir;
-        icon = "oxy";
-    } else if (n <= 15) {
-        Kind = bkEngine;
-        icon = "engine";
-    } else {
-        Kind = bkLife;
-        icon = "bonuslife";
+        value = values[tw::platform::random(3)];
     }
-    icon_ = GamePicture(icon);
+    SetKind(n <= 3    ? bkPoints
+            : n <= 6  ? bkSupergun
+            : n <= 9  ? bkNet
+            : n <= 12 ? bkAir
+            : n <= 15 ? bkEngine
+                      : bkLife,
+            value);
     float_ = GamePicture("float");
     line_ = GamePicture("line");
     X = 800;
@@ -42,6 +31,13 @@ TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent) {
     FrameCount = 4;
     FramePos = 0;
     FrameLooped = false;
+}
+
+void TBonusSprite::SetKind(std::int32_t kind, std::int32_t value) {
+    static const char* const icons[] = {"supergun", "net", "oxy", "engine", "bonuslife"};
+    Kind = kind;
+    Value = kind == bkPoints ? value : 0;
+    icon_ = GamePicture(kind == bkPoints ? std::to_string(Value) : icons[kind - bkSupergun]);
 }
 
 void TBonusSprite::MoveSelf(std::int32_t moveCount) {

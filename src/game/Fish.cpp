@@ -48,7 +48,7 @@ TEnemySprite::TEnemySprite(TSprite* parent, std::int32_t kind) : TImageSprite(pa
     FrameCount = 3;
     Visible = true;
     const FishKind& k = FishKinds.at(static_cast<std::size_t>(kind));
-    HP = k.hp;
+    HitPoints = k.hp;
     Points = k.points;
     LeavesBody = k.body;
     Image = GamePicture("enemy" + std::to_string(kind));
@@ -91,7 +91,7 @@ void TEnemySprite::Kill() {
     MarkDead();
     PlayGameSound("fishdie");
     if (LeavesBody) new TDeadBodySprite(&GameRoot(), X, 1, Y);
-    Game.Score = static_cast<std::uint16_t>(Game.Score + Points);
+    AddScore(Points);
 }
 
 TDeadBodySprite::TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y)

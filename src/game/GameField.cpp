@@ -74,7 +74,7 @@ void ClearGameField() {
     for (int i = root.ChildCount() - 1; i >= 0; --i) {
         TSprite* sprite = root.Child(i);
         if (dynamic_cast<TEnemySprite*>(sprite) || dynamic_cast<TBonusSprite*>(sprite) ||
-            dynamic_cast<TBubbleSprite*>(sprite))
+            dynamic_cast<THeroWeaponSprite*>(sprite) || dynamic_cast<TBubbleSprite*>(sprite))
             sprite->MarkDead();
     }
     if (THeroSprite* hero = Game.Hero) {

@@ -142,6 +142,8 @@ std::string GameStateDump() {
                 name = "engine";
             else if (auto* fish = dynamic_cast<TEnemySprite*>(s))
                 name = "fish" + std::to_string(fish->Kind);
+            else if (auto* shot = dynamic_cast<THeroWeaponSprite*>(s))
+                name = shot->ShotKind == THeroWeaponSprite::skNet ? "net" : "shot";
             else if (auto* body = dynamic_cast<TDeadBodySprite*>(s))
                 name = "body" + std::to_string(body->Kind);
             else if (dynamic_cast<TTreasureSprite*>(s))
@@ -173,6 +175,10 @@ std::string GameStateDump() {
     if (const THeroSprite* hero = Game.Hero)
         out << "hero " << hero->X << "," << hero->Y << (hero->Visible ? " shown" : " hidden")
             << (hero->InPlay ? "" : " rising") << "\n";
+    // The timed bonuses' time left in ms, 0 when not running.
+    auto running = [](const TBonusIndicatorSprite* i) { return i && i->Visible ? i->TimeLeft : 0; };
+    out << "running supergun " << running(Game.SupergunIndicator) << " net " << running(Game.NetIndicator) << " engine "
+        << running(Game.EngineIndicator) << "\n";
     out << "delays " << Game.EnemyDelay << " " << Game.BonusDelay << " " << Game.AlgaeDelay << " " << Game.TreasureDelay
         << "\n";
     for (const auto& [name, count] : counts) out << name << " " << count << "\n";

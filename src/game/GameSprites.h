@@ -62,7 +62,7 @@ public:
     void Kill();
 
     std::int32_t Kind = 1;
-    std::int32_t HP = 1;
+    std::int32_t HitPoints = 1; // worn down by shots; the fish dies at 0 or below
     std::int32_t Points = 10;
     bool LeavesBody = true;
     std::int32_t FinPhase = 0;
@@ -71,6 +71,26 @@ public:
     std::uint8_t WavePhase = 0;
     std::int32_t WaveBaseX = 0;
     std::int32_t WaveOffset = 0;
+};
+
+// One shot of the diver's: the harpoon with its line trailing behind, or the net opening as it
+// flies. It flies right at a fixed speed and is spent on the fish it touches.
+class THeroWeaponSprite : public TImageSprite {
+public:
+    enum : std::int32_t { skGun = 1, skNet = 2 };
+    THeroWeaponSprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y);
+    void MoveSelf(std::int32_t moveCount) override;
+    void DrawSelf() override;
+    void HandleCollision(TSprite* other, bool& done) override;
+
+    static constexpr std::int32_t ShotSpeed = 10;
+    std::int32_t Damage = 1;
+    std::int32_t ShotKind = skGun;
+    std::int32_t NetPhase = 0;  // 0 to 19: the net opens over its first 20 steps
+    std::int32_t TailFrame = 0; // the harpoon line's pattern, changing every step
+
+private:
+    TPictureCollectionItem* tail_ = nullptr;
 };
 
 // Kind 1 a fish sinking to the floor; 2 the diver killed by a fish, 3 out of air: these two float
@@ -117,6 +137,8 @@ public:
     explicit TBonusSprite(TSprite* parent);
     void MoveSelf(std::int32_t moveCount) override;
     void DrawSelf() override;
+    // The kind, with the points of a points bonus (10, 20 or 50), and its icon.
+    void SetKind(std::int32_t kind, std::int32_t value = 0);
 
     std::int32_t Kind = bkPoints;
     std::int32_t Value = 0; // points of a points bonus

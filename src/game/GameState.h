@@ -11,7 +11,7 @@ class TBonusIndicatorSprite;
 class TScaleSprite;
 
 struct GameGlobals {
-    std::uint16_t Score = 0; // wraps past 65535, as the stored table's scores do
+    std::uint16_t Score = 0; // stops at 65535, the most the stored table can hold: see AddScore
     std::int32_t Lives = 3;
     std::uint8_t Level = 0; // held at 255
     std::uint16_t ScrollSpeed = 1;
@@ -40,6 +40,10 @@ struct GameGlobals {
 extern GameGlobals Game;
 
 void ResetGameState();
+
+// Every point the game gives goes through here. The score stops at 65535 instead of wrapping round
+// to a small number that would fail the table: the stored scores are 16 bits.
+void AddScore(std::int32_t points);
 
 // The depths of the game's sprites.
 enum TGameDepth : std::int32_t {

@@ -34,8 +34,6 @@ double towardsZero(double v) {
 // Nearest, ties to even (the default rounding mode).
 std::int32_t rounded(double v) { return static_cast<std::int32_t>(std::nearbyint(v)); }
 
-std::uint16_t addScore(std::uint16_t score, std::int32_t points) { return static_cast<std::uint16_t>(score + points); }
-
 } // namespace
 
 THeroSprite::THeroSprite(TSprite* parent) : TImageSprite(parent) {
@@ -74,6 +72,17 @@ void THeroSprite::MoveSelf(std::int32_t) {
     placeEngine();
     if (GunCooldown > 0) --GunCooldown;
     if (NetCooldown > 0) --NetCooldown;
+    const TDXInputStates held = heldInput();
+    if (InPlay && (held.Has(InputButton1) || Shell.MouseFireHeld) && GunCooldown == 0) {
+        new THeroWeaponSprite(&GameRoot(), X + Width, THeroWeaponSprite::skGun, Y + 15);
+        GunCooldown = 200 / GunRate;
+    }
+    // The net also while rising to the surface: only the gun needs the diver in play.
+    if (Game.NetIndicator && Game.NetIndicator->Visible && (held.Has(InputButton2) || Shell.MouseNetHeld) &&
+        NetCooldown == 0) {
+        new THeroWeaponSprite(&GameRoot(), X + Width, THeroWeaponSprite::skNet, Y - 72);
+        NetCooldown = 200 / NetRate;
+    }
     if (InPlay) CheckCollisions();
 }
 
@@ -137,7 +146,7 @@ void THeroSprite::HandleCollision(TSprite* other, bool&) {
     }
     if (auto* treasure = dynamic_cast<TTreasureSprite*>(other)) {
         PlayGameSound("bonus");
-        Game.Score = addScore(Game.Score, treasure->Value);
+        AddScore(treasure->Value);
         treasure->MarkDead();
         return;
     }
@@ -166,7 +175,7 @@ void THeroSprite::HandleCollision(TSprite* other, bool&) {
         bonus->MarkDead();
         PlayGameSound("bonus");
         switch (bonus->Kind) {
-        case bkPoints: Game.Score = addScore(Game.Score, bonus->Value); break;
+        case bkPoints: AddScore(bonus->Value); break;
         case bkSupergun:
             GunRate = 12;
             if (Game.SupergunIndicator) Game.SupergunIndicator->Start();
@@ -177,7 +186,9 @@ void THeroSprite::HandleCollision(TSprite* other, bool&) {
         case bkAir: Game.Air = std::min(Game.Air + Game.AirMax / 3, Game.AirMax); break;
         case bkEngine:
             if (Game.EngineIndicator) Game.EngineIndicator->Start();
+            // Shown at the diver at once, not where it was last held.
             if (Game.EngineSprite) Game.EngineSprite->Visible = true;
+            placeEngine();
             SetScrollSpeed(4);
             break;
         case bkLife: Game.Lives = std::min(Game.Lives + 1, 5); break;

@@ -27,7 +27,9 @@ TRelief::TRelief(TSprite* parent, const std::string& name, bool isUp, bool group
 
 void TRelief::MoveSelf(std::int32_t) {
     X -= Game.ScrollSpeed;
-    if (X + Width >= 0) return;
+    // A piece that has left is still moved until it is freed (twice in the tick of a death): it
+    // must not leave again and lay a second piece in its place.
+    if (X + Width >= 0 || Dead()) return;
     MarkDead();
     if (!IsUp) {
         new TRelief(&GameRoot(), FloorPieceName(), false, false);

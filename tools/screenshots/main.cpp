@@ -145,6 +145,69 @@ void sendQuery(tw::test::GameHost& host) {
     host.pressKey(0x0D);
 }
 
+// The diver alive low in open water, every timed bonus running, nothing new coming in for a while.
+void readyToFight(tw::test::GameHost& host) {
+    playing(host);
+    Shell.GameState = gsPlaying;
+    Game.Hero->Visible = true;
+    Game.Hero->X = 60;
+    Game.Hero->Y = 440;
+    Game.Air = Game.AirMax;
+    Game.EnemyDelay = Game.BonusDelay = 500;
+    for (TBonusIndicatorSprite* indicator : {Game.SupergunIndicator, Game.NetIndicator, Game.EngineIndicator})
+        if (indicator) indicator->Start();
+}
+
+// Holds the harpoon and the net for a while: shots fly with their lines, a net opens, and the fish
+// put in their way are killed and sink.
+void fight(tw::test::GameHost& host, int ticks) {
+    TSprite& root = host.form().DXSpriteEngine1->Engine();
+    for (std::int32_t kind : {1, 4, 8}) {
+        auto* fish = new TEnemySprite(&root, kind);
+        fish->X = 380 + kind * 30;
+        fish->Y = Game.Hero->Y + 10;
+    }
+    host.keyDown(0x20); // Space: the harpoon
+    host.keyDown(0x0D); // Enter: the net
+    host.runTicks(ticks);
+    host.keyUp(0x20);
+    host.keyUp(0x0D);
+}
+
+// All thirteen fish above the diver, who fights below them with the supergun and the net: shots in
+// flight with their lines, a net opening, bodies of the fish it killed sinking, treasure.
+void fishAndShots(tw::test::GameHost& host) {
+    readyToFight(host);
+    Game.Hero->GunRate = 12; // the supergun runs
+    fight(host, 36);
+    TSprite& root = host.form().DXSpriteEngine1->Engine();
+    for (std::int32_t kind = 1; kind <= 13; ++kind) {
+        auto* fish = new TEnemySprite(&root, kind);
+        fish->X = 300 + (kind - 1) % 4 * 130;
+        if (kind == 7)
+            fish->WaveBaseX = fish->X; // the crab keeps to the floor
+        else
+            fish->Y = 125 + (kind - 1) / 4 * 68;
+    }
+    auto* treasure = new TTreasureSprite(&root);
+    treasure->X = 700;
+}
+
+// The six bonuses on their floats, the three timed ones running, the diver with its hand engine.
+void bonuses(tw::test::GameHost& host) {
+    readyToFight(host);
+    Game.Hero->Y = 500;
+    Game.EngineSprite->Visible = true;
+    fight(host, 3);
+    TSprite& root = host.form().DXSpriteEngine1->Engine();
+    for (std::int32_t kind = bkPoints; kind <= bkLife; ++kind) {
+        auto* bonus = new TBonusSprite(&root);
+        bonus->SetKind(kind, 50);
+        bonus->X = 250 + (kind - 1) * 90;
+        bonus->Y = 220 + (kind % 2) * 90;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,6 +256,8 @@ int main(int argc, char** argv) {
                              h.runTicks(20);
                          }});
         shots.push_back({"game-play.png", [](auto& h) { busyField(h); }});
+        shots.push_back({"game-fish-and-shots.png", [](auto& h) { fishAndShots(h); }});
+        shots.push_back({"game-bonuses.png", [](auto& h) { bonuses(h); }});
         shots.push_back({"game-pause.png", [](auto& h) {
                              playing(h);
                              h.pressKey(0x50); // P
