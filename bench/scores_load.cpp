@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
                     const std::string version = http.Get(tw::online::VersionCheckUrl(url));
                     mine.push_back(Milliseconds(Clock::now() - t0));
                     const auto token = tw::online::TokenFromAnswer(version);
-                    const std::string name = "L" + std::to_string(n);
+                    std::string name = "L";
+                    name += std::to_string(n); // appended: GCC 12 misreads "L" + to_string(n) as an overlap
                     const std::string inf = tw::online::EncodeRecord(tw::online::ResultRecord(
                         name, static_cast<std::uint16_t>(n % 65536), token.value_or(""), "bench"));
                     t0 = Clock::now();
