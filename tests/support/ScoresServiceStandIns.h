@@ -1,14 +1,10 @@
 // Stand-ins for the world high-score service on loopback: a scripted one that answers the version
-// check and the submission as a test says and keeps every request, and raw sockets that refuse
-// connections or accept them and never answer.
+// check and the submission as a test says and keeps every request, and (RawSocket.h) raw sockets
+// that refuse connections or accept them and never answer.
 #pragma once
 
 #include "support/LoopbackServer.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/RawSocket.h"
 
 #include <functional>
 #include <mutex>
@@ -56,34 +52,6 @@ private:
     LoopbackServer loopback_;
     std::mutex mutex_;
     std::vector<httplib::Request> requests_;
-};
-
-// A loopback socket in the state a test needs: bound only (connections are refused), or
-// listening without ever accepting (connections hang).
-class RawSocket {
-public:
-    explicit RawSocket(bool listening) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            (listening && ::listen(fd_, 4) != 0))
-            throw std::runtime_error("loopback socket");
-        port_ = ntohs(address.sin_port);
-    }
-    ~RawSocket() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    RawSocket(const RawSocket&) = delete;
-    RawSocket& operator=(const RawSocket&) = delete;
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
 };
 
 } // namespace tw::test

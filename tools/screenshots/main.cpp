@@ -4,6 +4,7 @@
 #include "game/GameSprites.h"
 #include "game/GameState.h"
 #include "host/GameHost.h"
+#include "support/RawSocket.h"
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
 #include "state/ShellState.h"
@@ -16,9 +17,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -113,32 +111,6 @@ void nameEntry(tw::test::GameHost& host) {
     host.pressKey(0x26);    // back to the name
     Shell.BlinkCounter = 0; // the next frame shows the cursor
 }
-
-// A loopback address that, while the object lives, takes connections and never answers, or (not
-// listening) refuses them.
-class SilentServer {
-public:
-    explicit SilentServer(bool listening) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            (listening && ::listen(fd_, 4) != 0))
-            throw std::runtime_error("no loopback socket");
-        base_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-    }
-    ~SilentServer() { ::close(fd_); }
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-    const std::string& base() const { return base_; }
-
-private:
-    int fd_ = -1;
-    std::string base_;
-};
 
 void sendQuery(tw::test::GameHost& host) {
     nameEntry(host);
@@ -285,13 +257,13 @@ int main(int argc, char** argv) {
                          }});
         shots.push_back({"game-send-query.png", [](auto& h) { sendQuery(h); }});
         shots.push_back({"game-sending.png", [](auto& h) {
-                             static SilentServer silent(true);
+                             static tw::test::RawSocket silent(true);
                              sendQuery(h);
                              h.form().IdHTTP1->BaseUrl = silent.base();
                              h.pressKey(0x0D);
                          }});
         shots.push_back({"game-send-failed.png", [](auto& h) {
-                             static SilentServer refusing(false);
+                             static tw::test::RawSocket refusing(false);
                              sendQuery(h);
                              h.form().IdHTTP1->BaseUrl = refusing.base();
                              h.pressKey(0x0D);
