@@ -118,6 +118,9 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
             invalidatePicture();
             return;
         }
+        // A window of any size shows the picture scaled: smoothed, so small text stays readable
+        // and large screens get no uneven pixel rows. At 800 x 600 the picture is copied as is.
+        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
         textureWidth_ = width;
         textureHeight_ = height;
     }
