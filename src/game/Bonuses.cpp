@@ -5,6 +5,7 @@
 #include "game/GameState.h"
 #include "graphics/PictureCollection.h"
 #include "platform/Random.h"
+#include "state/ShellState.h"
 
 TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent) {
     const std::int32_t n = tw::platform::random(16) + 1;
@@ -35,7 +36,7 @@ TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent) {
 
 void TBonusSprite::SetKind(std::int32_t kind, std::int32_t value) {
     static const char* const icons[] = {"supergun", "net", "oxy", "engine", "bonuslife"};
-    Kind = kind;
+    BonusKind = kind;
     Value = kind == bkPoints ? value : 0;
     icon_ = GamePicture(kind == bkPoints ? std::to_string(Value) : icons[kind - bkSupergun]);
 }
@@ -82,7 +83,7 @@ bool TBonusIndicatorSprite::Tick() {
     if (!Visible) return false;
     // Runs while whole seconds are left: 876 ticks of 16 ms from the start.
     if (TimeLeft / 1000 % 60 != 0) {
-        TimeLeft -= 16;
+        TimeLeft -= FrameIntervalMs;
         return false;
     }
     Visible = false;

@@ -26,7 +26,7 @@ void TBubbleSprite::MoveSelf(std::int32_t) {
     if (Y < 114 - Height) MarkDead();
 }
 
-TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(parent), Kind(kind) {
+TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(parent), AlgaeKind(kind) {
     X = 800;
     Image = GamePicture("algae" + std::to_string(kind));
     Width = Image->Width();
@@ -38,10 +38,10 @@ TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(pare
 
 void TGreenAlgae::MoveSelf(std::int32_t) {
     // Kind 1 sways through three patterns, kind 3 through four; kind 2 stands still.
-    if (Kind == 1) {
+    if (AlgaeKind == 1) {
         SwayCounter = SwayCounter < 29 ? SwayCounter + 1 : 0;
         FramePos = SwayCounter / 10;
-    } else if (Kind == 3) {
+    } else if (AlgaeKind == 3) {
         SwayCounter = SwayCounter < 39 ? SwayCounter + 1 : 0;
         FramePos = SwayCounter / 10;
     }

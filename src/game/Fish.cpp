@@ -95,7 +95,7 @@ void TEnemySprite::Kill() {
 }
 
 TDeadBodySprite::TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y)
-    : TImageSprite(parent), Kind(kind) {
+    : TImageSprite(parent), BodyKind(kind) {
     static const char* const names[] = {"killfish", "fishkilledhero", "dienoair"};
     Image = GamePicture(names[kind == 2 ? 1 : kind == 3 ? 2 : 0]);
     Width = Image->Width();
@@ -107,14 +107,14 @@ TDeadBodySprite::TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t k
 
 void TDeadBodySprite::MoveSelf(std::int32_t) {
     X -= Game.ScrollSpeed;
-    if (Kind == 1) {
+    if (BodyKind == 1) {
         if (Y < 560) Y += 3;
     } else if (Y > 120) {
         Y -= 3;
     }
     if (X >= -Width) return;
     MarkDead();
-    if (Kind != 1) {
+    if (BodyKind != 1) {
         // The diver's body has floated away: the next life may start.
         Shell.GameState = gsPlaying;
         if (CurrentGameContext().CentreCursor) CurrentGameContext().CentreCursor();

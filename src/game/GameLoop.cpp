@@ -106,7 +106,7 @@ void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas) {
 
 void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas) {
     if (Shell.GameState != gsLevelIntro) return;
-    Shell.StateTimer -= 16;
+    Shell.StateTimer -= FrameIntervalMs;
     setBigRedText(canvas);
     canvas.TextOut(320, 280, "LEVEL " + std::to_string(Game.Level));
     if (Shell.StateTimer > 0) return;
@@ -145,15 +145,15 @@ std::string GameStateDump() {
             else if (auto* shot = dynamic_cast<THeroWeaponSprite*>(s))
                 name = shot->ShotKind == THeroWeaponSprite::skNet ? "net" : "shot";
             else if (auto* body = dynamic_cast<TDeadBodySprite*>(s))
-                name = "body" + std::to_string(body->Kind);
+                name = "body" + std::to_string(body->BodyKind);
             else if (dynamic_cast<TTreasureSprite*>(s))
                 name = "treasure";
             else if (dynamic_cast<TBubbleSprite*>(s))
                 name = "bubble";
             else if (auto* algae = dynamic_cast<TGreenAlgae*>(s))
-                name = "algae" + std::to_string(algae->Kind);
+                name = "algae" + std::to_string(algae->AlgaeKind);
             else if (auto* bonus = dynamic_cast<TBonusSprite*>(s))
-                name = "bonus" + std::to_string(bonus->Kind);
+                name = "bonus" + std::to_string(bonus->BonusKind);
             else if (dynamic_cast<TBonusIndicatorSprite*>(s))
                 name = "indicator";
             else if (dynamic_cast<TStatusSprite*>(s) || dynamic_cast<TScaleSprite*>(s) ||

@@ -100,7 +100,7 @@ public:
     TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y);
     void MoveSelf(std::int32_t moveCount) override;
 
-    std::int32_t Kind = 1;
+    std::int32_t BodyKind = 1;
 };
 
 class TTreasureSprite : public TImageSprite {
@@ -125,7 +125,7 @@ public:
     TGreenAlgae(TSprite* parent, std::int32_t kind);
     void MoveSelf(std::int32_t moveCount) override;
 
-    std::int32_t Kind = 1;
+    std::int32_t AlgaeKind = 1;
     std::int32_t SwayCounter = 0;
 };
 
@@ -140,7 +140,7 @@ public:
     // The kind, with the points of a points bonus (10, 20 or 50), and its icon.
     void SetKind(std::int32_t kind, std::int32_t value = 0);
 
-    std::int32_t Kind = bkPoints;
+    std::int32_t BonusKind = bkPoints;
     std::int32_t Value = 0; // points of a points bonus
 
 private:

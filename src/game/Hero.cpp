@@ -174,7 +174,7 @@ void THeroSprite::HandleCollision(TSprite* other, bool&) {
     if (auto* bonus = dynamic_cast<TBonusSprite*>(other)) {
         bonus->MarkDead();
         PlayGameSound("bonus");
-        switch (bonus->Kind) {
+        switch (bonus->BonusKind) {
         case bkPoints: AddScore(bonus->Value); break;
         case bkSupergun:
             GunRate = 12;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int TimerInterval = 16;
-
 // The name entry writes the country in capitals of a to z only.
 std::string Capitals(std::string text) {
     for (char& c : text)
@@ -46,7 +44,7 @@ void DrawSendingTitle(TDirectDrawSurfaceCanvas& canvas) {
 
 void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas) {
     if (Shell.GameState != gsGameOver) return;
-    Shell.StateTimer -= TimerInterval;
+    Shell.StateTimer -= FrameIntervalMs;
     canvas.Font.Size = 38;
     canvas.Font.Color = MenuAnswerColor;
     canvas.TextOut(250, 280, "GAME OVER");
@@ -108,7 +106,7 @@ void TmainForm::SendFailedOverlay(TDirectDrawSurfaceCanvas& canvas) {
     DrawSendingTitle(canvas);
     canvas.Font.Color = MenuAnswerColor;
     canvas.TextOut(240, 240, "CAN'T CONNECT TO SERVER!");
-    Shell.StateTimer -= TimerInterval;
+    Shell.StateTimer -= FrameIntervalMs;
     // The question comes back with the answer the player gave.
     if (Shell.StateTimer <= 0) Shell.GameState = gsSendQuery;
 }

@@ -64,7 +64,7 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     DXTimer1->BeginLoading();
     DXTimer1->SetActiveOnly(true);
     DXTimer1->SetEnabled(true);
-    DXTimer1->SetInterval(16);
+    DXTimer1->SetInterval(FrameIntervalMs);
     DXTimer1->OnTimer = [this](TCustomDXTimer& s, int lag) { DXTimer1Timer(s, lag); };
     DXTimer1->OnActivate = [this](TCustomDXTimer& s) { DXTimer1Activate(s); };
     DXTimer1->OnDeactivate = [this](TCustomDXTimer& s) { DXTimer1Deactivate(s); };
@@ -86,7 +86,7 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     DXTimer2->BeginLoading();
     DXTimer2->SetActiveOnly(false);
     DXTimer2->SetEnabled(false);
-    DXTimer2->SetInterval(16);
+    DXTimer2->SetInterval(FrameIntervalMs);
     DXTimer2->OnTimer = [this](TCustomDXTimer& s, int lag) { DXTimer2Timer(s, lag); };
     DXTimer2->OnActivate = [this](TCustomDXTimer& s) { DXTimer2Activate(s); };
     DXTimer2->OnDeactivate = [this](TCustomDXTimer& s) { DXTimer2Deactivate(s); };

@@ -37,6 +37,9 @@ enum TMenuScreen : std::uint8_t {
     msSendQuery = 9,
 };
 
+// Both frame timers tick every 16 ms; the timed screens and bonus clocks count down by it.
+constexpr std::int32_t FrameIntervalMs = 16;
+
 struct ShellState {
     TGameState GameState = gsNone;
     TMenuScreen MenuScreen = msMain;

@@ -158,7 +158,7 @@ TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts) {
     EXPECT_FALSE(hero().Visible);
     TDeadBodySprite* body = firstLive<TDeadBodySprite>();
     ASSERT_NE(body, nullptr);
-    EXPECT_EQ(body->Kind, GetParam().bodyKind);
+    EXPECT_EQ(body->BodyKind, GetParam().bodyKind);
     const std::int32_t airAtDeath = Game.Air;
     if (GetParam().airAfter >= 0)
         EXPECT_EQ(airAtDeath, GetParam().airAfter);
@@ -178,7 +178,7 @@ TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts) {
     EXPECT_LE(countLive<TEnemySprite>(), fish);
     for (int i = 0; i < root().ChildCount(); ++i) {
         if (auto* b = dynamic_cast<TDeadBodySprite*>(root().Child(i))) {
-            EXPECT_TRUE(b->Kind == 1 || b->Dead());
+            EXPECT_TRUE(b->BodyKind == 1 || b->Dead());
         }
     }
 

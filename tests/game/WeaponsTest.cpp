@@ -227,7 +227,7 @@ public:
     int bodies() {
         int n = 0;
         for (int i = 0; i < root().ChildCount(); ++i)
-            if (auto* b = dynamic_cast<TDeadBodySprite*>(root().Child(i)); b && b->Kind == 1 && !b->Dead()) ++n;
+            if (auto* b = dynamic_cast<TDeadBodySprite*>(root().Child(i)); b && b->BodyKind == 1 && !b->Dead()) ++n;
         return n;
     }
 };

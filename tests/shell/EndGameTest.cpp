@@ -87,6 +87,11 @@ public:
         return n;
     }
     int RedIn(Box b) { return Count(Red, b); }
+    // A new game host from the menu, for the next row of a table of cases.
+    void FreshHost() {
+        host.reset();
+        SetUp();
+    }
 
     // A game ended with this score by the player, as by the window's close button and "YES": the
     // next tick is the first of "GAME OVER".
@@ -136,8 +141,7 @@ public:
 TEST_F(EndGameTest, GameOverShowsFor1500MsThenTheNameEntryOnlyForAPlaceInTheTable) {
     for (const auto& [score, place] : {std::pair<std::uint16_t, int>{100, 11}, {0, 11}, {101, 10}, {550, 6}}) {
         SCOPED_TRACE(score);
-        host.reset();
-        SetUp();
+        FreshHost();
         EndGame(score);
         if (HasFatalFailure()) return;
         host->runTicks(93);
@@ -220,8 +224,7 @@ TEST_F(EndGameTest, YesStoresTheResultAndSavesThenAsksToSend) {
     };
     for (const auto& [what, answer] : ways) {
         SCOPED_TRACE(what);
-        host.reset();
-        SetUp();
+        FreshHost();
         ReachNameEntry(550);
         if (HasFatalFailure()) return;
         host->typeText("Ann");
@@ -255,8 +258,7 @@ TEST_F(EndGameTest, NoStoresNothing) {
     };
     for (const auto& [what, answer] : ways) {
         SCOPED_TRACE(what);
-        host.reset();
-        SetUp();
+        FreshHost();
         ReachNameEntry(550);
         if (HasFatalFailure()) return;
         const std::vector<std::uint8_t> fileBefore = tw::test::readRunFile("config.dat");
