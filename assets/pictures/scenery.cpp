@@ -13,6 +13,11 @@ namespace {
 
 using namespace look;
 
+// Every ceiling piece hangs at least this far: the cave's roof runs unbroken over the whole chain.
+constexpr int kRoofDepth = 40;
+// One rock texture for the whole ceiling, so that groups join.
+constexpr std::uint32_t kCeilingSeed = 41;
+
 // The open sea from the surface down: sky glimpse, surface ripples, light shafts, far rocks, motes.
 Image sea(int w, int h, int surfaceY, std::uint32_t seed) {
     Image img(w, h);
@@ -62,66 +67,147 @@ Image sea(int w, int h, int surfaceY, std::uint32_t seed) {
     return img;
 }
 
+// The far side of the cave, behind the near rock the diver meets: a dark overhang that darkens the
+// water under the surface towards the right, where the near rock comes in out of the gloom.
+void farCave(Image& img, float fromX, float surfaceY) {
+    const float w = static_cast<float>(img.width());
+    Path rock;
+    rock.moveTo(fromX, surfaceY);
+    for (float x = fromX; x <= w; x += 6) {
+        const float t = (x - fromX) / (w - fromX);
+        const float depth = 40 + 150 * std::sqrt(t) + 26 * (fbm(x * 0.03f, 1.5f, 77, 3) - 0.5f);
+        rock.lineTo(x, surfaceY + depth);
+    }
+    rock.lineTo(w, surfaceY).close();
+    img.fill(rock, [=](float x, float y) {
+        const float t = std::clamp((x - fromX) / 220.0f, 0.0f, 1.0f);
+        const Color c = mix(rockPaint(41, mix(kRockDark, kDeep, 0.6f), 0.03f)(x, y), kDeep, 0.35f);
+        const float fadeDown = std::clamp(1.0f - (y - surfaceY) / 200.0f, 0.35f, 1.0f);
+        return withAlpha(c, t * t * (3 - 2 * t) * 0.85f * fadeDown);
+    });
+}
+
 Picture background(const Args& a) {
     Picture p;
     p.image = sea(a.integer(0), a.integer(1), a.integer(2), 3);
+    if (a.size() > 3) farCave(p.image, static_cast<float>(a.integer(3)), static_cast<float>(a.integer(2)));
     p.keyed = false;
     return p;
 }
 
-// A ceiling piece: solid rock filling its whole rectangle (the diver collides with all of it), lit
-// from above, with a worn underside, barnacles and weed so the step between pieces reads as rock.
+// The cave's roof and the rock hanging from it. Each ceiling piece is one column of a group (a plain
+// stretch of roof or a hanging rock of several columns) and fills its whole rectangle, because the
+// diver collides with all of it. The game lays the groups side by side in any order, so every group
+// shades as one mass and fades to the same rock at both of its edges: any two groups join without a
+// seam. The undersides, and the sides of the columns within a group that face open water, get a dark
+// rim and a lit edge, so a stepped group reads as one rock and its depth is plain to see.
+//   ceiling PIECE GROUP [start|end]
+// GROUP lists the columns of the group as WIDTHxHEIGHT,...; PIECE is this column's place, from 1.
+struct Column {
+    int width = 0, height = 0;
+};
+
+std::vector<Column> groupColumns(const std::string& spec) {
+    std::vector<Column> columns;
+    std::size_t at = 0;
+    while (at <= spec.size()) {
+        const std::size_t comma = std::min(spec.find(',', at), spec.size());
+        const std::string one = spec.substr(at, comma - at);
+        const std::size_t x = one.find('x');
+        Column c;
+        try {
+            if (x == std::string::npos) throw std::invalid_argument(one);
+            c.width = std::stoi(one.substr(0, x));
+            c.height = std::stoi(one.substr(x + 1));
+        } catch (const std::exception&) {
+            throw std::runtime_error("a ceiling column is WIDTHxHEIGHT, not '" + one + "'");
+        }
+        if (c.width <= 0 || c.height < kRoofDepth)
+            throw std::runtime_error("a ceiling column is at least 1 wide and " + std::to_string(kRoofDepth) +
+                                     " deep, not '" + one + "'");
+        columns.push_back(c);
+        at = comma + 1;
+    }
+    return columns;
+}
+
 Picture ceiling(const Args& a) {
-    const int w = a.integer(0), h = a.integer(1);
-    const auto seed = static_cast<std::uint32_t>(a.integer(2));
-    const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-    Image img(w, h);
-    img.paintAll(rockPaint(seed, mix(kRock, hex(0x2E5A6A), 0.35f), 0.045f));
-    // Patches of moss and sponge.
-    img.paintAll([=](float x, float y) {
-        const float m = fbm(x * 0.03f, y * 0.03f, seed + 99, 3);
-        return withAlpha(mix(kMoss, hex(0x6FA85A), fbm(x * 0.2f, y * 0.2f, seed + 5, 2)),
-                         std::clamp((m - 0.58f) * 4.0f, 0.0f, 0.55f));
-    });
-    // Deeper rock is darker; the underside catches a little light from below.
-    img.paintAll(linear({0, 0}, hex(0x000000, 0.0f), {0, fh}, hex(0x050A14, 0.45f)));
-    img.fill(Path().rect(0, fh - 6, fw, 6), linear({0, fh - 6}, hex(0x000000, 0.0f), {0, fh}, hex(0x6FB8C8, 0.35f)));
-    img.fill(Path().rect(0, fh - 2, fw, 2), hex(0x0A0E18, 0.8f));
-    // Sides: a dark seam so pieces of different depth look like separate boulders.
-    img.fill(Path().rect(0, 0, 3, fh), linear({0, 0}, hex(0x0A0E18, 0.8f), {3, 0}, hex(0x0A0E18, 0.0f)));
-    img.fill(Path().rect(fw - 3, 0, 3, fh), linear({fw - 3, 0}, hex(0x0A0E18, 0.0f), {fw, 0}, hex(0x0A0E18, 0.8f)));
-    // The cave's mouth (start) or its exit (end): the rock face towards open water catches the light.
-    const std::string edge = a.size() > 3 ? a.text(3) : "";
-    if (edge == "start" || edge == "end") {
-        const bool left = edge == "start";
-        const float x0 = left ? 0.0f : fw - 50, x1 = left ? 50.0f : fw;
-        img.fill(Path().rect(x0, 0, 50, fh),
-                 linear({left ? x0 : x1, 0}, hex(0x9FE0EA, 0.45f), {left ? x1 : x0, 0}, hex(0x9FE0EA, 0.0f)));
-        img.fill(Path().rect(left ? 0.0f : fw - 2, 0, 2, fh), hex(0xCFF6FF, 0.5f));
-    } else if (!edge.empty()) {
+    const std::vector<Column> columns = groupColumns(a.text(1));
+    const int piece = a.integer(0);
+    if (piece < 1 || piece > static_cast<int>(columns.size()))
+        throw std::runtime_error("ceiling piece " + std::to_string(piece) + " is not in its group");
+    const auto index = static_cast<std::size_t>(piece - 1);
+    const int w = columns[index].width, h = columns[index].height;
+    int groupX = 0, groupW = 0;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i < index) groupX += columns[i].width;
+        groupW += columns[i].width;
+    }
+    // Beside the group's ends lies any other group: those sides join it unrimmed, and the groups end
+    // in shallow columns so that no deep side is left bare.
+    const int leftH = index > 0 ? columns[index - 1].height : h;
+    const int rightH = index + 1 < columns.size() ? columns[index + 1].height : h;
+    const std::string edge = a.size() > 2 ? a.text(2) : "";
+    if (!edge.empty() && edge != "start" && edge != "end")
         throw std::runtime_error("a ceiling edge is start or end, not '" + edge + "'");
+
+    const float fw = static_cast<float>(w), fh = static_cast<float>(h), gx = static_cast<float>(groupX),
+                gw = static_cast<float>(groupW);
+    const Paint rock = rockPaint(kCeilingSeed, mix(kRock, hex(0x2E5A6A), 0.3f), 0.045f);
+    const Paint moss = [](float x, float y) {
+        const float m = fbm(x * 0.03f, y * 0.03f, kCeilingSeed + 99, 3);
+        return withAlpha(mix(kMoss, hex(0x6FA85A), fbm(x * 0.2f, y * 0.2f, kCeilingSeed + 5, 2)),
+                         std::clamp((m - 0.6f) * 4.0f, 0.0f, 0.5f));
+    };
+    Image img(w, h);
+    img.paintAll([=](float x, float y) {
+        auto at = [&](float ux) {
+            const Color m = moss(ux, y);
+            return mix(rock(ux, y), withAlpha(m, 1.0f), m.a);
+        };
+        // The rock at u and at u - gw, crossfaded over the group: both of its ends show the rock
+        // around 0, so the rock runs on unbroken into whatever group lies beside it.
+        const float u = gx + x, t = u / gw;
+        return mix(at(u), at(u - gw), t * t * (3 - 2 * t));
+    });
+    // The deeper the rock hangs, the less of the surface's light reaches it.
+    img.paintAll(linear({0, 0}, hex(0x000000, 0.0f), {0, 170}, hex(0x050A14, 0.5f)));
+
+    // Faces towards open water: a dark rim, then a lit edge inside it.
+    const Color rim = hex(0x070B14, 0.9f), lit = hex(0x8FD0DC, 0.35f);
+    img.fill(Path().rect(0, fh - 3, fw, 3), rim);
+    img.fill(Path().rect(0, fh - 7, fw, 4), linear({0, fh - 7}, hex(0x000000, 0.0f), {0, fh - 3}, lit));
+    if (leftH < h) {
+        const float top = static_cast<float>(leftH);
+        img.fill(Path().rect(0, top, 2, fh - top), rim);
+        img.fill(Path().rect(2, top, 3, fh - top - 3), linear({2, 0}, lit, {5, 0}, hex(0x000000, 0.0f)));
     }
-    Rng rng(seed * 7 + 1);
-    // Strata lines.
-    for (int i = 0; i < static_cast<int>(fh / 22); ++i) {
-        std::vector<Vec> line;
-        const float y0 = rng.uniform(8, fh - 10);
-        for (int x = 0; x <= w; x += 6)
-            line.push_back({static_cast<float>(x), y0 + (noise(static_cast<float>(x) * 0.05f, y0, seed) - 0.5f) * 8});
-        img.stroke(line, 1.2f, hex(0x1A1C28, 0.5f));
+    if (rightH < h) {
+        const float top = static_cast<float>(rightH);
+        img.fill(Path().rect(fw - 2, top, 2, fh - top), rim);
+        img.fill(Path().rect(fw - 5, top, 3, fh - top - 3), linear({fw - 5, 0}, hex(0x000000, 0.0f), {fw - 2, 0}, lit));
     }
-    // Barnacles and weed along the underside.
-    for (int i = 0; i < w / 14; ++i) {
-        const float x = rng.uniform(6, fw - 6);
+    // The cave's mouth (start) or its exit (end): the whole rock face towards open water catches light.
+    if (!edge.empty()) {
+        const bool left = edge == "start";
+        img.fill(Path().rect(left ? 0.0f : fw - 3, 0, 3, fh), rim);
+        img.fill(
+            Path().rect(left ? 3.0f : fw - 9, 0, 6, fh - 3),
+            linear({left ? 3.0f : fw - 3, 0}, hex(0x9FE0EA, 0.5f), {left ? 9.0f : fw - 9, 0}, hex(0x9FE0EA, 0.0f)));
+    }
+    // Barnacles and weed along the undersides.
+    Rng rng(kCeilingSeed + static_cast<std::uint32_t>(groupX * 31 + h));
+    for (int i = 0; i < std::max(1, w / 9); ++i) {
+        const float x = rng.uniform(2, std::max(2.5f, fw - 2));
         if (rng.range(0, 2) == 0) {
             std::vector<Vec> weed;
-            const float len = rng.uniform(6, std::min(18.0f, fh * 0.4f));
+            const float len = rng.uniform(5, 14);
             for (int k = 0; k <= 6; ++k)
-                weed.push_back({x + std::sin(static_cast<float>(k) * 0.9f + x) * 1.5f,
-                                fh - 2 - len * static_cast<float>(k) / 6.0f});
-            img.stroke(weed, 2.0f, mix(kMoss, hex(0x7FC46A), rng.uniform(0, 0.5f)));
+                weed.push_back({x + std::sin(static_cast<float>(k) * 0.9f + x) * 1.2f,
+                                fh - 3 - len * static_cast<float>(k) / 6.0f});
+            img.stroke(weed, 1.8f, mix(kMoss, hex(0x7FC46A), rng.uniform(0, 0.5f)));
         } else {
-            const float y = rng.uniform(fh - 12, fh - 4), r = rng.uniform(1.5f, 3.0f);
+            const float y = rng.uniform(fh - 12, fh - 6), r = rng.uniform(1.3f, 2.4f);
             img.fill(circle(x, y, r), hex(0xC9C3B0));
             img.fill(circle(x, y, r * 0.45f), hex(0x3A3A40));
         }

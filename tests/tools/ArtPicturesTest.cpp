@@ -212,7 +212,7 @@ TEST(ArtGenerator, SamePicturesEveryTime) {
     art::setSourceDirectory(kPictures);
     const std::vector<std::vector<std::string>> programs = {
         {"sea", "200", "150", "20"},
-        {"ceiling", "90", "120", "42"},
+        {"ceiling", "2", "10x56,12x120,10x64"},
         {"sea-floor", "200", "127", "61"},
         {"enemy", "12"},
         {"hero"},
