@@ -80,8 +80,7 @@ void TApplication::closeRequest() {
 }
 
 void TApplication::keyDown(std::uint8_t key, bool repeat, std::uint8_t shift) {
-    (void)repeat; // the form tells repeats from first presses by its own key latch
-    if (mainForm_) guarded([&] { mainForm_->FormKeyDown(key, shift); });
+    if (mainForm_) guarded([&] { mainForm_->FormKeyDown(key, shift, repeat); });
 }
 
 void TApplication::keyUp(std::uint8_t key, std::uint8_t shift) {

@@ -149,23 +149,22 @@ void TmainForm::BossKeyNameOf() {
     if (std::optional<std::string> name = BossKeyNameFor(Settings.BossKey)) Shell.BossKeyName = *name;
 }
 
-void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift) {
-    // Backspace keeps deleting while held, so it comes before the key latch.
+void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift, bool Repeat) {
+    // Backspace keeps deleting while held, so it comes before the latch.
     if (Key == vk::Back && Shell.TextEditing == 1) {
         if (TShortText* field = EditedTextField()) field->DeleteLast();
     }
-    if (Shell.KeyLatch != 1) {
-        const TGameState state = Shell.GameState;
-        if (TakesMenuInput(state))
-            MenuKeyDown(*this, Key, Shift);
-        else if (IsGameInPlay(state))
-            GameKeyDown(*this, Key);
-    }
-    Shell.KeyLatch = 1;
+    // Each key is latched by itself: a held key acts once, and a key pressed while others are held
+    // (fire, a steering key) acts at once, so pause, Esc and the boss key work in the thick of play.
+    if (Repeat) return;
+    const TGameState state = Shell.GameState;
+    if (TakesMenuInput(state))
+        MenuKeyDown(*this, Key, Shift);
+    else if (IsGameInPlay(state))
+        GameKeyDown(*this, Key);
 }
 
 void TmainForm::FormKeyUp(std::uint8_t& Key, std::uint8_t Shift) {
-    Shell.KeyLatch = 0;
     if (AltHeld(Shift) && Key == vk::Return) {
         Settings.Windowed ^= 1;
         ChangeMode();

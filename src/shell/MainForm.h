@@ -71,7 +71,8 @@ public:
     // MenuCommands and MenuField define them; the game frame is the game's).
     void DXTimer1Timer(TCustomDXTimer& Sender, int LagCount); // menu frame
     void DXTimer2Timer(TCustomDXTimer& Sender, int LagCount); // game frame
-    void FormKeyDown(std::uint8_t& Key, std::uint8_t Shift);
+    // Repeat: the key was already down (the platform's auto-repeat): only Backspace acts on it.
+    void FormKeyDown(std::uint8_t& Key, std::uint8_t Shift, bool Repeat);
     void FormKeyUp(std::uint8_t& Key, std::uint8_t Shift);
     void FormKeyPress(char& Key);
     void DXDrawClick();

@@ -156,7 +156,9 @@ void RunScoresItem(TmainForm& form, std::uint8_t item) {
     case 1:
         Shell.SavedMenuScreen = msScores;
         Shell.MenuScreen = msClearScores;
-        Shell.MenuSelection = 1;
+        // The question opens on "NO": the screen opens on CLEAR, so Enter, Enter, Enter from the main
+        // menu must not wipe the table.
+        Shell.MenuSelection = 2;
         form.SetClosingWindowVisible(true);
         Menu.SavedItems = Menu.CurrentItems;
         form.CreateExit();
@@ -217,6 +219,9 @@ void RunClearScoresItem(TmainForm& form, std::uint8_t item) {
     }
     Shell.MenuScreen = Shell.SavedMenuScreen;
     form.SetClosingWindowVisible(false);
+    // Back on CLEAR, which asked the question: the highlight and the item Enter acts on agree.
+    Shell.MenuSelection = 1;
+    form.ShowSelection();
 }
 
 void RunNameEntryItem(TmainForm& form, std::uint8_t item) {

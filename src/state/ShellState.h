@@ -52,7 +52,6 @@ struct ShellState {
     TGameState StateBeforePause = gsNone;
     std::uint8_t BlinkCounter = 0;
     std::uint8_t TextEditing = 0;
-    std::uint8_t KeyLatch = 0;
     std::uint8_t CloseConfirmed = 0;
     std::uint8_t HelpPage = 1;
     std::uint32_t SongHandle = 0;

@@ -126,11 +126,11 @@ TEST_F(ExitQueryTest, NoBringsBackExactlyWhatTheQuestionCovered) {
              t.Open(msScores);
              t.SelectWithDown(2);
          }},
-        {"clear-scores dialog, NO chosen",
+        {"clear-scores dialog, YES chosen",
          [](ExitQueryTest& t) {
              t.Open(msScores);
              t.Press(vk::Return);
-             t.Press(vk::Right);
+             t.Press(vk::Left);
              ASSERT_EQ(Shell.MenuScreen, msClearScores);
          }},
         {"boss-key dialog",

@@ -1,5 +1,5 @@
-// The keyboard through the headless host on the game's real data: menu navigation and the key
-// latch, the text fields, the boss key and its capture, pause, and Alt+Enter in every state.
+// The keyboard through the headless host on the game's real data: menu navigation and the latch of
+// each key, the text fields, the boss key and its capture, pause, and Alt+Enter in every state.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -75,6 +75,56 @@ TEST_F(KeyHandlingTest, AHeldArrowMovesOnce) {
     host->keyDown(vk::Down);
     EXPECT_EQ(Shell.MenuSelection, 3);
     host->keyUp(vk::Down);
+}
+
+// Every key is latched by itself: with fire or a steering key held, as it always is in play, pause,
+// Esc and the boss key act at once; the held key's own repeats still do nothing.
+TEST_F(KeyHandlingTest, PauseEscapeAndTheBossKeyActWhileFireOrSteeringIsHeld) {
+    for (const std::uint8_t held : {vk::Space, vk::Control, vk::Up, vk::Right}) {
+        SCOPED_TRACE(static_cast<int>(held));
+        Shell.GameState = gsPlaying;
+        host->form().SetWindowState(wsNormal);
+        host->keyDown(held);
+        host->keyDown(held, true);
+        host->pressKey('P');
+        EXPECT_EQ(Shell.GameState, gsPaused);
+        host->keyDown(held, true);
+        host->pressKey('P');
+        EXPECT_EQ(Shell.GameState, gsPlaying);
+        host->pressKey(vk::Escape);
+        EXPECT_EQ(Shell.GameState, gsExitQuery);
+        host->pressKey(vk::Escape); // "NO"
+        EXPECT_EQ(Shell.GameState, gsPlaying);
+        host->pressKey(0x7B);
+        EXPECT_EQ(Shell.GameState, gsPaused);
+        EXPECT_EQ(host->form().WindowState(), wsMinimized);
+        host->keyUp(held);
+    }
+}
+
+// Enter, Enter, Enter from HIGH SCORES on the main menu opens the table, asks to clear it, and
+// answers "NO": the question opens on "NO". After it, the highlight and what Enter chooses agree.
+TEST_F(KeyHandlingTest, TheClearQuestionOpensOnNoAndOnlyYesClearsTheTable) {
+    Settings.HighScores[0].Score = 4242;
+    SelectWithDown(3);
+    Press(vk::Return);
+    ASSERT_EQ(Shell.MenuScreen, msScores);
+    ASSERT_EQ(Shell.MenuSelection, 1);
+    Press(vk::Return);
+    ASSERT_EQ(Shell.MenuScreen, msClearScores);
+    EXPECT_EQ(Shell.MenuSelection, 2) << "NO is chosen";
+    Press(vk::Return);
+    EXPECT_EQ(Shell.MenuScreen, msScores);
+    EXPECT_EQ(Settings.HighScores[0].Score, 4242);
+    EXPECT_EQ(Shell.MenuSelection, 1);
+    for (std::size_t item = 1; item <= 3; ++item)
+        EXPECT_EQ(Menu.CurrentItems[item]->Visible, item == 1) << "highlight of item " << item;
+
+    Press(vk::Return); // the question again, now answered "YES"
+    Press(vk::Left);
+    Press(vk::Return);
+    EXPECT_EQ(Shell.MenuScreen, msScores);
+    EXPECT_EQ(Settings.HighScores[0].Score, 1000);
 }
 
 TEST_F(KeyHandlingTest, AHeldBackspaceKeepsDeleting) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/GameHost.h"
+#include "platform/VirtualKeys.h"
 #include "shell/MenuHostTest.h"
 #include "shell/Config.h"
 #include "shell/MenuCommands.h"
@@ -19,6 +20,8 @@
 #include "state/Settings.h"
 
 namespace {
+
+namespace vk = tw::platform::vk;
 
 using tw::platform::MouseButton;
 using tw::test::GameHost;
@@ -104,6 +107,7 @@ TEST_F(MenuCommandsTest, MainItemClickedDuringADialogAnswersNoThenRunsTheItem) {
              ClickMain(3);
              ClickItem(msScores, 1);
              ASSERT_EQ(Shell.MenuScreen, msClearScores);
+             host->pressKey(vk::Left); // over to "YES": a main-menu item must still answer "NO"
          },
          4, msHelp},
     };
