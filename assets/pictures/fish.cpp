@@ -201,8 +201,9 @@ Picture puffer() {
             .lineTo(39, cy)
             .lineTo(41, cy + 7 + phase * 2)
             .close();
-        img.fill(tail, hex(0xE2B44C));
-        img.fill(circle(cx, cy, r), radial({cx - 4, cy - 6}, r * 1.6f, hex(0xF6DC8A), hex(0xB98A34)));
+        // Warm and saturated, so it parts from the pale sand it often swims over.
+        img.fill(tail, hex(0xEFA838));
+        img.fill(circle(cx, cy, r), radial({cx - 4, cy - 6}, r * 1.6f, hex(0xFAD46A), hex(0xC8741E)));
         img.fill(Path().ellipse(cx, cy + r * 0.45f, r * 0.8f, r * 0.5f), hex(0xFFF4D6, 0.85f), Blend::Atop);
         Rng rng(44);
         for (int i = 0; i < 11; ++i)
@@ -212,7 +213,7 @@ Picture puffer() {
         img.fill(Path().ellipse(cx + 5, cy + 5, 4, 2.5f).transformed(Affine::translate(0, 0)), hex(0xE8B04A, 0.9f));
         eye(img, cx - 7, cy - 4, 3.6f);
         img.fill(Path().ellipse(cx - r + 1, cy + 3, 2.2f, 1.6f), hex(0x7A3A1A));
-        outline(img, hex(0x3A2808));
+        outline(img, hex(0x3A2808), 3.0f);
     });
 }
 
