@@ -34,7 +34,6 @@ struct FishLook {
     float pinch = 0.18f;     // depth of the tail root, as a share of the body's
     float eyeSize = 0.13f;   // share of the body height
     bool teeth = false;
-    bool gillSlits = false;
     Color lateral{0, 0, 0, 0};  // a band along the flank (sardine)
     Color rimColor{0, 0, 0, 0}; // the outline; unset, a dark shade of the back
     float rim = 2.2f;           // the outline's spread (see look::outline)
@@ -142,15 +141,8 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
 
     // Gills, pectoral fin, eye, mouth.
     const float gx = x0 + L * (0.27f + f.snout * 0.05f);
-    if (f.gillSlits) {
-        for (int i = 0; i < 4; ++i) {
-            const float sx = gx + static_cast<float>(i) * L * 0.025f;
-            img.stroke({{sx, cy - hb * 0.35f}, {sx - 1.5f, cy + hb * 0.2f}}, 1.1f, darken(f.top, 0.5f));
-        }
-    } else {
-        img.stroke({{gx, cy - hb * 0.55f}, {gx + 2.5f, cy}, {gx, cy + hb * 0.5f}}, 1.0f,
-                   withAlpha(darken(f.top, 0.5f), 0.7f));
-    }
+    img.stroke({{gx, cy - hb * 0.55f}, {gx + 2.5f, cy}, {gx, cy + hb * 0.5f}}, 1.0f,
+               withAlpha(darken(f.top, 0.5f), 0.7f));
     const float px = gx + L * 0.06f, py = cy + hb * 0.2f;
     const float ang = 0.5f + phase * 0.35f;
     Path pect =
