@@ -9,13 +9,14 @@ namespace {
 
 using namespace look;
 
-// Where the game expects things on the diver: bubbles leave the mouth near x 80 at the top, the
-// hand engine is held at x 113, the harpoon leaves the right edge 15 pixels down.
-constexpr int kHeroW = 120, kHeroH = 44;
+// Where the game expects things on the diver: bubbles leave the top edge at x 80 (the back of the
+// head), the hand engine is held at (113, 5), the harpoon leaves the right edge 15 pixels down. The
+// box is the diver's collision box, so the diver fills it: a chunky body, fins kept close.
+constexpr int kHeroW = 116, kHeroH = 36;
 
 struct DiverLook {
-    Color suit = hex(0x1B2230);
-    Color stripe = hex(0x2FC4D8);
+    Color suit = hex(0x34466C);
+    Color stripe = hex(0x3FD8EC);
     Color tank = hex(0xF2B705);
     Color skin = hex(0xE7B08A);
     Color glass = hex(0x9FE6FF);
@@ -24,75 +25,72 @@ struct DiverLook {
 };
 
 void diver(Image& img, float kick, const DiverLook& d) {
-    const float hipX = 42, hipY = 22;
-    // Two legs kicking in opposition; the far leg is darker.
+    const float hipX = 52, hipY = 19;
+    // Two legs kicking in opposition; the far leg is darker, and a little higher so both show at rest.
     for (int leg = 0; leg < 2; ++leg) {
-        const float s = (leg == 0 ? 1.0f : -1.0f) * kick;
+        const float s = (leg == 0 ? 1.0f : -1.0f) * kick, rest = leg == 0 ? -2.5f : 2.5f;
         const Color c = leg == 0 ? darken(d.suit, 0.35f) : d.suit;
-        const Vec knee{25, hipY + 1 + s * 3.5f}, ankle{11, hipY + s * 7.5f};
-        img.stroke({{hipX, hipY - 1 + static_cast<float>(leg) * 2}, knee, ankle}, 7.5f, c);
-        // Fin: a long blade that lags behind the ankle's motion.
+        const Vec hip{hipX, hipY - 1 + static_cast<float>(leg) * 2};
+        // Knees a little bent and dropped, so the legs read as legs even when they are together.
+        const Vec knee{32, hipY + rest * 0.8f + s * 3 + 2.5f}, ankle{15, hipY + rest + s * 5.5f};
+        img.stroke({hip, knee}, 10.5f, c);
+        img.stroke({knee, ankle}, 8.0f, c);
+        if (leg == 1) img.stroke({{hipX - 6, hipY + 2}, knee, ankle}, 1.6f, d.stripe);
+        // Fin: a broad blade that lags behind the ankle's motion.
         const Color fc = leg == 0 ? darken(d.fins, 0.3f) : d.fins;
+        const float tip = ankle.y + s * 4.5f;
         Path fin;
-        fin.moveTo(ankle.x + 3, ankle.y - 3.5f)
-            .quadTo(ankle.x - 6, ankle.y - 3 + s * 2, 0.5f, ankle.y - 4 + s * 5.5f)
-            .lineTo(0.5f, ankle.y + 3 + s * 5.5f)
-            .quadTo(ankle.x - 6, ankle.y + 4 + s * 2, ankle.x + 3, ankle.y + 3.5f)
+        fin.moveTo(ankle.x + 4, ankle.y - 4.5f)
+            .quadTo(ankle.x - 5, ankle.y - 5 + s * 1.5f, 0.5f, tip - 6.5f)
+            .lineTo(0.5f, tip + 6.5f)
+            .quadTo(ankle.x - 5, ankle.y + 5 + s * 1.5f, ankle.x + 4, ankle.y + 4.5f)
             .close();
         img.fill(fin, fc);
-        img.stroke({{ankle.x, ankle.y}, {2.5f, ankle.y + s * 5.5f}}, 0.9f, darken(fc, 0.35f));
+        img.stroke({{ankle.x, ankle.y}, {2.5f, tip}}, 1.0f, darken(fc, 0.35f));
     }
-    // Air tank on the back.
-    img.fill(Path().roundRect(44, 3, 38, 10, 5), linear({0, 3}, lighten(d.tank, 0.45f), {0, 13}, darken(d.tank, 0.3f)));
-    img.fill(Path().rect(52, 3, 2.5f, 10), darken(d.tank, 0.4f));
-    img.fill(Path().rect(82, 5.5f, 4, 5), hex(0x8A96A0));
+    // Air tank on the back, its top on the box's edge.
+    img.fill(Path().roundRect(46, 0.8f, 38, 11, 5.5f),
+             linear({0, 1}, lighten(d.tank, 0.45f), {0, 12}, darken(d.tank, 0.3f)));
+    img.fill(Path().rect(54, 0.8f, 2.5f, 11), darken(d.tank, 0.4f));
+    img.fill(Path().rect(83, 3.5f, 3.5f, 5), hex(0x8A96A0));
     // Torso.
     Path torso;
-    torso.moveTo(36, 21)
-        .cubicTo(40, 10, 70, 9, 84, 13)
-        .cubicTo(90, 17, 88, 27, 80, 29)
-        .cubicTo(64, 32, 44, 31, 36, 21)
+    torso.moveTo(44, 20)
+        .cubicTo(46, 9, 70, 7, 86, 9.5f)
+        .cubicTo(94, 12, 94, 24, 84, 27)
+        .cubicTo(68, 30, 48, 29, 44, 20)
         .close();
-    img.fill(torso, linear({0, 10}, lighten(d.suit, 0.25f), {0, 31}, darken(d.suit, 0.3f)));
-    img.stroke({{40, 22}, {60, 24}, {82, 22}}, 2.2f, d.stripe);
+    img.fill(torso, linear({0, 8}, lighten(d.suit, 0.3f), {0, 29}, darken(d.suit, 0.3f)));
+    img.stroke({{48, 20}, {66, 22.5f}, {88, 19}}, 2.4f, d.stripe);
     // Weight belt.
-    img.fill(Path().roundRect(46, 19, 5, 12, 1.5f), hex(0x3A3A3A));
-    img.fill(Path().rect(47, 23, 3, 4), hex(0xB8BEC4));
-    // Far arm, then the gun, then the near arm holding it.
-    img.stroke({{78, 19}, {92, 20}, {102, 17}}, 5.0f, darken(d.suit, 0.35f));
-    Path gun;
-    gun.rect(92, 13.5f, 24, 3.5f);
-    img.fill(gun, linear({0, 13}, hex(0x9AA4AE), {0, 17}, hex(0x3A4048)));
-    img.fill(Path().polygon({{116, 12.5f}, {120, 15.25f}, {116, 18}}), hex(0xD8DEE4));
-    img.fill(Path().roundRect(95, 16, 4, 6, 1), hex(0x2A2A2A));
-    img.stroke({{76, 16}, {88, 22}, {99, 18}}, 5.5f, d.suit);
-    img.fill(circle(99.5f, 18, 3.0f), hex(0x222831));
+    img.fill(Path().roundRect(52, 16, 5, 13, 1.5f), hex(0x3A3A3A));
+    img.fill(Path().rect(53, 20.5f, 3, 4), hex(0xB8BEC4));
+    // The far arm behind the head, reaching forward to where the hand engine is held.
+    img.stroke({{84, 13}, {97, 17}, {110, 15.5f}}, 6.0f, darken(d.suit, 0.35f));
     // Head: hood, mask, regulator, hose.
-    img.stroke({{84, 8}, {80, 4}, {86, 3}}, 1.6f, hex(0x2A2A2A));
-    img.fill(circle(90, 14, 8.5f), hex(0x161A22));
-    img.fill(Path().ellipse(96.5f, 19.5f, 3.2f, 2.8f), d.skin);
-    Path mask = Path().roundRect(91.5f, 9, 9, 8, 2.5f);
-    img.fill(mask, hex(0x2A2F38));
-    img.fill(Path().roundRect(93, 10.2f, 6.8f, 5.6f, 1.8f),
-             linear({93, 10}, lighten(d.glass, 0.5f), {100, 16}, d.glass));
+    img.stroke({{83, 5}, {86, 1.2f}, {93, 1.5f}}, 1.6f, hex(0x2A2A2A));
+    img.fill(circle(89, 9, 8.2f), darken(d.suit, 0.55f));
+    img.fill(Path().roundRect(92, 3.5f, 9.5f, 8, 2.5f), hex(0x2A2F38));
+    img.fill(Path().roundRect(93.5f, 4.8f, 7, 5.6f, 1.8f), linear({94, 5}, lighten(d.glass, 0.5f), {101, 10}, d.glass));
     if (d.deadEyes) {
-        img.stroke({{94.5f, 11.5f}, {97.5f, 14.5f}}, 1.0f, hex(0x202020));
-        img.stroke({{97.5f, 11.5f}, {94.5f, 14.5f}}, 1.0f, hex(0x202020));
+        img.stroke({{95.5f, 6}, {98.5f, 9.3f}}, 1.0f, hex(0x202020));
+        img.stroke({{98.5f, 6}, {95.5f, 9.3f}}, 1.0f, hex(0x202020));
     } else {
-        img.fill(circle(97, 13, 1.2f), hex(0x1A2A3A));
-        img.fill(Path().polygon({{93.6f, 11}, {96, 11}, {93.6f, 13}}), hex(0xFFFFFF, 0.8f));
+        img.fill(circle(98, 7.6f, 1.2f), hex(0x1A2A3A));
+        img.fill(Path().polygon({{94.3f, 5.6f}, {96.8f, 5.6f}, {94.3f, 7.8f}}), hex(0xFFFFFF, 0.8f));
     }
-    img.fill(circle(96, 21, 2.2f), hex(0x50565E));
+    img.fill(Path().ellipse(95.5f, 13.5f, 2.8f, 2.3f), d.skin);
+    img.fill(circle(95.5f, 14.5f, 2.2f), hex(0x50565E));
+    // The gun, then the near arm holding it.
+    img.fill(Path().rect(94, 15.5f, 19, 4), linear({0, 15}, hex(0xC8D0D8), {0, 20}, hex(0x4A5058)));
+    img.fill(Path().polygon({{111.5f, 14}, {116, 17.5f}, {111.5f, 21}}), hex(0xF0F4F8));
+    img.fill(Path().roundRect(101, 19, 4, 7, 1), hex(0x2A2A2A));
+    img.fill(circle(110.5f, 15.5f, 3.2f), hex(0x1A1F28));
+    img.stroke({{82, 17}, {95, 24.5f}, {107.5f, 21}}, 6.5f, d.suit);
+    img.stroke({{86, 20}, {95, 24.5f}, {104, 22.2f}}, 1.4f, d.stripe);
+    img.fill(circle(108, 21, 3.5f), hex(0x222831));
     // Rim for a clean silhouette.
-    Image rim = img.glow(1.0f, hex(0x05080C));
-    Image out(img.width(), img.height());
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const float a = std::min(1.0f, rim.at(x, y).a * 2.2f);
-            out.at(x, y) = {0.02f * a, 0.03f * a, 0.05f * a, a};
-        }
-    out.draw(img, 0, 0);
-    img = out;
+    outline(img, hex(0x05080C));
 }
 
 Picture hero() {

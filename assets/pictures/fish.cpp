@@ -30,9 +30,13 @@ struct FishLook {
     float tailFork = 0.45f;  // 0: round tail, 1: deep fork
     float tailSpread = 0.9f; // tail height as a share of the body height
     float snout = 0.0f;      // >0: pointed snout over the mouth (sharks, barracuda)
+    float girthAt = 0.45f;   // where along the body it is deepest, as a share of its length
+    float pinch = 0.18f;     // depth of the tail root, as a share of the body's
     float eyeSize = 0.13f;   // share of the body height
     bool teeth = false;
-    bool gillSlits = false;
+    Color lateral{0, 0, 0, 0};  // a band along the flank (sardine)
+    Color rimColor{0, 0, 0, 0}; // the outline; unset, a dark shade of the back
+    float rim = 2.2f;           // the outline's spread (see look::outline)
     std::uint32_t seed = 1;
 };
 
@@ -44,8 +48,8 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
     const float x0 = pad, L = (w - 2 * pad) * f.bodyLen;
     const float hb = h * 0.5f * f.bodyHeight;
     const float xt = x0 + L; // where the tail starts
-    const float pinch = 0.18f;
-    const Color outline = darken(mix(f.top, f.fin, 0.3f), 0.65f);
+    const float pinch = f.pinch;
+    const Color rimColor = f.rimColor.a > 0 ? f.rimColor : darken(mix(f.top, f.fin, 0.3f), 0.65f);
 
     // Fins behind the body first.
     Path dorsal;
@@ -82,11 +86,11 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
     const float nose = cy + hb * 0.1f - f.snout * hb * 0.4f;
     Path body;
     body.moveTo(x0, nose)
-        .cubicTo(x0 + L * (0.08f + f.snout * 0.2f), cy - hb * (0.9f - f.snout * 0.3f), x0 + L * 0.45f, cy - hb * 1.05f,
-                 xt, cy - hb * pinch)
+        .cubicTo(x0 + L * (0.08f + f.snout * 0.2f), cy - hb * (0.9f - f.snout * 0.3f), x0 + L * f.girthAt,
+                 cy - hb * 1.05f, xt, cy - hb * pinch)
         .lineTo(xt, cy + hb * pinch)
-        .cubicTo(x0 + L * 0.5f, cy + hb * 1.05f, x0 + L * 0.12f, cy + hb * 0.95f, x0 + f.snout * L * 0.12f,
-                 cy + hb * 0.25f)
+        .cubicTo(x0 + L * (f.girthAt + 0.05f), cy + hb * 1.05f, x0 + L * 0.12f, cy + hb * 0.95f,
+                 x0 + f.snout * L * 0.12f, cy + hb * 0.25f)
         .close();
     // The body and its markings get a layer of their own, so stripes stay off the fins.
     Image finLayer = img;
@@ -114,6 +118,15 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
         }
         img.fill(band, f.stripe, Blend::Atop);
     }
+    if (f.lateral.a > 0) {
+        Path band;
+        band.moveTo(x0 + L * 0.22f, cy - hb * 0.22f)
+            .quadTo(x0 + L * 0.6f, cy - hb * 0.42f, xt + 2, cy - hb * 0.1f)
+            .lineTo(xt + 2, cy + hb * 0.12f)
+            .quadTo(x0 + L * 0.6f, cy + hb * 0.02f, x0 + L * 0.22f, cy + hb * 0.2f)
+            .close();
+        img.fill(band, f.lateral, Blend::Atop);
+    }
     Rng rng(f.seed);
     for (int i = 0; i < f.spots; ++i) {
         const float sx = rng.uniform(x0 + L * 0.2f, xt - 2), sy = rng.uniform(cy - hb * 0.8f, cy + hb * 0.6f);
@@ -128,15 +141,8 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
 
     // Gills, pectoral fin, eye, mouth.
     const float gx = x0 + L * (0.27f + f.snout * 0.05f);
-    if (f.gillSlits) {
-        for (int i = 0; i < 4; ++i) {
-            const float sx = gx + static_cast<float>(i) * L * 0.025f;
-            img.stroke({{sx, cy - hb * 0.35f}, {sx - 1.5f, cy + hb * 0.2f}}, 1.1f, darken(f.top, 0.5f));
-        }
-    } else {
-        img.stroke({{gx, cy - hb * 0.55f}, {gx + 2.5f, cy}, {gx, cy + hb * 0.5f}}, 1.0f,
-                   withAlpha(darken(f.top, 0.5f), 0.7f));
-    }
+    img.stroke({{gx, cy - hb * 0.55f}, {gx + 2.5f, cy}, {gx, cy + hb * 0.5f}}, 1.0f,
+               withAlpha(darken(f.top, 0.5f), 0.7f));
     const float px = gx + L * 0.06f, py = cy + hb * 0.2f;
     const float ang = 0.5f + phase * 0.35f;
     Path pect =
@@ -158,16 +164,7 @@ void fishFrame(Image& img, const FishLook& f, int frame) {
     }
 
     // A crisp dark rim so the fish reads against any water.
-    Image silhouette = img.glow(1.2f, outline);
-    Image rimmed(img.width(), img.height());
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            Color s = silhouette.at(x, y);
-            const float a = std::min(1.0f, s.a * 2.2f);
-            rimmed.at(x, y) = {outline.r * a, outline.g * a, outline.b * a, a};
-        }
-    rimmed.draw(img, 0, 0);
-    img = rimmed;
+    outline(img, rimColor, f.rim);
 }
 
 Picture fish(const FishLook& f) {
@@ -179,24 +176,26 @@ Picture puffer() {
     const int W = 42, H = 40;
     return strip(W, H, 3, [&](Image& img, int frame) {
         const float phase = static_cast<float>(frame) - 1.0f;
-        const float cx = 19, cy = 20, r = 13.5f + phase * 0.6f; // it breathes in and out
+        // Puffed up nearly to its box, with short spikes: it is round, and all of it is fish.
+        const float cx = 19, cy = 20, r = 15.5f + phase * 0.5f; // it breathes in and out
         Path spikes;
-        for (int i = 0; i < 18; ++i) {
-            const float a = 2 * kPi * static_cast<float>(i) / 18.0f;
+        for (int i = 0; i < 20; ++i) {
+            const float a = 2 * kPi * (static_cast<float>(i) + 0.5f) / 20.0f;
             const float ca = std::cos(a), sa = std::sin(a);
             spikes.polygon({{cx + ca * (r - 2) - sa * 2, cy + sa * (r - 2) + ca * 2},
-                            {cx + ca * (r + 4.5f), cy + sa * (r + 4.5f)},
+                            {cx + ca * (r + 3.2f), cy + sa * (r + 3.2f)},
                             {cx + ca * (r - 2) + sa * 2, cy + sa * (r - 2) - ca * 2}});
         }
         img.fill(spikes, hex(0x8A6A2E));
         Path tail;
         tail.moveTo(cx + r - 3, cy)
-            .lineTo(40, cy - 6 + phase * 2)
-            .lineTo(38, cy)
-            .lineTo(40, cy + 6 + phase * 2)
+            .lineTo(41, cy - 7 + phase * 2)
+            .lineTo(39, cy)
+            .lineTo(41, cy + 7 + phase * 2)
             .close();
-        img.fill(tail, hex(0xE2B44C));
-        img.fill(circle(cx, cy, r), radial({cx - 4, cy - 6}, r * 1.6f, hex(0xF6DC8A), hex(0xB98A34)));
+        // Warm and saturated, so it parts from the pale sand it often swims over.
+        img.fill(tail, hex(0xEFA838));
+        img.fill(circle(cx, cy, r), radial({cx - 4, cy - 6}, r * 1.6f, hex(0xFAD46A), hex(0xC8741E)));
         img.fill(Path().ellipse(cx, cy + r * 0.45f, r * 0.8f, r * 0.5f), hex(0xFFF4D6, 0.85f), Blend::Atop);
         Rng rng(44);
         for (int i = 0; i < 11; ++i)
@@ -206,15 +205,7 @@ Picture puffer() {
         img.fill(Path().ellipse(cx + 5, cy + 5, 4, 2.5f).transformed(Affine::translate(0, 0)), hex(0xE8B04A, 0.9f));
         eye(img, cx - 7, cy - 4, 3.6f);
         img.fill(Path().ellipse(cx - r + 1, cy + 3, 2.2f, 1.6f), hex(0x7A3A1A));
-        Image rim = img.glow(1.0f, hex(0x3A2808));
-        Image out(img.width(), img.height());
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) {
-                const float a = std::min(1.0f, rim.at(x, y).a * 2.2f);
-                out.at(x, y) = {0.23f * a, 0.16f * a, 0.03f * a, a};
-            }
-        out.draw(img, 0, 0);
-        img = out;
+        outline(img, hex(0x3A2808), 3.0f);
     });
 }
 
@@ -263,98 +254,227 @@ Picture crab() {
             img.fill(circle(ex, cy - 11, 2.2f), hex(0xFFFFFF));
             img.fill(circle(ex, cy - 11, 1.2f), hex(0x101010));
         }
-        Image rim = img.glow(1.0f, hex(0x400C06));
-        Image out(img.width(), img.height());
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) {
-                const float a = std::min(1.0f, rim.at(x, y).a * 2.2f);
-                out.at(x, y) = {0.25f * a, 0.05f * a, 0.02f * a, a};
-            }
-        out.draw(img, 0, 0);
-        img = out;
+        outline(img, hex(0x400C06));
     });
 }
 
-// A glowing jellyfish: the bell pulses, the tentacles trail.
-Picture jellyfish() {
-    const int W = 42, H = 56;
+// The angelfish: a tall disc with swept-back sail fins that reach the tail, so fins and body make
+// one bold triangle.
+Picture angelfish() {
+    const int W = 46, H = 50;
     return strip(W, H, 3, [&](Image& img, int frame) {
         const float phase = static_cast<float>(frame) - 1.0f;
-        const float cx = 21, top = 4, bw = 16 - phase * 2.0f, bh = 17 + phase * 1.5f;
-        img.draw(Image(W, H), 0, 0);
+        const float h = static_cast<float>(H), cy = h / 2;
+        const Color body = hex(0x3B3FC8), belly = hex(0x7A5AE0), fin = hex(0xFFD447), band = hex(0xFFE066);
+        // Sail fins and the tail, behind the body.
+        Path fins;
+        for (int side = -1; side <= 1; side += 2) {
+            const float sd = static_cast<float>(side);
+            const float tipY = cy + sd * (cy - 1.5f) - phase * 0.8f;
+            fins.moveTo(10, cy + sd * 11)
+                .quadTo(16, cy + sd * 20, 33 + phase, tipY)
+                .quadTo(36, cy + sd * 14, 35, cy + sd * 6)
+                .lineTo(20, cy + sd * 4)
+                .close();
+        }
+        const float swing = phase * 2.5f;
+        fins.moveTo(31, cy - 3)
+            .quadTo(38, cy - 9 + swing * 0.5f, 45, cy - 11 + swing)
+            .quadTo(42, cy + swing * 0.6f, 45, cy + 11 + swing)
+            .quadTo(38, cy + 9 + swing * 0.5f, 31, cy + 3)
+            .close();
+        img.fill(fins, linear({0, 0}, fin, {0, h}, darken(fin, 0.15f)));
+        // Streaks along the sails.
+        for (int side = -1; side <= 1; side += 2) {
+            const float sd = static_cast<float>(side);
+            img.stroke({{18, cy + sd * 10}, {30 + phase, cy + sd * (cy - 5)}}, 1.2f, hex(0xF29A1A, 0.8f));
+        }
+        // The disc, pointed at the snout.
+        Path disc;
+        disc.moveTo(1.5f, cy + 1)
+            .cubicTo(4, cy - 12, 18, cy - 17, 28, cy - 11)
+            .cubicTo(36, cy - 5, 36, cy + 5, 28, cy + 11)
+            .cubicTo(18, cy + 17, 4, cy + 12, 1.5f, cy + 1)
+            .close();
+        Image markings(W, H);
+        markings.fill(disc, linear({0, cy - 14}, body, {0, cy + 14}, belly));
+        for (int i = 0; i < 3; ++i) {
+            const float bx = 12 + static_cast<float>(i) * 8;
+            markings.fill(Path().polygon({{bx - 1.5f, 0}, {bx + 1.5f, 0}, {bx + 2.7f, h}, {bx - 0.3f, h}}), band,
+                          Blend::Atop);
+        }
+        markings.fill(Path().ellipse(17, cy - 6, 9, 3.5f), withAlpha(hex(0xFFFFFF), 0.16f), Blend::Atop);
+        img.draw(markings, 0, 0);
+        // Eye and mouth.
+        eye(img, 7, cy - 3.5f, 3.0f);
+        img.stroke({{2, cy + 2}, {5, cy + 2.5f}}, 1.0f, darken(belly, 0.55f));
+        outline(img, hex(0x1A1440));
+    });
+}
+
+// The shark: a stout great white, its fins kept close so the box is shark, not water: a swept dorsal,
+// long pectorals, a crescent tail that beats.
+Picture shark() {
+    const int W = 168, H = 54;
+    return strip(W, H, 3, [&](Image& img, int frame) {
+        const float phase = static_cast<float>(frame) - 1.0f, swing = phase * 3.0f;
+        const Color back = hex(0x6F8796), belly = hex(0xF2F4F4), fin = hex(0x566C7A);
+        Path fins;
+        fins.moveTo(50, 12).quadTo(62, 7, 70 + phase * 0.6f, 0.5f).quadTo(74, 8, 88, 12).close(); // dorsal
+        fins.moveTo(110, 19).quadTo(116, 15, 119, 12.5f).quadTo(119, 16, 122, 20).close();        // second dorsal
+        fins.moveTo(100, 41).quadTo(106, 45, 110, 49).quadTo(110, 44, 112, 39).close();           // pelvic
+        fins.moveTo(121, 22)                                                                      // tail
+            .quadTo(142, 11, 167, 0.5f + swing)
+            .quadTo(153, 16 + swing * 0.5f, 148, 27 + swing * 0.4f)
+            .quadTo(153, 38 + swing * 0.5f, 161, 52 + swing * 0.7f)
+            .quadTo(140, 44, 121, 33)
+            .close();
+        img.fill(fins, linear({0, 0}, back, {0, static_cast<float>(H)}, fin));
+        // The body, a torpedo: deep behind the head, a firm tail root.
+        Path body;
+        body.moveTo(0.5f, 25)
+            .cubicTo(5, 17, 30, 10, 60, 10)
+            .cubicTo(92, 10, 112, 17, 128, 22)
+            .lineTo(128, 32)
+            .cubicTo(110, 41, 82, 46, 56, 46)
+            .cubicTo(28, 46, 9, 40, 0.5f, 25)
+            .close();
+        // Countershaded: a dark back, a white belly below a soft line.
+        img.fill(body, linearStops({0, 7}, {0, 47},
+                                   {{0.0f, darken(back, 0.1f)}, {0.55f, back}, {0.64f, belly}, {1.0f, belly}}));
+        img.fill(Path().ellipse(54, 15, 36, 5), withAlpha(hex(0xFFFFFF), 0.14f), Blend::Atop);
+        // Pectoral fin, swept back and down, moving with the tail beat.
+        Path pect;
+        pect.moveTo(42, 36).quadTo(56, 46, 74 - phase * 1.5f, 53.5f).quadTo(70, 44, 64, 38).close();
+        img.fill(pect, linear({44, 37}, fin, {77, 53}, darken(fin, 0.2f)));
+        // Gill slits, eye, mouth and teeth.
         for (int i = 0; i < 5; ++i) {
-            const float tx = cx - bw * 0.7f + static_cast<float>(i) * bw * 0.35f;
+            const float gx = 34 + static_cast<float>(i) * 3.2f;
+            img.stroke({{gx, 19}, {gx - 1.5f, 33}}, 1.2f, darken(back, 0.45f));
+        }
+        eye(img, 17, 19, 2.4f);
+        img.stroke({{6, 31}, {13, 34}, {25, 34}}, 1.3f, hex(0x3A2A2A));
+        for (int i = 0; i < 5; ++i) {
+            const float tx = 10 + static_cast<float>(i) * 2.8f;
+            img.fill(Path().polygon({{tx, 33}, {tx + 1.6f, 33.2f}, {tx + 0.9f, 35.6f}}), hex(0xFFFFFF));
+        }
+        outline(img, hex(0x1A2630));
+    });
+}
+
+// A jellyfish: a wide bell that pulses and a dense skirt of thick tentacles, so that what touches
+// the diver is the jellyfish and not the water beside it.
+Picture jellyfish() {
+    const int W = 44, H = 52;
+    return strip(W, H, 3, [&](Image& img, int frame) {
+        const float phase = static_cast<float>(frame) - 1.0f;
+        const float cx = static_cast<float>(W) / 2, top = 1.5f;
+        // Contracted (phase 1) the bell is a little narrower and taller, relaxed it is wider and flatter.
+        const float bw = 20.5f - (phase + 1) * 0.6f, rim = 21 + phase * 1.2f;
+        const Color bellIn = hex(0xFFE0F4), bellOut = hex(0xD8489E), arm = hex(0xF27AC6), dark = hex(0x5A0E44);
+        // Tentacles: seven thick ones of two lengths, waving with the pulse.
+        for (int i = 0; i < 7; ++i) {
+            const float tx = cx - bw * 0.84f + static_cast<float>(i) * bw * 1.68f / 6.0f;
+            const float len = (i % 2 == 0 ? 30.0f : 26.0f) - phase;
             std::vector<Vec> t;
             for (int k = 0; k <= 10; ++k) {
-                const float y = top + bh - 2 + static_cast<float>(k) * 3.3f;
-                t.push_back({tx + std::sin(static_cast<float>(k) * 0.8f + static_cast<float>(i) + phase) * 2.2f, y});
+                const float y = rim - 1 + static_cast<float>(k) * len / 10.0f;
+                const float sway = std::sin(static_cast<float>(k) * 0.7f + static_cast<float>(i) * 0.9f + phase * 1.3f);
+                t.push_back({tx + sway * 1.8f * static_cast<float>(k) / 10.0f, std::min(y, static_cast<float>(H) - 2)});
             }
-            img.stroke(t, 1.6f, hex(0xF6A6E0, 0.95f));
+            img.stroke(t, 3.4f - 0.15f * std::fabs(static_cast<float>(i) - 3.0f), hex(0xF9B2E2));
         }
-        Path arms;
-        arms.moveTo(cx - 5, top + bh - 2)
-            .quadTo(cx - 8, top + bh + 14, cx - 3, top + bh + 24)
-            .lineTo(cx + 3, top + bh + 24)
-            .quadTo(cx + 8, top + bh + 14, cx + 5, top + bh - 2)
-            .close();
-        img.fill(arms, hex(0xE472C4, 0.95f));
+        // Frilled mouth arms in the middle, broad at the top.
+        for (int i = -1; i <= 1; i += 2) {
+            const float ax = cx + static_cast<float>(i) * 3.5f;
+            Path a;
+            a.moveTo(ax - 4.5f, rim - 2)
+                .quadTo(ax - 6 + phase * static_cast<float>(i), rim + 12, ax - 2 - static_cast<float>(i) * 2, rim + 24)
+                .quadTo(ax, rim + 27, ax + 2 - static_cast<float>(i) * 2, rim + 24)
+                .quadTo(ax + 6 + phase * static_cast<float>(i), rim + 12, ax + 4.5f, rim - 2)
+                .close();
+            img.fill(a, linear({0, rim}, arm, {0, rim + 26}, lighten(arm, 0.3f)));
+            img.stroke({{ax, rim}, {ax - static_cast<float>(i) * 1.5f, rim + 22}}, 1.0f,
+                       withAlpha(darken(arm, 0.25f), 0.8f));
+        }
+        // The bell, its edge scalloped.
         Path bell;
-        bell.moveTo(cx - bw, top + bh)
-            .cubicTo(cx - bw, top - 3, cx + bw, top - 3, cx + bw, top + bh)
-            .quadTo(cx + bw * 0.5f, top + bh - 3, cx, top + bh)
-            .quadTo(cx - bw * 0.5f, top + bh - 3, cx - bw, top + bh)
-            .close();
-        img.fill(bell, radial({cx - 3, top + 5}, bh * 1.3f, hex(0xFFE2F6), hex(0xD14FB0)));
-        img.fill(Path().ellipse(cx, top + bh * 0.55f, bw * 0.45f, bh * 0.25f), hex(0xFF9AD8, 0.8f), Blend::Atop);
-        img.fill(Path().ellipse(cx - bw * 0.35f, top + bh * 0.3f, 3, 2), hex(0xFFFFFF, 0.8f), Blend::Atop);
-        Image glow = img.glow(4, hex(0xFF7AD0, 0.6f));
-        glow.draw(img, 0, 0);
-        img = glow;
+        bell.moveTo(cx - bw, rim).cubicTo(cx - bw, top - 2, cx + bw, top - 2, cx + bw, rim);
+        const int lobes = 7;
+        for (int i = lobes; i > 0; --i) {
+            const float x1 = cx - bw + 2 * bw * static_cast<float>(i - 1) / lobes;
+            const float xm = cx - bw + 2 * bw * (static_cast<float>(i) - 0.5f) / lobes;
+            bell.quadTo(xm, rim + 3.5f, x1, rim);
+        }
+        bell.close();
+        img.fill(bell, radial({cx - 5, top + 5}, rim * 1.2f, bellIn, bellOut));
+        img.fill(Path().ellipse(cx, top + rim * 0.55f, bw * 0.5f, rim * 0.22f), hex(0xFF8FD0, 0.75f), Blend::Atop);
+        img.fill(Path().ellipse(cx - bw * 0.4f, top + rim * 0.25f, 4, 2.5f), hex(0xFFFFFF, 0.75f), Blend::Atop);
+        outline(img, dark, 2.2f);
     });
 }
 
-// The ray: wide wings that beat, a long whip tail.
+// The ray, seen from above: a broad warm disc with bright blue spots (it must not melt into the dark
+// water), wing edges that ripple from the tips back, and a short, thick tail.
 Picture ray() {
-    const int W = 100, H = 56;
+    const int W = 88, H = 56;
     return strip(W, H, 3, [&](Image& img, int frame) {
         const float phase = static_cast<float>(frame) - 1.0f;
-        const float cx = 34, cy = 28;
-        std::vector<Vec> tail;
-        for (int k = 0; k <= 12; ++k) {
-            const float x = cx + 18 + static_cast<float>(k) * 3.8f;
-            tail.push_back(
-                {x, cy + std::sin(static_cast<float>(k) * 0.5f + phase) * 2.0f * static_cast<float>(k) / 12.0f});
+        const float h = static_cast<float>(H), cy = h / 2;
+        const Color skin = hex(0xF0B25A), edge = hex(0xC2662A), blue = hex(0x2FB8FF), rimColor = hex(0x3A1606);
+        // Tail under the disc: thick at the root, tapering, swinging a little.
+        std::vector<Vec> top, bottom;
+        for (int k = 0; k <= 8; ++k) {
+            const float t = static_cast<float>(k) / 8.0f;
+            const float x = 60 + t * 26, y = cy + std::sin(t * 3.0f + phase * 1.4f) * 2.2f * t;
+            const float half = 6.5f - 4.2f * t;
+            top.push_back({x, y - half});
+            bottom.insert(bottom.begin(), Vec{x, y + half});
         }
-        img.stroke(tail, 2.0f, hex(0x1C2E4A));
-        const float wing = 22 - phase * 5; // wing tips rise and fall
-        Path body;
-        body.moveTo(cx - 26, cy + 1)
-            .cubicTo(cx - 18, cy - 8, cx - 6, cy - wing, cx + 6, cy - wing - 3)
-            .cubicTo(cx + 10, cy - wing * 0.5f, cx + 20, cy - 5, cx + 24, cy)
-            .cubicTo(cx + 20, cy + 5, cx + 10, cy + wing * 0.5f, cx + 6, cy + wing + 3)
-            .cubicTo(cx - 6, cy + wing, cx - 18, cy + 8, cx - 26, cy + 1)
+        top.insert(top.end(), bottom.begin(), bottom.end());
+        img.fill(Path().polygon(top), linear({60, 0}, edge, {86, 0}, darken(edge, 0.25f)));
+        std::vector<Vec> ridge;
+        for (int k = 0; k <= 8; ++k)
+            ridge.push_back(
+                {60 + static_cast<float>(k) * 3.1f,
+                 (top[static_cast<std::size_t>(k)].y + top[top.size() - 1 - static_cast<std::size_t>(k)].y) / 2});
+        img.stroke(ridge, 1.6f, blue);
+        // The disc: the wing tips sway fore and aft as the wave runs through the wings.
+        const float snout = 1.5f, rear = 70, tipX = 36 + phase * 3, tipY = 1.5f + std::fabs(phase) * 1.0f;
+        Path disc;
+        disc.moveTo(snout, cy)
+            .cubicTo(snout + 2, cy - 9, tipX - 16, tipY + 5, tipX, tipY)
+            .cubicTo(tipX + 9, tipY + 1, rear - 2, cy - 13, rear, cy - 5)
+            .quadTo(rear + 2.5f, cy, rear, cy + 5)
+            .cubicTo(rear - 2, cy + 13, tipX + 9, h - tipY - 1, tipX, h - tipY)
+            .cubicTo(tipX - 16, h - tipY - 5, snout + 2, cy + 9, snout, cy)
             .close();
-        img.fill(body, radial({cx - 4, cy - 4}, 34, hex(0x3A6FA8), hex(0x14294A)));
+        // Pelvic fins either side of the tail root.
+        for (int side = -1; side <= 1; side += 2)
+            disc.add(Path().ellipse(66, cy + static_cast<float>(side) * 7, 7, 4.5f));
+        // Raised wings catch the light from above, lowered ones fall into shadow.
+        const Color centre = lighten(skin, 0.25f - phase * 0.1f);
+        img.fill(disc, radial({30, cy - 2}, 40, centre, edge));
+        // Spots on a jittered grid, so they spread evenly over the wings.
         Rng rng(10);
-        for (int i = 0; i < 16; ++i)
-            img.fill(
-                circle(cx + rng.uniform(-14, 16), cy + rng.uniform(-wing * 0.6f, wing * 0.6f), rng.uniform(1.0f, 1.8f)),
-                hex(0xBFE4FF, 0.8f), Blend::Atop);
-        img.stroke({{cx - 24, cy + 1}, {cx + 22, cy}}, 1.0f, hex(0x0C1A30, 0.6f));
-        // Head lobes and eyes.
-        img.fill(Path().ellipse(cx - 22, cy - 3, 4, 2.5f), hex(0x2A5688));
-        img.fill(Path().ellipse(cx - 22, cy + 4, 4, 2.5f), hex(0x2A5688));
-        eye(img, cx - 16, cy - 4, 2.6f);
-        eye(img, cx - 16, cy + 5, 2.6f);
-        Image rim = img.glow(1.2f, hex(0x081426));
-        Image out(img.width(), img.height());
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) {
-                const float a = std::min(1.0f, rim.at(x, y).a * 2.2f);
-                out.at(x, y) = {0.03f * a, 0.08f * a, 0.15f * a, a};
+        for (int gx = 0; gx < 6; ++gx)
+            for (int gy = 0; gy < 5; ++gy) {
+                const float sx = 24 + static_cast<float>(gx) * 8 + rng.uniform(-2.5f, 2.5f);
+                const float sy = 9 + static_cast<float>(gy) * 9.5f + rng.uniform(-2.5f, 2.5f);
+                if (std::fabs(sy - cy) < 3) continue; // keep the back ridge clear
+                const float r = rng.uniform(1.2f, 1.9f);
+                img.fill(circle(sx, sy, r + 0.6f), hex(0x0E3A6A, 0.85f), Blend::Atop);
+                img.fill(circle(sx, sy, r), blue, Blend::Atop);
             }
-        out.draw(img, 0, 0);
-        img = out;
+        // Back ridge, eyes on top behind the snout, breathing holes behind them.
+        img.stroke({{12, cy}, {rear - 2, cy}}, 2.0f, withAlpha(darken(skin, 0.2f), 0.6f));
+        for (int side = -1; side <= 1; side += 2) {
+            const float ey = cy + static_cast<float>(side) * 6.5f;
+            img.fill(Path().ellipse(15, ey, 4.2f, 3.2f), darken(skin, 0.15f));
+            eye(img, 14.5f, ey, 2.6f);
+            img.fill(Path().ellipse(21, ey + static_cast<float>(side) * 0.5f, 1.6f, 1.0f), hex(0x4A2008));
+        }
+        outline(img, rimColor, 3.0f);
     });
 }
 
@@ -371,46 +491,36 @@ FishLook kind(int k) {
         f.stripe = hex(0xFFFFFF), f.stripes = 3, f.stripeWidth = 3.5f, f.stripeEdges = true, f.tailFork = 0.05f;
         f.seed = 12;
         break;
-    case 3: // blue mackerel
-        f.w = 58, f.h = 22, f.bodyLen = 0.76f, f.bodyHeight = 0.62f;
-        f.top = hex(0x1F5FBF), f.belly = hex(0xDDE8F0), f.fin = hex(0x2E6FB8);
+    case 3: // blue mackerel: a bright blue back over a silver belly, so it stands out from the deep blue
+        f.w = 58, f.h = 22, f.bodyLen = 0.76f, f.bodyHeight = 0.72f;
+        f.top = hex(0x3C95F0), f.belly = hex(0xF0F6FA), f.fin = hex(0x4A9AE8);
         f.stripe = hex(0x0C2A5C, 0.9f), f.stripes = 5, f.stripeWidth = 1.6f, f.dorsal = 0.35f, f.tailFork = 0.8f;
-        f.seed = 13;
+        f.rimColor = hex(0x081A36), f.seed = 13;
         break;
-    case 5: // sardine: a vivid blue back and yellow fins, so the small fish shows against the grey rock
-        f.w = 34, f.h = 16, f.bodyLen = 0.74f, f.bodyHeight = 0.6f;
-        f.top = hex(0x1E9BF0), f.belly = hex(0xFFFFFF), f.fin = hex(0xFFC83C);
-        f.spot = hex(0x14324A), f.spots = 3, f.spotSize = 0.9f, f.tailFork = 0.75f, f.dorsal = 0.2f, f.seed = 15;
+    case 5: // sardine: bright silver with a gold band and warm fins, a firm dark rim; small, but it shows
+        f.w = 44, f.h = 20, f.bodyLen = 0.76f, f.bodyHeight = 0.68f;
+        f.top = hex(0x4FB6E8), f.belly = hex(0xFFFFFF), f.fin = hex(0xFFB02E), f.lateral = hex(0xFFD23C);
+        f.spot = hex(0x14324A), f.spots = 3, f.spotSize = 1.1f, f.tailFork = 0.6f, f.tailSpread = 1.0f;
+        f.dorsal = 0.3f, f.anal = 0.25f, f.eyeSize = 0.17f, f.rimColor = hex(0x0A1626), f.rim = 3.0f, f.seed = 15;
         break;
     case 6: // small red fish with a veil tail
         f.w = 38, f.h = 24, f.bodyLen = 0.6f, f.bodyHeight = 0.6f;
         f.top = hex(0xE0305A), f.belly = hex(0xFF9AB0), f.fin = hex(0xFF5C8A);
         f.tailSpread = 1.6f, f.tailFork = 0.1f, f.dorsal = 0.45f, f.seed = 16;
         break;
-    case 8: // angelfish: tall, striped, long fins
-        f.w = 48, f.h = 56, f.bodyLen = 0.68f, f.bodyHeight = 0.5f;
-        f.top = hex(0x3B3FC8), f.belly = hex(0x7A5AE0), f.fin = hex(0xFFD447);
-        f.stripe = hex(0xFFE066), f.stripes = 4, f.stripeWidth = 2.2f;
-        f.dorsal = 1.1f, f.dorsalStart = 0.2f, f.dorsalEnd = 0.75f, f.anal = 1.1f, f.tailFork = 0.1f, f.seed = 18;
-        break;
     case 11: // barracuda: long, silver, barred, toothy
-        f.w = 128, f.h = 34, f.bodyLen = 0.8f, f.bodyHeight = 0.55f;
+        f.w = 126, f.h = 28, f.bodyLen = 0.8f, f.bodyHeight = 0.76f, f.girthAt = 0.62f, f.pinch = 0.34f;
         f.top = hex(0x4E6E7E), f.belly = hex(0xE6EEF0), f.fin = hex(0x5E7E8C);
         f.stripe = hex(0x22323C, 0.75f), f.stripes = 8, f.stripeWidth = 3.0f;
-        f.dorsal = 0.5f, f.dorsalStart = 0.5f, f.dorsalEnd = 0.62f, f.anal = 0.4f, f.tailFork = 0.7f, f.snout = 0.6f;
+        f.dorsal = 0.5f, f.dorsalStart = 0.5f, f.dorsalEnd = 0.62f, f.anal = 0.4f, f.tailFork = 0.55f, f.snout = 0.45f;
         f.teeth = true, f.eyeSize = 0.16f, f.seed = 21;
         break;
     case 12: // grouper: bulky, mottled, wide mouth
         f.w = 116, f.h = 66, f.bodyLen = 0.76f, f.bodyHeight = 0.74f;
         f.top = hex(0x5E6B2E), f.belly = hex(0xC9B77A), f.fin = hex(0x4A5524);
         f.spot = hex(0x2E3410, 0.8f), f.spots = 38, f.spotSize = 2.6f, f.dorsal = 0.22f, f.dorsalStart = 0.2f,
-        f.dorsalEnd = 0.8f, f.anal = 0.25f, f.tailFork = 0.0f, f.teeth = true, f.eyeSize = 0.09f, f.seed = 22;
-        break;
-    case 13: // shark
-        f.w = 180, f.h = 78, f.bodyLen = 0.74f, f.bodyHeight = 0.52f;
-        f.top = hex(0x5D7281), f.belly = hex(0xEDEFF0), f.fin = hex(0x4E6270);
-        f.dorsal = 1.25f, f.dorsalStart = 0.38f, f.dorsalEnd = 0.52f, f.anal = 0.5f, f.tailFork = 0.85f,
-        f.tailSpread = 1.25f, f.snout = 1.0f, f.teeth = true, f.gillSlits = true, f.eyeSize = 0.07f, f.seed = 23;
+        f.dorsalEnd = 0.8f, f.anal = 0.25f, f.tailFork = 0.0f, f.teeth = true, f.eyeSize = 0.09f, f.rim = 3.0f,
+        f.seed = 22;
         break;
     default: break;
     }
@@ -421,8 +531,10 @@ Picture enemy(int k) {
     switch (k) {
     case 4: return puffer();
     case 7: return crab();
+    case 8: return angelfish();
     case 9: return jellyfish();
     case 10: return ray();
+    case 13: return shark();
     default: return fish(kind(k));
     }
 }
@@ -450,7 +562,7 @@ Picture deadFish() {
 // A fish of one of the drawn kinds at another width, its proportions kept: the desktop icon's fish.
 Picture fishAt(int k, int width) {
     FishLook f = kind(k);
-    if (k < 1 || k > 13 || k == 4 || k == 7 || k == 9 || k == 10 || width < 8)
+    if (k < 1 || k > 13 || k == 4 || k == 7 || k == 8 || k == 9 || k == 10 || k == 13 || width < 8)
         throw std::runtime_error("fish-at: kind " + std::to_string(k) + " is not a drawn fish, or too narrow");
     const float s = static_cast<float>(width) / static_cast<float>(f.w);
     f.w = width;

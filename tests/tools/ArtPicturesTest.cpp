@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -165,6 +167,38 @@ TEST_F(BuiltPictures, PatternCountsAndAnimationsThatDiffer) {
     for (int k = 10; k <= 13; ++k) {
         const auto& f = *game().Find("enemy" + std::to_string(k));
         EXPECT_GT(f.Width() * f.Height(), largestSmall) << "enemy" << k;
+    }
+}
+
+// Collisions are whole boxes, so a fish or the diver must fill its box: when two boxes touch, the
+// pictures touch. Every pattern counts, because a fin beat or a kick can empty a corner.
+TEST_F(BuiltPictures, FishAndDiverFillHalfTheirBoxInEveryPattern) {
+    std::vector<std::string> names;
+    for (int k = 1; k <= 13; ++k) names.push_back("enemy" + std::to_string(k));
+    names.push_back("hero");
+    std::printf("%-8s %-8s fill per pattern\n", "picture", "pattern");
+    for (const std::string& name : names) {
+        const TPictureCollectionItem& item = *game().Find(name);
+        ASSERT_TRUE(item.Transparent) << name; // an opaque picture would fill its box by definition
+        const int n = patterns(item);
+        ASSERT_GE(n, 3) << name;
+        const double area = static_cast<double>(item.Width()) * item.Height();
+        const auto isKey = [](std::uint32_t v) { return v == art::kColorKeyRGB; };
+        std::vector<double> fills;
+        for (int i = 0; i < n; ++i) {
+            const std::vector<std::uint32_t> px = patternPixels(item, i);
+            const auto drawn =
+                static_cast<double>(px.size()) - static_cast<double>(std::count_if(px.begin(), px.end(), isKey));
+            fills.push_back(drawn / area);
+        }
+        // The whole row first, so the table stays readable when a check below fails.
+        std::printf("%-8s %3dx%-4d", name.c_str(), item.Width(), item.Height());
+        for (double f : fills) std::printf(" %.3f", f);
+        std::printf("\n");
+        std::fflush(stdout);
+        for (int i = 0; i < n; ++i)
+            EXPECT_GE(fills[static_cast<std::size_t>(i)], 0.5)
+                << name << " pattern " << i << " (" << item.Width() << "x" << item.Height() << ")";
     }
 }
 
