@@ -429,9 +429,10 @@ Picture ray() {
             const float x = 60 + t * 26, y = cy + std::sin(t * 3.0f + phase * 1.4f) * 2.2f * t;
             const float half = 6.5f - 4.2f * t;
             top.push_back({x, y - half});
-            bottom.insert(bottom.begin(), Vec{x, y + half});
+            bottom.push_back({x, y + half});
         }
-        top.insert(top.end(), bottom.begin(), bottom.end());
+        // The outline runs out along the top and back along the bottom.
+        top.insert(top.end(), bottom.rbegin(), bottom.rend());
         img.fill(Path().polygon(top), linear({60, 0}, edge, {86, 0}, darken(edge, 0.25f)));
         std::vector<Vec> ridge;
         for (int k = 0; k <= 8; ++k)
