@@ -294,11 +294,14 @@ TEST(Mixer, ThroughTheAudioDeviceAsOneSource) {
     a.Play(false);
     b.Play(false);
     device.addSource(&mixer);
-    std::vector<std::int16_t> pcm(16);
-    device.render(pcm.data(), 8);
+    constexpr int delay = tw::platform::MixLimiter::kLookahead;
+    std::vector<std::int16_t> pcm(2 * (delay + 8));
+    device.render(pcm.data(), delay + 8);
     device.removeSource(&mixer);
-    EXPECT_EQ(pcm[0], 32767);
-    EXPECT_EQ(pcm[15], 32767);
+    device.close();
+    // Both voices are heard, their sum held within the limiter's ceiling.
+    EXPECT_NEAR(pcm[2 * delay], tw::platform::MixLimiter::kCeiling, 2);
+    EXPECT_NEAR(pcm[2 * delay + 15], tw::platform::MixLimiter::kCeiling, 2);
 }
 
 } // namespace
