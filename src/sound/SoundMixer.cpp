@@ -268,6 +268,13 @@ int SoundMixer::VoiceCount() const {
     return voices_;
 }
 
+int SoundMixer::PlayingCount() const {
+    std::lock_guard guard(lock_);
+    int n = 0;
+    for (const SoundVoice* v = head_; v; v = v->next_) n += v->playing_ ? 1 : 0;
+    return n;
+}
+
 void SoundMixer::link(SoundVoice& v) {
     v.prev_ = nullptr;
     v.next_ = head_;

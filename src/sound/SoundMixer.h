@@ -88,6 +88,8 @@ public:
 
     int DeviceRate() const { return deviceRate_; }
     int VoiceCount() const;
+    // Voices sounding now: how many effects overlap in the mix.
+    int PlayingCount() const;
 
     // Audio thread: adds every playing voice. No allocation; the lock is shared only with the short
     // setters of SoundVoice.

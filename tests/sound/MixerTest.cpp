@@ -155,10 +155,15 @@ TEST(Mixer, TwoVoicesSumAndAVoiceStopsAtItsEnd) {
     SoundVoice b(mixer, constant(2, -300));
     a.Play(false);
     b.Play(false);
-    auto pcm = render(out, 6);
+    EXPECT_EQ(mixer.PlayingCount(), 2);
+    auto pcm = render(out, 3);
+    EXPECT_EQ(mixer.PlayingCount(), 1);
+    const auto rest = render(out, 3);
+    pcm.insert(pcm.end(), rest.begin(), rest.end());
     EXPECT_EQ(pcm, (std::vector<std::int16_t>{700, 700, 700, 700, 1000, 1000, 1000, 1000, 0, 0, 0, 0}));
     EXPECT_FALSE(a.Playing());
     EXPECT_FALSE(b.Playing());
+    EXPECT_EQ(mixer.PlayingCount(), 0);
     EXPECT_EQ(mixer.VoiceCount(), 2);
 }
 
