@@ -41,8 +41,9 @@ public:
     // Exactly what the device callback does: zero an accumulator, let every source add into it,
     // limit the sum to 16 bits. Works without a device, for tests and benchmarks.
     void render(std::int16_t* out, int frames);
-    // Frames the limiter has turned down since the program started: how often the levels of the
-    // sources were not enough on their own.
+    // How often the limiter has acted since the program started (see MixLimiter): how often the
+    // levels of the sources were not enough on their own.
+    std::uint64_t limiterActions() const { return limiter_.actions(); }
     std::uint64_t limitedFrames() const { return limiter_.limitedFrames(); }
 
     // Holds the device lock for a short critical section shared with the callback. It locks the

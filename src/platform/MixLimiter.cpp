@@ -24,12 +24,13 @@ void MixLimiter::reset(int rate) {
     released_ = kUnity;
     below_ = 0;
     pos_ = 0;
+    acting_ = false;
     const double perFrame = 1.0 - std::exp(-1.0 / (0.05 * std::max(rate, 1000)));
     releaseStep_ = std::llround(perFrame * 4294967296.0);
 }
 
 void MixLimiter::process(const std::int32_t* in, std::int16_t* out, int frames) {
-    std::uint64_t limited = 0;
+    std::uint64_t limited = 0, actions = 0;
     for (int f = 0; f < frames; ++f) {
         const std::int64_t left = in[2 * f], right = in[2 * f + 1];
         const std::int64_t peak = std::max(std::llabs(left), std::llabs(right));
@@ -60,9 +61,14 @@ void MixLimiter::process(const std::int32_t* in, std::int16_t* out, int frames) 
             out[2 * f + static_cast<int>(c)] =
                 static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -kCeiling, kCeiling));
         }
-        if (gain < kUnity) ++limited;
+        if (gain < kUnity) {
+            ++limited;
+            if (!acting_) ++actions;
+        }
+        acting_ = gain < kUnity;
     }
     if (limited) limited_.fetch_add(limited, std::memory_order_relaxed);
+    if (actions) actions_.fetch_add(actions, std::memory_order_relaxed);
 }
 
 } // namespace tw::platform

@@ -26,7 +26,9 @@ public:
     // release is timed by.
     void reset(int rate);
 
-    // Output frames played with a gain below 1 since construction: how often the stage acted.
+    // How often the stage acted since construction: the times the gain left unity, and the output
+    // frames played with a gain below it (the glide down, the peak and the release back up).
+    std::uint64_t actions() const { return actions_.load(std::memory_order_relaxed); }
     std::uint64_t limitedFrames() const { return limited_.load(std::memory_order_relaxed); }
 
 private:
@@ -41,6 +43,8 @@ private:
     std::int64_t releaseStep_ = 0; // fraction of the way back to unity per frame, in 0.32
     int below_ = 0;                // frames in the window that need less than unity
     int pos_ = 0;
+    bool acting_ = false;
+    std::atomic<std::uint64_t> actions_{0};
     std::atomic<std::uint64_t> limited_{0};
 };
 

@@ -66,6 +66,7 @@ TEST(MixLimiter, HoldsEveryInputWithinTheCeiling) {
         EXPECT_GE(settled, c.settledPeakMin) << c.name;
         EXPECT_LE(settled, c.settledPeakMax) << c.name;
         EXPECT_EQ(limiter.limitedFrames() > 0, c.acts) << c.name;
+        EXPECT_EQ(limiter.actions(), c.acts ? 1u : 0u) << c.name << ": the gain stays down while it must";
     }
 }
 
@@ -95,6 +96,7 @@ TEST(MixLimiter, GainGlidesDownBeforeAPeakAndBackAfterIt) {
     for (std::size_t i = click - 1; i < gain.size() - 1; ++i)
         ASSERT_LE(std::abs(gain[i + 1] - gain[i]), 0.75 / kDelay * 1.05) << "the gain jumps at frame " << i;
     EXPECT_EQ(gain[click + kDelay + 22050], 1.0) << "the level has not come back";
+    EXPECT_EQ(limiter.actions(), 1u);
     EXPECT_GT(limiter.limitedFrames(), static_cast<std::uint64_t>(kDelay));
     EXPECT_LT(limiter.limitedFrames(), 22050u);
 }
