@@ -167,6 +167,34 @@ TEST(Mixer, TwoVoicesSumAndAVoiceStopsAtItsEnd) {
     EXPECT_EQ(mixer.VoiceCount(), 2);
 }
 
+TEST(Mixer, CopiesStartedTogetherAreHeardOnceStartedApartBoth) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    auto data = convertToDevice({1, 16, kRate, 2}, pcm16({100, 200, 300, 400, 500, 600}), kRate);
+    auto left = [&](int frames) {
+        const auto pcm = render(out, frames);
+        std::vector<std::int16_t> l;
+        for (std::size_t i = 0; i < pcm.size(); i += 2) l.push_back(pcm[i]);
+        return l;
+    };
+    // Two copies started in the same frame (a bonus taken twice at once) sound as one, and both
+    // stay busy as copies.
+    SoundVoice a(mixer, data), b(mixer, data), c(mixer, data), louder(mixer, data);
+    a.Play(false);
+    b.Play(false);
+    EXPECT_EQ(left(2), (std::vector<std::int16_t>{100, 200}));
+    EXPECT_TRUE(a.Playing());
+    EXPECT_TRUE(b.Playing());
+    // A copy started later is heard beside them, and so is one at another volume.
+    c.Play(false);
+    louder.SetVolume(-600); // half the level
+    louder.SetPosition(4);  // bytes: frame 2, where a and b are
+    louder.Play(false);
+    EXPECT_EQ(left(2), (std::vector<std::int16_t>{300 + 100 + 150, 400 + 200 + 200}));
+    EXPECT_EQ(mixer.PlayingCount(), 4);
+}
+
 TEST(Mixer, LoopedVoiceWrapsAndDuplicatesShareSamples) {
     TManualSoundOutput out;
     SoundMixer mixer(kRate);
