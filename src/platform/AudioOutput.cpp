@@ -34,6 +34,11 @@ AudioOutput::AudioOutput() : accum_(static_cast<std::size_t>(kBufferFrames * kCh
 AudioOutput::~AudioOutput() { close(); }
 
 bool AudioOutput::open() {
+    if (renderOnly_) {
+        if (!renderOnlyOpen_) limiter_.reset(rate_);
+        renderOnlyOpen_ = true;
+        return true;
+    }
     if (device_ != 0) return true;
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -64,6 +69,7 @@ bool AudioOutput::open() {
     const std::size_t needed = static_cast<std::size_t>(std::max<int>(have.samples, kBufferFrames)) * kChannels;
     if (accum_.size() < needed) accum_.resize(needed);
     rate_ = have.freq;
+    limiter_.reset(rate_);
     device_ = id;
     SDL_PauseAudioDevice(device_, 0);
     return true;
@@ -76,10 +82,18 @@ void AudioOutput::close() {
     device_ = 0;
     if (sdlAudioStarted_ && audioAlive) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdlAudioStarted_ = false;
+    renderOnlyOpen_ = false;
     rate_ = kDefaultRate;
+    // A closed output forgets the frames still in the limiter's delay.
+    limiter_.reset(rate_);
 }
 
-bool AudioOutput::isOpen() const { return device_ != 0; }
+void AudioOutput::setRenderOnly(bool renderOnly) {
+    close();
+    renderOnly_ = renderOnly;
+}
+
+bool AudioOutput::isOpen() const { return device_ != 0 || renderOnlyOpen_; }
 
 int AudioOutput::sampleRate() const { return rate_; }
 
@@ -109,7 +123,7 @@ void AudioOutput::mixChunked(std::int16_t* out, int frames) {
         const std::size_t samples = static_cast<std::size_t>(n) * kChannels;
         std::memset(accum_.data(), 0, samples * sizeof(std::int32_t));
         for (AudioSource* source : sources_) source->mixInto(accum_.data(), n);
-        saturateToInt16(accum_.data(), out, n * kChannels);
+        limiter_.process(accum_.data(), out, n);
         out += samples;
         frames -= n;
     }

@@ -1,7 +1,9 @@
 // The one audio device of the game and the mixing of everything that makes sound into it.
-// Sources (the music player, the sound-effect voices) add into a 32-bit accumulator; the sum is
-// saturated to 16 bits once per buffer. Without a device everything stays silent.
+// Sources (the music player, the sound-effect voices) add into a 32-bit accumulator; the sum passes
+// the mix's limiter on its way to 16 bits, so it never clips. Without a device everything stays silent.
 #pragma once
+
+#include "platform/MixLimiter.h"
 
 #include <cstdint>
 #include <vector>
@@ -23,6 +25,10 @@ public:
     // Opens the one SDL audio device (signed 16-bit stereo, the device's own rate).
     // False, and silence, when there is no device.
     bool open();
+    // While set, open() opens no SDL device but succeeds at the default rate, and the mix moves on
+    // only through render(): a game recorded frame by frame, with nothing mixing behind its back.
+    // Setting it closes a device that is open.
+    void setRenderOnly(bool renderOnly);
     void close();
     bool isOpen() const;
     // The device's rate; 44100 while closed.
@@ -33,8 +39,12 @@ public:
     void removeSource(AudioSource* source);
 
     // Exactly what the device callback does: zero an accumulator, let every source add into it,
-    // saturate to int16. Works without a device, for tests and benchmarks.
+    // limit the sum to 16 bits. Works without a device, for tests and benchmarks.
     void render(std::int16_t* out, int frames);
+    // How often the limiter has acted since the program started (see MixLimiter): how often the
+    // levels of the sources were not enough on their own.
+    std::uint64_t limiterActions() const { return limiter_.actions(); }
+    std::uint64_t limitedFrames() const { return limiter_.limitedFrames(); }
 
     // Holds the device lock for a short critical section shared with the callback. It locks the
     // device open at construction (none: nothing to lock); never close() the device while holding it.
@@ -66,11 +76,14 @@ private:
     std::uint32_t device_ = 0;
     int rate_ = kDefaultRate;
     bool sdlAudioStarted_ = false;
+    bool renderOnly_ = false;
+    bool renderOnlyOpen_ = false;
     std::vector<AudioSource*> sources_;
     std::vector<std::int32_t> accum_;
+    MixLimiter limiter_;
 };
 
-// Adds saturation: the sum of all sources clipped to the 16-bit range, never wrapped.
+// The sum of all sources cut to the 16-bit range, never wrapped (a mix without the limiter).
 void saturateToInt16(const std::int32_t* accum, std::int16_t* out, int samples);
 
 } // namespace tw::platform

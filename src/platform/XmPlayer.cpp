@@ -75,6 +75,7 @@ bool XmPlayer::play(XmSong& song) {
     }
     if (xmp_start_player(impl.context, AudioOutput::instance().sampleRate(), 0) != 0) return false;
     impl.started = true;
+    xmp_set_player(impl.context, XMP_PLAYER_VOLUME, kMusicVolume);
     AudioOutput::Lock lock;
     current_ = &song;
     return true;

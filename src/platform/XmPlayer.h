@@ -48,6 +48,10 @@ public:
 
     void mixInto(std::int32_t* accum, int frames) override;
 
+    // libxmp's player volume, in percent of the song's own level: the songs are written to fill
+    // their range, and in the game they sit 2 dB under it, leaving the effects room on top.
+    static constexpr int kMusicVolume = 80;
+
 private:
     XmSong* current_ = nullptr;         // read by the audio thread; changed under the device lock
     std::vector<std::int16_t> scratch_; // libxmp renders here before it is added to the mix

@@ -207,8 +207,13 @@ void SoundVoice::updateGains() {
     gainR_ = attenuation(volume_ + std::min(pan_, 0));
 }
 
-void SoundVoice::mix(std::int32_t* accum, int frames) {
-    const std::int32_t gl = gainL_, gr = gainR_;
+bool SoundVoice::sameSoundAs(const SoundVoice& other) const {
+    return mixedThisPass_ && samples_ == other.samples_ && passStart_ == other.pos_ && step_ == other.step_ &&
+           gainL_ == other.gainL_ && gainR_ == other.gainR_ && looping_ == other.looping_;
+}
+
+void SoundVoice::mix(std::int32_t* accum, int frames, bool audible) {
+    const std::int32_t gl = audible ? gainL_ : 0, gr = audible ? gainR_ : 0;
     std::uint64_t pos = pos_;
     const std::uint64_t step = step_;
     int i = 0;
@@ -268,6 +273,13 @@ int SoundMixer::VoiceCount() const {
     return voices_;
 }
 
+int SoundMixer::PlayingCount() const {
+    std::lock_guard guard(lock_);
+    int n = 0;
+    for (const SoundVoice* v = head_; v; v = v->next_) n += v->playing_ ? 1 : 0;
+    return n;
+}
+
 void SoundMixer::link(SoundVoice& v) {
     v.prev_ = nullptr;
     v.next_ = head_;
@@ -290,6 +302,13 @@ void SoundMixer::unlink(SoundVoice& v) {
 
 void SoundMixer::mixInto(std::int32_t* accum, int frames) {
     std::lock_guard guard(lock_);
-    for (SoundVoice* v = head_; v; v = v->next_)
-        if (v->playing_) v->mix(accum, frames);
+    for (SoundVoice* v = head_; v; v = v->next_) v->mixedThisPass_ = false;
+    for (SoundVoice* v = head_; v; v = v->next_) {
+        if (!v->playing_) continue;
+        bool heard = false;
+        for (const SoundVoice* u = head_; u != v && !heard; u = u->next_) heard = u->sameSoundAs(*v);
+        v->passStart_ = v->pos_;
+        v->mixedThisPass_ = true;
+        v->mix(accum, frames, !heard);
+    }
 }

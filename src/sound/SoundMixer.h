@@ -62,8 +62,11 @@ public:
 
 private:
     friend class SoundMixer;
-    void updateGains();                        // under the lock
-    void mix(std::int32_t* accum, int frames); // audio thread, under the lock
+    void updateGains(); // under the lock
+    // Audio thread, under the lock. A voice that is not `audible` moves on without adding anything.
+    void mix(std::int32_t* accum, int frames, bool audible);
+    // Whether this voice, which has just been mixed, sounded exactly what `other` is about to.
+    bool sameSoundAs(const SoundVoice& other) const;
 
     SoundMixer& mixer_;
     std::shared_ptr<const SampleData> data_; // owned here, on the game thread
@@ -77,6 +80,9 @@ private:
     int frequency_ = 0, pan_ = 0, volume_ = 0;
     SoundVoice* prev_ = nullptr; // the mixer's list of voices
     SoundVoice* next_ = nullptr;
+    // Where the voice stood when the current mixing pass took it (audio thread).
+    bool mixedThisPass_ = false;
+    std::uint64_t passStart_ = 0;
 };
 
 class SoundMixer : public tw::platform::AudioSource {
@@ -88,9 +94,13 @@ public:
 
     int DeviceRate() const { return deviceRate_; }
     int VoiceCount() const;
+    // Voices sounding now: how many effects overlap in the mix.
+    int PlayingCount() const;
 
     // Audio thread: adds every playing voice. No allocation; the lock is shared only with the short
-    // setters of SoundVoice.
+    // setters of SoundVoice. Voices that play the same samples from the same place at the same
+    // rate and gains (two copies of one sound started in the same frame) are heard once: they are
+    // one sound, which summed would only be twice as loud.
     void mixInto(std::int32_t* accum, int frames) override;
 
 private:

@@ -17,7 +17,8 @@ public:
 TSoundOutput& SystemSoundOutput();
 
 // An output that is never opened as a device: the sources are mixed only through `Render`, the
-// same sum and saturation as the device's callback. `Available` false makes it a missing device.
+// same sum as the device's callback, cut to 16 bits without its limiter and its delay, so a test
+// sees every voice's samples exactly. `Available` false makes it a missing device.
 class TManualSoundOutput : public TSoundOutput {
 public:
     explicit TManualSoundOutput(bool available = true, int rate = 44100) : available_(available), rate_(rate) {}

@@ -1,10 +1,11 @@
-// The audio mix: sources add up, the sum saturates instead of wrapping, rendering works without a
-// device, and the real (dummy) device's callback reaches the sources.
+// The audio mix: sources add up, a loud sum is limited instead of wrapping, rendering works without
+// a device, and the real (dummy) device's callback reaches the sources.
 #include "platform/AudioOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -13,6 +14,10 @@ namespace {
 
 using tw::platform::AudioOutput;
 using tw::platform::AudioSource;
+using tw::platform::MixLimiter;
+
+// What a source adds shows at the output this many frames later (the limiter's look-ahead).
+constexpr int kDelay = MixLimiter::kLookahead;
 
 // Adds the same left and right value to every frame.
 class ConstantSource : public AudioSource {
@@ -36,8 +41,8 @@ class RampSource : public AudioSource {
 public:
     void mixInto(std::int32_t* accum, int frames) override {
         for (int i = 0; i < frames; ++i) {
-            accum[2 * i] += next_ % 30000;
-            accum[2 * i + 1] -= next_ % 30000;
+            accum[2 * i] += next_ % 20000; // below the limiter's ceiling: passed on exactly
+            accum[2 * i + 1] -= next_ % 20000;
             ++next_;
         }
     }
@@ -51,6 +56,7 @@ class AudioOutputTest : public ::testing::Test {
 protected:
     void TearDown() override {
         for (AudioSource* source : added_) output().removeSource(source);
+        output().setRenderOnly(false);
         output().close();
     }
     AudioOutput& output() { return AudioOutput::instance(); }
@@ -80,30 +86,38 @@ TEST_F(AudioOutputTest, SourcesAreSummedPerChannel) {
     add(a);
     add(b);
     add(a); // a second registration of the same source is ignored
-    const auto out = render(8);
-    for (std::size_t i = 0; i < out.size(); i += 2) {
+    const auto out = render(kDelay + 8);
+    for (std::size_t i = 0; i < 2 * kDelay; ++i) ASSERT_EQ(out[i], 0) << "the delay holds silence";
+    for (std::size_t i = 2 * kDelay; i < out.size(); i += 2) {
         EXPECT_EQ(out[i], 3345);
         EXPECT_EQ(out[i + 1], -150);
     }
 }
 
-TEST_F(AudioOutputTest, SumSaturatesInsteadOfWrapping) {
+TEST_F(AudioOutputTest, LoudSumIsLimitedNeverWrapped) {
+    constexpr int C = MixLimiter::kCeiling;
     struct Case {
-        std::int32_t a, b, expected;
+        std::int32_t a, b, expected, tolerance;
     };
     const Case cases[] = {
-        {30000, 30000, 32767}, {-30000, -30000, -32768}, {32767, 1, 32767},
-        {-32768, -1, -32768},  {32767, -32768, -1},      {20000, 12767, 32767},
+        {20000, 5000, 25000, 0},      // under the ceiling: untouched
+        {32767, -32768, -1, 0},       // full scale both ways, cancelling
+        {30000, 30000, C, 2},         // over full scale: held at the ceiling
+        {-30000, -30000, -C, 2},      //
+        {20000, 12767, C, 2},         // exactly full scale is over the ceiling too
+        {8 * 32767, 8 * 32767, C, 2}, // eight full-scale voices on top of each other
     };
     for (const Case& c : cases) {
         ConstantSource a(c.a, c.a), b(c.b, c.b);
         output().addSource(&a);
         output().addSource(&b);
-        const auto out = render(4);
+        const auto out = render(4 * kDelay);
         output().removeSource(&a);
         output().removeSource(&b);
-        EXPECT_EQ(out[0], c.expected) << c.a << " + " << c.b;
-        EXPECT_EQ(out[7], c.expected) << c.a << " + " << c.b;
+        output().close(); // the next case starts on an empty delay
+        for (std::int16_t s : out) ASSERT_LE(std::abs(static_cast<int>(s)), C) << c.a << " + " << c.b;
+        EXPECT_NEAR(out[out.size() - 2], c.expected, c.tolerance) << c.a << " + " << c.b;
+        EXPECT_NEAR(out[out.size() - 1], c.expected, c.tolerance) << c.a << " + " << c.b;
     }
 }
 
@@ -119,10 +133,10 @@ TEST_F(AudioOutputTest, LongRenderIsContinuousAcrossInternalPieces) {
     RampSource ramp;
     add(ramp);
     const int frames = AudioOutput::kBufferFrames * 3 + 17;
-    const auto out = render(frames);
+    const auto out = render(kDelay + frames);
     for (int i = 0; i < frames; ++i) {
-        ASSERT_EQ(out[static_cast<std::size_t>(2 * i)], i % 30000) << "frame " << i;
-        ASSERT_EQ(out[static_cast<std::size_t>(2 * i + 1)], -(i % 30000)) << "frame " << i;
+        ASSERT_EQ(out[static_cast<std::size_t>(2 * (kDelay + i))], i % 20000) << "frame " << i;
+        ASSERT_EQ(out[static_cast<std::size_t>(2 * (kDelay + i) + 1)], -(i % 20000)) << "frame " << i;
     }
 }
 
@@ -132,8 +146,23 @@ TEST_F(AudioOutputTest, RemovedSourceIsNoLongerCalled) {
     render(4);
     output().removeSource(&a);
     const int callsBefore = a.calls.load();
-    EXPECT_EQ(render(4)[0], 0);
+    EXPECT_EQ(render(kDelay + 4).back(), 0); // once the delay has played out
     EXPECT_EQ(a.calls.load(), callsBefore);
+}
+
+TEST_F(AudioOutputTest, RenderOnlyOutputOpensWithoutADeviceAndMixesOnlyWhenAsked) {
+    output().setRenderOnly(true);
+    ASSERT_TRUE(output().open());
+    EXPECT_TRUE(output().isOpen());
+    EXPECT_EQ(output().sampleRate(), 44100);
+    ConstantSource a(7, 7);
+    add(a);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(a.calls.load(), 0) << "something mixed without render()";
+    EXPECT_EQ(render(kDelay + 1).back(), 7);
+    EXPECT_GT(a.calls.load(), 0);
+    output().close();
+    EXPECT_FALSE(output().isOpen());
 }
 
 TEST_F(AudioOutputTest, OpenDeviceCallsSourcesFromItsCallback) {

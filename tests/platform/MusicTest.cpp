@@ -40,9 +40,13 @@ protected:
         tw::platform::setMessageBoxHandler({});
     }
 
+    // What the sources gave for `frames` frames: the output past the limiter's delay, which still
+    // holds the end of the render before.
     static std::vector<std::int16_t> render(int frames = kFrames) {
-        std::vector<std::int16_t> out(static_cast<std::size_t>(frames) * 2);
-        AudioOutput::instance().render(out.data(), frames);
+        constexpr int delay = tw::platform::MixLimiter::kLookahead;
+        std::vector<std::int16_t> out(static_cast<std::size_t>(frames + delay) * 2);
+        AudioOutput::instance().render(out.data(), frames + delay);
+        out.erase(out.begin(), out.begin() + 2 * delay);
         return out;
     }
     static bool silent(const std::vector<std::int16_t>& samples) {

@@ -281,9 +281,10 @@ TEST(WavePlay, StopSilencesEveryBufferAndSettingsReachTheCopies) {
     item.SetPan(-10000);
     item.SetVolume(-600);
     rig.start();
-    item.Play();
-    item.Play();
     std::vector<std::int16_t> pcm(2);
+    item.Play();
+    rig.output.Render(pcm.data(), 1);
+    item.Play(); // a frame later: heard beside the first, not as one with it
     rig.output.Render(pcm.data(), 1);
     EXPECT_NEAR(pcm[0], 2 * 501, 2); // two copies at -6 dB, hard left
     EXPECT_EQ(pcm[1], 0);

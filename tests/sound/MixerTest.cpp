@@ -155,11 +155,44 @@ TEST(Mixer, TwoVoicesSumAndAVoiceStopsAtItsEnd) {
     SoundVoice b(mixer, constant(2, -300));
     a.Play(false);
     b.Play(false);
-    auto pcm = render(out, 6);
+    EXPECT_EQ(mixer.PlayingCount(), 2);
+    auto pcm = render(out, 3);
+    EXPECT_EQ(mixer.PlayingCount(), 1);
+    const auto rest = render(out, 3);
+    pcm.insert(pcm.end(), rest.begin(), rest.end());
     EXPECT_EQ(pcm, (std::vector<std::int16_t>{700, 700, 700, 700, 1000, 1000, 1000, 1000, 0, 0, 0, 0}));
     EXPECT_FALSE(a.Playing());
     EXPECT_FALSE(b.Playing());
+    EXPECT_EQ(mixer.PlayingCount(), 0);
     EXPECT_EQ(mixer.VoiceCount(), 2);
+}
+
+TEST(Mixer, CopiesStartedTogetherAreHeardOnceStartedApartBoth) {
+    TManualSoundOutput out;
+    SoundMixer mixer(kRate);
+    out.Attach(&mixer);
+    auto data = convertToDevice({1, 16, kRate, 2}, pcm16({100, 200, 300, 400, 500, 600}), kRate);
+    auto left = [&](int frames) {
+        const auto pcm = render(out, frames);
+        std::vector<std::int16_t> l;
+        for (std::size_t i = 0; i < pcm.size(); i += 2) l.push_back(pcm[i]);
+        return l;
+    };
+    // Two copies started in the same frame (a bonus taken twice at once) sound as one, and both
+    // stay busy as copies.
+    SoundVoice a(mixer, data), b(mixer, data), c(mixer, data), louder(mixer, data);
+    a.Play(false);
+    b.Play(false);
+    EXPECT_EQ(left(2), (std::vector<std::int16_t>{100, 200}));
+    EXPECT_TRUE(a.Playing());
+    EXPECT_TRUE(b.Playing());
+    // A copy started later is heard beside them, and so is one at another volume.
+    c.Play(false);
+    louder.SetVolume(-600); // half the level
+    louder.SetPosition(4);  // bytes: frame 2, where a and b are
+    louder.Play(false);
+    EXPECT_EQ(left(2), (std::vector<std::int16_t>{300 + 100 + 150, 400 + 200 + 200}));
+    EXPECT_EQ(mixer.PlayingCount(), 4);
 }
 
 TEST(Mixer, LoopedVoiceWrapsAndDuplicatesShareSamples) {
@@ -294,11 +327,14 @@ TEST(Mixer, ThroughTheAudioDeviceAsOneSource) {
     a.Play(false);
     b.Play(false);
     device.addSource(&mixer);
-    std::vector<std::int16_t> pcm(16);
-    device.render(pcm.data(), 8);
+    constexpr int delay = tw::platform::MixLimiter::kLookahead;
+    std::vector<std::int16_t> pcm(2 * (delay + 8));
+    device.render(pcm.data(), delay + 8);
     device.removeSource(&mixer);
-    EXPECT_EQ(pcm[0], 32767);
-    EXPECT_EQ(pcm[15], 32767);
+    device.close();
+    // Both voices are heard, their sum held within the limiter's ceiling.
+    EXPECT_NEAR(pcm[2 * delay], tw::platform::MixLimiter::kCeiling, 2);
+    EXPECT_NEAR(pcm[2 * delay + 15], tw::platform::MixLimiter::kCeiling, 2);
 }
 
 } // namespace
