@@ -1,79 +1,21 @@
 // The service's answers, in process on loopback: the game's own client and encoder for the
 // round trips, hand-made requests for everything hostile.
+#include "InProcessService.h"
 #include "RecordCodec.h"
-#include "ScoreStore.h"
-#include "ScoresService.h"
-#include "online/ResultEncoding.h"
-#include "online/SendResult.h"
-#include "platform/HttpClient.h"
-#include "support/LoopbackServer.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 namespace tw::scores {
 namespace {
 
-constexpr std::int64_t Start = 1790000000; // 2026-09-21, UTC
-
-class InProcessService : public ::testing::Test {
-protected:
-    InProcessService() : path_(folder_ / "scores.db"), store_(path_) {
-        ServiceSettings settings;
-        settings.tokenMinutes = 10;
-        settings.now = [this] { return clock_.load(); };
-        service_ = std::make_unique<ScoresService>(store_, settings);
-        service_->Install(loopback_.server());
-        loopback_.Start();
-    }
-    ~InProcessService() override { loopback_.Stop(); }
-
-    bool Send(const std::string& name, std::uint16_t score, const std::string& country) {
-        platform::CurlHttpClient http;
-        return online::SendResult(http, loopback_.base(), name, score, country);
-    }
-
-    struct Answer {
-        int status = 0;
-        std::string body;
-    };
-    Answer Request(const std::string& method, const std::string& target) {
-        httplib::Client client("127.0.0.1", loopback_.port());
-        httplib::Result result = method == "GET"    ? client.Get(target)
-                                 : method == "HEAD" ? client.Head(target)
-                                 : method == "POST" ? client.Post(target, "version&prg=Tidewarden", "text/plain")
-                                                    : client.Delete(target);
-        if (!result) return {};
-        return {result->status, result->body};
-    }
-    Answer Get(const std::string& target) { return Request("GET", target); }
-
-    std::string FreshToken() {
-        const std::string answer = Get("/cgi/version.pl?version&prg=Tidewarden").body;
-        return online::TokenFromAnswer(answer).value_or("");
-    }
-
-    std::atomic<std::int64_t> clock_{Start};
-    test::TempDir folder_{"tw-scores"};
-    std::string path_;
-    ScoreStore store_;
-    std::unique_ptr<ScoresService> service_;
-    test::LoopbackServer loopback_;
-};
-
-std::string Submission(const std::string& record) {
-    return "/cgi/version.pl?hs&prg=Tidewarden&inf=" + online::EncodeRecord(record);
-}
-
-// A record with the fields in place, padded as the game pads.
-std::string Padded(std::string record) {
-    while (record.size() % 5 != 0) record += '0';
-    return record;
-}
+using test::InProcessService;
+using test::Padded;
+using test::Start;
+using test::Submission;
 
 TEST(RecordCodecTest, DecodesWhatTheGameEncodes) {
     const struct {
