@@ -167,6 +167,14 @@ void ScoreStore::CheckWhole(const std::string& path) {
         Statement check(Prepared("PRAGMA quick_check(1)"));
         if (check.Step()) verdict = check.Text(0);
     } catch (const StoreError&) {
+        const int code = sqlite3_errcode(db_) & 0xFF;
+        // A file in WAL mode is read through a file beside it: a folder the service may not
+        // write stops even the reading.
+        if (code == SQLITE_READONLY || code == SQLITE_CANTOPEN)
+            throw StoreError("the database " + path + " cannot be written: " + Cause(db_) +
+                             " (the service must be able to make files in its folder)");
+        if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT)
+            throw StoreError("the database " + path + " cannot be read: " + Cause(db_));
         verdict = sqlite3_errmsg(db_); // "file is not a database"
     }
     if (verdict != "ok")
