@@ -188,7 +188,8 @@ Answer ScoresService::Script(const Request& request) {
                                                    : std::set<std::string>{"show", "prg", "type", "format"};
     for (const auto& key : keys)
         if (allowed.count(key) == 0) return ErrorAnswer(400, "unexpected parameter");
-    if (!query.Find(version ? "version" : submit ? "hs" : "show")->empty()) return ErrorAnswer(400, "unexpected value");
+    const std::string* flag = query.Find(version ? "version" : submit ? "hs" : "show");
+    if (flag && !flag->empty()) return ErrorAnswer(400, "unexpected value");
 
     if (version) return Version(request);
     if (submit) {
