@@ -1,6 +1,7 @@
 // Load for the world high-score service: clients at once, each sending version check and
 // submission pairs with the game's own client and encoder over one kept-alive connection; then
-// the time of the page of the best hundred. Start tidewarden-scores first, then:
+// the time of the page of the best hundred. All its clients are one address, so start
+// tidewarden-scores with --limit-versions 0 --limit-submissions 0 --limit-pages 0 first, then:
 //   scores_load [--url http://127.0.0.1:8421] [--clients 16] [--pairs 20000] [--page-samples 200]
 #include "online/ResultEncoding.h"
 #include "online/SendResult.h"

@@ -1,9 +1,8 @@
 // Request checking and the answers of the high-score service.
 #include "ScoresService.h"
 
+#include "ClientAddress.h"
 #include "RecordCodec.h"
-
-#include <httplib.h>
 
 #include <chrono>
 #include <ctime>
@@ -19,9 +18,11 @@ constexpr const char* ScriptPath = "/cgi/version.pl";
 constexpr const char* ProgramName = "Tidewarden";
 
 // An answer the game reads as a failure: it never starts with "OK".
-void Refuse(httplib::Response& response, int status, const std::string& reason) {
-    response.status = status;
-    response.set_content("ERROR " + reason + "\n", "text/plain; charset=utf-8");
+Answer ErrorAnswer(int status, const std::string& reason) {
+    Answer answer;
+    answer.status = status;
+    answer.body = "ERROR " + reason + "\n";
+    return answer;
 }
 
 std::string HtmlEscaped(const std::string& text) {
@@ -67,29 +68,57 @@ std::string DateOf(std::int64_t seconds) {
     return text;
 }
 
-// The log shows what came in, never raw bytes a client chose.
-std::string Printable(const std::string& text, std::size_t limit) {
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// A query value as a browser encodes it: "+" a space, "%XX" a byte; a broken escape stays as it is.
+std::string Decoded(std::string_view text) {
     std::string out;
-    for (char c : text.substr(0, limit)) out += (c >= 0x20 && c < 0x7F) ? c : '?';
-    if (text.size() > limit) out += "...(" + std::to_string(text.size()) + " bytes)";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
     return out;
 }
 
-// The names of the query's parameters, as sent (still percent-encoded).
-std::vector<std::string> QueryKeys(const std::string& target) {
-    std::vector<std::string> keys;
-    const std::size_t question = target.find('?');
-    if (question == std::string::npos) return keys;
-    std::string_view query(target);
-    query.remove_prefix(question + 1);
+// The query's parameters: names as sent (still percent-encoded, so "pr%67" is no "prg"), values
+// decoded.
+struct Query {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    const std::string* Find(std::string_view key) const {
+        for (const auto& [name, value] : pairs)
+            if (name == key) return &value;
+        return nullptr;
+    }
+};
+
+Query ParseQuery(std::string_view query) {
+    Query parsed;
     while (!query.empty()) {
         const std::size_t amp = query.find('&');
         const std::string_view pair = query.substr(0, amp);
-        keys.emplace_back(pair.substr(0, pair.find('=')));
+        const std::size_t equals = pair.find('=');
+        parsed.pairs.emplace_back(std::string(pair.substr(0, equals)),
+                                  equals == std::string_view::npos ? std::string() : Decoded(pair.substr(equals + 1)));
         if (amp == std::string_view::npos) break;
         query.remove_prefix(amp + 1);
     }
-    return keys;
+    return parsed;
+}
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::int64_t SystemNow() {
@@ -100,105 +129,119 @@ std::int64_t SystemNow() {
 } // namespace
 
 ScoresService::ScoresService(ScoreStore& store, ServiceSettings settings)
-    : store_(store), settings_(std::move(settings)) {
+    : store_(store), settings_(std::move(settings)),
+      limiter_({settings_.versions, settings_.submissions, settings_.pages}) {
     if (!settings_.now) settings_.now = SystemNow;
+    if (!settings_.steadyMs) settings_.steadyMs = SteadyMs;
 }
 
-void ScoresService::Install(httplib::Server& server) {
-    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        Handle(request, response);
-    };
-    server.Get(".*", handler);
-    server.Post(".*", handler);
-    server.Put(".*", handler);
-    server.Patch(".*", handler);
-    server.Delete(".*", handler);
-    server.Options(".*", handler);
-    // What the library refuses itself (a request line too long, a bad request) is still an error
-    // answer in words, never an empty page.
-    server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-        if (response.body.empty()) Refuse(response, response.status, "status " + std::to_string(response.status));
-    });
-    // Headers and body leave in separate writes; without this each answer waits for a delayed ACK.
-    server.set_tcp_nodelay(true);
-    server.set_payload_max_length(64 * 1024);
-    server.set_read_timeout(5);
-    server.set_write_timeout(5);
-    server.set_keep_alive_timeout(2);
-    server.set_keep_alive_max_count(1000);
-    if (settings_.log) {
-        server.set_logger([log = settings_.log](const httplib::Request& request, const httplib::Response& response) {
-            std::string line = request.remote_addr + " " + Printable(request.method, 16) + " " +
-                               Printable(request.target, 120) + " " + std::to_string(response.status) + " " +
-                               Printable(response.body.substr(0, response.body.find_first_of("|\n")), 40);
-            log(line);
-        });
+Answer ScoresService::Handle(const Request& request) {
+    const std::size_t question = request.target.find('?');
+    const std::string_view path = std::string_view(request.target).substr(0, question);
+    // For the proxy or a supervisor: costs nothing, counts toward no limit, touches no file.
+    if (path == "/health") {
+        if (request.method != "GET") return ErrorAnswer(405, "only GET is answered");
+        return {200, "OK\n", "text/plain; charset=utf-8", 0, 0};
     }
-}
-
-void ScoresService::Handle(const httplib::Request& request, httplib::Response& response) {
     try {
-        if (request.path != ScriptPath) return Refuse(response, 404, "no such page");
-        // HEAD would hand out tokens nobody reads; the script only answers GET.
-        if (request.method != "GET") return Refuse(response, 405, "only GET is answered");
-        // Counted on the raw query: the parsed parameters fold repeated identical pairs into one.
-        std::set<std::string> keys;
-        for (const auto& key : QueryKeys(request.target))
-            if (!keys.insert(key).second) return Refuse(response, 400, "parameter given twice");
-        if (request.get_param_value("prg") != ProgramName) return Refuse(response, 400, "unknown program");
-
-        const bool version = keys.count("version") != 0;
-        const bool submit = keys.count("hs") != 0;
-        const bool show = keys.count("show") != 0;
-        if (int{version} + int{submit} + int{show} != 1) return Refuse(response, 400, "unknown request");
-        const std::set<std::string> allowed = version  ? std::set<std::string>{"version", "prg"}
-                                              : submit ? std::set<std::string>{"hs", "prg", "inf"}
-                                                       : std::set<std::string>{"show", "prg", "type", "format"};
-        for (const auto& key : keys)
-            if (allowed.count(key) == 0) return Refuse(response, 400, "unexpected parameter");
-        if (!request.get_param_value(version ? "version" : submit ? "hs" : "show").empty())
-            return Refuse(response, 400, "unexpected value");
-
-        if (version) return Version(response);
-        if (submit) return Submit(request, response);
-        return Show(request, response);
+        ForgetOldAddresses(settings_.now());
+        return Script(request);
     } catch (const StoreError& error) {
         // The file is busy beyond the wait or broken: the client may try again; nothing was stored.
         if (settings_.log) settings_.log(std::string("store error: ") + error.what());
-        return Refuse(response, 503, "store unavailable");
+        return ErrorAnswer(503, "store unavailable");
     }
 }
 
-void ScoresService::Version(httplib::Response& response) {
-    const std::int64_t now = settings_.now();
-    const std::string token = store_.IssueToken(now, now + settings_.tokenMinutes * 60);
-    response.set_content(std::string("OK|") + ProgramName + "|1|0|" + token + "|\n", "text/plain; charset=utf-8");
+Answer ScoresService::Script(const Request& request) {
+    const std::size_t question = request.target.find('?');
+    const std::string_view path = std::string_view(request.target).substr(0, question);
+    const Query query = ParseQuery(
+        question == std::string::npos ? std::string_view() : std::string_view(request.target).substr(question + 1));
+    // Counted before anything else, so malformed requests and other paths drain a bucket too: the
+    // version check's, the submission's, or the pages' for everything else.
+    const bool script = path == ScriptPath;
+    const Limited kind = script && query.Find("version") ? Limited::Versions
+                         : script && query.Find("hs")    ? Limited::Submissions
+                                                         : Limited::Pages;
+    if (const int wait = limiter_.Take(LimitKey(request.client), kind, settings_.steadyMs()); wait > 0) {
+        Answer answer = ErrorAnswer(429, "too many requests, try again later");
+        answer.retryAfter = wait;
+        return answer;
+    }
+
+    if (!script) return ErrorAnswer(404, "no such page");
+    // HEAD would hand out tokens nobody reads; the script only answers GET.
+    if (request.method != "GET") return ErrorAnswer(405, "only GET is answered");
+    std::set<std::string> keys;
+    for (const auto& [key, value] : query.pairs)
+        if (!keys.insert(key).second) return ErrorAnswer(400, "parameter given twice");
+    const std::string* program = query.Find("prg");
+    if (!program || *program != ProgramName) return ErrorAnswer(400, "unknown program");
+
+    const bool version = keys.count("version") != 0;
+    const bool submit = keys.count("hs") != 0;
+    const bool show = keys.count("show") != 0;
+    if (int{version} + int{submit} + int{show} != 1) return ErrorAnswer(400, "unknown request");
+    const std::set<std::string> allowed = version  ? std::set<std::string>{"version", "prg"}
+                                          : submit ? std::set<std::string>{"hs", "prg", "inf"}
+                                                   : std::set<std::string>{"show", "prg", "type", "format"};
+    for (const auto& key : keys)
+        if (allowed.count(key) == 0) return ErrorAnswer(400, "unexpected parameter");
+    const std::string* flag = query.Find(version ? "version" : submit ? "hs" : "show");
+    if (flag && !flag->empty()) return ErrorAnswer(400, "unexpected value");
+
+    if (version) return Version(request);
+    if (submit) {
+        const std::string* inf = query.Find("inf");
+        return Submit(request, inf ? *inf : std::string());
+    }
+    const std::string* type = query.Find("type");
+    return Show(type ? *type : std::string(), query.Find("format"));
 }
 
-void ScoresService::Submit(const httplib::Request& request, httplib::Response& response) {
-    const auto record = DecodeInf(request.get_param_value("inf"));
-    if (!record) return Refuse(response, 400, "inf is not an encoded record");
+void ScoresService::ForgetOldAddresses(std::int64_t now) {
+    // Once an hour is soon enough for a limit counted in days.
+    std::int64_t last = lastForget_.load();
+    if (now - last < 3600 || !lastForget_.compare_exchange_strong(last, now)) return;
+    store_.ForgetAddresses(now - std::int64_t{settings_.keepAddressDays} * 24 * 3600);
+}
+
+Answer ScoresService::Version(const Request& request) {
+    if (store_.AddressRefused(request.client)) return ErrorAnswer(403, "refused");
+    const std::int64_t now = settings_.now();
+    const std::string token = store_.IssueToken(now, now + settings_.tokenMinutes * 60, request.client);
+    return {200, std::string("OK|") + ProgramName + "|1|0|" + token + "|\n", "text/plain; charset=utf-8", 0, 0};
+}
+
+Answer ScoresService::Submit(const Request& request, const std::string& inf) {
+    const auto record = DecodeInf(inf);
+    if (!record) return ErrorAnswer(400, "inf is not an encoded record");
     const auto parsed = ParseRecord(*record);
-    if (!parsed.submission) return Refuse(response, 400, parsed.error);
+    if (!parsed.submission) return ErrorAnswer(400, parsed.error);
     const Submission& submission = *parsed.submission;
     const std::int64_t now = settings_.now();
-    switch (store_.StoreResult(submission.token, {submission.name, submission.country, submission.score, now}, now)) {
-    case Refusal::None: response.set_content("OK\n", "text/plain; charset=utf-8"); return;
-    case Refusal::UnknownToken: return Refuse(response, 403, "unknown token");
-    case Refusal::ExpiredToken: return Refuse(response, 403, "expired token");
-    case Refusal::UsedToken: return Refuse(response, 403, "token already used");
+    const std::string address = settings_.keepAddressDays > 0 ? request.client : std::string();
+    switch (store_.StoreResult(submission.token, {submission.name, submission.country, submission.score, now, address},
+                               now)) {
+    case Refusal::None: return {200, "OK\n", "text/plain; charset=utf-8", 0, 0};
+    case Refusal::UnknownToken: return ErrorAnswer(403, "unknown token");
+    case Refusal::ExpiredToken: return ErrorAnswer(403, "expired token");
+    case Refusal::UsedToken: return ErrorAnswer(403, "token already used");
+    case Refusal::RefusedName:
+    case Refusal::RefusedAddress: return ErrorAnswer(403, "refused");
     }
+    return ErrorAnswer(500, "unknown refusal");
 }
 
-void ScoresService::Show(const httplib::Request& request, httplib::Response& response) {
-    if (request.get_param_value("type") != "0") return Refuse(response, 400, "unknown table type");
-    const std::string format = request.has_param("format") ? request.get_param_value("format") : "html";
-    if (format != "html" && format != "json") return Refuse(response, 400, "unknown format");
+Answer ScoresService::Show(const std::string& type, const std::string* format) {
+    if (type != "0") return ErrorAnswer(400, "unknown table type");
+    const std::string shape = format ? *format : "html";
+    if (shape != "html" && shape != "json") return ErrorAnswer(400, "unknown format");
     const auto best = store_.Best(settings_.tablePlaces);
-    if (format == "json")
-        response.set_content(TableJson(best), "application/json");
-    else
-        response.set_content(TablePage(best), "text/html; charset=utf-8");
+    // A proxy may serve the table for a few seconds: it changes only when a result is stored.
+    if (shape == "json") return {200, TableJson(best), "application/json", 10, 0};
+    return {200, TablePage(best), "text/html; charset=utf-8", 10, 0};
 }
 
 std::string TablePage(const std::vector<StoredResult>& best) {

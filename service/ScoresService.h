@@ -1,46 +1,68 @@
-// The answers of the one script "/cgi/version.pl": the version check with its token, the
-// submission of a result, and the world table as a page or as JSON. Everything else is refused.
+// The answers of the service: the one script "/cgi/version.pl" (the version check with its token,
+// the submission of a result, the world table as a page or as JSON) and "/health", with the limits
+// per client. Everything else is refused. It knows nothing of HTTP connections (HttpServer.h).
 #pragma once
 
+#include "RateLimiter.h"
 #include "ScoreStore.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-} // namespace httplib
 
 namespace tw::scores {
 
 struct ServiceSettings {
     std::int64_t tokenMinutes = 10;
     int tablePlaces = 100;
-    // Seconds since 1970; tests move it to let tokens expire.
+    // Client addresses of stored results are forgotten after this many days; 0 stores none.
+    int keepAddressDays = 7;
+    // Requests a minute per client address, each kind its own bucket; 0 is no limit.
+    Rate versions{10};
+    Rate submissions{10};
+    Rate pages{120};
+    // Seconds since 1970, for tokens and dates; tests move it to let tokens expire.
     std::function<std::int64_t()> now;
-    // One line per request; empty: no log.
+    // Milliseconds of a steady clock, for the limits; tests move it by hand too.
+    std::function<std::int64_t()> steadyMs;
+    // Errors of the store; empty: not logged.
     std::function<void(const std::string&)> log;
+};
+
+struct Request {
+    std::string method;
+    std::string target; // path and query, as sent
+    std::string client; // the address the limits count by and the log shows
+};
+
+struct Answer {
+    int status = 200;
+    std::string body;
+    std::string contentType = "text/plain; charset=utf-8";
+    // Seconds a cache may keep the answer; 0: not to be stored at all.
+    int cacheSeconds = 0;
+    // Seconds after which a limited client may try again; 0: not limited.
+    int retryAfter = 0;
 };
 
 class ScoresService {
 public:
     ScoresService(ScoreStore& store, ServiceSettings settings);
 
-    // Routes every method and path of server to this service, with its limits and its log.
-    void Install(httplib::Server& server);
-
-    void Handle(const httplib::Request& request, httplib::Response& response);
+    Answer Handle(const Request& request);
 
 private:
-    void Version(httplib::Response& response);
-    void Submit(const httplib::Request& request, httplib::Response& response);
-    void Show(const httplib::Request& request, httplib::Response& response);
+    Answer Script(const Request& request);
+    Answer Version(const Request& request);
+    Answer Submit(const Request& request, const std::string& inf);
+    Answer Show(const std::string& type, const std::string* format);
+    void ForgetOldAddresses(std::int64_t now);
 
     ScoreStore& store_;
     ServiceSettings settings_;
+    RateLimiter limiter_;
+    std::atomic<std::int64_t> lastForget_{0};
 };
 
 // The page of the best results, every stored text escaped.

@@ -1,43 +1,54 @@
-// tidewarden-scores: the world high-score service for Tide Warden, one program with one SQLite file.
+// tidewarden-scores: the world high-score service for Tide Warden, one program with one SQLite file,
+// and the moderation commands that work on that file.
+#include "HttpServer.h"
+#include "Moderation.h"
 #include "ScoreStore.h"
 #include "ScoresService.h"
-
-#include <httplib.h>
 
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <malloc.h>
 #include <mutex>
 #include <pthread.h>
-#include <sys/socket.h>
 #include <string>
-#include <thread>
+#include <sys/resource.h>
 
 namespace {
 
 constexpr const char* Usage =
     "Usage: tidewarden-scores [options]\n"
+    "       tidewarden-scores list|remove|refuse|allow|refusals [--database FILE] ...\n"
     "The world high-score service of Tide Warden: answers /cgi/version.pl (version check, result\n"
-    "submission, the world table as a page and as JSON) and keeps everything in one SQLite file.\n"
+    "submission, the world table as a page and as JSON) and /health, and keeps everything in one\n"
+    "SQLite file.\n"
     "\n"
     "  --address ADDR       address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port N             port to listen on (default 8421; 0 picks a free one)\n"
     "  --database FILE      the SQLite file (default tidewarden-scores.db in the current folder);\n"
     "                       several processes may share one file\n"
     "  --token-minutes N    how long a version check's token stays valid (default 10)\n"
-    "  --threads N          requests answered at once (default 32)\n"
+    "  --keep-addresses D   days a stored result keeps its client's address (default 7; 0: none)\n"
+    "  --trust-proxy NET    a reverse proxy's address or CIDR range (may be given again): requests\n"
+    "                       from it are counted by the last X-Forwarded-For address; without it\n"
+    "                       that header is ignored\n"
+    "  --limit-versions N   version checks a minute per client address (default 10; 0: no limit)\n"
+    "  --limit-submissions N  submissions a minute per client address (default 10)\n"
+    "  --limit-pages N      other requests a minute per client address (default 120)\n"
+    "  --connections N      connections at once per client address (default 32)\n"
+    "  --max-connections N  connections at once in all (default 4096)\n"
+    "  --threads N          threads answering requests (default 4)\n"
     "  --quiet              no line per request\n"
+    "  --version            the program's version\n"
     "  --help               this text\n"
     "\n"
-    "It logs one line per request to the standard error, and stops cleanly on SIGINT or SIGTERM.\n";
+    "It logs one line per request to the standard error, and stops on SIGINT, SIGTERM or SIGHUP.\n\n";
 
 struct Options {
-    std::string address = "127.0.0.1";
-    int port = 8421;
+    tw::scores::ServerSettings server;
+    tw::scores::ServiceSettings service;
     std::string database = "tidewarden-scores.db";
-    long tokenMinutes = 10;
-    long threads = 32;
     bool quiet = false;
 };
 
@@ -50,12 +61,16 @@ long NumberArgument(const std::string& option, const char* text, long low, long 
     throw std::invalid_argument(option + " needs a number from " + std::to_string(low) + " to " + std::to_string(high));
 }
 
-// Nothing when the program should stop at once (help shown); throws on a bad option.
+// False when the program should stop at once (help or version shown); throws on a bad option.
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::cout << Usage;
+            std::cout << Usage << tw::scores::ModerationUsage;
+            return false;
+        }
+        if (arg == "--version") {
+            std::cout << "tidewarden-scores " TW_VERSION "\n";
             return false;
         }
         if (arg == "--quiet") {
@@ -64,16 +79,35 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
         if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + arg);
         const char* value = argv[++i];
+        auto& server = options.server;
+        auto& service = options.service;
         if (arg == "--address")
-            options.address = value;
+            server.address = value;
         else if (arg == "--port")
-            options.port = static_cast<int>(NumberArgument(arg, value, 0, 65535));
+            server.port = static_cast<int>(NumberArgument(arg, value, 0, 65535));
         else if (arg == "--database")
             options.database = value;
         else if (arg == "--token-minutes")
-            options.tokenMinutes = NumberArgument(arg, value, 1, 24 * 60);
+            service.tokenMinutes = NumberArgument(arg, value, 1, 24 * 60);
+        else if (arg == "--keep-addresses")
+            service.keepAddressDays = static_cast<int>(NumberArgument(arg, value, 0, 3650));
+        else if (arg == "--trust-proxy") {
+            const auto network = tw::scores::Network::Parse(value);
+            if (!network)
+                throw std::invalid_argument("--trust-proxy needs an address or CIDR range, not " + std::string(value));
+            server.trustedProxies.push_back(*network);
+        } else if (arg == "--limit-versions")
+            service.versions.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
+        else if (arg == "--limit-submissions")
+            service.submissions.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
+        else if (arg == "--limit-pages")
+            service.pages.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
+        else if (arg == "--connections")
+            server.connectionsPerAddress = static_cast<int>(NumberArgument(arg, value, 1, 100000));
+        else if (arg == "--max-connections")
+            server.maxConnections = static_cast<int>(NumberArgument(arg, value, 1, 1000000));
         else if (arg == "--threads")
-            options.threads = NumberArgument(arg, value, 1, 1024);
+            server.threads = static_cast<int>(NumberArgument(arg, value, 1, 256));
         else
             throw std::invalid_argument("unknown option: " + arg);
     }
@@ -96,9 +130,24 @@ void LogLine(const std::string& line) {
     std::fprintf(stderr, "%s %s\n", TimeStamp().c_str(), line.c_str());
 }
 
+// Every connection is a descriptor: take all the system allows, and keep the count of connections
+// below it, with room for the database and the log.
+void FitConnectionsToDescriptors(tw::scores::ServerSettings& server) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < static_cast<rlim_t>(server.maxConnections) + 64)
+        server.maxConnections = std::max(1, static_cast<int>(limit.rlim_cur) - 64);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && tw::scores::IsModerationCommand(argv[1]))
+        return tw::scores::RunModeration(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+
     Options options;
     try {
         if (!ParseOptions(argc, argv, options)) return 0;
@@ -107,61 +156,40 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread
-    // (the request workers too) inherits the blocked mask.
+    // The stop signals are taken by the main thread; every other thread (the request threads too)
+    // inherits the blocked mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (!options.quiet) {
+        options.server.log = LogLine;
+        options.service.log = LogLine;
+    }
+    FitConnectionsToDescriptors(options.server);
+    // Requests free what they allocated on another thread's heap; handing the heap's top back
+    // to the system each time costs every core a TLB flush. A few MB kept in hand is cheaper.
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
     try {
+        // The port first, before any file is made; then the file, before anything listens.
+        tw::scores::HttpServer server(options.server);
+        server.Bind();
         tw::scores::ScoreStore store(options.database);
-        tw::scores::ServiceSettings settings;
-        settings.tokenMinutes = options.tokenMinutes;
-        if (!options.quiet) settings.log = LogLine;
-        tw::scores::ScoresService service(store, settings);
+        tw::scores::ScoresService service(store, options.service);
+        server.Start(service);
+        LogLine("listening on " + server.Base() + " (database " + options.database + ")");
 
-        httplib::Server server;
-        const auto threads = static_cast<std::size_t>(options.threads);
-        server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-        service.Install(server);
-        // The library listens with a backlog of 5: clients connecting together beyond that would
-        // wait a second for their SYN to be sent again. Listening again only raises the backlog.
-        int listening = -1;
-        server.set_socket_options([&listening](int socket) {
-            const int yes = 1;
-            ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-            listening = socket;
-        });
-
-        int port = options.port;
-        if (port == 0)
-            port = server.bind_to_any_port(options.address);
-        else if (!server.bind_to_port(options.address, port))
-            port = -1;
-        if (port < 0) {
-            std::cerr << "tidewarden-scores: cannot listen on " << options.address << ":" << options.port << "\n";
-            return 1;
-        }
-        if (listening >= 0) ::listen(listening, SOMAXCONN);
-        LogLine("listening on http://" + options.address + ":" + std::to_string(port) + " (database " +
-                options.database + ")");
-
-        std::thread stopper([&server, stopSignals] {
-            int signal = 0;
-            sigwait(&stopSignals, &signal);
-            server.stop();
-        });
-        const bool served = server.listen_after_bind();
-        if (stopper.joinable()) {
-            // The server may also end on its own; wake the waiting thread so it can be joined.
-            pthread_kill(stopper.native_handle(), SIGTERM);
-            stopper.join();
-        }
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        LogLine(std::string("stopping on ") + (signal == SIGHUP ? "SIGHUP" : signal == SIGINT ? "SIGINT" : "SIGTERM"));
+        store.StopWaiting();
+        server.Stop();
         LogLine("stopped");
-        return served ? 0 : 1;
+        return 0;
     } catch (const std::exception& error) {
         std::cerr << "tidewarden-scores: " << error.what() << "\n";
         return 1;

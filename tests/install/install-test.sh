@@ -52,6 +52,21 @@ for size in 16 24 32 48 64 128 256; do
     [ "$sig $w $h" = "PNG $size $size" ] || fail "the $size px icon is $sig $w x $h"
 done
 
+# The score service's unit starts the installed program, as a user of its own with its own state folder.
+unit=$root/lib/systemd/system/tidewarden-scores.service
+[ -s "$unit" ] || fail "lib/systemd/system/tidewarden-scores.service is missing"
+grep -q "^ExecStart=\"$prefix/bin/tidewarden-scores\" " "$unit" || fail "unit: $(grep ^ExecStart= "$unit")"
+for line in DynamicUser=yes StateDirectory=tidewarden-scores NoNewPrivileges=yes ProtectSystem=strict; do
+    grep -qxF "$line" "$unit" || fail "the unit lacks $line"
+done
+if command -v systemd-analyze >/dev/null; then
+    # Checked against the installed program's path outside the DESTDIR, which systemd can look at.
+    sed "s|^ExecStart=\"$prefix/bin/tidewarden-scores\"|ExecStart=\"$root/bin/tidewarden-scores\"|" "$unit" \
+        >"$work/tidewarden-scores.service"
+    systemd-analyze verify --man=no "$work/tidewarden-scores.service" >"$work/verify.log" 2>&1 ||
+        fail "systemd-analyze verify: $(cat "$work/verify.log")"
+fi
+
 # The desktop entry starts the installed launcher (quoted: the prefix has a space).
 grep -qxF "Exec=\"$prefix/bin/tidewarden\"" "$root/share/applications/$id.desktop" ||
     fail "desktop entry: $(grep ^Exec= "$root/share/applications/$id.desktop")"

@@ -1,21 +1,30 @@
 // The real tidewarden-scores program: its options, a restart, and a SIGKILL in the middle of a
 // burst of submissions, after which every result it had answered "OK" must still be in the file.
+#include "RawClient.h"
 #include "ScoreStore.h"
 #include "online/ResultEncoding.h"
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
+#include "support/RawSocket.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <httplib.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <fstream>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -28,20 +37,36 @@ namespace {
 // The program started with some arguments; its standard error is read through a pipe.
 class ServiceProcess {
 public:
-    explicit ServiceProcess(std::vector<std::string> arguments) {
+    // nobody: run it as the user nobody when the tests run as root, for whom no file is read-only.
+    explicit ServiceProcess(std::vector<std::string> arguments, bool nobody = false) {
         arguments.insert(arguments.begin(), SCORES_PROGRAM);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
         int pipeFds[2];
         if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        const int failed = posix_spawn(&pid_, SCORES_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        int failed = 0;
+        if (nobody && ::geteuid() == 0) {
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                ::dup2(pipeFds[1], STDERR_FILENO);
+                ::dup2(pipeFds[1], STDOUT_FILENO);
+                ::close(pipeFds[0]);
+                const gid_t group = 65534;
+                if (::setgroups(1, &group) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
+                ::execve(SCORES_PROGRAM, argv.data(), environ);
+                ::_exit(127);
+            }
+            failed = pid_ < 0;
+        } else {
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+            posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+            failed = posix_spawn(&pid_, SCORES_PROGRAM, &actions, nullptr, argv.data(), environ);
+            posix_spawn_file_actions_destroy(&actions);
+        }
         ::close(pipeFds[1]);
         output_ = pipeFds[0];
         if (failed != 0) throw std::runtime_error("cannot start " SCORES_PROGRAM);
@@ -97,14 +122,22 @@ private:
 class ProgramTest : public ::testing::Test {
 protected:
     std::string Database() const { return folder_ / "scores.db"; }
-    std::vector<std::string> Arguments() const { return {"--port", "0", "--quiet", "--database", Database()}; }
+    // No limits: these tests send as fast as one machine can.
+    std::vector<std::string> Arguments() const {
+        return {"--port",   "0",
+                "--quiet",  "--database",
+                Database(), "--limit-versions",
+                "0",        "--limit-submissions",
+                "0",        "--limit-pages",
+                "0"};
+    }
 
     static bool Send(int port, const std::string& name, std::uint16_t score) {
         platform::CurlHttpClient http;
         return online::SendResult(http, "http://127.0.0.1:" + std::to_string(port), name, score, "nz");
     }
 
-    test::TempDir folder_{"tw-scores"};
+    tw::test::TempDir folder_{"tw-scores"};
 };
 
 TEST_F(ProgramTest, HelpAndBadOptions) {
@@ -117,6 +150,149 @@ TEST_F(ProgramTest, HelpAndBadOptions) {
         EXPECT_NE(process.AllOutput().find("tidewarden-scores: "), std::string::npos);
         EXPECT_EQ(process.Wait(), 2);
     }
+}
+
+TEST_F(ProgramTest, TellsItsVersion) {
+    ServiceProcess version({"--version"});
+    EXPECT_EQ(version.AllOutput().rfind("tidewarden-scores " TW_VERSION "\n", 0), 0U) << version.output;
+    EXPECT_EQ(version.Wait(), 0);
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file of several pages whose page headers are then overwritten.
+void MakeDamagedFile(const std::string& path) {
+    {
+        ScoreStore store(path);
+        for (int i = 0; i < 400; ++i)
+            store.StoreResult(store.IssueToken(1790000000, 1790000600),
+                              {"Padding" + std::to_string(i), "nz", 1, 1790000000, {}}, 1790000000);
+    }
+    const auto pages = std::filesystem::file_size(path) / 4096;
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::uintmax_t page = 1; page < pages; ++page) {
+        file.seekp(static_cast<std::streamoff>(page * 4096));
+        file << std::string(16, '\x5a');
+    }
+}
+
+TEST_F(ProgramTest, ABadDatabaseOrABusyPortStopsTheStartWithTheReason) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string& folder, const std::string& file)> make;
+        std::string says; // after "tidewarden-scores: "
+        bool nobody = false;
+    } cases[] = {
+        {"a file that is no database",
+         [](const std::string&, const std::string& file) { std::ofstream(file) << std::string(8192, 'x'); },
+         "the database FILE is damaged (file is not a database)"},
+        {"a damaged page", [](const std::string&, const std::string& file) { MakeDamagedFile(file); },
+         "the database FILE is damaged ("},
+        {"a read-only file",
+         [](const std::string& folder, const std::string& file) {
+             { ScoreStore store(file); }
+             ::chmod(folder.c_str(), 0777);
+             ::chmod(file.c_str(), 0444);
+         },
+         "the database FILE is read-only", true},
+        {"a folder it may not write",
+         [](const std::string& folder, const std::string& file) {
+             { ScoreStore store(file); }
+             ::chmod(file.c_str(), 0666);
+             ::chmod(folder.c_str(), 0555);
+         },
+         "the database FILE cannot be written: ", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const tw::test::TempDir folder("tw-scores");
+        const std::string file = folder / "scores.db";
+        c.make(folder.path().string(), file);
+        const std::string before = FileBytes(file);
+        ServiceProcess service({"--port", "0", "--database", file}, c.nobody);
+        EXPECT_EQ(service.Port(), -1) << "it started";
+        if (HasFailure()) return;
+        const std::string output = service.AllOutput();
+        EXPECT_EQ(service.Wait(), 1);
+        std::string says = c.says;
+        says.replace(says.find("FILE"), 4, file);
+        EXPECT_NE(output.find("tidewarden-scores: " + says), std::string::npos) << output;
+        EXPECT_EQ(output.find("listening"), std::string::npos) << output;
+        EXPECT_EQ(FileBytes(file), before) << "the refused file was written";
+        ::chmod(folder.path().c_str(), 0700);
+    }
+
+    // A port in use is found before the file would be made.
+    tw::test::RawSocket taken(true);
+    const std::string port = taken.base().substr(taken.base().rfind(':') + 1);
+    ServiceProcess service({"--port", port, "--database", Database()});
+    const std::string output = service.AllOutput();
+    EXPECT_EQ(service.Wait(), 1);
+    EXPECT_NE(output.find("tidewarden-scores: cannot listen on 127.0.0.1:" + port + ": Address already in use"),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(std::filesystem::exists(Database()));
+}
+
+TEST_F(ProgramTest, EachStopSignalEndsItPromptlyWhateverItsClientsDo) {
+    using namespace std::chrono_literals;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        auto arguments = Arguments();
+        arguments.insert(arguments.end(), {"--connections", "1000"});
+        ServiceProcess service(arguments);
+        const int port = service.Port();
+        ASSERT_GT(port, 0) << service.output;
+        // Idle connections, heads never finished, and a client that never reads its answers.
+        std::vector<std::unique_ptr<test::RawClient>> held;
+        for (int i = 0; i < 200; ++i) held.push_back(std::make_unique<test::RawClient>(port));
+        for (int i = 0; i < 50; ++i) {
+            held.push_back(std::make_unique<test::RawClient>(port));
+            held.back()->Send("GET /cgi/version.pl?prg=Tidewarden&show&type=0 HTTP/1.1\r\nX-Slow: ");
+        }
+        held.push_back(std::make_unique<test::RawClient>(port));
+        std::string pipelined;
+        for (int i = 0; i < 200; ++i) pipelined += "GET /cgi/version.pl?prg=Tidewarden&show&type=0 HTTP/1.1\r\n\r\n";
+        held.back()->Send(pipelined);
+        std::this_thread::sleep_for(200ms);
+
+        const auto start = std::chrono::steady_clock::now();
+        service.Signal(signal);
+        EXPECT_EQ(service.Wait(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    }
+}
+
+TEST_F(ProgramTest, ModerationWorksOnTheFileWhileTheServiceRuns) {
+    ServiceProcess service(Arguments());
+    const int port = service.Port();
+    ASSERT_GT(port, 0) << service.output;
+    ASSERT_TRUE(Send(port, "Nemo", 100));
+    ASSERT_TRUE(Send(port, "Forger", 65535));
+
+    ServiceProcess list({"list", "--database", Database()});
+    const std::string rows = list.AllOutput();
+    EXPECT_EQ(list.Wait(), 0);
+    const std::size_t forged = rows.find("\t1\t65535\tForger\tnz\t");
+    ASSERT_NE(forged, std::string::npos) << rows;
+    EXPECT_NE(rows.find("\t127.0.0.1\n", forged), std::string::npos) << rows;
+    const std::string id = rows.substr(rows.rfind('\n', forged) + 1, forged - rows.rfind('\n', forged) - 1);
+
+    ServiceProcess remove({"remove", "--database", Database(), id});
+    EXPECT_EQ(remove.AllOutput(), "removed 1 of 1 entries\n");
+    EXPECT_EQ(remove.Wait(), 0);
+    ServiceProcess refuse({"refuse", "--database", Database(), "name", "forger"});
+    EXPECT_EQ(refuse.Wait(), 0);
+
+    EXPECT_FALSE(Send(port, "Forger", 65535));
+    httplib::Client client("127.0.0.1", port);
+    const auto json = client.Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json");
+    ASSERT_TRUE(json);
+    EXPECT_EQ(json->body.find("Forger"), std::string::npos) << json->body;
+    EXPECT_NE(json->body.find("Nemo"), std::string::npos) << json->body;
 }
 
 TEST_F(ProgramTest, ResultsSurviveARestart) {

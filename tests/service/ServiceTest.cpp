@@ -1,79 +1,21 @@
 // The service's answers, in process on loopback: the game's own client and encoder for the
 // round trips, hand-made requests for everything hostile.
+#include "InProcessService.h"
 #include "RecordCodec.h"
-#include "ScoreStore.h"
-#include "ScoresService.h"
-#include "online/ResultEncoding.h"
-#include "online/SendResult.h"
-#include "platform/HttpClient.h"
-#include "support/LoopbackServer.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 namespace tw::scores {
 namespace {
 
-constexpr std::int64_t Start = 1790000000; // 2026-09-21, UTC
-
-class InProcessService : public ::testing::Test {
-protected:
-    InProcessService() : path_(folder_ / "scores.db"), store_(path_) {
-        ServiceSettings settings;
-        settings.tokenMinutes = 10;
-        settings.now = [this] { return clock_.load(); };
-        service_ = std::make_unique<ScoresService>(store_, settings);
-        service_->Install(loopback_.server());
-        loopback_.Start();
-    }
-    ~InProcessService() override { loopback_.Stop(); }
-
-    bool Send(const std::string& name, std::uint16_t score, const std::string& country) {
-        platform::CurlHttpClient http;
-        return online::SendResult(http, loopback_.base(), name, score, country);
-    }
-
-    struct Answer {
-        int status = 0;
-        std::string body;
-    };
-    Answer Request(const std::string& method, const std::string& target) {
-        httplib::Client client("127.0.0.1", loopback_.port());
-        httplib::Result result = method == "GET"    ? client.Get(target)
-                                 : method == "HEAD" ? client.Head(target)
-                                 : method == "POST" ? client.Post(target, "version&prg=Tidewarden", "text/plain")
-                                                    : client.Delete(target);
-        if (!result) return {};
-        return {result->status, result->body};
-    }
-    Answer Get(const std::string& target) { return Request("GET", target); }
-
-    std::string FreshToken() {
-        const std::string answer = Get("/cgi/version.pl?version&prg=Tidewarden").body;
-        return online::TokenFromAnswer(answer).value_or("");
-    }
-
-    std::atomic<std::int64_t> clock_{Start};
-    test::TempDir folder_{"tw-scores"};
-    std::string path_;
-    ScoreStore store_;
-    std::unique_ptr<ScoresService> service_;
-    test::LoopbackServer loopback_;
-};
-
-std::string Submission(const std::string& record) {
-    return "/cgi/version.pl?hs&prg=Tidewarden&inf=" + online::EncodeRecord(record);
-}
-
-// A record with the fields in place, padded as the game pads.
-std::string Padded(std::string record) {
-    while (record.size() % 5 != 0) record += '0';
-    return record;
-}
+using test::InProcessService;
+using test::Padded;
+using test::Start;
+using test::Submission;
 
 TEST(RecordCodecTest, DecodesWhatTheGameEncodes) {
     const struct {
@@ -126,57 +68,61 @@ TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing) {
     const std::string script = "/cgi/version.pl?hs&prg=Tidewarden&inf=";
     const struct {
         const char* what;
+        int status;
         std::string method;
         std::string target;
     } cases[] = {
-        {"no inf", "GET", "/cgi/version.pl?hs&prg=Tidewarden"},
-        {"empty inf", "GET", script},
-        {"inf given twice", "GET", script + goodInf + "&inf=" + goodInf},
-        {"a second, different inf", "GET", script + goodInf + "&inf=" + goodInf.substr(8)},
-        {"truncated by one symbol", "GET", script + goodInf.substr(0, goodInf.size() - 1)},
-        {"truncated by one group", "GET", script + goodInf.substr(0, goodInf.size() - 8)},
-        {"characters outside the symbols", "GET", script + "kx72q4s8" + goodInf.substr(8)},
-        {"I and 1 are no symbols", "GET", script + "IIIIIIII" + goodInf.substr(8)},
-        {"percent-encoded bytes", "GET", script + "%00%FF%7C" + goodInf},
-        {"100 KiB of symbols", "GET", script + std::string(100 * 1024, 'Q')},
-        {"2 KiB of symbols", "GET", script + std::string(2048, 'W')},
-        {"a record of zero bytes", "GET", script + std::string(80, 'Q')},
-        {"missing field", "GET", withToken("name=Nemo|score=120|key=T|p=" + FreshToken() + "|z=")},
-        {"extra field", "GET", withToken("name=Nemo|score=120|key=T|p=" + FreshToken() + "|add=nz|x=1|z=")},
-        {"reordered fields", "GET", withToken("score=120|name=Nemo|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"duplicated field", "GET", withToken("name=Nemo|name=Eve|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"unknown type", "GET", Submission(Padded("type=1|name=Nemo|score=1|key=T|p=" + FreshToken() + "|add=|z="))},
-        {"key in lower case", "GET", withToken("name=Nemo|score=120|key=t|p=" + FreshToken() + "|add=nz|z=")},
-        {"key of two letters", "GET", withToken("name=Nemo|score=120|key=TT|p=" + FreshToken() + "|add=nz|z=")},
-        {"markup in the name", "GET", withToken("name=<b>x</b>|score=1|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"quotes in the country", "GET", withToken("name=Nemo|score=1|key=T|p=" + FreshToken() + "|add=\"'|z=")},
-        {"name of eleven characters", "GET",
+        {"no inf", 400, "GET", "/cgi/version.pl?hs&prg=Tidewarden"},
+        {"empty inf", 400, "GET", script},
+        {"inf given twice", 400, "GET", script + goodInf + "&inf=" + goodInf},
+        {"a second, different inf", 400, "GET", script + goodInf + "&inf=" + goodInf.substr(8)},
+        {"truncated by one symbol", 400, "GET", script + goodInf.substr(0, goodInf.size() - 1)},
+        {"truncated by one group", 400, "GET", script + goodInf.substr(0, goodInf.size() - 8)},
+        {"characters outside the symbols", 400, "GET", script + "kx72q4s8" + goodInf.substr(8)},
+        {"I and 1 are no symbols", 400, "GET", script + "IIIIIIII" + goodInf.substr(8)},
+        {"percent-encoded bytes", 400, "GET", script + "%00%FF%7C" + goodInf},
+        {"100 KiB of symbols", 431, "GET", script + std::string(100 * 1024, 'Q')},
+        {"2 KiB of symbols", 414, "GET", script + std::string(2048, 'W')},
+        {"a record of zero bytes", 400, "GET", script + std::string(80, 'Q')},
+        {"missing field", 400, "GET", withToken("name=Nemo|score=120|key=T|p=" + FreshToken() + "|z=")},
+        {"extra field", 400, "GET", withToken("name=Nemo|score=120|key=T|p=" + FreshToken() + "|add=nz|x=1|z=")},
+        {"reordered fields", 400, "GET", withToken("score=120|name=Nemo|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"duplicated field", 400, "GET", withToken("name=Nemo|name=Eve|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"unknown type", 400, "GET",
+         Submission(Padded("type=1|name=Nemo|score=1|key=T|p=" + FreshToken() + "|add=|z="))},
+        {"key in lower case", 400, "GET", withToken("name=Nemo|score=120|key=t|p=" + FreshToken() + "|add=nz|z=")},
+        {"key of two letters", 400, "GET", withToken("name=Nemo|score=120|key=TT|p=" + FreshToken() + "|add=nz|z=")},
+        {"markup in the name", 400, "GET", withToken("name=<b>x</b>|score=1|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"quotes in the country", 400, "GET", withToken("name=Nemo|score=1|key=T|p=" + FreshToken() + "|add=\"'|z=")},
+        {"name of eleven characters", 400, "GET",
          withToken("name=ABCDEFGHIJK|score=1|key=T|p=" + FreshToken() + "|add=|z=")},
-        {"score 65536", "GET", withToken("name=Nemo|score=65536|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"negative score", "GET", withToken("name=Nemo|score=-1|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"score not a number", "GET", withToken("name=Nemo|score=12a|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"score with a leading zero", "GET", withToken("name=Nemo|score=0120|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"empty score", "GET", withToken("name=Nemo|score=|key=T|p=" + FreshToken() + "|add=nz|z=")},
-        {"padding of other characters", "GET",
+        {"score 65536", 400, "GET", withToken("name=Nemo|score=65536|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"negative score", 400, "GET", withToken("name=Nemo|score=-1|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"score not a number", 400, "GET", withToken("name=Nemo|score=12a|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"score with a leading zero", 400, "GET",
+         withToken("name=Nemo|score=0120|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"empty score", 400, "GET", withToken("name=Nemo|score=|key=T|p=" + FreshToken() + "|add=nz|z=")},
+        {"padding of other characters", 400, "GET",
          Submission("type=0|name=Nemo|score=12|key=T|p=" + FreshToken() + "|add=nz|z=xy")},
-        {"five padding zeros", "GET",
+        {"five padding zeros", 400, "GET",
          Submission(Padded("type=0|name=Nemo|score=12|key=T|p=" + FreshToken() + "|add=nz|z=") + "00000")},
-        {"unknown token", "GET", withToken("name=Nemo|score=120|key=T|p=0123456789abcdef0123456789abcdef|add=nz|z=")},
-        {"empty token", "GET", withToken("name=Nemo|score=120|key=T|p=|add=nz|z=")},
-        {"other program on submission", "GET", "/cgi/version.pl?hs&prg=Other&inf=" + goodInf},
-        {"program name in lower case", "GET", "/cgi/version.pl?hs&prg=tidewarden&inf=" + goodInf},
-        {"no program", "GET", "/cgi/version.pl?hs&inf=" + goodInf},
-        {"two requests at once", "GET", "/cgi/version.pl?hs&version&prg=Tidewarden&inf=" + goodInf},
-        {"other path", "GET", "/cgi/other.pl?hs&prg=Tidewarden&inf=" + goodInf},
-        {"POST", "POST", "/cgi/version.pl?hs&prg=Tidewarden&inf=" + goodInf},
-        {"DELETE", "DELETE", "/cgi/version.pl?hs&prg=Tidewarden&inf=" + goodInf},
-        {"HEAD", "HEAD", "/cgi/version.pl?hs&prg=Tidewarden&inf=" + goodInf},
+        {"unknown token", 403, "GET",
+         withToken("name=Nemo|score=120|key=T|p=0123456789abcdef0123456789abcdef|add=nz|z=")},
+        {"empty token", 400, "GET", withToken("name=Nemo|score=120|key=T|p=|add=nz|z=")},
+        {"other program on submission", 400, "GET", "/cgi/version.pl?hs&prg=Other&inf=" + goodInf},
+        {"program name in lower case", 400, "GET", "/cgi/version.pl?hs&prg=tidewarden&inf=" + goodInf},
+        {"no program", 400, "GET", "/cgi/version.pl?hs&inf=" + goodInf},
+        {"two requests at once", 400, "GET", "/cgi/version.pl?hs&version&prg=Tidewarden&inf=" + goodInf},
+        {"other path", 404, "GET", "/cgi/other.pl?hs&prg=Tidewarden&inf=" + goodInf},
+        {"POST", 413, "POST", "/cgi/version.pl?hs&prg=Tidewarden&inf=" + goodInf},
+        {"DELETE", 405, "DELETE", "/cgi/version.pl?hs&prg=Tidewarden&inf=" + goodInf},
+        {"HEAD", 405, "HEAD", "/cgi/version.pl?hs&prg=Tidewarden&inf=" + goodInf},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const auto answer = Request(c.method, c.target);
-        EXPECT_GE(answer.status, 400);
-        EXPECT_NE(answer.body.substr(0, 2), "OK");
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_EQ(answer.body.substr(0, c.method == "HEAD" ? 0 : 6), c.method == "HEAD" ? "" : "ERROR ");
         EXPECT_EQ(store_.ResultCount(), 0);
     }
     // The token of the good record was never spent by the refusals above.
@@ -213,11 +159,11 @@ TEST_F(InProcessService, OtherRequestsOfTheScriptAreRefused) {
 
 TEST_F(InProcessService, ThePageEscapesStoredTextAndShowsTheBestHundred) {
     // Texts that no submission lets through, as a damaged or shared file might still hold.
-    ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60), {"<b>\"O'N\"&", "\\\"x", 500, Start}, Start),
+    ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60), {"<b>\"O'N\"&", "\\\"x", 500, Start, {}}, Start),
               Refusal::None);
     for (int i = 0; i < 100; ++i)
         ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60),
-                                     {"P" + std::to_string(i), "", static_cast<std::uint16_t>(i % 50), Start + i},
+                                     {"P" + std::to_string(i), "", static_cast<std::uint16_t>(i % 50), Start + i, {}},
                                      Start),
                   Refusal::None);
     const std::string page = Get("/cgi/version.pl?prg=Tidewarden&show&type=0").body;

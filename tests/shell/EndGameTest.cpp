@@ -24,6 +24,7 @@
 #include "support/ScoresServiceStandIns.h"
 #include "support/TempDir.h"
 
+#include "HttpServer.h"
 #include "ScoreStore.h"
 #include "ScoresService.h"
 
@@ -308,10 +309,12 @@ TEST_F(EndGameTest, AGamePlayedToTheEndIsStoredByTheWorldHighScoreService) {
     tw::scores::ServiceSettings settings;
     settings.now = [] { return std::int64_t{1790000000}; };
     tw::scores::ScoresService service(store, settings);
-    tw::test::LoopbackServer loopback;
-    service.Install(loopback.server());
-    loopback.Start();
-    host->form().IdHTTP1->BaseUrl = loopback.base();
+    tw::scores::ServerSettings serverSettings;
+    serverSettings.port = 0;
+    tw::scores::HttpServer server(serverSettings);
+    server.Bind();
+    server.Start(service);
+    host->form().IdHTTP1->BaseUrl = server.Base();
 
     ReachSendQuery("Nemo", "nz");
     if (HasFatalFailure()) return;

@@ -1,0 +1,101 @@
+// The service in process on loopback with a database of its own, both clocks in the test's hands,
+// and no limits unless a test sets them.
+#pragma once
+
+#include "HttpServer.h"
+#include "ScoreStore.h"
+#include "ScoresService.h"
+#include "online/ResultEncoding.h"
+#include "online/SendResult.h"
+#include "platform/HttpClient.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <memory>
+
+namespace tw::scores::test {
+
+constexpr std::int64_t Start = 1790000000; // 2026-09-21, UTC
+
+class InProcessService : public ::testing::Test {
+protected:
+    InProcessService() : path_(folder_ / "scores.db"), store_(path_) { Restart(); }
+    ~InProcessService() override { server_->Stop(); }
+
+    static ServiceSettings Unlimited() {
+        ServiceSettings settings;
+        settings.versions = settings.submissions = settings.pages = Rate{0};
+        return settings;
+    }
+    // A new service and server on the same file, with these settings (the clocks are always ours).
+    void Restart(ServiceSettings settings = Unlimited(), ServerSettings server = {}) {
+        if (server_) server_->Stop();
+        settings.now = [this] { return clock_.load(); };
+        settings.steadyMs = [this] { return steadyMs_.load(); };
+        service_ = std::make_unique<ScoresService>(store_, settings);
+        server.port = 0;
+        server_ = std::make_unique<HttpServer>(server);
+        server_->Bind();
+        server_->Start(*service_);
+    }
+
+    int port() const { return server_->Port(); }
+    std::string base() const { return server_->Base(); }
+
+    bool Send(const std::string& name, std::uint16_t score, const std::string& country) {
+        platform::CurlHttpClient http;
+        return online::SendResult(http, base(), name, score, country);
+    }
+
+    struct Answer {
+        int status = 0;
+        std::string body;
+        httplib::Headers headers;
+    };
+    Answer Request(const std::string& method, const std::string& target, const httplib::Headers& headers = {}) {
+        httplib::Client client("127.0.0.1", port());
+        httplib::Result result = method == "GET"    ? client.Get(target, headers)
+                                 : method == "HEAD" ? client.Head(target, headers)
+                                 : method == "POST"
+                                     ? client.Post(target, headers, "version&prg=Tidewarden", "text/plain")
+                                     : client.Delete(target, headers);
+        if (!result) return {};
+        return {result->status, result->body, result->headers};
+    }
+    Answer Get(const std::string& target, const httplib::Headers& headers = {}) {
+        return Request("GET", target, headers);
+    }
+
+    std::string FreshToken(const httplib::Headers& headers = {}) {
+        const std::string answer = Get("/cgi/version.pl?version&prg=Tidewarden", headers).body;
+        return online::TokenFromAnswer(answer).value_or("");
+    }
+
+    std::atomic<std::int64_t> clock_{Start};
+    std::atomic<std::int64_t> steadyMs_{1000000};
+    tw::test::TempDir folder_{"tw-scores"};
+    std::string path_;
+    ScoreStore store_;
+    std::unique_ptr<ScoresService> service_;
+    std::unique_ptr<HttpServer> server_;
+};
+
+inline std::string Submission(const std::string& record) {
+    return "/cgi/version.pl?hs&prg=Tidewarden&inf=" + online::EncodeRecord(record);
+}
+
+// A record with the fields in place, padded as the game pads.
+inline std::string Padded(std::string record) {
+    while (record.size() % 5 != 0) record += '0';
+    return record;
+}
+
+inline std::string GoodRecord(const std::string& token, const std::string& name = "Nemo") {
+    return Padded("type=0|name=" + name + "|score=120|key=T|p=" + token + "|add=nz|z=");
+}
+
+} // namespace tw::scores::test
