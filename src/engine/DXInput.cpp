@@ -33,9 +33,9 @@ TKeyAssignList DefaultKeyAssigns() {
     return a;
 }
 
-TKeyAssignList MainFormKeyAssigns() {
+TKeyAssignList GameKeyAssigns() {
     TKeyAssignList a = ArrowAndPadAssigns(vk::letter('W'), vk::letter('S'), vk::letter('A'), vk::letter('D'));
-    a[InputButton1] = {vk::letter('Z'), vk::Space, 0};
+    a[InputButton1] = {vk::Control, vk::Space, 0};
     a[InputButton2] = {vk::Shift, vk::Return, 0};
     return a;
 }

@@ -93,9 +93,9 @@ using TKeyAssignList = std::array<TKeyAssign, kInputStateCount>;
 
 // The table a keyboard device starts with.
 TKeyAssignList DefaultKeyAssigns();
-// The table the main window stores for its input component: W/A/S/D besides the arrows and the
-// numeric pad, Shift or Enter for the net. (The window then puts Ctrl in place of Z itself.)
-TKeyAssignList MainFormKeyAssigns();
+// The game's own table: W/A/S/D besides the arrows and the numeric pad, Ctrl or Space to fire,
+// Shift or Enter for the net.
+TKeyAssignList GameKeyAssigns();
 
 // The game's stick rule: the axis' half travel, a dead zone in percent of it, and the rest scaled
 // to -range ... range, rounded to nearest (ties to even).

@@ -1,5 +1,5 @@
 // What the game needs from the window that runs it, handed over once per game: the sprite engine,
-// the picture and wave collections, the input states, and the pointer routines.
+// the picture and wave collections, and the pointer routines. Input comes with each tick.
 #pragma once
 
 #include <functional>
@@ -7,13 +7,11 @@
 class TCustomDXSpriteEngine;
 class TPictureCollection;
 class TWaveCollection;
-class TDXInput;
 
 struct GameContext {
     TCustomDXSpriteEngine* SpriteEngine = nullptr;
     TPictureCollection* Pictures = nullptr;
     TWaveCollection* Waves = nullptr; // nullptr: silent
-    TDXInput* Input = nullptr;        // nullptr: no input held
     std::function<void(bool)> ShowCursor;
     std::function<void()> CentreCursor; // the pointer to (400, 300)
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+struct TTickInput;
 class TSprite;
 class TPictureCollectionItem;
 class TDirectDrawSurfaceCanvas;
@@ -35,8 +36,8 @@ void SetScrollSpeed(std::uint16_t speed);
 // The level's fish kinds (levels 1 to 6; later levels allow every kind).
 bool EnemyKindAllowed(std::uint8_t level, std::int32_t kind);
 
-// Game-tick steps after the input is read: dead sprites go, then the play or dying step.
-void RunGameTick(std::int32_t lagCount);
+// Game-tick steps with the tick's input: dead sprites go, then the play or dying step.
+void RunGameTick(const TTickInput& input);
 // The level number and the score, drawn over every game screen.
 void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas);
 // "LEVEL n" while the level is announced; when it has shown long enough, play starts.

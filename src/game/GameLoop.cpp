@@ -87,13 +87,15 @@ void setBigRedText(TDirectDrawSurfaceCanvas& canvas) {
 
 } // namespace
 
-void RunGameTick(std::int32_t lagCount) {
+void RunGameTick(const TTickInput& input) {
+    Game.Input = input;
+    Game.PushesTaken = 0;
     TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine;
     if (!engine) return;
     engine->FreeDead();
-    if (Shell.GameState == gsPlaying) runPlayStep(lagCount);
+    if (Shell.GameState == gsPlaying) runPlayStep(input.LagCount);
     // Also in the tick of a death: the field moves a second time.
-    if (Shell.GameState == gsHeroDying) moveField(lagCount);
+    if (Shell.GameState == gsHeroDying) moveField(input.LagCount);
 }
 
 void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas) {

@@ -3,6 +3,8 @@
 // fresh one with `ResetGameState()`.
 #pragma once
 
+#include "game/TickInput.h"
+
 #include <cstdint>
 
 class THeroSprite;
@@ -27,6 +29,11 @@ struct GameGlobals {
     std::uint16_t AlgaeDelay = 0;
     std::uint16_t TreasureDelay = 0;
     std::uint8_t TablePlace = 11; // the place 1..10 the finished game's score takes, 11 for none
+
+    // The input of the tick being run, and which of its mouse pushes the diver has taken: a push
+    // moves the diver once, and one not taken waits for a later tick.
+    TTickInput Input;
+    std::uint8_t PushesTaken = 0; // bit per TTickInput::TPush
 
     // Owned by the sprite engine; each sprite clears its own entry when it is destroyed.
     THeroSprite* Hero = nullptr;

@@ -1,6 +1,5 @@
 // The diver: steering with drift, air, the bubbles it trails, what it touches, its deaths and its
 // rise to the surface at the end of a level; and the hand engine that pushes it along.
-#include "engine/DXInput.h"
 #include "game/GameContext.h"
 #include "game/GameField.h"
 #include "game/GameSprites.h"
@@ -13,15 +12,16 @@
 
 namespace {
 
-TDXInputStates heldInput() {
-    const TDXInput* input = CurrentGameContext().Input;
-    return input ? input->InputStates : TDXInputStates{};
+// A mouse push waiting in this tick's input: its distance, or 0 when there is none or it was taken.
+std::int32_t pendingPush(TTickInput::TPush direction) {
+    if (Game.PushesTaken & (1u << direction)) return 0;
+    return Game.Input.Push[direction];
 }
 
 // Takes a pending mouse push: its distance, or 0 when there is none.
-std::int32_t takePush(std::int32_t& push) {
-    const std::int32_t distance = push;
-    if (distance > 0) push = 0;
+std::int32_t takePush(TTickInput::TPush direction) {
+    const std::int32_t distance = pendingPush(direction);
+    if (distance > 0) Game.PushesTaken = static_cast<std::uint8_t>(Game.PushesTaken | 1u << direction);
     return distance;
 }
 
@@ -72,14 +72,13 @@ void THeroSprite::MoveSelf(std::int32_t) {
     placeEngine();
     if (GunCooldown > 0) --GunCooldown;
     if (NetCooldown > 0) --NetCooldown;
-    const TDXInputStates held = heldInput();
-    if (InPlay && (held.Has(InputButton1) || Shell.MouseFireHeld) && GunCooldown == 0) {
+    const TTickInput& input = Game.Input;
+    if (InPlay && input.Has(TTickInput::tiFire) && GunCooldown == 0) {
         new THeroWeaponSprite(&GameRoot(), X + Width, THeroWeaponSprite::skGun, Y + 15);
         GunCooldown = 200 / GunRate;
     }
     // The net also while rising to the surface: only the gun needs the diver in play.
-    if (Game.NetIndicator && Game.NetIndicator->Visible && (held.Has(InputButton2) || Shell.MouseNetHeld) &&
-        NetCooldown == 0) {
+    if (Game.NetIndicator && Game.NetIndicator->Visible && input.Has(TTickInput::tiNet) && NetCooldown == 0) {
         new THeroWeaponSprite(&GameRoot(), X + Width, THeroWeaponSprite::skNet, Y - 72);
         NetCooldown = 200 / NetRate;
     }
@@ -87,24 +86,24 @@ void THeroSprite::MoveSelf(std::int32_t) {
 }
 
 void THeroSprite::steer() {
-    const TDXInputStates held = heldInput();
-    if (X > MinX && (held.Has(InputLeft) || Shell.MousePushLeft > 0)) {
-        const std::int32_t push = takePush(Shell.MousePushLeft);
+    const TTickInput& held = Game.Input;
+    if (X > MinX && (held.Has(TTickInput::tiLeft) || pendingPush(TTickInput::tpLeft) > 0)) {
+        const std::int32_t push = takePush(TTickInput::tpLeft);
         X -= push > 0 ? push : HeroSpeed;
         if (HeroVelocityX > -30) HeroVelocityX -= 0.5;
-    } else if (X < MaxRight - Width && (held.Has(InputRight) || Shell.MousePushRight > 0)) {
-        const std::int32_t push = takePush(Shell.MousePushRight);
+    } else if (X < MaxRight - Width && (held.Has(TTickInput::tiRight) || pendingPush(TTickInput::tpRight) > 0)) {
+        const std::int32_t push = takePush(TTickInput::tpRight);
         X += push > 0 ? push : HeroSpeed;
         if (HeroVelocityX < 30) HeroVelocityX += 0.5;
     } else {
         HeroVelocityX = towardsZero(HeroVelocityX);
     }
-    if (Y > MinY && (held.Has(InputUp) || Shell.MousePushUp > 0)) {
-        const std::int32_t push = takePush(Shell.MousePushUp);
+    if (Y > MinY && (held.Has(TTickInput::tiUp) || pendingPush(TTickInput::tpUp) > 0)) {
+        const std::int32_t push = takePush(TTickInput::tpUp);
         Y -= push > 0 ? push : HeroSpeed;
         if (HeroVelocityY > -30) HeroVelocityY -= 0.5;
-    } else if (Y < MaxBottom - Height && (held.Has(InputDown) || Shell.MousePushDown > 0)) {
-        const std::int32_t push = takePush(Shell.MousePushDown);
+    } else if (Y < MaxBottom - Height && (held.Has(TTickInput::tiDown) || pendingPush(TTickInput::tpDown) > 0)) {
+        const std::int32_t push = takePush(TTickInput::tpDown);
         Y += push > 0 ? push : HeroSpeed;
         if (HeroVelocityY < 30) HeroVelocityY += 0.5;
     } else {

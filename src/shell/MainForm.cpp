@@ -74,7 +74,7 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     DXInput1->SetUseDirectInput(true);
     DXInput1->Keyboard().SetEnabled(true);
     DXInput1->Keyboard().BindInputStates = true;
-    DXInput1->Keyboard().KeyAssigns = MainFormKeyAssigns();
+    DXInput1->Keyboard().KeyAssigns = GameKeyAssigns();
     DXInput1->Joystick().SetEnabled(true);
     DXInput1->Joystick().BindInputStates = true;
     DXInput1->Joystick().AutoCenter = true;
@@ -169,8 +169,6 @@ void TmainForm::FormCreate() {
     LoadConfig();
     BossKeyNameOf();
     ChangeMode();
-    // The stored table fires with Z and Space; the game fires with Ctrl and Space.
-    DXInput1->Keyboard().KeyAssigns[InputButton1][0] = tw::platform::vk::Control;
     // The running timer is disabled before the other is enabled: they share one idle hook.
     DXTimer2->SetEnabled(false);
     DXTimer1->SetEnabled(true);
@@ -296,7 +294,6 @@ GameContext TmainForm::MakeGameContext() {
     context.SpriteEngine = DXSpriteEngine1.get();
     context.Pictures = &DXImageList1->Items();
     context.Waves = &DXWaveList1->Items();
-    context.Input = DXInput1.get();
     context.ShowCursor = [](bool show) { SetCursorVisible(show); };
     context.CentreCursor = [this] {
         if (Window()) Window()->warpCursor(400, 300);
@@ -304,12 +301,38 @@ GameContext TmainForm::MakeGameContext() {
     return context;
 }
 
+TTickInput TmainForm::ReadTickInput(int lagCount) const {
+    const TDXInputStates held = DXInput1->InputStates;
+    TTickInput input;
+    auto hold = [&](bool on, TTickInput::THeld bit) {
+        if (on) input.Held = static_cast<std::uint8_t>(input.Held | bit);
+    };
+    hold(held.Has(InputUp), TTickInput::tiUp);
+    hold(held.Has(InputDown), TTickInput::tiDown);
+    hold(held.Has(InputLeft), TTickInput::tiLeft);
+    hold(held.Has(InputRight), TTickInput::tiRight);
+    hold(held.Has(InputButton1) || Shell.MouseFireHeld, TTickInput::tiFire);
+    hold(held.Has(InputButton2) || Shell.MouseNetHeld, TTickInput::tiNet);
+    const std::int32_t pushes[4] = {Shell.MousePushLeft, Shell.MousePushRight, Shell.MousePushUp, Shell.MousePushDown};
+    for (std::size_t i = 0; i < 4; ++i) input.Push[i] = static_cast<std::uint8_t>(pushes[i]);
+    input.LagCount = lagCount;
+    return input;
+}
+
+void TmainForm::ForgetTakenPushes() {
+    std::int32_t* pushes[4] = {&Shell.MousePushLeft, &Shell.MousePushRight, &Shell.MousePushUp, &Shell.MousePushDown};
+    for (std::size_t i = 0; i < 4; ++i)
+        if (Game.PushesTaken & (1u << i)) *pushes[i] = 0;
+    Game.PushesTaken = 0;
+}
+
 void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     // A lost display shows nothing and holds the game still.
     if (!DXDraw->CanDraw()) return;
     DXInput1->Update();
     SetGameContext(MakeGameContext());
-    RunGameTick(LagCount);
+    RunGameTick(ReadTickInput(LagCount));
+    ForgetTakenPushes();
     if (Shell.GameState == gsSending && FinishSending()) return;
 
     TDirectDrawSurface& back = *DXDraw->Surface();

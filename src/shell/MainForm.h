@@ -11,6 +11,7 @@
 #include "engine/DXInput.h"
 #include "engine/DXSprite.h"
 #include "game/GameContext.h"
+#include "game/TickInput.h"
 #include "graphics/DXDraws.h"
 #include "graphics/DXForm.h"
 #include "graphics/PictureCollection.h"
@@ -113,6 +114,10 @@ protected:
 
 private:
     GameContext MakeGameContext();
+    // The tick's input from the input states and the mouse; after the tick, the mouse pushes the
+    // diver took are spent.
+    TTickInput ReadTickInput(int lagCount) const;
+    void ForgetTakenPushes();
     // The screens after the last life, drawn over the still field (GameOverScreens.cpp):
     // "GAME OVER", then the name entry or the menu; the send question; the wait while sending;
     // the failure.

@@ -19,10 +19,9 @@ protected:
     void SetUp() override { KeyboardState::instance().clear(); }
     void TearDown() override { KeyboardState::instance().clear(); }
 
-    // The component as the main window sets it up: its stored table, then Ctrl in place of Z.
+    // The component as the main window sets it up, with the game's table.
     TDXInput& MainFormInput() {
-        input.Keyboard().KeyAssigns = MainFormKeyAssigns();
-        input.Keyboard().KeyAssigns[InputButton1][0] = vk::Control;
+        input.Keyboard().KeyAssigns = GameKeyAssigns();
         input.Loaded();
         return input;
     }
@@ -59,7 +58,7 @@ TEST_F(DXInputTest, MainFormKeysGiveTheirStates) {
     const Case cases[] = {
         {vk::Control, {InputButton1}},
         {vk::Space, {InputButton1}},
-        {vk::letter('Z'), {}}, // Ctrl took its place
+        {vk::letter('Z'), {}}, // the game fires with Ctrl, not Z
         {vk::Shift, {InputButton2}},
         {vk::Return, {InputButton2}},
         {vk::letter('S'), {InputDown}},
@@ -176,7 +175,7 @@ TEST(DXInputErrors, ComponentWithoutWindowAndMouseWithoutDirectInput) {
 
 TEST(KeyAssignsStorage, RoundTripsAndRejectsAWrongLength) {
     TDXInput a{[] { return true; }};
-    a.Keyboard().KeyAssigns = MainFormKeyAssigns();
+    a.Keyboard().KeyAssigns = GameKeyAssigns();
     a.Keyboard().KeyAssigns[InputButton32] = {-1, 0x1234, 255};
     const std::vector<std::uint8_t> bytes = a.Keyboard().WriteAssigns();
     ASSERT_EQ(bytes.size(), 432u);
