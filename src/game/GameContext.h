@@ -1,4 +1,4 @@
-// What the game needs from the window that runs it, handed over once per game: the sprite engine,
+// What the game needs from the window that runs it, handed over once: the sprite engine,
 // the picture and wave collections, and the pointer routines. Input comes with each tick.
 #pragma once
 
@@ -16,6 +16,6 @@ struct GameContext {
     std::function<void()> CentreCursor; // the pointer to (400, 300)
 };
 
-// The context the running game uses; the window sets it before it builds a field.
+// The context the running game uses; the window sets it once, when it is created.
 void SetGameContext(const GameContext& context);
 const GameContext& CurrentGameContext();

@@ -164,6 +164,8 @@ void TmainForm::LoadWaves() {
 }
 
 void TmainForm::FormCreate() {
+    // What the game uses of the window stays the same for the window's life.
+    SetGameContext(MakeGameContext());
     LoadWaves();
     tw::platform::randomize();
     LoadConfig();
@@ -330,7 +332,6 @@ void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     // A lost display shows nothing and holds the game still.
     if (!DXDraw->CanDraw()) return;
     DXInput1->Update();
-    SetGameContext(MakeGameContext());
     RunGameTick(ReadTickInput(LagCount));
     ForgetTakenPushes();
     if (Shell.GameState == gsSending && FinishSending()) return;
@@ -372,7 +373,6 @@ void TmainForm::CreateGameField() {
         engine.FreeChildren();
         TPictureCollection& pictures = DXImageList1->Items();
         pictures.LoadFromFile(tw::platform::resolvePath("data\\gamegraphic.dxg"));
-        SetGameContext(MakeGameContext());
 
         auto* background = new TMenuBackground(&engine);
         background->SetMapSize(1, 1);
