@@ -3,6 +3,7 @@
 #include "shell/Config.h"
 
 #include "platform/MessageBox.h"
+#include "platform/VirtualKeys.h"
 #include "shell/MainForm.h"
 
 #include <fcntl.h>
@@ -36,7 +37,10 @@
 //
 // The scrambling is its own inverse. A file longer than one record is read by its first record; a
 // shorter one counts as missing. A length byte above 10 (never written by the game) reads as 10, and
-// a flag other than 0 or 1 reads as on: the toggles flip the value, which must then be 0 or 1.
+// a flag other than 0 or 1 reads as on: the toggles flip the value, which must then be 0 or 1. A
+// damaged or edited file may hold what the game never writes: a boss key the capture could not
+// have stored (a modifier, Enter, an arrow, a code no key has) reads as F12, and a table out of
+// order is sorted, best first, so that a new result finds its right place.
 
 namespace {
 
@@ -66,6 +70,23 @@ const std::uint8_t* entryAt(const TConfigRecord& record, std::size_t index) {
 
 } // namespace
 
+bool CanBeBossKey(std::uint16_t key) {
+    namespace vk = tw::platform::vk;
+    switch (key) {
+    case vk::Return:
+    case vk::Escape:
+    case vk::Left:
+    case vk::Up:
+    case vk::Right:
+    case vk::Down:
+    case vk::letter('P'):
+    case vk::Shift:
+    case vk::Control:
+    case vk::Menu: return false;
+    default: return tw::platform::isDeliveredVirtualKey(key);
+    }
+}
+
 TConfigRecord PackConfigRecord(const SettingsState& s) {
     TConfigRecord r{};
     r[0] = flag(s.Windowed);
@@ -93,6 +114,7 @@ void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s) {
     s.SoundOn = flag(r[2]);
     s.Reserved3 = r[3];
     s.BossKey = static_cast<std::uint16_t>(r[4] | (r[5] << 8));
+    if (!CanBeBossKey(s.BossKey)) s.BossKey = DefaultBossKey;
     unpackText(r.data() + CountryOffset, s.Country);
     s.Reserved17 = r[17];
     for (std::size_t i = 0; i < s.HighScores.size(); ++i) {
@@ -102,6 +124,8 @@ void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s) {
         e.Reserved = in[11];
         e.Score = static_cast<std::uint16_t>(in[12] | (in[13] << 8));
     }
+    std::stable_sort(s.HighScores.begin(), s.HighScores.end(),
+                     [](const THighScoreEntry& a, const THighScoreEntry& b) { return a.Score > b.Score; });
 }
 
 void ScrambleConfigRecord(TConfigRecord& r) {

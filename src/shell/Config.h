@@ -21,8 +21,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The record in memory layout (unscrambled) and back. Unpacking reads a length byte above 10 as 10
-// and leaves NewEntry alone.
+// Whether the options screen's capture can store this key as the boss key: a key the platform
+// delivers, but none of the keys the menus or the game act on before the boss-key test (Enter,
+// Esc, the arrows, P) and no modifier, which is held with other keys all the time.
+bool CanBeBossKey(std::uint16_t key);
+
+// The record in memory layout (unscrambled) and back. Unpacking reads a length byte above 10 as 10,
+// a boss key the capture could never have stored as F12, sorts a table that is out of order (best
+// first, equal scores as they were) and leaves NewEntry alone.
 TConfigRecord PackConfigRecord(const SettingsState& settings);
 void UnpackConfigRecord(const TConfigRecord& record, SettingsState& settings);
 // Turns the memory form into the file form and the file form back into the memory form.
