@@ -7,6 +7,7 @@
 #include "shell/MainForm.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -278,6 +279,29 @@ void WriteConfigFile(const std::filesystem::path& file, const SettingsState& set
     }
 }
 
+void RemoveStaleTempFiles(const std::filesystem::path& file) {
+    const std::filesystem::path target = followLinks(file);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    const std::string prefix = target.filename().string() + ".new-";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string id = name.substr(prefix.size());
+        // Only the names a save makes: a process id in decimal.
+        if (id.size() > 9 || id[0] == '0' ||
+            !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const auto pid = static_cast<pid_t>(std::stol(id));
+        // Saves run one at a time on the game's thread, so a file of this process is a leftover of
+        // an earlier process that had the same id. Another game that is still running may be saving.
+        if (pid != ::getpid() && !(::kill(pid, 0) != 0 && errno == ESRCH)) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(it->path().c_str());
+    }
+}
+
 // ---- The game's steps ----------------------------------------------------------------------------
 
 namespace {
@@ -317,6 +341,7 @@ std::size_t readRecordBytes(std::array<std::uint8_t, ConfigRecordSize>& bytes) {
 } // namespace
 
 bool LoadConfig() {
+    RemoveStaleTempFiles(ConfigFileName);
     std::array<std::uint8_t, ConfigRecordSize> bytes{};
     const std::size_t got = readRecordBytes(bytes);
     if (DecodeConfigFile(std::span<const std::uint8_t>(bytes.data(), got), Settings)) return true;
@@ -325,14 +350,16 @@ bool LoadConfig() {
 }
 
 bool SaveConfig() {
+    bool written = true;
     try {
         WriteConfigFile(ConfigFileName, Settings);
-        return true;
     } catch (const EConfigWriteError& e) {
         // The settings stay in memory; the game goes on and the next change tries again.
         tw::platform::showMessageBox(e.what());
-        return false;
+        written = false;
     }
+    RemoveStaleTempFiles(ConfigFileName);
+    return written;
 }
 
 void ResetHighScores() {

@@ -45,12 +45,16 @@ TConfigRecord EncodeConfigFile(const SettingsState& settings);
 // target is replaced). Where the folder refuses the temporary file, an existing file is rewritten in
 // place instead. Anything but a regular file in its place is not written. Throws EConfigWriteError.
 void WriteConfigFile(const std::filesystem::path& file, const SettingsState& settings);
+// Removes the temporary files of saves that were killed before their rename ("config.dat.new-"
+// and the saving process's id, beside the file a link leads to) whose process is gone. Those of
+// a running process, another game saving at this moment, are left alone.
+void RemoveStaleTempFiles(const std::filesystem::path& file);
 
 // The game's own steps on `Settings` and "config.dat" in the current folder. A failed write shows
 // the error in a message box and the game goes on; they return whether the file was written.
 //
 // LoadConfig reads the file; when it is missing, short, unreadable or not a regular file, the
-// defaults are set and written instead.
+// defaults are set and written instead. Both remove stale temporary files of killed saves.
 bool LoadConfig();
 bool SaveConfig();
 // Every place back to "Anonymous" with 1000 down to 100; the settings stay.

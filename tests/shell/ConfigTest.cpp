@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -337,6 +338,59 @@ TEST_F(ConfigFile, ATableOutOfOrderIsReadSortedSoANewResultFindsItsPlace) {
     InsertResult();
     EXPECT_EQ(Settings.HighScores[2].Name.Text(), "NEW") << "below 1000, above the 900s";
     EXPECT_EQ(Settings.HighScores[9].Name.Text(), "D") << "the lowest, G with 0, dropped";
+}
+
+// A process id that was in use a moment ago and is gone now.
+pid_t goneProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// A process that runs until the scope ends.
+class RunningProcess {
+public:
+    RunningProcess() : pid_(fork()) {
+        if (pid_ == 0) {
+            pause();
+            _exit(0);
+        }
+    }
+    ~RunningProcess() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    RunningProcess(const RunningProcess&) = delete;
+    RunningProcess& operator=(const RunningProcess&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_;
+};
+
+TEST_F(ConfigFile, StaleTemporaryFilesOfKilledSavesGoAtStartAndAfterEachSave) {
+    const RunningProcess otherGame;
+    ASSERT_GT(otherGame.pid(), 0);
+    auto temp = [](pid_t pid) { return "config.dat.new-" + std::to_string(pid); };
+    const std::string live = temp(otherGame.pid());
+    const Bytes half(60, 0x11);
+    for (const std::string& name : {temp(goneProcess()), temp(goneProcess()), live, std::string("config.dat.new-x1"),
+                                    std::string("config.dat.new-0"), std::string("other.new-1")})
+        writeFile(name, half);
+    fs::copy_file(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat", "config.dat");
+
+    ASSERT_TRUE(LoadConfig());
+    EXPECT_THAT(folderEntries(folder_), ::testing::UnorderedElementsAre("config.dat", live, "config.dat.new-x1",
+                                                                        "config.dat.new-0", "other.new-1"));
+    EXPECT_EQ(Settings.Country.Text(), "NORGE");
+
+    const std::string killedLater = temp(goneProcess());
+    writeFile(killedLater, half);
+    ASSERT_TRUE(SaveConfig());
+    EXPECT_THAT(folderEntries(folder_), ::testing::Not(::testing::Contains(killedLater)));
+    EXPECT_THAT(folderEntries(folder_), ::testing::Contains(live)) << "another running game's save is left alone";
+    EXPECT_EQ(readFile(live), half);
 }
 
 TEST(ShortText, KeepsAtMostTenCharacters) {
