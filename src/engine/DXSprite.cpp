@@ -621,7 +621,8 @@ void TCustomDXSpriteEngine::Move(std::int32_t moveCount) { engine_->MoveTree(mov
 void TCustomDXSpriteEngine::FreeDead() { engine_->FreeDead(); }
 
 void TCustomDXSpriteEngine::Draw() {
-    if (dxDraw_ != nullptr && dxDraw_->CanDraw()) {
+    // Drawing changes nothing but pixels: a minimised or hidden window can do without them.
+    if (dxDraw_ != nullptr && dxDraw_->CanDraw() && dxDraw_->PictureSeen()) {
         engine_->Draw();
     }
 }

@@ -221,7 +221,7 @@ public:
 
     void Move(std::int32_t moveCount);
     void FreeDead();
-    // Draws only while the display can draw.
+    // Draws only while the display can draw and its picture can be seen.
     void Draw();
 
     void DXDrawNotify(TCustomDXDraw& sender, TDXDrawNotifyType notifyType) override;

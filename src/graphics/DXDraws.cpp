@@ -376,7 +376,15 @@ bool TCustomDXDraw::CheckSurfaces() {
 
 bool TCustomDXDraw::CanDraw() { return initialized_ && !updating_ && surface_ && CheckSurfaces(); }
 
+bool TCustomDXDraw::PictureSeen() const { return window_ == nullptr || window_->pictureSeen(); }
+
 void TCustomDXDraw::Flip() {
+    if (!PictureSeen()) {
+        // Minimised or hidden: comparing and sending a picture nobody sees is wasted work. The
+        // window may have lost its contents by the time it is back, so the next picture goes out whole.
+        frontShown_ = false;
+        return;
+    }
     if (initialized_ && !updating_ && CheckSurfaces()) driver_->Flip(nowOptions_.Has(doWaitVBlank));
 }
 

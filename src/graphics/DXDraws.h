@@ -181,6 +181,10 @@ public:
     void Restore();
     bool CheckSurfaces();
     bool CanDraw();
+    // Whether the window shows what is presented: not while it is minimised or hidden (always
+    // without a window). The ticks go on regardless; only drawing and presenting can rest.
+    bool PictureSeen() const;
+    // Shows the back surface; does nothing while the picture cannot be seen.
     void Flip();
 
     bool Initialized() const { return initialized_; }

@@ -3,6 +3,7 @@
 #include "graphics/PictureCollection.h"
 
 #include "core/CollectionFile.h"
+#include "core/DataFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -240,19 +241,33 @@ TPictureCollectionItem* TPictureCollection::Add() {
 
 TPictureCollectionItem* TPictureCollection::Find(const std::string& name) const {
     int i = IndexOf(name);
-    if (i < 0) throw EPictureCollectionError("Image '" + name + "' not found");
+    if (i < 0) throw EPictureCollectionError("Image '" + name + "' not found" + inFile());
     return ItemAt(i);
 }
 
+TPictureCollectionItem* TPictureCollection::ItemAt(int index) const {
+    try {
+        return static_cast<TPictureCollectionItem*>(GetItem(index));
+    } catch (const EListError& e) {
+        throw EListError(e.what() + inFile());
+    }
+}
+
+std::string TPictureCollection::inFile() const { return fileName_.empty() ? "" : " in \"" + fileName_ + "\""; }
+
 void TPictureCollection::LoadFromFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    LoadFromStream(bytes);
+    const std::vector<std::uint8_t> bytes = ReadDataFile(path);
+    try {
+        LoadFromStream(bytes);
+    } catch (const EReadError& e) {
+        fileName_ = path;
+        throw EReadError(DamagedFileMessage(path, e.what()));
+    }
+    fileName_ = path;
 }
 
 void TPictureCollection::LoadFromStream(std::span<const std::uint8_t> bytes) {
+    fileName_.clear();
     Clear();
     CollectionReader r(bytes);
     r.ReadHeader();
@@ -342,6 +357,7 @@ void TPictureCollection::Assign(const TPictureCollection& other) {
     if (&other == this) return;
     Clear();
     ColorTable = other.ColorTable;
+    fileName_ = other.fileName_;
     for (int i = 0; i < other.Count(); ++i) {
         const TPictureCollectionItem& src = *other.ItemAt(i);
         TPictureCollectionItem* item = Add();

@@ -114,16 +114,21 @@ public:
     ~TPictureCollection() override;
 
     TPictureCollectionItem* Add();
-    // Throws EPictureCollectionError "Image '%s' not found".
+    // Throws EPictureCollectionError "Image '%s' not found", followed by ' in "file"' when the items
+    // came from a file: a picture the game needs is missing from that file.
     TPictureCollectionItem* Find(const std::string& name) const;
-    // Throws EListError "List index out of bounds (%d)".
-    TPictureCollectionItem* ItemAt(int index) const { return static_cast<TPictureCollectionItem*>(GetItem(index)); }
+    // Throws EListError "List index out of bounds (%d)", naming the file as Find does.
+    TPictureCollectionItem* ItemAt(int index) const;
     TPictureCollectionItem* Items(int index) const { return ItemAt(index); }
 
     std::array<std::uint8_t, 1024> ColorTable{}; // blue, green, red, reserved; never used for drawing
 
-    // Throws EFOpenError "Cannot open file "%s". %s", or what LoadFromStream throws.
+    // Throws EFOpenError "Cannot open file "%s". %s" (a directory or a pipe included), EReadError
+    // "Cannot read file "%s". %s", or for damaged contents EReadError "Cannot load file "%s". "
+    // followed by what LoadFromStream says.
     void LoadFromFile(const std::string& path);
+    // The file the items were last loaded from; empty after LoadFromStream.
+    const std::string& FileName() const { return fileName_; }
     // Replaces every item with those of the DXG bytes; items read before a failure stay.
     void LoadFromStream(std::span<const std::uint8_t> bytes);
     std::vector<std::uint8_t> SaveToStream() const;
@@ -142,7 +147,10 @@ protected:
     void ItemRemoving(THashCollectionItem& item) override;
 
 private:
+    std::string inFile() const; // ' in "file"', or nothing without a file
+
     TCustomDXDraw* display_ = nullptr;
+    std::string fileName_;
 };
 
 // The component that holds a picture collection and serves a display: it follows the display's

@@ -15,7 +15,7 @@ namespace tw::online {
 
 class ResultSubmission {
 public:
-    // The service's base address and the waits of each exchange; read when a send starts.
+    // The service's base address and the waits of a sending; read when a send starts.
     std::string BaseUrl;
     platform::HttpLimits Limits;
 

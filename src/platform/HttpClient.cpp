@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include <optional>
+
 namespace tw::platform {
 
 namespace {
@@ -47,6 +49,7 @@ struct CurlHttpClient::Impl {
     curl_slist* headers = nullptr;
     HttpLimits limits;
     const std::atomic<bool>* cancelled = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> deadline; // set by the first request
 };
 
 CurlHttpClient::CurlHttpClient(HttpLimits limits, const std::atomic<bool>* cancelled)
@@ -67,7 +70,6 @@ CurlHttpClient::CurlHttpClient(HttpLimits limits, const std::atomic<bool>* cance
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L); // time-outs without SIGALRM
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.exchangeTimeout.count()));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
     if (cancelled != nullptr) {
         curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &ReportProgress);
@@ -83,7 +85,16 @@ CurlHttpClient::~CurlHttpClient() {
 
 std::string CurlHttpClient::Get(const std::string& url) {
     if (impl_->cancelled != nullptr && impl_->cancelled->load()) throw HttpError("cancelled");
+    // The time this request may take is what the client's deadline leaves (libcurl reads 0 as no
+    // limit at all, so a deadline reached fails here).
+    const auto now = std::chrono::steady_clock::now();
+    if (!impl_->deadline) impl_->deadline = now + impl_->limits.totalTimeout;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*impl_->deadline - now);
+    if (left.count() <= 0)
+        throw HttpError("no time left: the requests took " + std::to_string(impl_->limits.totalTimeout.count()) +
+                        " ms together");
     CURL* h = impl_->handle;
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
     Body body;
     body.limit = impl_->limits.maxBodySize;
     char error[CURL_ERROR_SIZE] = {};

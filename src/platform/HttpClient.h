@@ -1,5 +1,6 @@
 // HTTP GET of an absolute address over libcurl, with bounded waits: the game's only network use.
-// One client is one session: cookies set by an answer go with the following requests.
+// One client is one session: cookies set by an answer go with the following requests, and one
+// deadline bounds all its requests together.
 #pragma once
 
 #include <atomic>
@@ -18,8 +19,10 @@ public:
 };
 
 struct HttpLimits {
-    std::chrono::milliseconds connectTimeout{5000};
-    std::chrono::milliseconds exchangeTimeout{10000}; // the whole request, connection included
+    std::chrono::milliseconds connectTimeout{5000}; // each connection
+    // Every request of one client together, connections included, counted from its first request:
+    // a client is one sending, and a slow first answer leaves that much less to the next ones.
+    std::chrono::milliseconds totalTimeout{10000};
     std::size_t maxBodySize = 64 * 1024;
 };
 

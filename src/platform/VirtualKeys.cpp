@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <array>
+
 namespace tw::platform {
 
 namespace {
@@ -114,6 +116,19 @@ std::uint8_t genericVirtualKey(std::uint8_t code) {
     case vk::RMenu: return vk::Menu;
     default: return code;
     }
+}
+
+bool isDeliveredVirtualKey(std::uint16_t code) {
+    // Built from the translation itself, so the two cannot drift apart.
+    static const std::array<bool, 256> delivered = [] {
+        std::array<bool, 256> table{};
+        for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode)
+            table[genericVirtualKey(fromScancode(scancode))] = true;
+        for (std::int32_t keycode = 0; keycode < 128; ++keycode) table[fromCharacter(keycode)] = true;
+        table[0] = false;
+        return table;
+    }();
+    return code < delivered.size() && delivered[code];
 }
 
 } // namespace tw::platform

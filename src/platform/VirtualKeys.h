@@ -82,4 +82,8 @@ std::uint8_t heldKeyFromSdl(std::int32_t sdlKeycode, int sdlScancode);
 // The generic code of a sided modifier (LShift/RShift give Shift, ...), or the code itself.
 std::uint8_t genericVirtualKey(std::uint8_t code);
 
+// Whether a key event can bring this code: some key translates to it on some layout, sided
+// modifiers counted as their generic code (the code key events carry). 0 is no key.
+bool isDeliveredVirtualKey(std::uint16_t code);
+
 } // namespace tw::platform

@@ -109,6 +109,7 @@ Window::~Window() {
 void Window::present(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture) {
     if (!pixels || width <= 0 || height <= 0) return;
     ++presentCount_;
+    if (!pictureSeen()) return;
     if (picture == Picture::Same && !shown_.empty() && width == lastWidth_ && height == lastHeight_) return;
     if (picture == Picture::Unknown && sameAsShown(pixels, width, height, pitchInPixels)) return;
     if (!texture_ || width != textureWidth_ || height != textureHeight_) {
@@ -174,6 +175,9 @@ void Window::center() {
 void Window::minimize() { SDL_MinimizeWindow(window_); }
 void Window::restore() { SDL_RestoreWindow(window_); }
 bool Window::isMinimized() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+bool Window::pictureSeen() const {
+    return (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
+}
 
 WindowPlacement Window::placement() const {
     WindowPlacement p;

@@ -61,6 +61,9 @@ public:
     // kept of the last one sent; a caller that knows whether its picture changed spares the comparison.
     void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
                  Picture picture = Picture::Unknown);
+    // Whether anything shown can be seen: not while the window is minimised or hidden. Pictures
+    // presented meanwhile are dropped; the desktop's restore or expose lets the next one through.
+    bool pictureSeen() const;
     int presentCount() const { return presentCount_; } // pictures handed to present()
     int uploadCount() const { return uploadCount_; }   // pictures actually sent to the screen
     // The window's contents may be gone (uncovered, restored, resized, mode switched): the next

@@ -3,9 +3,11 @@
 #include "shell/Config.h"
 
 #include "platform/MessageBox.h"
+#include "platform/VirtualKeys.h"
 #include "shell/MainForm.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +38,10 @@
 //
 // The scrambling is its own inverse. A file longer than one record is read by its first record; a
 // shorter one counts as missing. A length byte above 10 (never written by the game) reads as 10, and
-// a flag other than 0 or 1 reads as on: the toggles flip the value, which must then be 0 or 1.
+// a flag other than 0 or 1 reads as on: the toggles flip the value, which must then be 0 or 1. A
+// damaged or edited file may hold what the game never writes: a boss key the capture could not
+// have stored (a modifier, Enter, an arrow, a code no key has) reads as F12, and a table out of
+// order is sorted, best first, so that a new result finds its right place.
 
 namespace {
 
@@ -66,6 +71,23 @@ const std::uint8_t* entryAt(const TConfigRecord& record, std::size_t index) {
 
 } // namespace
 
+bool CanBeBossKey(std::uint16_t key) {
+    namespace vk = tw::platform::vk;
+    switch (key) {
+    case vk::Return:
+    case vk::Escape:
+    case vk::Left:
+    case vk::Up:
+    case vk::Right:
+    case vk::Down:
+    case vk::letter('P'):
+    case vk::Shift:
+    case vk::Control:
+    case vk::Menu: return false;
+    default: return tw::platform::isDeliveredVirtualKey(key);
+    }
+}
+
 TConfigRecord PackConfigRecord(const SettingsState& s) {
     TConfigRecord r{};
     r[0] = flag(s.Windowed);
@@ -93,6 +115,7 @@ void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s) {
     s.SoundOn = flag(r[2]);
     s.Reserved3 = r[3];
     s.BossKey = static_cast<std::uint16_t>(r[4] | (r[5] << 8));
+    if (!CanBeBossKey(s.BossKey)) s.BossKey = DefaultBossKey;
     unpackText(r.data() + CountryOffset, s.Country);
     s.Reserved17 = r[17];
     for (std::size_t i = 0; i < s.HighScores.size(); ++i) {
@@ -102,6 +125,8 @@ void UnpackConfigRecord(const TConfigRecord& r, SettingsState& s) {
         e.Reserved = in[11];
         e.Score = static_cast<std::uint16_t>(in[12] | (in[13] << 8));
     }
+    std::stable_sort(s.HighScores.begin(), s.HighScores.end(),
+                     [](const THighScoreEntry& a, const THighScoreEntry& b) { return a.Score > b.Score; });
 }
 
 void ScrambleConfigRecord(TConfigRecord& r) {
@@ -254,6 +279,29 @@ void WriteConfigFile(const std::filesystem::path& file, const SettingsState& set
     }
 }
 
+void RemoveStaleTempFiles(const std::filesystem::path& file) {
+    const std::filesystem::path target = followLinks(file);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    const std::string prefix = target.filename().string() + ".new-";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string id = name.substr(prefix.size());
+        // Only the names a save makes: a process id in decimal.
+        if (id.size() > 9 || id[0] == '0' ||
+            !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const auto pid = static_cast<pid_t>(std::stol(id));
+        // Saves run one at a time on the game's thread, so a file of this process is a leftover of
+        // an earlier process that had the same id. Another game that is still running may be saving.
+        if (pid != ::getpid() && !(::kill(pid, 0) != 0 && errno == ESRCH)) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(it->path().c_str());
+    }
+}
+
 // ---- The game's steps ----------------------------------------------------------------------------
 
 namespace {
@@ -293,6 +341,7 @@ std::size_t readRecordBytes(std::array<std::uint8_t, ConfigRecordSize>& bytes) {
 } // namespace
 
 bool LoadConfig() {
+    RemoveStaleTempFiles(ConfigFileName);
     std::array<std::uint8_t, ConfigRecordSize> bytes{};
     const std::size_t got = readRecordBytes(bytes);
     if (DecodeConfigFile(std::span<const std::uint8_t>(bytes.data(), got), Settings)) return true;
@@ -301,14 +350,16 @@ bool LoadConfig() {
 }
 
 bool SaveConfig() {
+    bool written = true;
     try {
         WriteConfigFile(ConfigFileName, Settings);
-        return true;
     } catch (const EConfigWriteError& e) {
         // The settings stay in memory; the game goes on and the next change tries again.
         tw::platform::showMessageBox(e.what());
-        return false;
+        written = false;
     }
+    RemoveStaleTempFiles(ConfigFileName);
+    return written;
 }
 
 void ResetHighScores() {

@@ -4,6 +4,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/VirtualKeys.h"
+#include "shell/Config.h"
 #include "shell/MainForm.h"
 #include "shell/MenuCommands.h"
 #include "shell/MenuField.h"
@@ -81,8 +82,8 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift) {
     }
 
     if (screen == msBossKey) {
-        // Modifiers alone cannot hide the game: they are held with other keys all the time.
-        if (key == vk::Shift || key == vk::Control || key == vk::Menu) return;
+        // Modifiers are held with other keys all the time, and P would pause a game, not hide it.
+        if (!CanBeBossKey(key)) return;
         Settings.BossKey = key;
         form.SetClosingWindowVisible(false);
         Shell.MenuScreen = Shell.SavedMenuScreen;

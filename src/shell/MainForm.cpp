@@ -142,25 +142,24 @@ void TmainForm::LoadWaves() {
     // without a sound device, and a sound that is missing or cannot be played is silent alone.
     // Either way the player is told once, here, and never again on each play.
     TWaveCollection& waves = DXWaveList1->Items();
+    const std::string path = tw::platform::resolvePath("sound\\gamesound.dxw");
     std::string problems;
     bool fileLoaded = false;
     try {
-        waves.LoadFromFile(tw::platform::resolvePath("sound\\gamesound.dxw"));
+        waves.LoadFromFile(path);
         fileLoaded = true;
         for (const std::string& line : waves.Unplayable()) problems += line + "\n";
     } catch (const std::exception& e) {
         waves.Clear();
-        problems = std::string(e.what()) + "\n";
+        problems = std::string(e.what()) + "\nThe game goes on silent.";
     }
     for (const char* name : GameSoundNames) {
         if (waves.IndexOf(name) >= 0) continue;
         waves.Add().SetName(name); // an empty wave never sounds
         if (fileLoaded) problems += "Wave '" + std::string(name) + "' not found\n";
     }
-    if (!problems.empty()) {
-        problems.pop_back();
-        tw::platform::showMessageBox(problems);
-    }
+    if (fileLoaded && !problems.empty()) problems += "These sounds of \"" + path + "\" are silent; the game goes on.";
+    if (!problems.empty()) tw::platform::showMessageBox(problems);
 }
 
 void TmainForm::FormCreate() {

@@ -2,13 +2,16 @@
 // and the load-and-play step with its "Can't load music." failure.
 #include "shell/Music.h"
 
+#include "core/DataFile.h"
 #include "platform/AudioOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/PathResolver.h"
 #include "platform/XmPlayer.h"
 
+#include <exception>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -31,9 +34,19 @@ tw::platform::XmSong* findSong(std::uint32_t handle) {
 
 } // namespace
 
-std::uint32_t SongLoadFromFile(const std::string& path) {
+std::uint32_t SongLoadFromFile(const std::string& path, std::string* whyNot) {
     MusicState& state = music();
-    auto song = tw::platform::XmSong::load(tw::platform::resolvePath(path));
+    // Read here rather than by the music library, so that a directory, a pipe or a link loop in
+    // place of the song is named as such and can never block the game.
+    const std::string file = tw::platform::resolvePath(path);
+    std::unique_ptr<tw::platform::XmSong> song;
+    try {
+        const std::vector<std::uint8_t> bytes = ReadDataFile(file);
+        song = tw::platform::XmSong::loadFromMemory(bytes.data(), bytes.size());
+        if (!song && whyNot) *whyNot = DamagedFileMessage(file, "Not a song the music player can read");
+    } catch (const std::exception& e) {
+        if (whyNot) *whyNot = e.what();
+    }
     if (!song) return 0;
     // The game loads before every play and never unloads; keeping only the song that is heard
     // stops memory from growing with every focus change.
@@ -64,9 +77,10 @@ void SongStop(std::uint32_t handle) {
 
 void LoadAndPlaySong(const std::string& path, std::uint8_t& musicOn, std::uint32_t& songHandle) {
     if (musicOn != 1) return;
-    songHandle = SongLoadFromFile(path);
+    std::string whyNot;
+    songHandle = SongLoadFromFile(path, &whyNot);
     if (songHandle == 0) {
-        tw::platform::showMessageBox("Can't load music.");
+        tw::platform::showMessageBox("Can't load music.\n" + whyNot);
         musicOn = 0;
         return;
     }

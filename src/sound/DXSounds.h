@@ -326,14 +326,18 @@ public:
 
     TWaveCollectionItem& Add();
     TWaveCollectionItem& ItemAt(int index) const; // throws EListError
-    // Throws EWaveCollectionError "Wave '%s' not found".
+    // Throws EWaveCollectionError "Wave '%s' not found", followed by ' in "file"' when the items
+    // came from a file.
     TWaveCollectionItem& Find(std::string_view name) const;
     // Replaces the items with copies of the other collection's (name, looped, max count, wave).
     void Assign(const TWaveCollection& other);
 
-    // Throws "Cannot open file "%s". %s" when the file cannot be read, and the reader's errors;
-    // items read before a failure remain.
+    // Throws EFOpenError "Cannot open file "%s". %s" (a directory or a pipe included), EReadError
+    // "Cannot read file "%s". %s", or for damaged contents EReadError "Cannot load file "%s". "
+    // followed by the reader's error; items read before a failure remain.
     void LoadFromFile(const std::string& path);
+    // The file the items were last loaded from; empty after loading bytes or a stream.
+    const std::string& FileName() const { return fileName_; }
     void LoadFromStream(std::istream& stream);
     void LoadFromBytes(std::span<const std::uint8_t> bytes);
     void SaveToFile(const std::string& path) const;
@@ -355,6 +359,7 @@ protected:
 private:
     TCustomDXSound* dxSound_ = nullptr;
     std::vector<std::string> unplayable_;
+    std::string fileName_;
 };
 
 class TCustomDXWaveList : public TDXSoundNotifyListener {

@@ -2,6 +2,7 @@
 #include "sound/Wave.h"
 
 #include "core/ByteStream.h"
+#include "core/DataFile.h"
 #include "core/FileErrors.h"
 
 #include <algorithm>
@@ -99,10 +100,14 @@ std::vector<std::uint8_t> TWave::SaveToBytes() const {
 }
 
 void TWave::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LoadFromBytes(bytes);
+    const std::vector<std::uint8_t> bytes = ReadDataFile(path);
+    try {
+        LoadFromBytes(bytes);
+    } catch (const EReadError& e) {
+        throw EReadError(DamagedFileMessage(path, e.what()));
+    } catch (const EWaveStreamError& e) {
+        throw EWaveStreamError(DamagedFileMessage(path, e.what()));
+    }
 }
 
 void TWave::SaveToFile(const std::string& path) const {

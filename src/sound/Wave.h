@@ -39,7 +39,8 @@ public:
     void LoadFromBytes(std::span<const std::uint8_t> bytes);
     std::vector<std::uint8_t> SaveToBytes() const;
 
-    // EFOpenError "Cannot open file "%s". %s", or what LoadFromBytes throws.
+    // EFOpenError "Cannot open file "%s". %s", EReadError "Cannot read file "%s". %s", or what
+    // LoadFromBytes throws, its text after "Cannot load file "%s". ".
     void LoadFromFile(const std::string& path);
     void SaveToFile(const std::string& path) const;
 

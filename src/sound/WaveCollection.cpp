@@ -3,6 +3,7 @@
 #include "sound/DXSounds.h"
 
 #include "core/CollectionFile.h"
+#include "core/DataFile.h"
 #include "core/FileErrors.h"
 
 #include <cerrno>
@@ -50,7 +51,10 @@ TWaveCollectionItem& TWaveCollection::ItemAt(int index) const {
 
 TWaveCollectionItem& TWaveCollection::Find(std::string_view name) const {
     int i = IndexOf(name);
-    if (i < 0) throw EWaveCollectionError("Wave '" + std::string(name) + "' not found");
+    if (i < 0) {
+        const std::string inFile = fileName_.empty() ? "" : " in \"" + fileName_ + "\"";
+        throw EWaveCollectionError("Wave '" + std::string(name) + "' not found" + inFile);
+    }
     return ItemAt(i);
 }
 
@@ -75,9 +79,14 @@ void TWaveCollection::Assign(const TWaveCollection& other) {
 }
 
 void TWaveCollection::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    LoadFromStream(in);
+    const std::vector<std::uint8_t> bytes = ReadDataFile(path);
+    try {
+        LoadFromBytes(bytes);
+    } catch (const EReadError& e) {
+        fileName_ = path;
+        throw EReadError(DamagedFileMessage(path, e.what()));
+    }
+    fileName_ = path;
 }
 
 void TWaveCollection::LoadFromStream(std::istream& stream) {
@@ -86,6 +95,7 @@ void TWaveCollection::LoadFromStream(std::istream& stream) {
 }
 
 void TWaveCollection::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+    fileName_.clear();
     Clear();
     unplayable_.clear();
     CollectionReader reader(bytes);

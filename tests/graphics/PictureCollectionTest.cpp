@@ -2,10 +2,15 @@
 // notifications, and the DXG file written and read back.
 #include "core/CollectionFile.h"
 #include "graphics/PictureCollection.h"
+#include "support/TempDir.h"
+
+#include <sys/stat.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -336,6 +341,46 @@ TEST(DxgFile, CannotOpenFile) {
     EXPECT_THAT(
         [&] { c.LoadFromFile("/nonexistent/menu.dxg"); },
         ThrowsMessage<EFOpenError>(StrEq("Cannot open file \"/nonexistent/menu.dxg\". No such file or directory")));
+}
+
+// Whatever stands in place of a picture file, the error names the file and says what is wrong.
+TEST(DxgFile, EveryLoadErrorNamesTheFile) {
+    const tw::test::TempDir dir("tw-dxg");
+    TPictureCollection good;
+    good.Add()->SetName("hero");
+    const std::vector<std::uint8_t> bytes = good.SaveToStream();
+    auto file = [&](const std::string& name, std::size_t size) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
+        return dir / name;
+    };
+    std::filesystem::create_directory(dir / "folder.dxg");
+    ASSERT_EQ(mkfifo((dir / "pipe.dxg").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {dir / "folder.dxg", "Cannot open file \"" + dir / "folder.dxg" + "\". Is a directory"},
+        {dir / "pipe.dxg", "Cannot open file \"" + dir / "pipe.dxg" + "\". Not a regular file"},
+        {file("empty.dxg", 0), "Cannot load file \"" + dir / "empty.dxg" + "\". Invalid stream format"},
+        {file("cut.dxg", bytes.size() - 4), "Cannot load file \"" + dir / "cut.dxg" + "\". Error reading List: Stream read error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        TPictureCollection pictures;
+        EXPECT_THAT([&] { pictures.LoadFromFile(c.path); }, ThrowsMessage<std::runtime_error>(StrEq(c.message)));
+    }
+
+    // A picture or a place the game asks for that the file lacks: the file is named too, and only then.
+    TPictureCollection loaded;
+    loaded.LoadFromFile(file("good.dxg", bytes.size()));
+    EXPECT_EQ(loaded.FileName(), dir / "good.dxg");
+    EXPECT_THAT([&] { loaded.Find("back"); }, ThrowsMessage<EPictureCollectionError>(
+                                                  StrEq("Image 'back' not found in \"" + dir / "good.dxg" + "\"")));
+    EXPECT_THAT([&] { loaded.ItemAt(24); },
+                ThrowsMessage<EListError>(StrEq("List index out of bounds (24) in \"" + dir / "good.dxg" + "\"")));
+    loaded.LoadFromStream(bytes);
+    EXPECT_THAT([&] { loaded.Find("back"); }, ThrowsMessage<EPictureCollectionError>(StrEq("Image 'back' not found")));
 }
 
 TEST_F(WithDisplay, LoadingWhileBoundBuildsSurfaces) {

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -96,10 +98,47 @@ TEST(SendResultTest, AServerThatNeverAnswersFailsWithinTheBound) {
     const RawSocket silent(true);
     platform::HttpLimits limits;
     limits.connectTimeout = std::chrono::milliseconds(1000);
-    limits.exchangeTimeout = std::chrono::milliseconds(300);
+    limits.totalTimeout = std::chrono::milliseconds(300);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Send(silent.base(), limits));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST(SendResultTest, OneDeadlineBoundsTheWholeSending) {
+    using namespace std::chrono_literals;
+    platform::HttpLimits limits;
+    limits.connectTimeout = 1000ms;
+    limits.totalTimeout = 1500ms;
+    // The version answer comes well within the bound; the submission then hangs until let go.
+    const auto released = std::make_shared<std::atomic<bool>>(false);
+    ScriptedService service(
+        [](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(1000ms);
+            response.set_content("OK|Tidewarden|1|0|tok42|", "text/html");
+        },
+        [released](const httplib::Request&, httplib::Response&) {
+            for (int i = 0; i < 500 && !*released; ++i) std::this_thread::sleep_for(10ms);
+        });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Send(service.base(), limits));
+    const auto took = std::chrono::steady_clock::now() - start;
+    *released = true;
+    EXPECT_TRUE(service.submitted());
+    EXPECT_GE(took, limits.totalTimeout - 100ms) << "the submission had what the version check left";
+    // A bound per exchange would have given the submission 1500 ms of its own: 2500 ms in all.
+    EXPECT_LT(took, 2200ms);
+}
+
+TEST(SendResultTest, ARequestAfterTheDeadlineIsNeverMade) {
+    using namespace std::chrono_literals;
+    ScriptedService service(Answer("OK|Tidewarden|1|0|tok42|"), Answer("OK"));
+    platform::HttpLimits limits;
+    limits.totalTimeout = 500ms;
+    platform::CurlHttpClient http(limits);
+    EXPECT_EQ(http.Get(VersionCheckUrl(service.base())), "OK|Tidewarden|1|0|tok42|");
+    std::this_thread::sleep_for(600ms);
+    EXPECT_THROW(http.Get(SubmissionUrl(service.base(), "X")), platform::HttpError);
+    EXPECT_FALSE(service.submitted());
 }
 
 // The outcome of a send on the worker, waited for in real time.

@@ -1,5 +1,5 @@
-// The whole game in a window the player resized, maximised, and with a pad plugged in while playing:
-// real SDL events through the message loop, on the headless host and the built data.
+// The whole game in a window the player resized, maximised, hid, and with a pad plugged in while
+// playing: real SDL events through the message loop, on the headless host and the built data.
 #include "platform/EventLoop.h"
 #include "platform/Joystick.h"
 #include "platform/VirtualKeys.h"
@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -167,6 +169,45 @@ TEST_F(GamepadPlayTest, APadPluggedInMidGameSteersAndFiresAndPullingItOutLeavesT
     host->keyDown(tw::platform::vk::Right);
     EXPECT_GT(heroMoveOver(10, false), 0) << "the keyboard after the pad";
     host->keyUp(tw::platform::vk::Right);
+}
+
+} // namespace
+
+namespace {
+
+class HiddenWindowTest : public GameHostTest {
+protected:
+    // Pixels other than black in the back buffer: the field covers the whole picture, the
+    // head-up texts a small part.
+    long litPixels() {
+        const std::vector<std::uint32_t> pixels = host->backBuffer();
+        return static_cast<long>(std::count_if(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p != 0; }));
+    }
+};
+
+TEST_F(HiddenWindowTest, AHiddenGameTicksOnWithoutDrawingOrPresenting) {
+    startGame();
+    ASSERT_EQ(Shell.GameState, gsLevelIntro);
+    TCustomDXDraw& display = *host->form().DXDraw;
+    host->runTicks(1);
+    ASSERT_GT(litPixels(), 800 * 600 / 2);
+
+    // The dummy driver cannot minimise; hiding is what minimising does to the picture.
+    SDL_Window* window = SDL_GetWindowFromID(host->window().id());
+    SDL_HideWindow(window);
+    const int presents = display.PresentCount();
+    const int uploads = host->window().uploadCount();
+    EXPECT_EQ(host->runTicks(100), 100) << "the ticks go on";
+    EXPECT_EQ(Shell.GameState, gsPlaying) << "the level announcement ran out meanwhile";
+    EXPECT_LT(litPixels(), 800 * 600 / 20) << "no sprite drawn";
+    EXPECT_EQ(display.PresentCount(), presents) << "nothing presented";
+    EXPECT_EQ(host->window().uploadCount(), uploads);
+
+    SDL_ShowWindow(window);
+    host->runTicks(1);
+    EXPECT_GT(litPixels(), 800 * 600 / 2);
+    EXPECT_EQ(display.PresentCount(), presents + 1);
+    EXPECT_EQ(host->window().uploadCount(), uploads + 1) << "the first picture after is sent whole";
 }
 
 } // namespace

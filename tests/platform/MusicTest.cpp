@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -80,13 +81,37 @@ TEST_F(MusicTest, MissingSongShowsTheMessageOnceAndSwitchesMusicOff) {
     std::uint8_t musicOn = 1;
     std::uint32_t songHandle = 77;
     LoadAndPlaySong(dir / "sound\\2.xm", musicOn, songHandle);
-    EXPECT_EQ(messages, std::vector<std::string>{"Can't load music."});
+    EXPECT_EQ(messages, std::vector<std::string>{"Can't load music.\nCannot open file \"" + dir / "sound/2.xm" +
+                                                 "\". No such file or directory"});
     EXPECT_EQ(musicOn, 0);
     EXPECT_EQ(songHandle, 0u);
     // Music is now off: the next call site loads nothing and shows nothing.
     LoadAndPlaySong(dir / "sound\\2.xm", musicOn, songHandle);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(musicOn, 0);
+}
+
+TEST_F(MusicTest, TheMessageNamesTheSongFileAndWhatIsWrong) {
+    std::filesystem::create_directories(dir / "sound/1.xm");
+    std::filesystem::create_symlink("2.xm", dir / "sound/2.xm"); // a link to itself
+    dir.touch("sound/3.xm", "this is not a module");
+    const struct {
+        const char* file;
+        std::string reason;
+    } cases[] = {
+        {"1.xm", "Cannot open file \"" + dir / "sound/1.xm" + "\". Is a directory"},
+        {"2.xm", "Cannot open file \"" + dir / "sound/2.xm" + "\". Too many levels of symbolic links"},
+        {"3.xm", "Cannot load file \"" + dir / "sound/3.xm" + "\". Not a song the music player can read"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        messages.clear();
+        std::uint8_t musicOn = 1;
+        std::uint32_t songHandle = 0;
+        LoadAndPlaySong(dir / (std::string("sound\\") + c.file), musicOn, songHandle);
+        EXPECT_EQ(messages, std::vector<std::string>{"Can't load music.\n" + c.reason});
+        EXPECT_EQ(musicOn, 0);
+    }
 }
 
 TEST_F(MusicTest, MusicOffLoadsNothing) {

@@ -111,6 +111,29 @@ TEST_F(WindowTest, ACallerThatKnowsItsPictureSparesTheComparison) {
     EXPECT_EQ(w.presentCount(), 7);
 }
 
+TEST_F(WindowTest, AHiddenWindowIsSentNothingAndGetsTheNextPictureWhenBack) {
+    Window w;
+    SDL_Window* sdl = SDL_GetWindowFromID(w.id());
+    std::vector<std::uint32_t> frame(800 * 600, 0x00336699u);
+    w.present(frame.data(), 800, 600, 800);
+    ASSERT_EQ(w.uploadCount(), 1);
+    EXPECT_TRUE(w.pictureSeen());
+
+    // The dummy driver cannot minimise; hiding is what minimising does to the picture.
+    SDL_HideWindow(sdl);
+    EXPECT_FALSE(w.pictureSeen());
+    frame[0] = 0x00FFFFFFu;
+    w.present(frame.data(), 800, 600, 800, Picture::New);
+    w.present(frame.data(), 800, 600, 800, Picture::Unknown);
+    EXPECT_EQ(w.presentCount(), 3);
+    EXPECT_EQ(w.uploadCount(), 1) << "nothing is sent to a window nobody sees";
+
+    SDL_ShowWindow(sdl);
+    EXPECT_TRUE(w.pictureSeen());
+    w.present(frame.data(), 800, 600, 800, Picture::Unknown);
+    EXPECT_EQ(w.uploadCount(), 2) << "the picture changed while hidden";
+}
+
 TEST_F(WindowTest, CursorCounterShowsWhileZeroOrMore) {
     Window w;
     EXPECT_EQ(w.showCursor(false), -1);

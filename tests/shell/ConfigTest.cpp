@@ -3,6 +3,7 @@
 // that is a link, a pipe, or in a read-only folder.
 #include "host/GameHost.h"
 #include "platform/MessageBox.h"
+#include "platform/VirtualKeys.h"
 #include "shell/Config.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -199,7 +201,7 @@ TEST_F(ConfigFile, ScramblingTouchesOnlyFlagsTextsAndScores) {
     Settings.Reserved17 = 0x44;
     Settings.HighScores[2].Name.SetText("Kim");
     Settings.HighScores[2].Reserved = 0x66;
-    Settings.HighScores[2].Score = 0x1234;
+    Settings.HighScores[2].Score = 0x0334; // 820: between places 2 and 4, so the table stays in order
     ASSERT_TRUE(SaveConfig());
     const Bytes f = readFile("config.dat");
     ASSERT_EQ(f.size(), 158u);
@@ -218,9 +220,10 @@ TEST_F(ConfigFile, ScramblingTouchesOnlyFlagsTextsAndScores) {
     EXPECT_EQ(f[entry + 1], static_cast<std::uint8_t>(~'K'));
     EXPECT_EQ(f[entry + 11], 0x66);
     EXPECT_EQ(f[entry + 12], static_cast<std::uint8_t>(~0x34));
-    EXPECT_EQ(f[entry + 13], static_cast<std::uint8_t>(~0x12));
+    EXPECT_EQ(f[entry + 13], static_cast<std::uint8_t>(~0x03));
 
-    const SettingsState written = Settings;
+    SettingsState written = Settings;
+    written.BossKey = DefaultBossKey; // no key has the code 0x1234: it reads as F12
     Settings = SettingsState{};
     ASSERT_TRUE(LoadConfig());
     EXPECT_EQ(PackConfigRecord(Settings), PackConfigRecord(written)) << "read back as written";
@@ -244,6 +247,150 @@ TEST_F(ConfigFile, LengthBytesAboveTenReadAsTen) {
     EXPECT_EQ(saved[6], 10);
     EXPECT_EQ(saved[18], 10);
     EXPECT_EQ(saved[18 + 14], 10);
+}
+
+TEST_F(ConfigFile, ABossKeyTheCaptureCouldNeverStoreReadsAsF12AndEveryOtherStays) {
+    namespace vk = tw::platform::vk;
+    const struct {
+        std::uint16_t stored;
+        std::uint16_t read;
+    } cases[] = {
+        // Modifiers (and the sided codes no key event carries), Enter, Esc, the arrows, P, codes of no key.
+        {vk::Shift, 0x7B},
+        {vk::Control, 0x7B},
+        {vk::Menu, 0x7B},
+        {vk::LShift, 0x7B},
+        {vk::RControl, 0x7B},
+        {vk::LMenu, 0x7B},
+        {vk::Return, 0x7B},
+        {vk::Escape, 0x7B},
+        {vk::Left, 0x7B},
+        {vk::Up, 0x7B},
+        {vk::Right, 0x7B},
+        {vk::Down, 0x7B},
+        {'P', 0x7B},
+        {0x00, 0x7B},
+        {0x7C, 0x7B},
+        {0x3A, 0x7B},
+        {0xFF, 0x7B},
+        {0x0141, 0x7B},
+        {0xFFFF, 0x7B},
+        // Keys the capture stores, named or not.
+        {vk::Tab, vk::Tab},
+        {vk::Back, vk::Back},
+        {vk::Space, vk::Space},
+        {'Q', 'Q'},
+        {'0', '0'},
+        {vk::F1, vk::F1},
+        {vk::F12, vk::F12},
+        {vk::LWin, vk::LWin},
+        {vk::numpad(5), vk::numpad(5)},
+        {vk::Semicolon, vk::Semicolon},
+        {vk::Pause, vk::Pause},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Bytes file = expectedDefaultFile();
+        file[4] = static_cast<std::uint8_t>(c.stored & 0xFF);
+        file[5] = static_cast<std::uint8_t>(c.stored >> 8);
+        writeFile("config.dat", file);
+        Settings = SettingsState{};
+        ASSERT_TRUE(LoadConfig());
+        EXPECT_EQ(Settings.BossKey, c.read);
+        EXPECT_EQ(CanBeBossKey(c.stored), c.read == c.stored) << "the capture takes what the reader keeps";
+    }
+}
+
+TEST(ConfigStart, TheOptionsScreenShowsF12ForADamagedBossKey) {
+    tw::test::GameHost::Options options;
+    options.prepare = [](const fs::path& folder) {
+        Bytes file = expectedDefaultFile();
+        file[4] = tw::platform::vk::Left;
+        writeFile(folder / "config.dat", file);
+    };
+    tw::test::GameHost host(options);
+    EXPECT_EQ(Settings.BossKey, 0x7B);
+    EXPECT_EQ(Shell.BossKeyName, "F12") << "was empty: Left has no name of its own";
+}
+
+TEST_F(ConfigFile, ATableOutOfOrderIsReadSortedSoANewResultFindsItsPlace) {
+    Bytes file = expectedDefaultFile();
+    // Scores as an editor left them: place n gets scores[n], names A to J show where each went.
+    const std::uint16_t scores[] = {100, 900, 900, 50, 1000, 900, 0, 65535, 300, 300};
+    for (std::size_t n = 0; n < 10; ++n) {
+        const std::size_t e = 18 + n * 14;
+        file[e] = 1;
+        file[e + 1] = static_cast<std::uint8_t>(~static_cast<std::uint8_t>('A' + n));
+        file[e + 12] = static_cast<std::uint8_t>(~scores[n] & 0xFF);
+        file[e + 13] = static_cast<std::uint8_t>(~scores[n] >> 8);
+    }
+    writeFile("config.dat", file);
+    ASSERT_TRUE(LoadConfig());
+    const std::vector<std::pair<std::string, int>> sorted = {{"H", 65535}, {"E", 1000}, {"B", 900}, {"C", 900},
+                                                             {"F", 900},   {"I", 300},  {"J", 300}, {"A", 100},
+                                                             {"D", 50},    {"G", 0}};
+    std::vector<std::pair<std::string, int>> rows;
+    for (const auto& e : Settings.HighScores) rows.emplace_back(e.Name.Text(), e.Score);
+    EXPECT_EQ(rows, sorted) << "best first, equal scores in file order";
+
+    Settings.NewEntry.Name.SetText("NEW");
+    Settings.NewEntry.Score = 950;
+    InsertResult();
+    EXPECT_EQ(Settings.HighScores[2].Name.Text(), "NEW") << "below 1000, above the 900s";
+    EXPECT_EQ(Settings.HighScores[9].Name.Text(), "D") << "the lowest, G with 0, dropped";
+}
+
+// A process id that was in use a moment ago and is gone now.
+pid_t goneProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// A process that runs until the scope ends.
+class RunningProcess {
+public:
+    RunningProcess() : pid_(fork()) {
+        if (pid_ == 0) {
+            pause();
+            _exit(0);
+        }
+    }
+    ~RunningProcess() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    RunningProcess(const RunningProcess&) = delete;
+    RunningProcess& operator=(const RunningProcess&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_;
+};
+
+TEST_F(ConfigFile, StaleTemporaryFilesOfKilledSavesGoAtStartAndAfterEachSave) {
+    const RunningProcess otherGame;
+    ASSERT_GT(otherGame.pid(), 0);
+    auto temp = [](pid_t pid) { return "config.dat.new-" + std::to_string(pid); };
+    const std::string live = temp(otherGame.pid());
+    const Bytes half(60, 0x11);
+    for (const std::string& name : {temp(goneProcess()), temp(goneProcess()), live, std::string("config.dat.new-x1"),
+                                    std::string("config.dat.new-0"), std::string("other.new-1")})
+        writeFile(name, half);
+    fs::copy_file(fs::path(TW_FIXTURES_DIR) / "shell" / "custom.dat", "config.dat");
+
+    ASSERT_TRUE(LoadConfig());
+    EXPECT_THAT(folderEntries(folder_), ::testing::UnorderedElementsAre("config.dat", live, "config.dat.new-x1",
+                                                                        "config.dat.new-0", "other.new-1"));
+    EXPECT_EQ(Settings.Country.Text(), "NORGE");
+
+    const std::string killedLater = temp(goneProcess());
+    writeFile(killedLater, half);
+    ASSERT_TRUE(SaveConfig());
+    EXPECT_THAT(folderEntries(folder_), ::testing::Not(::testing::Contains(killedLater)));
+    EXPECT_THAT(folderEntries(folder_), ::testing::Contains(live)) << "another running game's save is left alone";
+    EXPECT_EQ(readFile(live), half);
 }
 
 TEST(ShortText, KeepsAtMostTenCharacters) {

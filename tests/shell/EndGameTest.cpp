@@ -347,8 +347,8 @@ TEST_F(EndGameTest, EveryFailureShowsCantConnectWithinTheBoundThenTheQuestionAga
     // Shortened waits keep the silent server quick; the game's own are 5 s and 10 s.
     tw::platform::HttpLimits limits;
     limits.connectTimeout = 300ms;
-    limits.exchangeTimeout = 500ms;
-    const auto bound = limits.connectTimeout + 2 * limits.exchangeTimeout + 1500ms;
+    limits.totalTimeout = 500ms;
+    const auto bound = limits.totalTimeout + 1500ms;
     host->form().IdHTTP1->Limits = limits;
 
     // One game's result, offered again and again: each server twice in a row.

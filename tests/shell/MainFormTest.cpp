@@ -239,7 +239,8 @@ TEST(MainForm, MenuTimerStopsWithoutTheFocusAndTheMenuMusicFailureIsShownOnce) {
     GameHost::Options options;
     options.musicOn = true; // the run folder has no songs
     GameHost host(options);
-    EXPECT_EQ(host.messages(), (std::vector<std::string>{"Can't load music."}));
+    EXPECT_EQ(host.messages(), (std::vector<std::string>{
+                                   "Can't load music.\nCannot open file \"sound/1.xm\". No such file or directory"}));
     EXPECT_EQ(Settings.MusicOn, 0);
     host.focusLost();
     EXPECT_EQ(host.runTicks(3), 0);

@@ -194,7 +194,7 @@ TEST_F(MenuCommandsTest, MusicSwitchedOnWithoutItsSongShowsTheErrorAndStaysOff) 
 
     ClickItem(msOptions, 2);
     ASSERT_EQ(host->messages().size(), 1u);
-    EXPECT_EQ(host->messages()[0], "Can't load music.");
+    EXPECT_EQ(host->messages()[0], "Can't load music.\nCannot open file \"sound/1.xm\". No such file or directory");
     EXPECT_EQ(Settings.MusicOn, 0);
     EXPECT_FALSE(Menu.OptionToggles[3]->Visible);
     EXPECT_TRUE(Menu.OptionToggles[4]->Visible);

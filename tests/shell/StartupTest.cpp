@@ -71,16 +71,18 @@ struct Damage {
 
 TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed) {
     const Damage cases[] = {
-        {"sound file missing", "sound/gamesound.dxw", nullptr, true, "gamesound.dxw"},
-        {"sound file empty", "sound/gamesound.dxw", [](const Bytes&) { return Bytes{}; }, true, ""},
-        {"sound file truncated", "sound/gamesound.dxw", firstHalf, true, ""},
+        {"sound file missing", "sound/gamesound.dxw", nullptr, true, "Cannot open file \"sound/gamesound.dxw\". "},
+        {"sound file empty", "sound/gamesound.dxw", [](const Bytes&) { return Bytes{}; }, true,
+         "Cannot load file \"sound/gamesound.dxw\". Invalid stream format"},
+        {"sound file truncated", "sound/gamesound.dxw", firstHalf, true, "Cannot load file \"sound/gamesound.dxw\". "},
         {"a sound renamed", "sound/gamesound.dxw", [](const Bytes& b) { return renameFirst(b, "menu", "mena"); }, true,
-         "Wave 'menu' not found"},
+         "Wave 'menu' not found\nThese sounds of \"sound/gamesound.dxw\" are silent; the game goes on."},
         {"a sound no device plays", "sound/gamesound.dxw",
          [](const Bytes& b) { return withUnplayableWave(b, "herogun"); }, true, "Wave 'herogun'"},
-        {"menu pictures missing", "data/menu.dxg", nullptr, false, "menu.dxg"},
-        {"menu pictures empty", "data/menu.dxg", [](const Bytes&) { return Bytes{}; }, false, ""},
-        {"menu pictures truncated", "data/menu.dxg", firstHalf, false, ""},
+        {"menu pictures missing", "data/menu.dxg", nullptr, false, "Cannot open file \"data/menu.dxg\". "},
+        {"menu pictures empty", "data/menu.dxg", [](const Bytes&) { return Bytes{}; }, false,
+         "Cannot load file \"data/menu.dxg\". Invalid stream format"},
+        {"menu pictures truncated", "data/menu.dxg", firstHalf, false, "Cannot load file \"data/menu.dxg\". "},
     };
     const Bytes table = preparedConfig();
     for (const Damage& c : cases) {
@@ -100,6 +102,8 @@ TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed) {
         ASSERT_EQ(host.messages().size(), 1u) << "told once";
         EXPECT_THAT(host.messages()[0], ::testing::HasSubstr(c.message));
         if (c.playable) {
+            EXPECT_THAT(host.messages()[0], ::testing::AnyOf(::testing::EndsWith("The game goes on silent."),
+                                                             ::testing::EndsWith("are silent; the game goes on.")));
             EXPECT_FALSE(host.form().CreationFailed());
             EXPECT_EQ(Shell.GameState, gsMenu);
             EXPECT_EQ(host.runTicks(3), 3);
@@ -115,6 +119,22 @@ TEST(Startup, DamagedDataNeverCostsTheTableNorLeavesAWindowThatCannotBeClosed) {
             EXPECT_TRUE(host.closed()) << "the program ends";
         }
         EXPECT_EQ(readRunFile(host.runFolder() / "config.dat"), table);
+    }
+}
+
+TEST(Startup, ADirectoryInPlaceOfADataFileIsNamedInTheMessage) {
+    for (const std::string file : {"sound/gamesound.dxw", "data/menu.dxg"}) {
+        SCOPED_TRACE(file);
+        GameHost::Options options;
+        options.gameData = true;
+        options.prepare = [&](const fs::path& folder) {
+            fs::remove(folder / file);
+            fs::create_directory(folder / file);
+        };
+        GameHost host(options);
+        ASSERT_EQ(host.messages().size(), 1u);
+        EXPECT_THAT(host.messages()[0], ::testing::StartsWith("Cannot open file \"" + file + "\". Is a directory"));
+        EXPECT_EQ(host.form().CreationFailed(), file == "data/menu.dxg");
     }
 }
 

@@ -198,6 +198,15 @@ TEST(WaveCollection, MissingFileNamesItself) {
     TWaveCollection c;
     EXPECT_THAT([&] { c.LoadFromFile("/nonexistent/gamesound.dxw"); },
                 ThrowsMessage<EFOpenError>(StartsWith("Cannot open file \"/nonexistent/gamesound.dxw\". ")));
+    const TempDir dir;
+    fs::create_directory(dir / "gamesound.dxw");
+    EXPECT_THAT(
+        [&] { c.LoadFromFile(dir / "gamesound.dxw"); },
+        ThrowsMessage<EFOpenError>(StrEq("Cannot open file \"" + dir / "gamesound.dxw" + "\". Is a directory")));
+
+    c.LoadFromFile(kFixtures + "/seed/good.dxw");
+    EXPECT_THAT([&] { c.Find("looser"); }, ThrowsMessage<EWaveCollectionError>(StrEq("Wave 'looser' not found in \"" +
+                                                                                     kFixtures + "/seed/good.dxw\"")));
 }
 
 // Damaged files kept in the fixtures: each must fail with the error named in expected.txt.
@@ -213,8 +222,9 @@ TEST(WaveCollection, DamagedCorpusFailsCleanly) {
         std::string file = line.substr(0, tab), message = line.substr(tab + 1);
         SCOPED_TRACE(file);
         TWaveCollection c;
-        EXPECT_THAT([&] { c.LoadFromFile(kFixtures + "/damaged/" + file); },
-                    ThrowsMessage<std::exception>(StrEq(message)))
+        const std::string path = kFixtures + "/damaged/" + file;
+        EXPECT_THAT([&] { c.LoadFromFile(path); },
+                    ThrowsMessage<std::exception>(StrEq("Cannot load file \"" + path + "\". " + message)))
             << "no error";
         ++checked;
     }
