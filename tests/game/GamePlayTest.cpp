@@ -120,10 +120,11 @@ TEST_F(GamePlayTest, AJoystickPluggedInDuringPlaySteers) {
     }
     EXPECT_EQ(moves, (std::vector<int>{8, 9, 10}));
 
-    // Down on the stick, away from the ceiling; then up on the stick and left on the keys: both count.
+    // Down on the stick to the floor's bound, below the deepest rock; then up on the stick and left
+    // on the keys: both count.
     stick.setAxis(0, 0);
     stick.setAxis(1, at(0.9));
-    host->runTicks(15);
+    host->runTicks(80);
     stick.setAxis(1, 0);
     host->runTicks(40);
     ASSERT_EQ(hero().HeroVelocityX, 0.0);
