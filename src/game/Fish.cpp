@@ -7,6 +7,7 @@
 #include "game/GameState.h"
 #include "graphics/PictureCollection.h"
 #include "platform/Random.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 
 #include <array>
@@ -116,7 +117,7 @@ void TDeadBodySprite::MoveSelf(std::int32_t) {
     MarkDead();
     if (BodyKind != 1) {
         // The diver's body has floated away: the next life may start.
-        Shell.GameState = gsPlaying;
+        SetGameState(gsPlaying);
         if (CurrentGameContext().CentreCursor) CurrentGameContext().CentreCursor();
     }
 }

@@ -7,9 +7,11 @@
 #include "game/GameSprites.h"
 #include "game/GameState.h"
 #include "graphics/PictureCollection.h"
+#include "platform/PathResolver.h"
 #include "platform/Random.h"
 #include "sound/DXSounds.h"
 #include "state/Settings.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 
 #include <stdexcept>
@@ -37,6 +39,16 @@ void SetScrollSpeed(std::uint16_t speed) {
     Game.ScrollSpeed = speed;
 }
 
+void StartGameField() {
+    const GameContext& context = CurrentGameContext();
+    if (!context.Pictures) throw std::logic_error("The game has no pictures");
+    TSprite& root = GameRoot();
+    root.FreeChildren();
+    context.Pictures->LoadFromFile(tw::platform::resolvePath("data\\gamegraphic.dxg"));
+    if (context.AddWindowSprites) context.AddWindowSprites(root);
+    BuildGameField();
+}
+
 void BuildGameField() {
     TSprite& root = GameRoot();
     new TStatusSprite(&root);
@@ -61,7 +73,7 @@ void BuildGameField() {
     Game.Lives = 5;
     Game.Score = 0;
     Game.Level = 1;
-    Shell.GameState = gsLevelIntro;
+    SetGameState(gsLevelIntro);
     Shell.StateTimer = 1500;
     Game.Air = 1500;
     Game.AirMax = 1500;
@@ -121,7 +133,7 @@ void StartNextLevel() {
     if (Game.Level < 8) Game.AirMax += 900;
     Shell.StateTimer = 1500;
     PlayGameSound("nextlevel");
-    Shell.GameState = gsLevelIntro;
+    SetGameState(gsLevelIntro);
     ClearGameField();
     if (Game.Hero) Game.Hero->InPlay = true;
 }

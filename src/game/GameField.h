@@ -2,6 +2,8 @@
 // ceiling groups, which fish a level sends, the next level, one game tick and its texts.
 #pragma once
 
+#include "state/ShellState.h"
+
 #include <cstdint>
 #include <string>
 
@@ -17,6 +19,9 @@ void PlayGameSound(const char* name);
 // The root of the sprite tree the game builds into.
 TSprite& GameRoot();
 
+// A new game on the emptied engine: the game's pictures loaded, the window's own sprites, then
+// the field. The random generator's draws for the game start here.
+void StartGameField();
 // Builds the field above the background and the dialog frame the window made: status bar, gauges,
 // the ceiling and floor chains, the diver and its engine; then the values of a new game, with the
 // first level announced.
@@ -36,15 +41,22 @@ void SetScrollSpeed(std::uint16_t speed);
 // The level's fish kinds (levels 1 to 6; later levels allow every kind).
 bool EnemyKindAllowed(std::uint8_t level, std::int32_t kind);
 
-// Game-tick steps with the tick's input: dead sprites go, then the play or dying step.
+// "GAME OVER" shows this long (ms), and so does "LEVEL n".
+constexpr std::int32_t GameOverTime = 1500;
+
+// One game tick with its input: dead sprites go, then the play or dying step, the level
+// announcement's count, "GAME OVER"'s count and the change of level, in that order.
 void RunGameTick(const TTickInput& input);
+// "GAME OVER" has shown long enough: the window shows the table entry or the menu.
+bool GameOverHasRunOut();
+// The states whose ticks a replay records: in every other one the game stands still.
+bool IsRecordedGameState(TGameState state);
+// The player answered "YES" to ending the game: "GAME OVER" runs as after the last life.
+void EndGameAtPlayersWish();
 // The level number and the score, drawn over every game screen.
 void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas);
-// "LEVEL n" while the level is announced; when it has shown long enough, play starts.
-void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas);
-void PauseOverlay(TDirectDrawSurfaceCanvas& canvas);
-// The diver reached the surface: the next level is built.
-void NextLevelOverlay();
+// "LEVEL n", "GAME OVER" or "PAUSE" in big red letters, in their states. Draws only.
+void DrawGameOverlays(TDirectDrawSurfaceCanvas& canvas);
 
 // The game's state as text, for replays: level, score, lives, air and live sprites by class.
 std::string GameStateDump();

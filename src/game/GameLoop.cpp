@@ -8,6 +8,7 @@
 #include "game/GameState.h"
 #include "graphics/Canvas.h"
 #include "platform/Random.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 
 #include <algorithm>
@@ -41,8 +42,8 @@ void runPlayStep(std::int32_t lagCount) {
     if (!hero) return;
     if (!hero->Visible) {
         if (Game.Lives < 1) {
-            Shell.StateTimer = 1500;
-            Shell.GameState = gsGameOver;
+            Shell.StateTimer = GameOverTime;
+            SetGameState(gsGameOver);
             PlayGameSound("looser");
         } else {
             ClearGameField();
@@ -87,15 +88,55 @@ void setBigRedText(TDirectDrawSurfaceCanvas& canvas) {
 
 } // namespace
 
+namespace {
+
+// "LEVEL n" counts down; at its end the diver shows and play starts.
+void stepLevelIntro() {
+    if (Shell.GameState != gsLevelIntro) return;
+    Shell.StateTimer -= FrameIntervalMs;
+    if (Shell.StateTimer > 0) return;
+    SetGameState(gsPlaying);
+    if (Game.Hero) Game.Hero->Visible = true;
+    const GameContext& context = CurrentGameContext();
+    if (context.ShowCursor) context.ShowCursor(false);
+    if (context.CentreCursor) context.CentreCursor();
+}
+
+void stepGameOver() {
+    if (Shell.GameState == gsGameOver) Shell.StateTimer -= FrameIntervalMs;
+}
+
+// The diver reached the surface in this tick's move: the next level is built.
+void stepNextLevel() {
+    if (Shell.GameState == gsNextLevel) StartNextLevel();
+}
+
+} // namespace
+
 void RunGameTick(const TTickInput& input) {
     Game.Input = input;
     Game.PushesTaken = 0;
-    TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine;
-    if (!engine) return;
-    engine->FreeDead();
-    if (Shell.GameState == gsPlaying) runPlayStep(input.LagCount);
-    // Also in the tick of a death: the field moves a second time.
-    if (Shell.GameState == gsHeroDying) moveField(input.LagCount);
+    if (TCustomDXSpriteEngine* engine = CurrentGameContext().SpriteEngine) {
+        engine->FreeDead();
+        if (Shell.GameState == gsPlaying) runPlayStep(input.LagCount);
+        // Also in the tick of a death: the field moves a second time.
+        if (Shell.GameState == gsHeroDying) moveField(input.LagCount);
+    }
+    // In this order: a state one step sets is seen by the steps after it.
+    stepLevelIntro();
+    stepGameOver();
+    stepNextLevel();
+}
+
+bool GameOverHasRunOut() { return Shell.GameState == gsGameOver && Shell.StateTimer <= 0; }
+
+bool IsRecordedGameState(TGameState state) {
+    return state == gsLevelIntro || state == gsPlaying || state == gsHeroDying || state == gsGameOver;
+}
+
+void EndGameAtPlayersWish() {
+    Shell.StateTimer = GameOverTime;
+    SetGameState(gsGameOver);
 }
 
 void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas) {
@@ -106,27 +147,24 @@ void DrawHeadUp(TDirectDrawSurfaceCanvas& canvas) {
     canvas.TextOut(717 - canvas.TextWidth(score) / 2, 42, score);
 }
 
-void LevelIntroOverlay(TDirectDrawSurfaceCanvas& canvas) {
-    if (Shell.GameState != gsLevelIntro) return;
-    Shell.StateTimer -= FrameIntervalMs;
+void DrawGameOverlays(TDirectDrawSurfaceCanvas& canvas) {
+    const char* text = nullptr;
+    std::string level;
+    int x = 320;
+    switch (Shell.GameState) {
+    case gsLevelIntro:
+        level = "LEVEL " + std::to_string(Game.Level);
+        text = level.c_str();
+        break;
+    case gsGameOver:
+        text = "GAME OVER";
+        x = 250;
+        break;
+    case gsPaused: text = "PAUSE"; break;
+    default: return;
+    }
     setBigRedText(canvas);
-    canvas.TextOut(320, 280, "LEVEL " + std::to_string(Game.Level));
-    if (Shell.StateTimer > 0) return;
-    Shell.GameState = gsPlaying;
-    if (Game.Hero) Game.Hero->Visible = true;
-    const GameContext& context = CurrentGameContext();
-    if (context.ShowCursor) context.ShowCursor(false);
-    if (context.CentreCursor) context.CentreCursor();
-}
-
-void PauseOverlay(TDirectDrawSurfaceCanvas& canvas) {
-    if (Shell.GameState != gsPaused) return;
-    setBigRedText(canvas);
-    canvas.TextOut(320, 280, "PAUSE");
-}
-
-void NextLevelOverlay() {
-    if (Shell.GameState == gsNextLevel) StartNextLevel();
+    canvas.TextOut(x, 280, text);
 }
 
 std::string GameStateDump() {

@@ -5,6 +5,7 @@
 #include "game/GameSprites.h"
 #include "game/GameState.h"
 #include "graphics/PictureCollection.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 
 #include <algorithm>
@@ -67,7 +68,7 @@ void THeroSprite::MoveSelf(std::int32_t) {
         steer();
     } else {
         Y -= 4;
-        if (Y < 114) Shell.GameState = gsNextLevel;
+        if (Y < 114) SetGameState(gsNextLevel);
     }
     placeEngine();
     if (GunCooldown > 0) --GunCooldown;
@@ -198,7 +199,7 @@ void THeroSprite::HandleCollision(TSprite* other, bool&) {
 
 void THeroSprite::loseLife() {
     Visible = false;
-    Shell.GameState = gsHeroDying;
+    SetGameState(gsHeroDying);
     Game.Lives -= 1;
 }
 

@@ -371,14 +371,15 @@ void ResetHighScores() {
     }
 }
 
-void InsertResult() {
+std::size_t InsertResult() {
     std::array<THighScoreEntry, HighScoreCount + 1> list{};
     std::copy(Settings.HighScores.begin(), Settings.HighScores.end(), list.begin());
     list[HighScoreCount] = Settings.NewEntry;
     // An equal score stays below the ones already there.
-    for (std::size_t i = HighScoreCount; i > 0 && list[i].Score > list[i - 1].Score; --i)
-        std::swap(list[i], list[i - 1]);
+    std::size_t i = list.size() - 1;
+    for (; i > 0 && list[i].Score > list[i - 1].Score; --i) std::swap(list[i], list[i - 1]);
     std::copy_n(list.begin(), HighScoreCount, Settings.HighScores.begin());
+    return i < list.size() - 1 ? i + 1 : 0;
 }
 
 // ---- The main window's steps ----------------------------------------------------------------------

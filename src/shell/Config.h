@@ -60,5 +60,5 @@ bool SaveConfig();
 // Every place back to "Anonymous" with 1000 down to 100; the settings stay.
 void ResetHighScores();
 // Puts NewEntry into the table below every entry with an equal or higher score; the lowest of the
-// eleven drops out.
-void InsertResult();
+// eleven drops out. Returns the place it took, 1 to 10, or 0 when it dropped out itself.
+std::size_t InsertResult();

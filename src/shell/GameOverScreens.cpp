@@ -1,18 +1,24 @@
-// The screens after the last life, drawn by the game frame over the still field: "GAME OVER", the
-// entry of a result that reaches the local table, the question whether to send it, the wait while
-// it is sent, and the failure. Their YES and NO are menu commands (MenuCommands.cpp).
+// The screens after the last life, over the still field: the end of "GAME OVER", the entry of a
+// result that reaches the local table, the question whether to send it, the wait while it is sent,
+// and the failure; their steps in the game timer's tick, their drawing in the game frame. Their YES
+// and NO are menu commands (MenuCommands.cpp).
+#include "game/GameField.h"
 #include "game/GameState.h"
 #include "game/TablePlace.h"
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
 #include "shell/MenuFrame.h"
 #include "state/Settings.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 
 #include <optional>
 #include <string>
 
 namespace {
+
+// "CAN'T CONNECT TO SERVER!" shows this long (ms) before the question comes back.
+constexpr std::int32_t SendFailedTime = 1500;
 
 // The name entry writes the country in capitals of a to z only.
 std::string Capitals(std::string text) {
@@ -42,25 +48,46 @@ void DrawSendingTitle(TDirectDrawSurfaceCanvas& canvas) {
 
 } // namespace
 
-void TmainForm::GameOverOverlay(TDirectDrawSurfaceCanvas& canvas) {
-    if (Shell.GameState != gsGameOver) return;
-    Shell.StateTimer -= FrameIntervalMs;
-    canvas.Font.Size = 38;
-    canvas.Font.Color = MenuAnswerColor;
-    canvas.TextOut(250, 280, "GAME OVER");
-    if (Shell.StateTimer > 0) return;
+bool TmainForm::EndGame() {
+    if (GameEndHook) GameEndHook();
     Game.TablePlace = FindTablePlace();
     SetCursorVisible(true);
+    if (watching_) {
+        StopWatching();
+        return false;
+    }
+    if (recorder_.Recording()) finishedReplay_ = recorder_.Finish();
     if (Game.TablePlace == 11) {
         ReturnFromGameToMenu();
-        return;
+        return false;
     }
-    Shell.GameState = gsNameEntry;
+    SetGameState(gsNameEntry);
     SetClosingWindowVisible(true);
-    Shell.MenuScreen = msNameEntry;
+    SetMenuScreen(msNameEntry);
     CreateExit();
     Shell.MenuSelection = 3;
     Shell.TextEditing = 1;
+    return true;
+}
+
+void TmainForm::StepShellScreens() {
+    if (Shell.GameState == gsNameEntry) ++Shell.BlinkCounter;
+    if (Shell.GameState == gsSendFailed) {
+        Shell.StateTimer -= FrameIntervalMs;
+        // The question comes back with the answer the player gave.
+        if (Shell.StateTimer <= 0) SetGameState(gsSendQuery);
+    }
+}
+
+void TmainForm::DrawShellOverlays(TDirectDrawSurfaceCanvas& canvas) {
+    NameEntryOverlay(canvas);
+    SendQueryOverlay(canvas);
+    SendingOverlay(canvas);
+    SendFailedOverlay(canvas);
+    if (Shell.GameState == gsExitQuery) {
+        SetMenuTextStyle(canvas);
+        DrawExitQuery(canvas);
+    }
 }
 
 void TmainForm::NameEntryOverlay(TDirectDrawSurfaceCanvas& canvas) {
@@ -71,7 +98,6 @@ void TmainForm::NameEntryOverlay(TDirectDrawSurfaceCanvas& canvas) {
     const std::string countryTitle = "YOUR COUNTRY:";
     canvas.TextOut(CentredX(canvas, countryTitle), 290, countryTitle);
 
-    ++Shell.BlinkCounter;
     // The cursor shows in the first half of every 32 frames here (the options' in the second).
     const bool cursor = Shell.TextEditing == 1 && Shell.BlinkCounter % 32 < 16;
     // A field is placed by its text alone, so it stays put while the cursor blinks.
@@ -106,15 +132,12 @@ void TmainForm::SendFailedOverlay(TDirectDrawSurfaceCanvas& canvas) {
     DrawSendingTitle(canvas);
     canvas.Font.Color = MenuAnswerColor;
     canvas.TextOut(240, 240, "CAN'T CONNECT TO SERVER!");
-    Shell.StateTimer -= FrameIntervalMs;
-    // The question comes back with the answer the player gave.
-    if (Shell.StateTimer <= 0) Shell.GameState = gsSendQuery;
 }
 
 void TmainForm::CopyScoreToNewEntry() { Settings.NewEntry.Score = Game.Score; }
 
 void TmainForm::SendResult() {
-    Shell.GameState = gsSending;
+    SetGameState(gsSending);
     IdHTTP1->Start(Settings.NewEntry.Name.Text(), Game.Score, Settings.Country.Text());
 }
 
@@ -122,12 +145,12 @@ bool TmainForm::FinishSending() {
     const std::optional<bool> sent = IdHTTP1->TakeOutcome();
     if (!sent) return false;
     if (!*sent) {
-        Shell.StateTimer = 1500;
-        Shell.GameState = gsSendFailed;
+        Shell.StateTimer = SendFailedTime;
+        SetGameState(gsSendFailed);
         return false;
     }
     // Sent: the question is answered "NO" for the player, which shows the menu's high scores.
-    Shell.GameState = gsSendQuery;
+    SetGameState(gsSendQuery);
     Shell.MenuSelection = 2;
     RunMenuCommand();
     return true;

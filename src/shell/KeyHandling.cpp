@@ -9,6 +9,7 @@
 #include "shell/MenuCommands.h"
 #include "shell/MenuField.h"
 #include "shell/Music.h"
+#include "state/ScreenFlow.h"
 
 #include <cstdint>
 
@@ -86,11 +87,17 @@ void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift) {
         if (!CanBeBossKey(key)) return;
         Settings.BossKey = key;
         form.SetClosingWindowVisible(false);
-        Shell.MenuScreen = Shell.SavedMenuScreen;
+        SetMenuScreen(Shell.SavedMenuScreen);
         form.BossKeyNameOf();
         return;
     }
-    if (key == Settings.BossKey) MinimizeWindow(form);
+    if (key == Settings.BossKey) {
+        MinimizeWindow(form);
+        return;
+    }
+    // On the high scores a place's number (0 for the tenth) watches its game.
+    if (screen == msScores && Shell.GameState == gsMenu && key >= '0' && key <= '9')
+        form.WatchTableReplay(key == '0' ? 10 : static_cast<std::size_t>(key - '0'));
 }
 
 void GameKeyDown(TmainForm& form, std::uint8_t key) {
@@ -102,9 +109,9 @@ void GameKeyDown(TmainForm& form, std::uint8_t key) {
         if (IsRunningGameState(Shell.GameState)) {
             SetCursorVisible(true);
             Shell.StateBeforePause = Shell.GameState;
-            Shell.GameState = gsPaused;
+            SetGameState(gsPaused);
         } else if (Shell.GameState == gsPaused) {
-            Shell.GameState = Shell.StateBeforePause;
+            SetGameState(Shell.StateBeforePause);
             if (Shell.GameState == gsPlaying) SetCursorVisible(false);
             if (form.Window()) form.Window()->warpCursor(400, 300);
         }
@@ -115,7 +122,7 @@ void GameKeyDown(TmainForm& form, std::uint8_t key) {
         SetCursorVisible(true);
         if (Shell.GameState != gsPaused) {
             Shell.StateBeforePause = Shell.GameState;
-            Shell.GameState = gsPaused;
+            SetGameState(gsPaused);
         }
         MinimizeWindow(form);
     }
@@ -158,6 +165,18 @@ void TmainForm::FormKeyDown(std::uint8_t& Key, std::uint8_t Shift, bool Repeat) 
     // Each key is latched by itself: a held key acts once, and a key pressed while others are held
     // (fire, a steering key) acts at once, so pause, Esc and the boss key work in the thick of play.
     if (Repeat) return;
+    // A replay in the window: F changes its speed and Esc goes back; the game's own keys have
+    // nothing to steer.
+    if (Watching()) {
+        if (Key == vk::Escape) {
+            StopWatching();
+            return;
+        }
+        if (Key == vk::letter('F')) {
+            SetWatchingFast(!WatchingFast());
+            return;
+        }
+    }
     const TGameState state = Shell.GameState;
     if (TakesMenuInput(state))
         MenuKeyDown(*this, Key, Shift);

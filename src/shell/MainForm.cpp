@@ -14,6 +14,8 @@
 #include "shell/MenuField.h"
 #include "shell/MenuFrame.h"
 #include "shell/Music.h"
+#include "shell/TableReplays.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
 
@@ -174,7 +176,7 @@ void TmainForm::FormCreate() {
     DXTimer2->SetEnabled(false);
     DXTimer1->SetEnabled(true);
     Shell.StateBeforePause = gsMenu;
-    Shell.GameState = gsMenu;
+    SetGameState(gsMenu);
     CreateMenuField();
 }
 
@@ -206,26 +208,26 @@ void TmainForm::FormClose(TCloseAction& Action) {
         KeepScreenUnderExitQuery();
         Shell.SavedGameState = Shell.GameState;
         Shell.SavedMenuScreen = Shell.MenuScreen;
-        Shell.MenuScreen = msExitQuery;
+        SetMenuScreen(msExitQuery);
         Shell.MenuSelection = 1;
         // The question takes no typing; "NO" gives the field back.
         Shell.TextEditing = 0;
         SetClosingWindowVisible(true);
         if (IsGameInPlay(Shell.GameState)) {
             SetCursorVisible(true);
-            Shell.GameState = gsExitQuery;
+            SetGameState(gsExitQuery);
         } else if (!IsMenuState(Shell.GameState)) {
             // The game's own dialogs: the game frame draws the question only in this state, and
             // keys must never answer a question that is not on screen.
-            Shell.GameState = gsExitQuery;
+            SetGameState(gsExitQuery);
         }
         CreateExit();
         return;
     }
     if (Shell.GameState == gsExitQuery && IsGameInPlay(Shell.SavedGameState)) {
         // "YES" during a game ends the game first; the game-over sequence runs on the game timer.
-        Shell.StateTimer = 1500;
-        Shell.GameState = gsGameOver;
+        EndGameAtPlayersWish();
+        recorder_.MarkQuit();
         Shell.CloseConfirmed = 0;
         Action = caNone;
         SetClosingWindowVisible(false);
@@ -276,7 +278,7 @@ void TmainForm::DXTimer2Deactivate(TCustomDXTimer&) {
     if (IsRunningGameState(s) || s == gsGameOver) {
         SetCursorVisible(true);
         Shell.StateBeforePause = s;
-        Shell.GameState = gsPaused;
+        SetGameState(gsPaused);
     }
 }
 
@@ -299,6 +301,7 @@ GameContext TmainForm::MakeGameContext() {
     context.CentreCursor = [this] {
         if (Window()) Window()->warpCursor(400, 300);
     };
+    context.AddWindowSprites = [this](TSprite& root) { AddGameWindowSprites(root); };
     return context;
 }
 
@@ -331,73 +334,140 @@ void TmainForm::DXTimer2Timer(TCustomDXTimer&, int LagCount) {
     // A lost display shows nothing and holds the game still.
     if (!DXDraw->CanDraw()) return;
     DXInput1->Update();
-    RunGameTick(ReadTickInput(LagCount));
-    ForgetTakenPushes();
-    if (Shell.GameState == gsSending && FinishSending()) return;
+    const int ticks = watching_ && watchFast_ ? FastForwardTicks : 1;
+    for (int i = 0; i < ticks; ++i)
+        if (!RunGameTimerTick(LagCount)) return;
+    DrawGameFrame();
+}
 
+bool TmainForm::RunGameTimerTick(int LagCount) {
+    const bool recorded = IsRecordedGameState(Shell.GameState);
+    TTickInput input;
+    if (watching_) {
+        if (!recorded) return true;
+        if (watching_->AtEnd()) {
+            StopWatching();
+            return false;
+        }
+        const TReplayTick& tick = watching_->Next();
+        if (tick.Quit) EndGameAtPlayersWish();
+        input = tick.Input;
+    } else {
+        input = ReadTickInput(LagCount);
+        if (recorded) recorder_.Add(input);
+    }
+    RunGameTick(input);
+    if (watching_) {
+        if (!watching_->CheckAfterTick()) {
+            const std::uint32_t tick = watching_->TicksPlayed();
+            StopWatching();
+            application_.HandleException(std::make_exception_ptr(
+                EReplayError("The replay went another way than its game by tick " + std::to_string(tick))));
+            return false;
+        }
+    } else {
+        ForgetTakenPushes();
+        if (recorded) recorder_.TickDone();
+    }
+    if (GameOverHasRunOut() && !EndGame()) return false;
+    if (Shell.GameState == gsSending && FinishSending()) return false;
+    StepShellScreens();
+    return true;
+}
+
+void TmainForm::WatchReplay(TReplay replay) {
+    watching_ = std::make_unique<TReplayPlayer>(std::move(replay));
+    watchFast_ = false;
+    // As a new game starts from the main menu: the running timer goes first.
+    DXTimer1->SetEnabled(false);
+    DXTimer2->SetEnabled(true);
+    SetGameState(gsPlaying);
+    CreateGameField();
+}
+
+bool TmainForm::WatchTableReplay(std::size_t place) {
+    if (place < 1 || place > Settings.HighScores.size()) return false;
+    std::optional<TReplay> replay = TableReplay(place, Settings.HighScores[place - 1].Score);
+    if (!replay) return false;
+    WatchReplay(std::move(*replay));
+    return true;
+}
+
+void TmainForm::StopWatching() {
+    if (!watching_) return;
+    watching_.reset();
+    watchFast_ = false;
+    ReturnFromGameToMenu();
+    // Back on the high scores, where the replay was chosen.
+    Shell.MenuSelection = msScores;
+    CreateScores();
+}
+
+void TmainForm::DrawWatchingLine(TDirectDrawSurfaceCanvas& canvas) {
+    canvas.Font.Size = 16;
+    canvas.Font.Color = MenuTextColor;
+    canvas.TextOut(250, 574, watchFast_ ? "REPLAY x8   F: SLOWER   ESC: BACK" : "REPLAY   F: FASTER   ESC: BACK");
+}
+
+void TmainForm::DrawGameFrame() {
     TDirectDrawSurface& back = *DXDraw->Surface();
     back.Fill(0);
     DXSpriteEngine1->Draw();
     TDirectDrawSurfaceCanvas& canvas = back.Canvas();
     SetMenuTextStyle(canvas);
     DrawHeadUp(canvas);
-    // The overlays in this order: a state one of them sets is seen by the ones after it.
-    LevelIntroOverlay(canvas);
-    GameOverOverlay(canvas);
-    NameEntryOverlay(canvas);
-    SendQueryOverlay(canvas);
-    SendingOverlay(canvas);
-    SendFailedOverlay(canvas);
-    if (Shell.GameState == gsExitQuery) {
-        SetMenuTextStyle(canvas);
-        DrawExitQuery(canvas);
-    }
-    PauseOverlay(canvas);
-    NextLevelOverlay();
+    DrawGameOverlays(canvas);
+    DrawShellOverlays(canvas);
+    if (watching_) DrawWatchingLine(canvas);
     canvas.Release();
     DXDraw->Flip();
 }
 
 void TmainForm::ReturnFromGameToMenu() {
-    Shell.GameState = gsMenu;
+    SetGameState(gsMenu);
     DXSpriteEngine1->Engine().FreeChildren();
     DXTimer2->SetEnabled(false);
     CreateMenuField();
     DXTimer1->SetEnabled(true);
 }
 
+void TmainForm::AddGameWindowSprites(TSprite& root) {
+    TPictureCollection& pictures = DXImageList1->Items();
+    auto* background = new TMenuBackground(&root);
+    background->SetMapSize(1, 1);
+    background->Image = pictures.Find("back");
+    background->Tiled = true;
+    background->Visible = true;
+    background->SetZ(gzBackground);
+    background->Width = background->Image->Width();
+    background->Height = background->Image->Height();
+    Menu.Background = background;
+
+    auto* frame = new TClosingWindow(&root);
+    frame->Image = pictures.ItemAt(1);
+    frame->X = 188;
+    frame->Y = 160;
+    frame->SetZ(gzStatus);
+    frame->Visible = false;
+    frame->Width = frame->Image->Width();
+    frame->Height = frame->Image->Height();
+    Menu.ClosingWindow = frame;
+}
+
 void TmainForm::CreateGameField() {
-    TSpriteEngine& engine = DXSpriteEngine1->Engine();
     try {
-        engine.FreeChildren();
-        TPictureCollection& pictures = DXImageList1->Items();
-        pictures.LoadFromFile(tw::platform::resolvePath("data\\gamegraphic.dxg"));
-
-        auto* background = new TMenuBackground(&engine);
-        background->SetMapSize(1, 1);
-        background->Image = pictures.Find("back");
-        background->Tiled = true;
-        background->Visible = true;
-        background->SetZ(gzBackground);
-        background->Width = background->Image->Width();
-        background->Height = background->Image->Height();
-        Menu.Background = background;
-
-        auto* frame = new TClosingWindow(&engine);
-        frame->Image = pictures.ItemAt(1);
-        frame->X = 188;
-        frame->Y = 160;
-        frame->SetZ(gzStatus);
-        frame->Visible = false;
-        frame->Width = frame->Image->Width();
-        frame->Height = frame->Image->Height();
-        Menu.ClosingWindow = frame;
-
-        BuildGameField();
+        // The game's draws from the random generator start with its field.
+        if (watching_)
+            watching_->Begin();
+        else
+            recorder_.Start();
+        StartGameField();
     } catch (...) {
         // A field that cannot be built is never played: the error shows once and the menu returns.
+        recorder_.Cancel();
+        watching_.reset();
         application_.HandleException(std::current_exception());
-        Shell.MenuScreen = msMain;
+        SetMenuScreen(msMain);
         ReturnFromGameToMenu();
         return;
     }

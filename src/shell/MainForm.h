@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/DXInput.h"
 #include "engine/DXSprite.h"
 #include "game/GameContext.h"
+#include "game/Replay.h"
 #include "game/TickInput.h"
 #include "graphics/DXDraws.h"
 #include "graphics/DXForm.h"
@@ -98,7 +101,20 @@ public:
     void BossKeyNameOf();                          // BossKeyName from BossKey
     void RunMenuCommand();                         // the selected item of the current screen or dialog
     void CreateGameField();                        // a new game: the game field, its music, the level intro
-    void CopyScoreToNewEntry();                    // NewEntry's score := the game's score
+    // Plays a recorded game in the window from the menu: F runs it fast, Esc (or its end) goes back
+    // to the high scores.
+    void WatchReplay(TReplay replay);
+    // Watches the replay kept for a table place, when it has one; false when it has none.
+    bool WatchTableReplay(std::size_t place);
+    TApplication& application() { return application_; }
+    bool Watching() const { return watching_ != nullptr; }
+    bool WatchingFast() const { return watchFast_; }
+    void SetWatchingFast(bool fast) { watchFast_ = fast; }
+    void StopWatching();
+    // The replay of the game that just ended, until it was stored with its table entry.
+    const std::optional<TReplay>& FinishedReplay() const { return finishedReplay_; }
+    std::optional<TReplay> TakeFinishedReplay() { return std::exchange(finishedReplay_, std::nullopt); }
+    void CopyScoreToNewEntry(); // NewEntry's score := the game's score
     // The result to the world high-score service: "PLEASE WAIT..." while the worker sends, then
     // back to the menu's high scores, or "CAN'T CONNECT TO SERVER!" and the question again.
     void SendResult();
@@ -107,6 +123,9 @@ public:
     // LoadConfig has run it writes nothing. The hook hears of every save after the write was
     // tried (tests count saves with it).
     std::function<void()> SaveConfigHook;
+    // Hears of the end of every game, played or watched, before the screens after it change
+    // anything (tests take the end state with it).
+    std::function<void()> GameEndHook;
     void SaveConfig();
 
 protected:
@@ -118,10 +137,18 @@ private:
     // diver took are spent.
     TTickInput ReadTickInput(int lagCount) const;
     void ForgetTakenPushes();
-    // The screens after the last life, drawn over the still field (GameOverScreens.cpp):
-    // "GAME OVER", then the name entry or the menu; the send question; the wait while sending;
-    // the failure.
-    void GameOverOverlay(TDirectDrawSurfaceCanvas& canvas);
+    // One tick of the game timer: the input (read, or the replay's), the game's tick, then the
+    // steps of the screens after the last life. False when it went back to the menu and nothing
+    // more may be drawn.
+    bool RunGameTimerTick(int lagCount);
+    void DrawGameFrame();
+    void AddGameWindowSprites(TSprite& root);
+    void DrawWatchingLine(TDirectDrawSurfaceCanvas& canvas);
+    // The screens after the last life (GameOverScreens.cpp): "GAME OVER" has run out, so the name
+    // entry or the menu (false); the name entry's blink and the failure's count; their drawing.
+    bool EndGame();
+    void StepShellScreens();
+    void DrawShellOverlays(TDirectDrawSurfaceCanvas& canvas);
     void NameEntryOverlay(TDirectDrawSurfaceCanvas& canvas);
     void SendQueryOverlay(TDirectDrawSurfaceCanvas& canvas);
     void SendingOverlay(TDirectDrawSurfaceCanvas& canvas);
@@ -134,7 +161,14 @@ private:
     TApplication& application_;
     bool creationFailed_ = false;
     bool configLoaded_ = false; // SaveConfig writes nothing before LoadConfig has run
+    TReplayRecorder recorder_;
+    std::optional<TReplay> finishedReplay_;
+    std::unique_ptr<TReplayPlayer> watching_;
+    bool watchFast_ = false;
 };
+
+// Ticks a frame while a replay runs fast.
+constexpr int FastForwardTicks = 8;
 
 // The one main window while it exists.
 extern TmainForm* mainForm;

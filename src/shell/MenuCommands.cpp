@@ -7,7 +7,10 @@
 #include "shell/Config.h"
 #include "shell/MainForm.h"
 #include "shell/MenuField.h"
+#include "shell/MenuFrame.h"
 #include "shell/Music.h"
+#include "shell/TableReplays.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
 #include "shell/WebConfig.h"
@@ -31,7 +34,7 @@ void MarkSpriteDead(TSprite* sprite) {
 
 // The last steps of every back item: the main menu is the current screen again.
 void ReturnToMainMenu() {
-    Shell.MenuScreen = msMain;
+    SetMenuScreen(msMain);
     Shell.MenuSelection = Shell.MainSelection;
     Menu.CurrentItems = Menu.MainMenuItems;
 }
@@ -61,14 +64,21 @@ std::string ScoresServiceBase() { return ConfiguredScoresUrl; }
 
 void StoreNewResult(TmainForm& form) {
     form.CopyScoreToNewEntry();
-    InsertResult();
+    const std::size_t place = InsertResult();
     form.SaveConfig();
+    const std::optional<TReplay> replay = form.TakeFinishedReplay();
+    // The table is saved already: a replay that cannot be written loses the replay, not the entry.
+    try {
+        StoreTableReplay(place, replay ? &*replay : nullptr);
+    } catch (const EReplayError&) {
+        form.application().HandleException(std::current_exception());
+    }
 }
 
 void AcceptNewResult(TmainForm& form) {
     StoreNewResult(form);
-    Shell.GameState = gsSendQuery;
-    Shell.MenuScreen = msSendQuery;
+    SetGameState(gsSendQuery);
+    SetMenuScreen(msSendQuery);
     Shell.MenuSelection = 1;
     form.ShowSelection();
 }
@@ -94,7 +104,7 @@ void RunMainItem(TmainForm& form, std::uint8_t item) {
         // The running timer goes first: the two share one idle hook.
         form.DXTimer1->SetEnabled(false);
         form.DXTimer2->SetEnabled(true);
-        Shell.GameState = gsPlaying;
+        SetGameState(gsPlaying);
         form.CreateGameField();
         break;
     case 2: form.CreateOptions(); break;
@@ -135,7 +145,7 @@ void RunOptionsItem(TmainForm& form, std::uint8_t item) {
     case 4: Shell.TextEditing ^= 1; break;
     case 5:
         Shell.SavedMenuScreen = msOptions;
-        Shell.MenuScreen = msBossKey;
+        SetMenuScreen(msBossKey);
         form.SetClosingWindowVisible(true);
         break;
     case 6:
@@ -155,7 +165,7 @@ void RunScoresItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
     case 1:
         Shell.SavedMenuScreen = msScores;
-        Shell.MenuScreen = msClearScores;
+        SetMenuScreen(msClearScores);
         // The question opens on "NO": the screen opens on CLEAR, so Enter, Enter, Enter from the main
         // menu must not wipe the table.
         Shell.MenuSelection = 2;
@@ -198,7 +208,7 @@ void RunExitQueryItem(TmainForm& form, std::uint8_t item) {
         // the name as far as it was typed.
         if (Shell.GameState == gsExitQuery && Shell.SavedGameState == gsNameEntry) StoreNewResult(form);
         Shell.CloseConfirmed = 1;
-        Shell.MenuScreen = Shell.SavedMenuScreen;
+        SetMenuScreen(Shell.SavedMenuScreen);
         form.Close();
     } else if (item == 2) {
         // Whatever the question covered comes back as it was: a dialog with its frame, its own
@@ -216,8 +226,9 @@ void RunClearScoresItem(TmainForm& form, std::uint8_t item) {
     if (item == 1) {
         ResetHighScores();
         form.SaveConfig();
+        DropTableReplays();
     }
-    Shell.MenuScreen = Shell.SavedMenuScreen;
+    SetMenuScreen(Shell.SavedMenuScreen);
     form.SetClosingWindowVisible(false);
     // Back on CLEAR, which asked the question: the highlight and the item Enter acts on agree.
     Shell.MenuSelection = 1;
@@ -229,7 +240,7 @@ void RunNameEntryItem(TmainForm& form, std::uint8_t item) {
         AcceptNewResult(form);
     } else if (item == 2) {
         // The result is not stored.
-        Shell.GameState = gsMenu;
+        SetGameState(gsMenu);
         form.DXSpriteEngine1->Engine().FreeChildren();
         form.DXTimer2->SetEnabled(false);
         form.CreateMenuField();
@@ -242,7 +253,7 @@ void RunSendQueryItem(TmainForm& form, std::uint8_t item) {
         form.SendResult();
     } else if (item == 2) {
         // Back to the menu, with the high-score screen open.
-        Shell.GameState = gsMenu;
+        SetGameState(gsMenu);
         form.DXTimer2->SetEnabled(false);
         form.DestroyMenu();
         form.DXSpriteEngine1->Engine().FreeChildren();
@@ -309,7 +320,13 @@ void TmainForm::DXDrawClick() {
     }
 }
 
-void TmainForm::DXDrawMouseDown(MouseButton Button, std::uint8_t, int, int) {
+void TmainForm::DXDrawMouseDown(MouseButton Button, std::uint8_t, int X, int Y) {
+    if (Shell.GameState == gsMenu && Shell.MenuScreen == msScores && Button == MouseButton::Left &&
+        Shell.ItemHovered == 0) {
+        // A click on a row of the table watches that entry's game.
+        if (const std::size_t place = HighScoreRowAt(X, Y)) WatchTableReplay(place);
+        return;
+    }
     if (Shell.GameState != gsPlaying) return;
     if (Button == MouseButton::Left) Shell.MouseFireHeld = 1;
     if (Button == MouseButton::Right) Shell.MouseNetHeld = 1;

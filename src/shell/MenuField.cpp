@@ -6,6 +6,7 @@
 #include "platform/PathResolver.h"
 #include "shell/MainForm.h"
 #include "shell/Music.h"
+#include "state/ScreenFlow.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
 
@@ -108,7 +109,7 @@ void TmainForm::CreateMenuField() {
 
     Menu.ClosingWindow = makeImageSprite<TClosingWindow>(engine, pictures.Find("console"), 188, 160, mzDialog, false);
 
-    Shell.MenuScreen = msMain;
+    SetMenuScreen(msMain);
     Shell.MenuSelection = 1;
     CreateMainMenu();
 
@@ -141,7 +142,7 @@ namespace {
 void openSubScreen(TmainForm& form, const std::string& panel) {
     form.DestroyMenu();
     // Main menu items 2, 3 and 4 are numbered as the screens they open.
-    Shell.MenuScreen = static_cast<TMenuScreen>(Shell.MenuSelection);
+    SetMenuScreen(static_cast<TMenuScreen>(Shell.MenuSelection));
     Shell.MainSelection = Shell.MenuSelection;
     Shell.MenuSelection = 1;
     form.CreateSubMenu(panel);
@@ -250,8 +251,8 @@ void TmainForm::KeepScreenUnderExitQuery() {
 
 void TmainForm::RestoreScreenUnderExitQuery() {
     const TScreenUnderExitQuery& under = Menu.UnderExitQuery;
-    Shell.GameState = under.GameState;
-    Shell.MenuScreen = under.MenuScreen;
+    SetGameState(under.GameState);
+    SetMenuScreen(under.MenuScreen);
     Shell.MenuSelection = under.MenuSelection;
     Shell.MainSelection = under.MainSelection;
     Shell.MainColumnHover = under.MainColumnHover;

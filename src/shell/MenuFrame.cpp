@@ -73,10 +73,19 @@ void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas) {
     }
 }
 
+std::size_t HighScoreRowAt(int x, int y) {
+    if (x < HighScoreRowLeft || x >= HighScoreRowRight) return 0;
+    for (int n = 1; n <= HighScoreCount; ++n) {
+        const int top = HighScoreRowTop + HighScoreRowHeight * n;
+        if (y >= top && y < top + HighScoreRowHeight) return static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 void DrawHighScoreTable(TDirectDrawSurfaceCanvas& canvas) {
     for (int n = 1; n <= HighScoreCount; ++n) {
         const THighScoreEntry& entry = Settings.HighScores[static_cast<std::size_t>(n - 1)];
-        const int y = 190 + 25 * n;
+        const int y = HighScoreRowTop + HighScoreRowHeight * n;
         canvas.TextOut(60, y, std::to_string(n));
         canvas.TextOut(130, y, entry.Name.Text());
         canvas.TextOut(340, y, std::to_string(entry.Score));

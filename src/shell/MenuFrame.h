@@ -3,6 +3,7 @@
 // same dialogs with the same style.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +29,13 @@ void DrawMenuScreenTexts(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen);
 
 void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas);
 void DrawHighScoreTable(TDirectDrawSurfaceCanvas& canvas);
+// The table's rows: place n's text at y = HighScoreRowTop + HighScoreRowHeight * n.
+constexpr int HighScoreRowTop = 190;
+constexpr int HighScoreRowHeight = 25;
+constexpr int HighScoreRowLeft = 40;
+constexpr int HighScoreRowRight = 520;
+// The place whose row holds the point, 1 to 10, or 0 for none.
+std::size_t HighScoreRowAt(int x, int y);
 void DrawExitQuery(TDirectDrawSurfaceCanvas& canvas);
 void DrawClearScoresQuery(TDirectDrawSurfaceCanvas& canvas);
 void DrawBossKeyQuery(TDirectDrawSurfaceCanvas& canvas);
