@@ -1,9 +1,11 @@
 // Resolves the game's backslash file names against the real file system, matching each
-// component without regard to letter case when the exact name does not exist.
+// component without regard to letter case when the exact name does not exist, and the game's data
+// names against the installed data folder.
 #include "platform/PathResolver.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -40,11 +42,32 @@ std::string findIgnoringCase(const fs::path& dir, const std::string& component) 
     return best;
 }
 
+// The folders the game reads its pictures and sounds from, relative to the run folder.
+bool isDataFolder(const std::string& component) {
+    return sameIgnoringCase(component, "data") || sameIgnoringCase(component, "sound");
+}
+
+// "data/menu.dxg" under the installed data folder, unless the run folder has a real folder of that
+// name of its own (a player's changed pictures); a link there is an older launcher's and is passed by.
+std::string underDataFolder(const std::string& slashed) {
+    const char* env = std::getenv(kDataFolderVariable);
+    if (env == nullptr || env[0] != '/' || slashed.empty() || slashed.front() == '/') return {};
+    const std::string first = slashed.substr(0, slashed.find('/'));
+    if (!isDataFolder(first)) return {};
+    const std::string own = existsQuietly(first) ? first : findIgnoringCase({}, first);
+    std::error_code error;
+    if (!own.empty() && fs::is_directory(fs::symlink_status(own, error))) return {};
+    std::string base = env;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base == "/" ? base + slashed : base + "/" + slashed;
+}
+
 } // namespace
 
 std::string resolvePath(const std::string& name) {
     std::string slashed = name;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    if (const std::string installed = underDataFolder(slashed); !installed.empty()) slashed = installed;
     if (slashed.empty() || existsQuietly(slashed)) return slashed;
 
     fs::path resolved = slashed.front() == '/' ? fs::path("/") : fs::path();

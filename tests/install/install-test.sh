@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a DESTDIR under a prefix with a space in it, checks what a desktop needs
 # (launcher, desktop entry, metainfo, icons, manual pages), starts the installed launcher from an
-# empty home on a virtual X display, and uninstalls: nothing may be left.
+# empty home on a virtual X display, and uninstalls: nothing may be left. Then the installs that
+# must never touch each other: one under ~/.local beside a system one, links on the way, DESTDIR.
 #   install-test.sh <build folder>
 # Exit 77 (skipped) when there is no Xvfb or xdotool.
 set -euo pipefail
@@ -15,17 +16,17 @@ prefix="/opt/tide warden"
 root=$stage$prefix
 game=
 xvfb=
-# The test installs from the developer's build folder: keep a record of a real install made from it.
-for f in install_manifest.txt install_created_dirs.txt; do
-    [ -e "$build/$f" ] && mv "$build/$f" "$work/$f.kept"
-done
+# The test installs from the developer's build folder: CMake's own list of the last install is
+# written over by each install, so it is put back afterwards. The test's installs have manifests
+# of their own (one per DESTDIR and prefix), which its uninstalls remove.
+[ -e "$build/install_manifest.txt" ] && mv "$build/install_manifest.txt" "$work/install_manifest.txt.kept"
 finish() {
     [ -n "$game" ] && kill "$game" 2>/dev/null || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    for f in install_manifest.txt install_created_dirs.txt; do
-        rm -f "$build/$f"
-        [ -e "$work/$f.kept" ] && mv "$work/$f.kept" "$build/$f"
-    done
+    rm -f "$build/install_manifest.txt"
+    [ -e "$work/install_manifest.txt.kept" ] && mv "$work/install_manifest.txt.kept" "$build/install_manifest.txt"
+    # A failed run leaves the manifests of its installs: they name only folders under $work.
+    grep -lE "^(prefix|destdir):$work(/|$)" "$build"/install-manifests/*.txt 2>/dev/null | xargs -r rm -f --
     rm -rf "$work"
 }
 trap finish EXIT
@@ -38,8 +39,9 @@ id=org.tidewarden.tidewarden
 for f in bin/tidewarden bin/tidewarden-scores libexec/tidewarden/tidewarden; do
     [ -x "$root/$f" ] || fail "$f is not an installed program"
 done
-for f in libexec/tidewarden/about.html libexec/tidewarden/tidewarden.png share/tidewarden/data/menu.dxg share/tidewarden/data/gamegraphic.dxg \
-    share/tidewarden/sound/gamesound.dxw share/tidewarden/sound/1.xm share/tidewarden/sound/2.xm \
+for f in libexec/tidewarden/about.html libexec/tidewarden/tidewarden.png share/games/tidewarden/data/menu.dxg \
+    share/games/tidewarden/data/gamegraphic.dxg share/games/tidewarden/sound/gamesound.dxw \
+    share/games/tidewarden/sound/1.xm share/games/tidewarden/sound/2.xm \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man6/tidewarden.6 \
     share/man/man1/tidewarden-scores.1; do
     [ -s "$root/$f" ] || fail "$f is missing"
@@ -74,7 +76,10 @@ grep -qxF "Icon=$id" "$root/share/applications/$id.desktop" || fail "desktop ent
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop-file-validate"
 fi
-appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
+appstreamcli validate --no-net --pedantic "$root/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
+if command -v appstream-util >/dev/null; then
+    appstream-util validate --nonet "$root/share/metainfo/$id.metainfo.xml" || fail "appstream-util validate"
+fi
 for page in man6/tidewarden.6 man1/tidewarden-scores.1; do
     warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$root/share/man/$page" 2>&1)
     [ -z "$warnings" ] || fail "$page: $warnings"
@@ -82,7 +87,11 @@ done
 
 # The installed launcher, from an empty home, on a virtual display.
 home=$work/home
-mkdir "$home"
+folder=$home/.local/share/tidewarden
+# An older launcher's links in the player's folder: they go, the game reads the data by path.
+mkdir -p "$folder"
+ln -s "$root/share/games/tidewarden/data" "$folder/data"
+ln -s /nonexistent "$folder/sound"
 display=:$((70 + RANDOM % 19))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -90,7 +99,6 @@ sleep 1
 env -i HOME="$home" PATH=/usr/bin:/bin DISPLAY="$display" SDL_AUDIODRIVER=dummy "$root/bin/tidewarden" \
     >"$work/game.log" 2>&1 &
 game=$!
-folder=$home/.local/share/tidewarden
 window=
 for _ in $(seq 1 120); do
     window=$(DISPLAY=$display xdotool search --name "^Tide Warden$" 2>/dev/null | head -1 || true)
@@ -100,10 +108,11 @@ for _ in $(seq 1 120); do
 done
 [ -n "$window" ] || { cat "$work/game.log"; fail "the game window did not open"; }
 [ -s "$folder/config.dat" ] || fail "no config.dat in $folder"
-for name in data sound; do
-    [ "$(readlink "$folder/$name")" = "$root/share/tidewarden/$name" ] ||
-        fail "$folder/$name links to '$(readlink "$folder/$name")'"
-done
+# The player's folder holds the player's files only.
+left=$(cd "$folder" && ls -A | grep -vx -e config.dat -e play.url || true)
+[ -z "$left" ] || fail "the player's folder holds: $left"
+data=$(tr '\0' '\n' <"/proc/$game/environ" | sed -n 's/^TIDEWARDEN_DATA=//p')
+[ "$data" = "$root/share/games/tidewarden" ] || fail "the game was given the data folder '$data'"
 # The desktop entry's StartupWMClass is the window's class.
 DISPLAY=$display xdotool search --class "^tidewarden$" >/dev/null || fail "the window's class is not tidewarden"
 [ -z "$(find "$root" -name config.dat)" ] || fail "the game wrote beside its program"
@@ -117,21 +126,76 @@ game=
 # start, but the launcher has made the folder by then.
 env -i HOME="$home" XDG_DATA_HOME="$work/xdg" PATH=/usr/bin:/bin SDL_VIDEODRIVER=none "$root/bin/tidewarden" \
     >/dev/null 2>&1 || true
-[ -L "$work/xdg/tidewarden/data" ] || fail "XDG_DATA_HOME was not used"
+[ -d "$work/xdg/tidewarden" ] || fail "XDG_DATA_HOME was not used"
 (cd "$work" && env -i HOME="$home" XDG_DATA_HOME=relative PATH=/usr/bin:/bin SDL_VIDEODRIVER=none \
     "$root/bin/tidewarden" >/dev/null 2>&1) || true
 [ ! -e "$work/relative" ] || fail "a relative XDG_DATA_HOME was used"
 
 # Uninstall: a DESTDIR other than the install's is refused before anything is removed; then every
-# file and every folder the install made is gone.
-if DESTDIR=$work/elsewhere cmake --build "$build" --target uninstall >"$work/uninstall.log" 2>&1; then
+# file and every folder the install made is gone, and a second uninstall is refused.
+uninstall() { cmake --build "$build" --target uninstall >"$work/uninstall.log" 2>&1; }
+if DESTDIR=$work/elsewhere PREFIX=$prefix uninstall; then
     fail "an uninstall under another DESTDIR went ahead"
 fi
-grep -q "The install was made with DESTDIR" "$work/uninstall.log" || fail "no reason given: $(cat "$work/uninstall.log")"
+grep -q "Nothing to uninstall" "$work/uninstall.log" || fail "no reason given: $(cat "$work/uninstall.log")"
 [ -x "$root/bin/tidewarden" ] || fail "the refused uninstall removed files"
-cmake --build "$build" --target uninstall >"$work/uninstall.log"
+DESTDIR=$stage PREFIX=$prefix uninstall || fail "uninstall: $(cat "$work/uninstall.log")"
 # The install made the staging folder itself, so it goes too.
 if [ -e "$stage" ]; then
     fail "left after uninstalling: $(find "$stage")"
 fi
-echo "install, launcher and uninstall ok"
+DESTDIR=$stage PREFIX=$prefix uninstall && fail "a second uninstall went ahead"
+grep -q "Nothing to uninstall" "$work/uninstall.log" || fail "second uninstall: $(cat "$work/uninstall.log")"
+[ -s "$folder/config.dat" ] || fail "the uninstall removed the player's settings"
+
+# A system install, and the same player's install under ~/.local beside it: neither touches the
+# other. The fingerprint of a tree: every path, link target and content.
+fingerprint() { (cd "$1" && find . -printf '%p %y %l\n' | sort && find . -type f -exec sha1sum {} + | sort); }
+system=$work/system
+cmake --install "$build" --prefix "$system" >"$work/install.log"
+fingerprint "$system" >"$work/system.before"
+local=$home/.local
+# The old layout's links, as an older launcher left them to the system install's data.
+ln -s "$system/share/games/tidewarden/data" "$folder/data"
+ln -s "$system/share/games/tidewarden/sound" "$folder/sound"
+cmake --install "$build" --prefix "$local" >"$work/install.log" || fail "install to ~/.local: $(cat "$work/install.log")"
+[ -s "$local/share/games/tidewarden/data/menu.dxg" ] && [ ! -L "$local/share/games/tidewarden/data" ] ||
+    fail "the ~/.local install's data is not its own"
+env -i HOME="$home" PATH=/usr/bin:/bin SDL_VIDEODRIVER=none "$local/bin/tidewarden" >/dev/null 2>&1 || true
+[ ! -e "$folder/data" ] && [ ! -e "$folder/sound" ] || fail "the old links are still in the player's folder"
+PREFIX=$local uninstall || fail "uninstall of ~/.local: $(cat "$work/uninstall.log")"
+[ -s "$folder/config.dat" ] || fail "the ~/.local uninstall removed the player's settings"
+[ -z "$(find "$local" -type f ! -path "$folder/*")" ] || fail "left under ~/.local: $(find "$local" -type f)"
+fingerprint "$system" >"$work/system.after"
+cmp -s "$work/system.before" "$work/system.after" ||
+    fail "the ~/.local install changed the system one: $(diff "$work/system.before" "$work/system.after" | head)"
+
+# A link on the way into the install: the install refuses to write through it...
+other=$work/other
+mkdir -p "$other/share/games/tidewarden"
+ln -s "$system/share/games/tidewarden/data" "$other/share/games/tidewarden/data"
+cmake --install "$build" --prefix "$other" >"$work/install.log" 2>&1 && fail "an install through a link went ahead"
+grep -q "Not installing through the link" "$work/install.log" || fail "install through a link: $(cat "$work/install.log")"
+rm "$other/share/games/tidewarden/data"
+# ...and a link put there after the install stops the uninstall before it removes anything.
+cmake --install "$build" --prefix "$other" >"$work/install.log"
+mv "$other/share/games/tidewarden/data" "$work/other-data"
+ln -s "$system/share/games/tidewarden/data" "$other/share/games/tidewarden/data"
+PREFIX=$other uninstall && fail "an uninstall through a link went ahead"
+grep -q "behind a symbolic link" "$work/uninstall.log" || fail "uninstall through a link: $(cat "$work/uninstall.log")"
+[ -x "$other/bin/tidewarden" ] || fail "the refused uninstall removed files"
+rm "$other/share/games/tidewarden/data"
+mv "$work/other-data" "$other/share/games/tidewarden/data"
+PREFIX=$other uninstall || fail "uninstall: $(cat "$work/uninstall.log")"
+[ -z "$(find "$other" -type f)" ] || fail "left in $other: $(find "$other" -type f)"
+
+# A staged install with the system install's prefix: its uninstall, twice, never reaches the real one.
+DESTDIR=$stage cmake --install "$build" --prefix "$system" >"$work/install.log"
+DESTDIR=$stage PREFIX=$system/ uninstall || fail "staged uninstall: $(cat "$work/uninstall.log")"
+[ ! -e "$stage" ] || fail "left after the staged uninstall: $(find "$stage")"
+DESTDIR=$stage PREFIX=$system uninstall && fail "a second staged uninstall went ahead"
+fingerprint "$system" >"$work/system.after"
+cmp -s "$work/system.before" "$work/system.after" || fail "the staged uninstall changed the system install"
+PREFIX=$system uninstall || fail "uninstall of the system install: $(cat "$work/uninstall.log")"
+[ ! -e "$system" ] || fail "left after uninstalling: $(find "$system")"
+echo "install, launcher, uninstall and installs side by side ok"

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -55,6 +58,60 @@ TEST(PathResolver, RelativeNamesResolveFromTheCurrentDirectory) {
     std::filesystem::current_path(previous);
     EXPECT_EQ(resolved, "Sound/GameSound.dxw");
     EXPECT_EQ(missing, "sound/2.xm");
+}
+
+// The installed game: the launcher names the data folder, the game runs in the player's folder.
+TEST(PathResolver, DataNamesGoToTheNamedDataFolder) {
+    TempDir installed, player;
+    const std::string menu = installed.touch("data/menu.dxg");
+    const std::string wave = installed.touch("sound/gamesound.dxw");
+    player.touch("play.url");
+    player.touch("Sound/1.xm"); // the player's own sound folder
+    // An older launcher's link in the player's folder, pointing at a copy that must not be used.
+    TempDir stale;
+    stale.touch("menu.dxg");
+    std::filesystem::create_symlink(stale.path(), player.path() / "data");
+
+    const auto previous = std::filesystem::current_path();
+    const char* before = getenv("TIDEWARDEN_DATA");
+    const std::optional<std::string> kept = before ? std::optional<std::string>(before) : std::nullopt;
+    std::filesystem::current_path(player.path());
+    struct Case {
+        const char* env;
+        std::string asked, expected;
+    };
+    const std::string base = installed.path().string();
+    const std::string trailing = base + "//";
+    const Case cases[] = {
+        {nullptr, "data\\menu.dxg", "data/menu.dxg"},    // no folder named: the run folder, link and all
+        {"", "data\\menu.dxg", "data/menu.dxg"},         // empty is not named
+        {"relative", "data\\menu.dxg", "data/menu.dxg"}, // nor is a relative folder
+        {base.c_str(), "data\\menu.dxg", menu},          // the link is passed by
+        {base.c_str(), "DATA\\Menu.DXG", menu},          // letter case still ignored
+        {trailing.c_str(), "data\\menu.dxg", menu},      // trailing slashes
+        {base.c_str(), "sound\\1.xm", "Sound/1.xm"},     // a real folder of the player's own wins
+        {base.c_str(), "play.url", "play.url"},          // the player's files stay the player's
+        {base.c_str(), "data\\missing.dxg", base + "/data/missing.dxg"}, // named in the error
+        {base.c_str(), "/abs/data/menu.dxg", "/abs/data/menu.dxg"},
+    };
+    for (const Case& c : cases) {
+        if (c.env) {
+            setenv("TIDEWARDEN_DATA", c.env, 1);
+        } else {
+            unsetenv("TIDEWARDEN_DATA");
+        }
+        EXPECT_EQ(resolvePath(c.asked), c.expected) << c.asked << " with " << (c.env ? c.env : "(unset)");
+    }
+    // Without the player's own sound folder, sounds come from the installed one too.
+    std::filesystem::remove_all(player.path() / "Sound");
+    setenv("TIDEWARDEN_DATA", base.c_str(), 1);
+    EXPECT_EQ(resolvePath("sound\\gamesound.dxw"), wave);
+    std::filesystem::current_path(previous);
+    if (kept) {
+        setenv("TIDEWARDEN_DATA", kept->c_str(), 1);
+    } else {
+        unsetenv("TIDEWARDEN_DATA");
+    }
 }
 
 } // namespace
