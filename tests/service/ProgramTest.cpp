@@ -1,7 +1,8 @@
 // The real tidewarden-scores program: its options, a restart, and a SIGKILL in the middle of a
 // burst of submissions, after which every result it had answered "OK" must still be in the file.
 #include "RawClient.h"
-#include "ScoreStore.h"
+#include "PostgresCluster.h"
+#include "SqliteStore.h"
 #include "online/ResultEncoding.h"
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
@@ -166,7 +167,7 @@ std::string FileBytes(const std::string& path) {
 // A file of several pages whose page headers are then overwritten.
 void MakeDamagedFile(const std::string& path) {
     {
-        ScoreStore store(path);
+        SqliteStore store(path);
         for (int i = 0; i < 400; ++i)
             store.StoreResult(store.IssueToken(1790000000, 1790000600),
                               {"Padding" + std::to_string(i), "nz", 1, 1790000000, {}}, 1790000000);
@@ -193,14 +194,14 @@ TEST_F(ProgramTest, ABadDatabaseOrABusyPortStopsTheStartWithTheReason) {
          "the database FILE is damaged ("},
         {"a read-only file",
          [](const std::string& folder, const std::string& file) {
-             { ScoreStore store(file); }
+             { SqliteStore store(file); }
              ::chmod(folder.c_str(), 0777);
              ::chmod(file.c_str(), 0444);
          },
          "the database FILE is read-only", true},
         {"a folder it may not write",
          [](const std::string& folder, const std::string& file) {
-             { ScoreStore store(file); }
+             { SqliteStore store(file); }
              ::chmod(file.c_str(), 0666);
              ::chmod(folder.c_str(), 0555);
          },
@@ -362,7 +363,7 @@ TEST_F(ProgramTest, AKillDuringABurstLosesNoAnsweredResult) {
     EXPECT_EQ(service.Wait(), 128 + SIGKILL);
     for (auto& client : clients) client.join();
 
-    ScoreStore store(Database());
+    SqliteStore store(Database());
     std::set<std::string> stored;
     for (const auto& result : store.Best(1000000)) stored.insert(result.name);
     for (const auto& name : answered) EXPECT_EQ(stored.count(name), 1U) << name << " was answered OK but is lost";
