@@ -6,6 +6,8 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
 #include <chrono>
 #include <regex>
 
@@ -101,6 +103,18 @@ private:
 
 } // namespace
 
+namespace {
+
+// An idle connection is sent nothing; anything to read on it is the server's farewell (it stopped
+// or restarted) or the end of the stream. Found before use, it costs no request a failure.
+bool Usable(PGconn* connection) {
+    if (PQstatus(connection) != CONNECTION_OK) return false;
+    pollfd socket{PQsocket(connection), POLLIN, 0};
+    return ::poll(&socket, 1, 0) == 0;
+}
+
+} // namespace
+
 // A connection of the pool, borrowed for one request; a broken one is made again first.
 class PostgresStore::Lease {
 public:
@@ -112,7 +126,7 @@ public:
             store_.idle_.pop_back();
             ++store_.lent_;
         }
-        if (connection_ && PQstatus(connection_) != CONNECTION_OK) {
+        if (connection_ && !Usable(connection_)) {
             PQfinish(connection_);
             connection_ = nullptr;
         }
