@@ -251,17 +251,20 @@ std::string PostgresStore::IssueToken(std::int64_t now, std::int64_t expiresAt, 
     Lease lease(*this);
     const std::string token = RandomToken();
     // The expired tokens go, then the address's spent ones and its oldest make room for the new
-    // one: one statement, so nothing is half done when the server goes away.
+    // one: one statement, so nothing is half done when the server goes away. Rows another process
+    // is deleting or spending at the moment are skipped, not waited for: two trims never deadlock.
     Run(lease.get(),
-        "WITH expired AS (DELETE FROM tokens WHERE expires <= $1::bigint),"
+        "WITH expired AS (DELETE FROM tokens WHERE token IN (SELECT token FROM tokens WHERE expires <= $1::bigint"
+        " FOR UPDATE SKIP LOCKED)),"
         " trimmed AS (DELETE FROM tokens WHERE token IN (SELECT token FROM tokens WHERE address = $2::text"
-        " ORDER BY used, expires DESC OFFSET $3::bigint))"
+        " ORDER BY used, expires DESC OFFSET $3::bigint FOR UPDATE SKIP LOCKED))"
         " INSERT INTO tokens(token, expires, address) VALUES($4::text, $5::bigint, $2::text)",
         {Number(now), address, Number(options_.limits.perAddress - 1), token, Number(expiresAt)});
     // Counting every token costs a scan of the table, so each process does it now and then.
     if (++issuedSinceCount_ % 64 == 0)
         Run(lease.get(),
-            "DELETE FROM tokens WHERE token IN (SELECT token FROM tokens ORDER BY expires DESC OFFSET $1::bigint)",
+            "DELETE FROM tokens WHERE token IN (SELECT token FROM tokens ORDER BY expires DESC OFFSET $1::bigint"
+            " FOR UPDATE SKIP LOCKED)",
             {Number(options_.limits.total)});
     return token;
 }
