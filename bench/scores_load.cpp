@@ -66,6 +66,14 @@ int Fill(const std::string& database, long count, int days) {
     return 0;
 }
 
+// One client of the game is one sending, bounded to 10 s in all; a load client sends for as long
+// as the run takes.
+tw::platform::HttpLimits LoadLimits() {
+    tw::platform::HttpLimits limits;
+    limits.totalTimeout = std::chrono::hours(1);
+    return limits;
+}
+
 std::vector<std::string> Split(const std::string& text) {
     std::vector<std::string> parts;
     std::stringstream stream(text);
@@ -126,7 +134,7 @@ int main(int argc, char** argv) {
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c) {
         threads.emplace_back([&, c] {
-            tw::platform::CurlHttpClient http;
+            tw::platform::CurlHttpClient http(LoadLimits());
             const std::string& target = urls[static_cast<std::size_t>(c) % urls.size()];
             auto& mine = latencies[static_cast<std::size_t>(c)];
             for (long n = next++; n < pairs; n = next++) {
@@ -164,7 +172,7 @@ int main(int argc, char** argv) {
     std::printf("exchange: median %.2f ms, 99th percentile %.2f ms, max %.2f ms (%zu exchanges)\n",
                 Percentile(all, 0.5), Percentile(all, 0.99), all.empty() ? 0.0 : all.back(), all.size());
 
-    tw::platform::CurlHttpClient http;
+    tw::platform::CurlHttpClient http(LoadLimits());
     for (const char* period : {"all", "day", "week", "month"}) {
         const std::string page =
             urls[0] + std::string(tw::online::ScriptPath) + "?prg=Tidewarden&show&type=0&period=" + period;
