@@ -461,6 +461,9 @@ void PostgresStore::Import(const std::vector<StoredResult>& results) {
         if (!ok) throw StoreError("PostgreSQL: " + cause);
     }
     transaction.Commit();
+    // The planner's picture of the table is from before the bulk: without fresh statistics it may
+    // read a period's table through the wrong index.
+    Run(connection, "ANALYZE results", {});
 }
 
 } // namespace tw::scores
