@@ -1,7 +1,7 @@
 // Fuzzes the score service's reading of a request: any target and client address a connection
 // could bring, through the query, the record's decoding and checks, and the limits. Only an answer
 // is allowed to come out, never a crash; nothing malformed may be stored.
-#include "ScoreStore.h"
+#include "SqliteStore.h"
 #include "ScoresService.h"
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static tw::scores::ScoreStore store(":memory:");
+    static tw::scores::SqliteStore store(":memory:");
     static tw::scores::ScoresService service = [] {
         tw::scores::ServiceSettings settings;
         settings.now = [] { return std::int64_t{1790000000}; };

@@ -11,14 +11,14 @@
 namespace tw::scores {
 
 const char* const ModerationUsage =
-    "Moderation (safe while the service runs on the same file):\n"
-    "  tidewarden-scores list [--database FILE] [--count N]\n"
+    "Moderation (safe while the service runs on the same database):\n"
+    "  tidewarden-scores list [--database FILE|URI] [--count N]\n"
     "      the best N entries (default 100): id, place, score, name, country, time stored, address\n"
-    "  tidewarden-scores remove [--database FILE] ID...\n"
-    "  tidewarden-scores refuse [--database FILE] name NAME | address ADDRESS|CIDR\n"
+    "  tidewarden-scores remove [--database FILE|URI] ID...\n"
+    "  tidewarden-scores refuse [--database FILE|URI] name NAME | address ADDRESS|CIDR\n"
     "      refuses results under that name (letter case and spaces aside) or from that address\n"
-    "  tidewarden-scores allow [--database FILE] name NAME | address ADDRESS|CIDR\n"
-    "  tidewarden-scores refusals [--database FILE]\n";
+    "  tidewarden-scores allow [--database FILE|URI] name NAME | address ADDRESS|CIDR\n"
+    "  tidewarden-scores refusals [--database FILE|URI]\n";
 
 namespace {
 
@@ -99,7 +99,8 @@ int RunModeration(const std::vector<std::string>& arguments, std::ostream& out, 
     }
 
     try {
-        ScoreStore store(line.database);
+        const auto opened = OpenStore(line.database);
+        ScoreStore& store = *opened;
         if (line.command == "list") {
             out << "id\tplace\tscore\tname\tcountry\tstored (UTC)\taddress\n";
             for (const auto& entry : store.Entries(line.count))

@@ -1,60 +1,56 @@
-// SQLite storage of tokens and results, in WAL mode so readers never wait for the writer.
+// What both stores share: picking one, the period numbers of a result, refusal matching, tokens.
 #include "ScoreStore.h"
 
 #include "ClientAddress.h"
-
-#include <sqlite3.h>
+#include "PostgresStore.h"
+#include "SqliteStore.h"
 
 #include <cctype>
-#include <chrono>
-#include <cstring>
+#include <ctime>
 #include <random>
 
 namespace tw::scores {
 
 namespace {
 
-// A prepared statement borrowed for one use: its bindings and cursor are reset when it ends.
-class Statement {
-public:
-    explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
-    ~Statement() {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-    Statement& Bind(int index, const std::string& text) {
-        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement& Bind(int index, std::int64_t value) {
-        sqlite3_bind_int64(stmt_, index, value);
-        return *this;
-    }
-    // True while a row is there; throws on an error.
-    bool Step() {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW) return true;
-        if (rc == SQLITE_DONE) return false;
-        throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(sqlite3_db_handle(stmt_)));
-    }
-    Statement& BindNull(int index) {
-        sqlite3_bind_null(stmt_, index);
-        return *this;
-    }
-    std::int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
-    std::string Text(int column) {
-        const auto* text = sqlite3_column_text(stmt_, column);
-        return text ? std::string(reinterpret_cast<const char*>(text),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
-                    : std::string();
-    }
+} // namespace
 
-private:
-    sqlite3_stmt* stmt_;
-};
+PeriodNumbers PeriodsOf(std::int64_t time) {
+    PeriodNumbers numbers;
+    numbers.day = FloorDiv(time, 86400);
+    // 1 January 1970 was a Thursday: three days on, the weeks start on Mondays.
+    numbers.week = FloorDiv(numbers.day + 3, 7);
+    const auto seconds = static_cast<std::time_t>(time);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    numbers.month = (std::int64_t{utc.tm_year} + 1900) * 12 + utc.tm_mon;
+    return numbers;
+}
+
+bool IsServerDatabase(const std::string& database) {
+    return database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<ScoreStore> OpenStore(const std::string& database, StoreOptions options) {
+    if (IsServerDatabase(database)) return std::make_unique<PostgresStore>(database, options);
+    return std::make_unique<SqliteStore>(database, options.limits);
+}
+
+std::string FoldedName(const std::string& name) {
+    std::string folded;
+    for (char c : name)
+        if (c != ' ') folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+bool RefusalCovers(Refused kind, const std::string& refused, const std::string& value) {
+    return kind == Refused::Name ? refused == FoldedName(value)
+                                 : Network::Parse(refused).value_or(Network()).Contains(value);
+}
+
+const char* KindName(Refused kind) { return kind == Refused::Name ? "name" : "address"; }
 
 std::string RandomToken() {
     static thread_local std::mt19937_64 generator{std::random_device{}()};
@@ -65,408 +61,6 @@ std::string RandomToken() {
         for (int i = 0; i < 16; ++i, bits >>= 4) token.push_back(hex[bits & 15U]);
     }
     return token;
-}
-
-} // namespace
-
-// Rolls back unless committed, so a throwing step leaves the file as it was.
-class ScoreStore::Transaction {
-public:
-    explicit Transaction(ScoreStore& store) : store_(store) {
-        // IMMEDIATE takes the write lock at once: two processes never deadlock upgrading a read.
-        store_.Run("BEGIN IMMEDIATE");
-    }
-    ~Transaction() {
-        if (!done_) sqlite3_exec(store_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit() {
-        store_.Run("COMMIT");
-        done_ = true;
-    }
-
-private:
-    ScoreStore& store_;
-    bool done_ = false;
-};
-
-namespace {
-
-// SQLite's words, and the system's when it has any ("unable to open database file: Permission denied").
-std::string Cause(sqlite3* db) {
-    std::string cause = db ? sqlite3_errmsg(db) : "out of memory";
-    const int system = db ? sqlite3_system_errno(db) : 0;
-    if (system != 0) cause += std::string(": ") + std::strerror(system);
-    return cause;
-}
-
-std::int64_t WallNow() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-const char* KindName(Refused kind) { return kind == Refused::Name ? "name" : "address"; }
-
-// Tables of a later version than this program knows: nothing is written into them.
-class NewerFile : public StoreError {
-public:
-    using StoreError::StoreError;
-};
-
-} // namespace
-
-std::string FoldedName(const std::string& name) {
-    std::string folded;
-    for (char c : name)
-        if (c != ' ') folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
-}
-
-ScoreStore::ScoreStore(const std::string& path, TokenLimits limits) : limits_(limits) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) != SQLITE_OK) {
-        const std::string cause = Cause(db_);
-        sqlite3_close(db_);
-        throw StoreError("cannot open the database " + path + ": " + cause);
-    }
-    try {
-        // SQLite opens a file it may not write read-only without a word; the service would then
-        // listen and refuse every request.
-        if (sqlite3_db_readonly(db_, "main") == 1)
-            throw StoreError("the database " + path + " is read-only: the service must be able to write it");
-        sqlite3_busy_handler(db_, &ScoreStore::BusyWait, this);
-        // Nothing is written before the file is known to be whole.
-        CheckWhole(path);
-        try {
-            Execute("PRAGMA journal_mode=WAL");
-            // In WAL mode a commit is in the file once COMMIT returns; only a power cut could lose
-            // the last ones before the next checkpoint, never a killed process.
-            Execute("PRAGMA synchronous=NORMAL");
-            // A log that was restarted is cut back to this size.
-            Execute("PRAGMA journal_size_limit=67108864");
-            Migrate(WallNow());
-            // Checkpoints are the checkpointer's job, off the requests' path.
-            Execute("PRAGMA wal_autocheckpoint=0");
-        } catch (const NewerFile& error) {
-            throw StoreError("the database " + path + error.what());
-        } catch (const StoreError&) {
-            throw StoreError("the database " + path + " cannot be written: " + Cause(db_));
-        }
-    } catch (...) {
-        for (auto& [sql, stmt] : prepared_) sqlite3_finalize(stmt);
-        sqlite3_close(db_);
-        throw;
-    }
-    checkpointer_ = std::thread(&ScoreStore::CheckpointLoop, this, path);
-}
-
-void ScoreStore::CheckWhole(const std::string& path) {
-    std::string verdict;
-    try {
-        Statement check(Prepared("PRAGMA quick_check(1)"));
-        if (check.Step()) verdict = check.Text(0);
-    } catch (const StoreError&) {
-        const int code = sqlite3_errcode(db_) & 0xFF;
-        // A file in WAL mode is read through a file beside it: a folder the service may not
-        // write stops even the reading.
-        if (code == SQLITE_READONLY || code == SQLITE_CANTOPEN)
-            throw StoreError("the database " + path + " cannot be written: " + Cause(db_) +
-                             " (the service must be able to make files in its folder)");
-        if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT)
-            throw StoreError("the database " + path + " cannot be read: " + Cause(db_));
-        verdict = sqlite3_errmsg(db_); // "file is not a database"
-    }
-    if (verdict != "ok")
-        throw StoreError("the database " + path + " is damaged (" + verdict +
-                         "): restore it from a backup or move it away");
-}
-
-void ScoreStore::Migrate(std::int64_t now) {
-    // Each step brings the tables one version up; the version is in the file itself, so a file
-    // is migrated once, in place, whichever process opens it first.
-    Transaction transaction(*this);
-    std::int64_t version = 0;
-    {
-        Statement query(Prepared("PRAGMA user_version"));
-        if (query.Step()) version = query.Int(0);
-    }
-    if (version > Schema)
-        throw NewerFile(" was made by a newer tidewarden-scores (tables of version " + std::to_string(version) + ")");
-    if (version < 1) {
-        // The first tables; files from before the version was recorded have them already.
-        Execute("CREATE TABLE IF NOT EXISTS tokens ("
-                " token TEXT PRIMARY KEY, expires INTEGER NOT NULL, used INTEGER NOT NULL DEFAULT 0)"
-                " WITHOUT ROWID");
-        Execute("CREATE INDEX IF NOT EXISTS tokens_by_expiry ON tokens(expires)");
-        Execute("CREATE TABLE IF NOT EXISTS results ("
-                " id INTEGER PRIMARY KEY, name TEXT NOT NULL, country TEXT NOT NULL,"
-                " score INTEGER NOT NULL, time INTEGER NOT NULL)");
-        Execute("CREATE INDEX IF NOT EXISTS results_by_rank ON results(score DESC, id)");
-    }
-    if (version < 2) {
-        // Client addresses (for the limits on tokens and for moderation), refusals, and a table
-        // the start-up writes to prove the file can be written.
-        Execute("ALTER TABLE tokens ADD COLUMN address TEXT NOT NULL DEFAULT ''");
-        // In the order the trim of an address's tokens reads them, so it needs no sorting.
-        Execute("CREATE INDEX tokens_by_address ON tokens(address, used, expires DESC)");
-        Execute("ALTER TABLE results ADD COLUMN address TEXT");
-        Execute("CREATE INDEX results_with_address ON results(time) WHERE address IS NOT NULL");
-        Execute("CREATE TABLE refusals (kind TEXT NOT NULL, value TEXT NOT NULL, since INTEGER NOT NULL,"
-                " PRIMARY KEY(kind, value)) WITHOUT ROWID");
-        Execute("CREATE TABLE meta (key TEXT PRIMARY KEY, value) WITHOUT ROWID");
-    }
-    if (version < Schema) Execute(("PRAGMA user_version=" + std::to_string(Schema)).c_str());
-    Statement(Prepared("INSERT OR REPLACE INTO meta(key, value) VALUES('opened', ?)")).Bind(1, now).Step();
-    transaction.Commit();
-}
-
-int ScoreStore::BusyWait(void* store, int tries) {
-    // Other processes hold the write lock for one short transaction; a stopping program waits no more.
-    if (static_cast<ScoreStore*>(store)->stopWaiting_ || tries >= 2500) return 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return 1;
-}
-
-void ScoreStore::CheckpointLoop(std::string path) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 1000);
-        // A connection opens the file only when it first reads; until then it sees no log to copy.
-        sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-        std::unique_lock lock(stopMutex_);
-        while (!stopSignal_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; })) {
-            lock.unlock();
-            // PASSIVE never blocks the writer. Under steady writing it never reaches the log's end,
-            // so a long log is then restarted: a short wait for the writer, for the little that is
-            // left, lets the log start again from its beginning instead of growing for ever.
-            int frames = 0;
-            sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &frames, nullptr);
-            if (frames > 4000) sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
-            lock.lock();
-        }
-    }
-    sqlite3_close(db);
-}
-
-ScoreStore::~ScoreStore() {
-    {
-        const std::lock_guard lock(stopMutex_);
-        stopping_ = true;
-    }
-    stopSignal_.notify_all();
-    checkpointer_.join();
-    for (auto& [sql, stmt] : prepared_) sqlite3_finalize(stmt);
-    sqlite3_close(db_);
-}
-
-void ScoreStore::Execute(const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : "unknown error";
-        sqlite3_free(error);
-        throw StoreError("SQLite: " + message);
-    }
-}
-
-sqlite3_stmt* ScoreStore::Prepared(std::string_view sql) {
-    auto found = prepared_.find(sql);
-    if (found != prepared_.end()) return found->second;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
-        SQLITE_OK)
-        throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
-    prepared_.emplace(sql, stmt);
-    return stmt;
-}
-
-void ScoreStore::Run(std::string_view sql) { Statement(Prepared(sql)).Step(); }
-
-std::string ScoreStore::IssueToken(std::int64_t now, std::int64_t expiresAt, const std::string& address) {
-    const std::lock_guard lock(mutex_);
-    const std::string token = RandomToken();
-    Transaction transaction(*this);
-    Statement(Prepared("DELETE FROM tokens WHERE expires <= ?")).Bind(1, now).Step();
-    // The address's spent tokens, then its oldest, make room for the new one: a game uses the
-    // newest it was given, and the players behind one address each hold one at a time.
-    Statement(Prepared("DELETE FROM tokens WHERE token IN (SELECT token FROM tokens WHERE address = ?"
-                       " ORDER BY used, expires DESC LIMIT -1 OFFSET ?)"))
-        .Bind(1, address)
-        .Bind(2, std::int64_t{limits_.perAddress - 1})
-        .Step();
-    // Counting every token costs a scan of the table, so it is done now and then; between two
-    // counts the table grows by at most the interval.
-    if (++issuedSinceCount_ >= 64) {
-        issuedSinceCount_ = 0;
-        Statement(Prepared("DELETE FROM tokens WHERE token IN (SELECT token FROM tokens"
-                           " ORDER BY expires DESC LIMIT -1 OFFSET ?)"))
-            .Bind(1, limits_.total - 1)
-            .Step();
-    }
-    Statement(Prepared("INSERT INTO tokens(token, expires, address) VALUES(?, ?, ?)"))
-        .Bind(1, token)
-        .Bind(2, expiresAt)
-        .Bind(3, address)
-        .Step();
-    transaction.Commit();
-    return token;
-}
-
-bool ScoreStore::Matches(Refused kind, const std::string& value) {
-    Statement query(Prepared("SELECT value FROM refusals WHERE kind = ?"));
-    query.Bind(1, std::string(KindName(kind)));
-    while (query.Step()) {
-        const std::string refused = query.Text(0);
-        if (kind == Refused::Name ? refused == FoldedName(value)
-                                  : Network::Parse(refused).value_or(Network()).Contains(value))
-            return true;
-    }
-    return false;
-}
-
-Refusal ScoreStore::StoreResult(const std::string& token, const StoredResult& result, std::int64_t now) {
-    const std::lock_guard lock(mutex_);
-    Transaction transaction(*this);
-    if (Matches(Refused::Name, result.name)) return Refusal::RefusedName;
-    if (!result.address.empty() && Matches(Refused::Address, result.address)) return Refusal::RefusedAddress;
-    std::int64_t expires = 0;
-    std::int64_t used = 0;
-    {
-        Statement find(Prepared("SELECT expires, used FROM tokens WHERE token = ?"));
-        find.Bind(1, token);
-        if (!find.Step()) return Refusal::UnknownToken;
-        expires = find.Int(0);
-        used = find.Int(1);
-    }
-    if (used != 0) return Refusal::UsedToken;
-    if (expires <= now) return Refusal::ExpiredToken;
-    Statement(Prepared("UPDATE tokens SET used = 1 WHERE token = ?")).Bind(1, token).Step();
-    Statement insert(Prepared("INSERT INTO results(name, country, score, time, address) VALUES(?, ?, ?, ?, ?)"));
-    insert.Bind(1, result.name).Bind(2, result.country).Bind(3, std::int64_t{result.score}).Bind(4, result.time);
-    if (result.address.empty())
-        insert.BindNull(5);
-    else
-        insert.Bind(5, result.address);
-    insert.Step();
-    transaction.Commit();
-    return Refusal::None;
-}
-
-std::vector<StoredResult> ScoreStore::Best(int count) {
-    const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT name, country, score, time FROM results ORDER BY score DESC, id LIMIT ?"));
-    query.Bind(1, std::int64_t{count});
-    std::vector<StoredResult> best;
-    while (query.Step())
-        best.push_back({query.Text(0), query.Text(1), static_cast<std::uint16_t>(query.Int(2)), query.Int(3), {}});
-    return best;
-}
-
-std::int64_t ScoreStore::ResultCount() {
-    const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT count(*) FROM results"));
-    query.Step();
-    return query.Int(0);
-}
-
-std::int64_t ScoreStore::TokenCount() {
-    const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT count(*) FROM tokens"));
-    query.Step();
-    return query.Int(0);
-}
-
-int ScoreStore::SchemaVersion() {
-    const std::lock_guard lock(mutex_);
-    Statement query(Prepared("PRAGMA user_version"));
-    query.Step();
-    return static_cast<int>(query.Int(0));
-}
-
-std::vector<Entry> ScoreStore::Entries(int count) {
-    const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT id, name, country, score, time, address FROM results"
-                             " ORDER BY score DESC, id LIMIT ?"));
-    query.Bind(1, std::int64_t{count});
-    std::vector<Entry> entries;
-    while (query.Step())
-        entries.push_back(
-            {query.Int(0),
-             static_cast<int>(entries.size()) + 1,
-             {query.Text(1), query.Text(2), static_cast<std::uint16_t>(query.Int(3)), query.Int(4), query.Text(5)}});
-    return entries;
-}
-
-int ScoreStore::Remove(const std::vector<std::int64_t>& ids) {
-    const std::lock_guard lock(mutex_);
-    Transaction transaction(*this);
-    int removed = 0;
-    for (const std::int64_t id : ids) {
-        Statement(Prepared("DELETE FROM results WHERE id = ?")).Bind(1, id).Step();
-        removed += sqlite3_changes(db_);
-    }
-    transaction.Commit();
-    return removed;
-}
-
-void ScoreStore::Refuse(Refused kind, const std::string& value, std::int64_t now) {
-    std::string stored = FoldedName(value);
-    if (kind == Refused::Address) {
-        const auto network = Network::Parse(value);
-        if (!network) throw std::invalid_argument("not an address or CIDR range: " + value);
-        stored = network->Text();
-    }
-    const std::lock_guard lock(mutex_);
-    Transaction transaction(*this);
-    Statement(Prepared("INSERT OR IGNORE INTO refusals(kind, value, since) VALUES(?, ?, ?)"))
-        .Bind(1, std::string(KindName(kind)))
-        .Bind(2, stored)
-        .Bind(3, now)
-        .Step();
-    transaction.Commit();
-}
-
-bool ScoreStore::Allow(Refused kind, const std::string& value) {
-    std::string stored = FoldedName(value);
-    if (kind == Refused::Address) {
-        const auto network = Network::Parse(value);
-        if (!network) return false;
-        stored = network->Text();
-    }
-    const std::lock_guard lock(mutex_);
-    Transaction transaction(*this);
-    Statement(Prepared("DELETE FROM refusals WHERE kind = ? AND value = ?"))
-        .Bind(1, std::string(KindName(kind)))
-        .Bind(2, stored)
-        .Step();
-    const bool removed = sqlite3_changes(db_) > 0;
-    transaction.Commit();
-    return removed;
-}
-
-std::vector<RefusalEntry> ScoreStore::Refusals() {
-    const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT kind, value, since FROM refusals ORDER BY kind DESC, value"));
-    std::vector<RefusalEntry> refusals;
-    while (query.Step())
-        refusals.push_back({query.Text(0) == "name" ? Refused::Name : Refused::Address, query.Text(1), query.Int(2)});
-    return refusals;
-}
-
-bool ScoreStore::AddressRefused(const std::string& address) {
-    const std::lock_guard lock(mutex_);
-    return Matches(Refused::Address, address);
-}
-
-int ScoreStore::ForgetAddresses(std::int64_t before) {
-    const std::lock_guard lock(mutex_);
-    Transaction transaction(*this);
-    Statement(Prepared("UPDATE results SET address = NULL WHERE address IS NOT NULL AND time < ?"))
-        .Bind(1, before)
-        .Step();
-    const int forgotten = sqlite3_changes(db_);
-    transaction.Commit();
-    return forgotten;
 }
 
 } // namespace tw::scores

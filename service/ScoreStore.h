@@ -1,25 +1,17 @@
-// The service's data in one SQLite file: the tokens handed out, the stored results, and the names
-// and addresses refused from then on. Several processes may open the same file (the moderation
-// commands too, while the service runs); every write is one transaction.
+// What the service keeps, whatever keeps it: the tokens handed out, the stored results, and the
+// names and addresses refused from then on. SQLite (one host) and PostgreSQL (any number of hosts)
+// both stand behind this interface; OpenStore picks one by the --database text.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <optional>
+#include <memory>
 #include <stdexcept>
 #include <string>
-#include <string_view>
-#include <thread>
-#include <unordered_map>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace tw::scores {
 
+// The store cannot answer now (busy beyond the wait, gone, broken): the request may be tried again.
 class StoreError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -50,6 +42,19 @@ struct RefusalEntry {
     std::int64_t since = 0;
 };
 
+// The tables of the page: results of the UTC day, the week (from Monday), the calendar month, or
+// all of them.
+enum class Period { All, Day, Week, Month };
+
+// Each result keeps the number of its day, week and month, so a period's table is one read of an
+// index in score order instead of a sort of every result in the period.
+struct PeriodNumbers {
+    std::int64_t day = 0;
+    std::int64_t week = 0;
+    std::int64_t month = 0; // year * 12 + month - 1
+};
+PeriodNumbers PeriodsOf(std::int64_t time);
+
 // Tokens an address may hold at once (a spent or the oldest one goes when it asks for another),
 // and in all: a flood can never grow the table past these. Players behind one address (a club's
 // router) share its tokens, so there is room for many of them at once.
@@ -58,75 +63,64 @@ struct TokenLimits {
     std::int64_t total = 100000;
 };
 
+struct StoreOptions {
+    TokenLimits limits;
+    // Connections to a database server, each serving one request at a time; a SQLite file has one.
+    int pool = 4;
+};
+
 class ScoreStore {
 public:
-    // The version of the tables this program writes; older files are brought up to it in place.
-    static constexpr int Schema = 2;
+    // The number of the last migration this program knows; every store records the ones it ran.
+    static constexpr int Schema = 3;
 
-    // Opens (or makes) the file, checks it is whole and can be written, and brings its tables up
-    // to date; a StoreError names the file and the cause.
-    explicit ScoreStore(const std::string& path, TokenLimits limits = {});
-    ~ScoreStore();
-    ScoreStore(const ScoreStore&) = delete;
-    ScoreStore& operator=(const ScoreStore&) = delete;
+    virtual ~ScoreStore() = default;
 
     // A fresh single-use token valid until expiresAt (seconds). Expired tokens are dropped.
-    std::string IssueToken(std::int64_t now, std::int64_t expiresAt, const std::string& address = {});
+    virtual std::string IssueToken(std::int64_t now, std::int64_t expiresAt, const std::string& address = {}) = 0;
 
-    // Spends the token and stores the result in one transaction; nothing changes on a refusal.
-    Refusal StoreResult(const std::string& token, const StoredResult& result, std::int64_t now);
+    // Spends the token and stores the result at once; nothing changes on a refusal.
+    virtual Refusal StoreResult(const std::string& token, const StoredResult& result, std::int64_t now) = 0;
 
-    // The best results, highest score first; equal scores in the order they were stored.
-    std::vector<StoredResult> Best(int count);
-    std::int64_t ResultCount();
-    std::int64_t TokenCount();
-    int SchemaVersion();
+    // The best results of the period that holds now, highest score first; equal scores in the
+    // order they were stored.
+    virtual std::vector<StoredResult> Table(int count, Period period, std::int64_t now) = 0;
+    std::vector<StoredResult> Best(int count) { return Table(count, Period::All, 0); }
+    virtual std::int64_t ResultCount() = 0;
+    virtual std::int64_t TokenCount() = 0;
+    virtual int SchemaVersion() = 0;
 
     // Moderation. Entries are in the page's order, with their ids and places.
-    std::vector<Entry> Entries(int count);
+    virtual std::vector<Entry> Entries(int count) = 0;
     // How many of the ids were there and are gone now.
-    int Remove(const std::vector<std::int64_t>& ids);
+    virtual int Remove(const std::vector<std::int64_t>& ids) = 0;
     // A name (letter case and spaces aside) or an address or CIDR range refused from then on.
     // Throws std::invalid_argument for an address that is none.
-    void Refuse(Refused kind, const std::string& value, std::int64_t now);
+    virtual void Refuse(Refused kind, const std::string& value, std::int64_t now) = 0;
     // False when it was not refused.
-    bool Allow(Refused kind, const std::string& value);
-    std::vector<RefusalEntry> Refusals();
-    bool AddressRefused(const std::string& address);
+    virtual bool Allow(Refused kind, const std::string& value) = 0;
+    virtual std::vector<RefusalEntry> Refusals() = 0;
+    virtual bool AddressRefused(const std::string& address) = 0;
     // Forgets the client addresses of results stored before the time; returns how many.
-    int ForgetAddresses(std::int64_t before);
+    virtual int ForgetAddresses(std::int64_t before) = 0;
 
-    // From now on a busy file is not waited for: the program is stopping.
-    void StopWaiting() { stopWaiting_ = true; }
+    // Stores results without tokens, in bulk: for filling a database to measure it.
+    virtual void Import(const std::vector<StoredResult>& results) = 0;
 
-private:
-    class Transaction;
-    void Execute(const char* sql);
-    // Prepared on first use and kept for the connection's life.
-    sqlite3_stmt* Prepared(std::string_view sql);
-    void Run(std::string_view sql);
-    void CheckWhole(const std::string& path);
-    void Migrate(std::int64_t now);
-    bool Matches(Refused kind, const std::string& value);
-    static int BusyWait(void* store, int tries);
-
-    // Copies the log back into the database file once a second on a connection of its own, so
-    // no request waits for that copy.
-    void CheckpointLoop(std::string path);
-
-    sqlite3* db_ = nullptr;
-    TokenLimits limits_;
-    std::unordered_map<std::string_view, sqlite3_stmt*> prepared_;
-    std::mutex mutex_; // one connection, used by one request at a time
-    std::int64_t issuedSinceCount_ = 0;
-    std::atomic<bool> stopWaiting_{false};
-    std::mutex stopMutex_;
-    std::condition_variable stopSignal_;
-    bool stopping_ = false;
-    std::thread checkpointer_;
+    // From now on a busy store is not waited for: the program is stopping.
+    virtual void StopWaiting() {}
 };
+
+// A postgresql:// or postgres:// connection URI names a PostgreSQL database; anything else is the
+// path of a SQLite file.
+bool IsServerDatabase(const std::string& database);
+std::unique_ptr<ScoreStore> OpenStore(const std::string& database, StoreOptions options = {});
 
 // A name as refusals compare it: lower case, without spaces.
 std::string FoldedName(const std::string& name);
+// Whether a stored refusal (folded name, or network text) covers the value.
+bool RefusalCovers(Refused kind, const std::string& refused, const std::string& value);
+const char* KindName(Refused kind);
+std::string RandomToken();
 
 } // namespace tw::scores

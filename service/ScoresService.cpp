@@ -185,7 +185,7 @@ Answer ScoresService::Script(const Request& request) {
     if (int{version} + int{submit} + int{show} != 1) return ErrorAnswer(400, "unknown request");
     const std::set<std::string> allowed = version  ? std::set<std::string>{"version", "prg"}
                                           : submit ? std::set<std::string>{"hs", "prg", "inf"}
-                                                   : std::set<std::string>{"show", "prg", "type", "format"};
+                                                   : std::set<std::string>{"show", "prg", "type", "format", "period"};
     for (const auto& key : keys)
         if (allowed.count(key) == 0) return ErrorAnswer(400, "unexpected parameter");
     const std::string* flag = query.Find(version ? "version" : submit ? "hs" : "show");
@@ -197,7 +197,7 @@ Answer ScoresService::Script(const Request& request) {
         return Submit(request, inf ? *inf : std::string());
     }
     const std::string* type = query.Find("type");
-    return Show(type ? *type : std::string(), query.Find("format"));
+    return Show(type ? *type : std::string(), query.Find("format"), query.Find("period"));
 }
 
 void ScoresService::ForgetOldAddresses(std::int64_t now) {
@@ -234,11 +234,22 @@ Answer ScoresService::Submit(const Request& request, const std::string& inf) {
     return ErrorAnswer(500, "unknown refusal");
 }
 
-Answer ScoresService::Show(const std::string& type, const std::string* format) {
+Answer ScoresService::Show(const std::string& type, const std::string* format, const std::string* period) {
     if (type != "0") return ErrorAnswer(400, "unknown table type");
     const std::string shape = format ? *format : "html";
     if (shape != "html" && shape != "json") return ErrorAnswer(400, "unknown format");
-    const auto best = store_.Best(settings_.tablePlaces);
+    // All time unless asked: the page the game links to stays the table it always was.
+    const std::string span = period ? *period : "all";
+    Period chosen = Period::All;
+    if (span == "day")
+        chosen = Period::Day;
+    else if (span == "week")
+        chosen = Period::Week;
+    else if (span == "month")
+        chosen = Period::Month;
+    else if (span != "all")
+        return ErrorAnswer(400, "unknown period");
+    const auto best = store_.Table(settings_.tablePlaces, chosen, settings_.now());
     // A proxy may serve the table for a few seconds: it changes only when a result is stored.
     if (shape == "json") return {200, TableJson(best), "application/json", 10, 0};
     return {200, TablePage(best), "text/html; charset=utf-8", 10, 0};

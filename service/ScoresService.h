@@ -56,7 +56,7 @@ private:
     Answer Script(const Request& request);
     Answer Version(const Request& request);
     Answer Submit(const Request& request, const std::string& inf);
-    Answer Show(const std::string& type, const std::string* format);
+    Answer Show(const std::string& type, const std::string* format, const std::string* period);
     void ForgetOldAddresses(std::int64_t now);
 
     ScoreStore& store_;

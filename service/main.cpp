@@ -1,7 +1,8 @@
-// tidewarden-scores: the world high-score service for Tide Warden, one program with one SQLite file,
-// and the moderation commands that work on that file.
+// tidewarden-scores: the world high-score service for Tide Warden, one program with one SQLite file
+// or PostgreSQL database, and the moderation commands that work on it.
 #include "HttpServer.h"
 #include "Moderation.h"
+#include "PostgresStore.h"
 #include "ScoreStore.h"
 #include "ScoresService.h"
 
@@ -19,15 +20,17 @@ namespace {
 
 constexpr const char* Usage =
     "Usage: tidewarden-scores [options]\n"
-    "       tidewarden-scores list|remove|refuse|allow|refusals [--database FILE] ...\n"
+    "       tidewarden-scores list|remove|refuse|allow|refusals [--database FILE|URI] ...\n"
     "The world high-score service of Tide Warden: answers /cgi/version.pl (version check, result\n"
     "submission, the world table as a page and as JSON) and /health, and keeps everything in one\n"
-    "SQLite file.\n"
+    "SQLite file or one PostgreSQL database.\n"
     "\n"
     "  --address ADDR       address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port N             port to listen on (default 8421; 0 picks a free one)\n"
-    "  --database FILE      the SQLite file (default tidewarden-scores.db in the current folder);\n"
-    "                       several processes may share one file\n"
+    "  --database FILE|URI  the SQLite file (default tidewarden-scores.db in the current folder;\n"
+    "                       processes on one host may share it), or a PostgreSQL database as a\n"
+    "                       postgresql:// or postgres:// URI (processes on any host may share it)\n"
+    "  --pool N             connections to a PostgreSQL database (default 4)\n"
     "  --token-minutes N    how long a version check's token stays valid (default 10)\n"
     "  --keep-addresses D   days a stored result keeps its client's address (default 7; 0: none)\n"
     "  --trust-proxy NET    a reverse proxy's address or CIDR range (may be given again): requests\n"
@@ -49,6 +52,7 @@ struct Options {
     tw::scores::ServerSettings server;
     tw::scores::ServiceSettings service;
     std::string database = "tidewarden-scores.db";
+    int pool = 4;
     bool quiet = false;
 };
 
@@ -87,6 +91,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             server.port = static_cast<int>(NumberArgument(arg, value, 0, 65535));
         else if (arg == "--database")
             options.database = value;
+        else if (arg == "--pool")
+            options.pool = static_cast<int>(NumberArgument(arg, value, 1, 1000));
         else if (arg == "--token-minutes")
             service.tokenMinutes = NumberArgument(arg, value, 1, 24 * 60);
         else if (arg == "--keep-addresses")
@@ -178,10 +184,13 @@ int main(int argc, char** argv) {
         // The port first, before any file is made; then the file, before anything listens.
         tw::scores::HttpServer server(options.server);
         server.Bind();
-        tw::scores::ScoreStore store(options.database);
+        tw::scores::StoreOptions storeOptions;
+        storeOptions.pool = options.pool;
+        const auto opened = tw::scores::OpenStore(options.database, storeOptions);
+        tw::scores::ScoreStore& store = *opened;
         tw::scores::ScoresService service(store, options.service);
         server.Start(service);
-        LogLine("listening on " + server.Base() + " (database " + options.database + ")");
+        LogLine("listening on " + server.Base() + " (database " + tw::scores::WithoutPassword(options.database) + ")");
 
         int signal = 0;
         sigwait(&stopSignals, &signal);

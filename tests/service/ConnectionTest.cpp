@@ -63,7 +63,7 @@ TEST_F(HostileConnections, EachGetsItsAnswerAndNothingIsStored) {
         if (c.status != 0) {
             EXPECT_EQ(test::BodyOf(answer).substr(0, 6), "ERROR ");
         }
-        EXPECT_EQ(store_.ResultCount(), 0);
+        EXPECT_EQ(store().ResultCount(), 0);
     }
     // The token of that submission was never spent.
     EXPECT_EQ(Get(submission).body, "OK\n");
@@ -83,7 +83,7 @@ TEST_F(HostileConnections, AHeadTrickledLineByLineIsCutOffAtTheDeadline) {
         }
     }
     EXPECT_TRUE(cut) << "1.5 s of trickling was let through";
-    EXPECT_EQ(store_.TokenCount(), 0) << "a cut-off version check handed out a token";
+    EXPECT_EQ(store().TokenCount(), 0) << "a cut-off version check handed out a token";
 }
 
 TEST_F(HostileConnections, RangesAreNeverAnswered) {

@@ -1,8 +1,10 @@
-// The service in process on loopback with a database of its own, both clocks in the test's hands,
-// and no limits unless a test sets them.
+// The service in process on loopback with a database of its own (a SQLite file, or a database on
+// the test program's PostgreSQL server), both clocks in the test's hands, and no limits unless a
+// test sets them.
 #pragma once
 
 #include "HttpServer.h"
+#include "PostgresCluster.h"
 #include "ScoreStore.h"
 #include "ScoresService.h"
 #include "online/ResultEncoding.h"
@@ -23,8 +25,25 @@ constexpr std::int64_t Start = 1790000000; // 2026-09-21, UTC
 
 class InProcessService : public ::testing::Test {
 protected:
-    InProcessService() : path_(folder_ / "scores.db"), store_(path_) { Restart(); }
-    ~InProcessService() override { server_->Stop(); }
+    explicit InProcessService(StoreKind kind = StoreKind::Sqlite) : path_(folder_ / "scores.db") {
+        if (kind == StoreKind::Postgres) {
+            auto& cluster = PostgresCluster::Get();
+            if (!cluster.Available()) {
+                skipped_ = cluster.Reason();
+                return;
+            }
+            path_ = cluster.FreshDatabase();
+        }
+        owned_ = OpenStore(path_);
+        Restart();
+    }
+    ~InProcessService() override {
+        if (server_) server_->Stop();
+    }
+    void SetUp() override {
+        if (!skipped_.empty()) GTEST_SKIP() << skipped_;
+    }
+    ScoreStore& store() { return *owned_; }
 
     static ServiceSettings Unlimited() {
         ServiceSettings settings;
@@ -33,10 +52,11 @@ protected:
     }
     // A new service and server on the same file, with these settings (the clocks are always ours).
     void Restart(ServiceSettings settings = Unlimited(), ServerSettings server = {}) {
+        if (!owned_) return; // skipped
         if (server_) server_->Stop();
         settings.now = [this] { return clock_.load(); };
         settings.steadyMs = [this] { return steadyMs_.load(); };
-        service_ = std::make_unique<ScoresService>(store_, settings);
+        service_ = std::make_unique<ScoresService>(*owned_, settings);
         server.port = 0;
         server_ = std::make_unique<HttpServer>(server);
         server_->Bind();
@@ -78,11 +98,20 @@ protected:
     std::atomic<std::int64_t> clock_{Start};
     std::atomic<std::int64_t> steadyMs_{1000000};
     tw::test::TempDir folder_{"tw-scores"};
-    std::string path_;
-    ScoreStore store_;
+    std::string path_; // the file or URI
+    std::string skipped_;
+    std::unique_ptr<ScoreStore> owned_;
     std::unique_ptr<ScoresService> service_;
     std::unique_ptr<HttpServer> server_;
 };
+
+// A fixture run once against each store.
+class BothStores : public InProcessService, public ::testing::WithParamInterface<StoreKind> {
+protected:
+    BothStores() : InProcessService(GetParam()) {}
+};
+
+inline std::string StoreName(const ::testing::TestParamInfo<StoreKind>& info) { return KindText(info.param); }
 
 inline std::string Submission(const std::string& record) {
     return "/cgi/version.pl?hs&prg=Tidewarden&inf=" + online::EncodeRecord(record);

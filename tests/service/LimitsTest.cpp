@@ -2,6 +2,7 @@
 // client address taken from a trusted proxy's forwarded-for header, and only from it.
 #include "ClientAddress.h"
 #include "InProcessService.h"
+#include "SqliteStore.h"
 #include "RateLimiter.h"
 
 #include <gtest/gtest.h>
@@ -105,7 +106,7 @@ TEST_F(LimitedService, EachKindIsLimitedOnItsOwnAndAnsweredWithRetryAfter) {
     EXPECT_EQ(limited.body, "ERROR too many requests, try again later\n");
     ASSERT_EQ(limited.headers.count("Retry-After"), 1U);
     EXPECT_EQ(limited.headers.find("Retry-After")->second, "20");
-    EXPECT_EQ(store_.TokenCount(), 3) << "a limited version check handed out a token";
+    EXPECT_EQ(store().TokenCount(), 3) << "a limited version check handed out a token";
 
     // Pages and everything else share a bucket of their own: a flood of wrong paths drains it too.
     EXPECT_EQ(Status(Page), 200);
@@ -121,10 +122,10 @@ TEST_F(LimitedService, EachKindIsLimitedOnItsOwnAndAnsweredWithRetryAfter) {
     const std::string second = Submission(GoodRecord(FreshToken(), "Second"));
     EXPECT_EQ(Get(first).body, "OK\n");
     EXPECT_EQ(Status(second), 429);
-    EXPECT_EQ(store_.ResultCount(), 1);
+    EXPECT_EQ(store().ResultCount(), 1);
     steadyMs_ += 60000;
     EXPECT_EQ(Get(second).body, "OK\n");
-    EXPECT_EQ(store_.ResultCount(), 2);
+    EXPECT_EQ(store().ResultCount(), 2);
 }
 
 TEST_F(LimitedService, ATrustedProxysClientsAreCountedByTheirForwardedAddress) {
@@ -147,10 +148,10 @@ TEST_F(LimitedService, ATrustedProxysClientsAreCountedByTheirForwardedAddress) {
     steadyMs_ += 60000;
     const httplib::Headers eight = {{"X-Forwarded-For", "198.51.100.8"}};
     EXPECT_EQ(Get(Submission(GoodRecord(FreshToken(eight)))).body, "OK\n");
-    ASSERT_EQ(store_.Entries(10).size(), 1U);
-    EXPECT_EQ(store_.Entries(10)[0].result.address, "127.0.0.1") << "stored under the address that submitted";
+    ASSERT_EQ(store().Entries(10).size(), 1U);
+    EXPECT_EQ(store().Entries(10)[0].result.address, "127.0.0.1") << "stored under the address that submitted";
     EXPECT_EQ(Get(Submission(GoodRecord(FreshToken(eight), "Eight")), eight).body, "OK\n");
-    EXPECT_EQ(store_.Entries(10)[1].result.address, "198.51.100.8");
+    EXPECT_EQ(store().Entries(10)[1].result.address, "198.51.100.8");
 
     server_->Stop();
     const std::lock_guard lock(mutex);
@@ -165,22 +166,22 @@ TEST_F(LimitedService, WithoutATrustedProxyForwardedForIsIgnored) {
     EXPECT_EQ(Status(Version, {{"X-Forwarded-For", "198.51.100.50"}}), 429);
     steadyMs_ += 60000;
     EXPECT_EQ(Get(Submission(GoodRecord(FreshToken())), {{"X-Forwarded-For", "198.51.100.9"}}).body, "OK\n");
-    EXPECT_EQ(store_.Entries(10).at(0).result.address, "127.0.0.1");
+    EXPECT_EQ(store().Entries(10).at(0).result.address, "127.0.0.1");
 }
 
 TEST_F(LimitedService, TheTokenTableStaysBoundedAndIsPurged) {
     Restart(Unlimited());
     std::string newest;
     for (int i = 0; i < 200; ++i) newest = FreshToken();
-    EXPECT_LE(store_.TokenCount(), TokenLimits{}.perAddress);
+    EXPECT_LE(store().TokenCount(), TokenLimits{}.perAddress);
     EXPECT_EQ(Get(Submission(GoodRecord(newest))).body, "OK\n");
     clock_ += 11 * 60;
     FreshToken();
-    EXPECT_EQ(store_.TokenCount(), 1) << "expired tokens are dropped";
+    EXPECT_EQ(store().TokenCount(), 1) << "expired tokens are dropped";
 
     // From many addresses the table stops at its total.
     tw::test::TempDir folder("tw-scores");
-    ScoreStore small(folder / "small.db", TokenLimits{4, 100});
+    SqliteStore small(folder / "small.db", TokenLimits{4, 100});
     for (int i = 0; i < 1000; ++i)
         small.IssueToken(Start, Start + 600, "198.51." + std::to_string(i / 250) + "." + std::to_string(i % 250));
     EXPECT_LE(small.TokenCount(), 100 + 64);

@@ -1,7 +1,8 @@
-// Moderation on the file while the service answers from it, client addresses kept only as long as
-// told, and files of the first version of the tables brought up to date in place.
+// Moderation on the database while the service answers from it (either store), client addresses
+// kept only as long as told, and files of the first version of the tables brought up to date in place.
 #include "InProcessService.h"
 #include "Moderation.h"
+#include "SqliteStore.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +18,9 @@ using test::Padded;
 using test::Start;
 using test::Submission;
 
-class Moderation : public test::InProcessService {
+class Moderation : public test::InProcessService, public ::testing::WithParamInterface<test::StoreKind> {
 protected:
-    Moderation() {
+    Moderation() : InProcessService(GetParam()) {
         ServerSettings server;
         server.trustedProxies = {*Network::Parse("127.0.0.1")};
         Restart(Unlimited(), server);
@@ -45,7 +46,7 @@ protected:
     std::string Page() { return Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json").body; }
 };
 
-TEST_F(Moderation, AForgedEntryIsFoundRemovedAndItsSenderRefused) {
+TEST_P(Moderation, AForgedEntryIsFoundRemovedAndItsSenderRefused) {
     ASSERT_EQ(SendFrom("198.51.100.7", "Nemo", 900), "OK\n");
     ASSERT_EQ(SendFrom("203.0.113.66", "Forger", 65535), "OK\n");
     ASSERT_EQ(SendFrom("198.51.100.8", "Dory", 800), "OK\n");
@@ -78,7 +79,7 @@ TEST_F(Moderation, AForgedEntryIsFoundRemovedAndItsSenderRefused) {
     const std::string token = FreshToken();
     const auto byName = Get(Submission(GoodRecord(token, "forger")));
     EXPECT_EQ(byName.status, 403);
-    EXPECT_EQ(store_.ResultCount(), 2);
+    EXPECT_EQ(store().ResultCount(), 2);
     const auto refusals = Run({"refusals"});
     EXPECT_NE(refusals.out.find("address\t203.0.113.0/24\t"), std::string::npos) << refusals.out;
     EXPECT_NE(refusals.out.find("name\tforger\t"), std::string::npos) << refusals.out;
@@ -91,7 +92,7 @@ TEST_F(Moderation, AForgedEntryIsFoundRemovedAndItsSenderRefused) {
     EXPECT_EQ(Run({"allow", "name", "Nobody"}).status, 1);
 }
 
-TEST_F(Moderation, BadCommandLinesAreRefusedBeforeTheFileIsTouched) {
+TEST_P(Moderation, BadCommandLinesAreRefusedBeforeTheFileIsTouched) {
     for (std::vector<std::string> bad : {std::vector<std::string>{"remove"},
                                          {"remove", "x1"},
                                          {"refuse", "name"},
@@ -104,10 +105,10 @@ TEST_F(Moderation, BadCommandLinesAreRefusedBeforeTheFileIsTouched) {
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.err.rfind("tidewarden-scores: ", 0), 0U) << result.err;
     }
-    EXPECT_TRUE(store_.Refusals().empty());
+    EXPECT_TRUE(store().Refusals().empty());
 }
 
-TEST_F(Moderation, ClientAddressesAreKeptOnlyAsLongAsTold) {
+TEST_P(Moderation, ClientAddressesAreKeptOnlyAsLongAsTold) {
     ServiceSettings settings = Unlimited();
     settings.keepAddressDays = 2;
     ServerSettings server;
@@ -118,7 +119,7 @@ TEST_F(Moderation, ClientAddressesAreKeptOnlyAsLongAsTold) {
     ASSERT_EQ(SendFrom("198.51.100.8", "Newer", 20), "OK\n");
     clock_ += 36 * 3600 + 1;
     Page(); // any request lets the service forget, once an hour at most
-    const auto entries = store_.Entries(10);
+    const auto entries = store().Entries(10);
     ASSERT_EQ(entries.size(), 2U);
     EXPECT_EQ(entries[0].result.address, "198.51.100.8");
     EXPECT_EQ(entries[1].result.address, "") << "kept for more than two days";
@@ -126,8 +127,11 @@ TEST_F(Moderation, ClientAddressesAreKeptOnlyAsLongAsTold) {
     settings.keepAddressDays = 0;
     Restart(settings, server);
     ASSERT_EQ(SendFrom("198.51.100.9", "None", 30), "OK\n");
-    EXPECT_EQ(store_.Entries(1)[0].result.address, "");
+    EXPECT_EQ(store().Entries(1)[0].result.address, "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, Moderation, ::testing::Values(test::StoreKind::Sqlite, test::StoreKind::Postgres),
+                         test::StoreName);
 
 // The tables exactly as the first service made them, with a token and two results.
 void MakeFirstVersionFile(const std::string& path, int userVersion = 0) {
@@ -156,8 +160,11 @@ TEST(ScoreStoreMigration, AFileOfTheFirstTablesIsBroughtUpToDateInPlaceOnce) {
     MakeFirstVersionFile(path);
     for (std::size_t open = 0; open < 2; ++open) {
         SCOPED_TRACE(open == 0 ? "first open" : "second open");
-        ScoreStore store(path);
+        SqliteStore store(path);
         EXPECT_EQ(store.SchemaVersion(), ScoreStore::Schema);
+        // The results from before the periods were kept are in the table of their month.
+        EXPECT_EQ(store.Table(10, Period::Month, 1789000000).size(), 2U + open);
+        EXPECT_EQ(store.Table(10, Period::Day, Start).size(), open) << "only the result stored on the day";
         const auto entries = store.Entries(10);
         ASSERT_EQ(entries.size(), 2U + open);
         EXPECT_EQ(entries[0].result.name, "Dory");
@@ -177,7 +184,7 @@ TEST(ScoreStoreMigration, AFileOfANewerVersionIsLeftAlone) {
     const std::string path = folder / "newer.db";
     MakeFirstVersionFile(path, 99);
     try {
-        ScoreStore store(path);
+        SqliteStore store(path);
         FAIL() << "opened";
     } catch (const StoreError& error) {
         EXPECT_NE(std::string(error.what()).find(path + " was made by a newer tidewarden-scores"), std::string::npos)

@@ -1,7 +1,8 @@
 // The real tidewarden-scores program: its options, a restart, and a SIGKILL in the middle of a
 // burst of submissions, after which every result it had answered "OK" must still be in the file.
 #include "RawClient.h"
-#include "ScoreStore.h"
+#include "PostgresCluster.h"
+#include "SqliteStore.h"
 #include "online/ResultEncoding.h"
 #include "online/SendResult.h"
 #include "platform/HttpClient.h"
@@ -166,7 +167,7 @@ std::string FileBytes(const std::string& path) {
 // A file of several pages whose page headers are then overwritten.
 void MakeDamagedFile(const std::string& path) {
     {
-        ScoreStore store(path);
+        SqliteStore store(path);
         for (int i = 0; i < 400; ++i)
             store.StoreResult(store.IssueToken(1790000000, 1790000600),
                               {"Padding" + std::to_string(i), "nz", 1, 1790000000, {}}, 1790000000);
@@ -193,14 +194,14 @@ TEST_F(ProgramTest, ABadDatabaseOrABusyPortStopsTheStartWithTheReason) {
          "the database FILE is damaged ("},
         {"a read-only file",
          [](const std::string& folder, const std::string& file) {
-             { ScoreStore store(file); }
+             { SqliteStore store(file); }
              ::chmod(folder.c_str(), 0777);
              ::chmod(file.c_str(), 0444);
          },
          "the database FILE is read-only", true},
         {"a folder it may not write",
          [](const std::string& folder, const std::string& file) {
-             { ScoreStore store(file); }
+             { SqliteStore store(file); }
              ::chmod(file.c_str(), 0666);
              ::chmod(folder.c_str(), 0555);
          },
@@ -362,12 +363,94 @@ TEST_F(ProgramTest, AKillDuringABurstLosesNoAnsweredResult) {
     EXPECT_EQ(service.Wait(), 128 + SIGKILL);
     for (auto& client : clients) client.join();
 
-    ScoreStore store(Database());
+    SqliteStore store(Database());
     std::set<std::string> stored;
     for (const auto& result : store.Best(1000000)) stored.insert(result.name);
     for (const auto& name : answered) EXPECT_EQ(stored.count(name), 1U) << name << " was answered OK but is lost";
     // A submission the kill cut off may be stored without its answer, at most one per client.
     EXPECT_LE(stored.size(), answered.size() + Clients);
+}
+
+// Three processes on three ports, one PostgreSQL database: what one hands out is good at the
+// others, every result is stored once, a killed one loses nothing it answered, and a restart of
+// the database server is answered with 503 until it is back, without restarting the service.
+TEST_F(ProgramTest, ThreeProcessesShareOnePostgresDatabase) {
+    auto& cluster = test::PostgresCluster::Get();
+    if (!cluster.Available()) GTEST_SKIP() << cluster.Reason();
+    const std::string uri = cluster.FreshDatabase();
+    std::vector<std::string> arguments = Arguments();
+    arguments[4] = uri; // the value of --database
+    std::vector<std::unique_ptr<ServiceProcess>> services;
+    std::vector<int> ports;
+    for (int i = 0; i < 3; ++i) {
+        services.push_back(std::make_unique<ServiceProcess>(arguments));
+        ports.push_back(services.back()->Port());
+        ASSERT_GT(ports.back(), 0) << services.back()->output;
+    }
+    const auto base = [&](int i) { return "http://127.0.0.1:" + std::to_string(ports[static_cast<std::size_t>(i)]); };
+
+    // A token from the first is spent at the second, and refused at the third.
+    platform::CurlHttpClient http;
+    const std::string inf = online::EncodeRecord(online::ResultRecord(
+        "Nemo", 77, online::TokenFromAnswer(http.Get(online::VersionCheckUrl(base(0)))).value_or(""), "nz"));
+    EXPECT_EQ(http.Get(online::SubmissionUrl(base(1), inf)), "OK\n");
+    EXPECT_THROW(http.Get(online::SubmissionUrl(base(2), inf)), platform::HttpError);
+
+    // 16 clients spread over the three, each result stored once; then the first is killed in the
+    // middle of the same again.
+    constexpr int Clients = 16;
+    std::mutex mutex;
+    std::set<std::string> answered;
+    std::atomic<int> answeredCount{0};
+    const auto burst = [&](const std::string& prefix, int each) {
+        std::vector<std::thread> clients;
+        for (int c = 0; c < Clients; ++c)
+            clients.emplace_back([&, c, prefix, each] {
+                for (int i = 0; i < each; ++i) {
+                    const std::string name = prefix + std::to_string(c) + "x" + std::to_string(i);
+                    if (!Send(ports[static_cast<std::size_t>(c % 3)], name, static_cast<std::uint16_t>(i))) return;
+                    const std::lock_guard lock(mutex);
+                    answered.insert(name);
+                    ++answeredCount;
+                }
+            });
+        return clients;
+    };
+    for (auto& client : burst("A", 10)) client.join();
+    EXPECT_EQ(answeredCount.load(), Clients * 10);
+    auto killed = burst("K", 40);
+    while (answeredCount < Clients * 10 + 100) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    services[0]->Signal(SIGKILL);
+    EXPECT_EQ(services[0]->Wait(), 128 + SIGKILL);
+    for (auto& client : killed) client.join();
+
+    const auto storedNames = [&] {
+        std::multiset<std::string> names;
+        for (const auto& result : OpenStore(uri)->Best(1000000)) names.insert(result.name);
+        return names;
+    };
+    const auto stored = storedNames();
+    for (const auto& name : answered) EXPECT_EQ(stored.count(name), 1U) << name << " was answered OK but is lost";
+    EXPECT_EQ(stored.count("Nemo"), 1U);
+    // A submission the kill cut off may be stored without its answer, at most one per client.
+    EXPECT_LE(stored.size(), answered.size() + 1 + Clients);
+
+    // The database goes away: the service says so, and comes back with it.
+    ASSERT_TRUE(cluster.Stop());
+    httplib::Client second("127.0.0.1", ports[1]);
+    const auto during = second.Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json");
+    ASSERT_TRUE(during);
+    EXPECT_EQ(during->status, 503);
+    EXPECT_EQ(during->body, "ERROR store unavailable\n");
+    ASSERT_TRUE(cluster.Resume());
+    for (int i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(Send(ports[static_cast<std::size_t>(i)], "After" + std::to_string(i), 5000));
+    }
+    const auto after = second.Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200);
+    EXPECT_NE(after->body.find("\"name\":\"After2\""), std::string::npos) << after->body;
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 namespace tw::scores {
 namespace {
 
-using test::InProcessService;
+using test::BothStores;
 using test::Padded;
 using test::Start;
 using test::Submission;
@@ -43,7 +43,7 @@ TEST(RecordCodecTest, DecodesWhatTheGameEncodes) {
     }
 }
 
-TEST_F(InProcessService, AResultSentByTheGameAppearsOnThePageAndInTheJson) {
+TEST_P(BothStores, AResultSentByTheGameAppearsOnThePageAndInTheJson) {
     const auto version = Get("/cgi/version.pl?version&prg=Tidewarden");
     EXPECT_EQ(version.status, 200);
     EXPECT_EQ(version.body.substr(0, 16), "OK|Tidewarden|1|");
@@ -61,7 +61,7 @@ TEST_F(InProcessService, AResultSentByTheGameAppearsOnThePageAndInTheJson) {
         "{\"results\":[{\"place\":1,\"name\":\"Nemo\",\"country\":\"nz\",\"score\":120,\"date\":\"2026-09-21\"}]}\n");
 }
 
-TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing) {
+TEST_P(BothStores, HostileRequestsAreRefusedAndStoreNothing) {
     const std::string good = Padded("type=0|name=Nemo|score=120|key=T|p=" + FreshToken() + "|add=nz|z=");
     const std::string goodInf = online::EncodeRecord(good);
     const auto withToken = [this](const std::string& fields) { return Submission(Padded("type=0|" + fields)); };
@@ -123,14 +123,14 @@ TEST_F(InProcessService, HostileRequestsAreRefusedAndStoreNothing) {
         const auto answer = Request(c.method, c.target);
         EXPECT_EQ(answer.status, c.status);
         EXPECT_EQ(answer.body.substr(0, c.method == "HEAD" ? 0 : 6), c.method == "HEAD" ? "" : "ERROR ");
-        EXPECT_EQ(store_.ResultCount(), 0);
+        EXPECT_EQ(store().ResultCount(), 0);
     }
     // The token of the good record was never spent by the refusals above.
     EXPECT_EQ(Get(script + goodInf).body, "OK\n");
-    EXPECT_EQ(store_.ResultCount(), 1);
+    EXPECT_EQ(store().ResultCount(), 1);
 }
 
-TEST_F(InProcessService, TokensAreSpentOnceAndExpire) {
+TEST_P(BothStores, TokensAreSpentOnceAndExpire) {
     const std::string record = Padded("type=0|name=Nemo|score=120|key=T|p=" + FreshToken() + "|add=nz|z=");
     EXPECT_EQ(Get(Submission(record)).body, "OK\n");
     const auto again = Get(Submission(record));
@@ -140,10 +140,10 @@ TEST_F(InProcessService, TokensAreSpentOnceAndExpire) {
     const std::string late = Padded("type=0|name=Eve|score=1|key=T|p=" + FreshToken() + "|add=|z=");
     clock_ += 10 * 60;
     EXPECT_EQ(Get(Submission(late)).body, "ERROR expired token\n");
-    EXPECT_EQ(store_.ResultCount(), 1);
+    EXPECT_EQ(store().ResultCount(), 1);
 }
 
-TEST_F(InProcessService, OtherRequestsOfTheScriptAreRefused) {
+TEST_P(BothStores, OtherRequestsOfTheScriptAreRefused) {
     for (const char* target :
          {"/cgi/version.pl?version&prg=Other", "/cgi/version.pl?version", "/cgi/version.pl?version=1&prg=Tidewarden",
           "/cgi/version.pl?version&prg=Tidewarden&x=1", "/cgi/version.pl?prg=Tidewarden&show&type=1",
@@ -157,14 +157,15 @@ TEST_F(InProcessService, OtherRequestsOfTheScriptAreRefused) {
     EXPECT_GE(Request("POST", "/cgi/version.pl?version&prg=Tidewarden").status, 400);
 }
 
-TEST_F(InProcessService, ThePageEscapesStoredTextAndShowsTheBestHundred) {
+TEST_P(BothStores, ThePageEscapesStoredTextAndShowsTheBestHundred) {
     // Texts that no submission lets through, as a damaged or shared file might still hold.
-    ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60), {"<b>\"O'N\"&", "\\\"x", 500, Start, {}}, Start),
-              Refusal::None);
+    ASSERT_EQ(
+        store().StoreResult(store().IssueToken(Start, Start + 60), {"<b>\"O'N\"&", "\\\"x", 500, Start, {}}, Start),
+        Refusal::None);
     for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(store_.StoreResult(store_.IssueToken(Start, Start + 60),
-                                     {"P" + std::to_string(i), "", static_cast<std::uint16_t>(i % 50), Start + i, {}},
-                                     Start),
+        ASSERT_EQ(store().StoreResult(store().IssueToken(Start, Start + 60),
+                                      {"P" + std::to_string(i), "", static_cast<std::uint16_t>(i % 50), Start + i, {}},
+                                      Start),
                   Refusal::None);
     const std::string page = Get("/cgi/version.pl?prg=Tidewarden&show&type=0").body;
     EXPECT_NE(page.find("<td>&lt;b&gt;&quot;O&#39;N&quot;&amp;</td><td>\\&quot;x</td>"), std::string::npos);
@@ -182,7 +183,7 @@ TEST_F(InProcessService, ThePageEscapesStoredTextAndShowsTheBestHundred) {
     EXPECT_EQ(json.find("\"P50\""), std::string::npos);
 }
 
-TEST_F(InProcessService, SixteenClientsAtOnceStoreEveryResultOnce) {
+TEST_P(BothStores, SixteenClientsAtOnceStoreEveryResultOnce) {
     constexpr int Clients = 16;
     constexpr int Each = 10;
     std::atomic<int> sent{0};
@@ -196,7 +197,7 @@ TEST_F(InProcessService, SixteenClientsAtOnceStoreEveryResultOnce) {
         });
     for (auto& client : clients) client.join();
     EXPECT_EQ(sent.load(), Clients * Each);
-    const auto best = store_.Best(1000);
+    const auto best = store().Best(1000);
     ASSERT_EQ(best.size(), static_cast<std::size_t>(Clients * Each));
     std::set<std::string> names;
     for (const auto& result : best) {
@@ -204,6 +205,9 @@ TEST_F(InProcessService, SixteenClientsAtOnceStoreEveryResultOnce) {
         EXPECT_EQ(result.name, "C" + std::to_string(result.score / 100) + "x" + std::to_string(result.score % 100));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, BothStores, ::testing::Values(test::StoreKind::Sqlite, test::StoreKind::Postgres),
+                         test::StoreName);
 
 } // namespace
 } // namespace tw::scores
