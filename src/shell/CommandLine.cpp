@@ -9,7 +9,7 @@ namespace {
 
 // One option: its name, the name of its value (empty when it takes none), what it does, and how it
 // is stored. A new option is one more line of the table.
-struct TOptionSpec {
+struct TOptionEntry {
     std::string_view Name;
     std::string_view Value;
     std::string_view Help;
@@ -17,7 +17,7 @@ struct TOptionSpec {
     std::string (*Apply)(TRunOptions& options, std::string_view value);
 };
 
-constexpr TOptionSpec OptionTable[] = {
+constexpr TOptionEntry OptionTable[] = {
     {"--help", "", "show this help and end",
      [](TRunOptions& o, std::string_view) {
          o.ShowHelp = true;
@@ -47,9 +47,9 @@ constexpr TOptionSpec OptionTable[] = {
      }},
 };
 
-const TOptionSpec* FindOption(std::string_view name) {
-    for (const TOptionSpec& spec : OptionTable)
-        if (spec.Name == name) return &spec;
+const TOptionEntry* FindOption(std::string_view name) {
+    for (const TOptionEntry& entry : OptionTable)
+        if (entry.Name == name) return &entry;
     return nullptr;
 }
 
@@ -75,12 +75,12 @@ TCommandLine::TParsed TCommandLine::Parse(std::span<const std::string_view> args
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const TOptionSpec* spec = FindOption(name);
-        if (spec == nullptr) {
+        const TOptionEntry* entry = FindOption(name);
+        if (entry == nullptr) {
             parsed.Error = "unknown option '" + std::string(arg) + "'";
             return parsed;
         }
-        if (spec->Value.empty()) {
+        if (entry->Value.empty()) {
             if (value) {
                 parsed.Error = std::string(name) + " takes no value";
                 return parsed;
@@ -88,12 +88,12 @@ TCommandLine::TParsed TCommandLine::Parse(std::span<const std::string_view> args
             value = std::string_view();
         } else if (!value) {
             if (i + 1 >= args.size()) {
-                parsed.Error = std::string(name) + " needs a " + std::string(spec->Value);
+                parsed.Error = std::string(name) + " needs a " + std::string(entry->Value);
                 return parsed;
             }
             value = args[++i];
         }
-        if (std::string error = spec->Apply(parsed.Options, *value); !error.empty()) {
+        if (std::string error = entry->Apply(parsed.Options, *value); !error.empty()) {
             parsed.Error = std::move(error);
             return parsed;
         }
@@ -103,14 +103,14 @@ TCommandLine::TParsed TCommandLine::Parse(std::span<const std::string_view> args
 
 std::string TCommandLine::Usage(std::string_view program) {
     std::string text = "Usage: " + std::string(program) + " [OPTION]...\nThe underwater arcade game Tide Warden.\n\n";
-    for (const TOptionSpec& spec : OptionTable) {
-        std::string left = "  " + std::string(spec.Name);
-        if (!spec.Value.empty()) left += " " + std::string(spec.Value);
+    for (const TOptionEntry& entry : OptionTable) {
+        std::string left = "  " + std::string(entry.Name);
+        if (!entry.Value.empty()) left += " " + std::string(entry.Value);
         if (left.size() < 22)
             left.resize(22, ' ');
         else
             left += "  ";
-        text += left + std::string(spec.Help) + "\n";
+        text += left + std::string(entry.Help) + "\n";
     }
     return text;
 }
