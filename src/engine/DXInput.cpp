@@ -148,7 +148,7 @@ TJoystick::TJoystick(TCustomDXInput& dxInput) : TCustomInput(dxInput) {}
 
 void TJoystick::OpenDevice() {
     wanted_ = true;
-    open_ = device_.open(ID);
+    open_ = device_.open(DeviceToOpen());
 }
 
 void TJoystick::ReleaseDevice() {
@@ -179,7 +179,7 @@ void TJoystick::Update() {
         // Lost, or not there yet: take the device up again once. If that fails too, the states stay
         // empty for this frame and the next frame looks again, so a pad pulled out and plugged back
         // in works at once.
-        open_ = device_.open(ID) && device_.read(pos);
+        open_ = device_.open(DeviceToOpen()) && device_.read(pos);
         if (!open_) {
             return;
         }

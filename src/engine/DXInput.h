@@ -170,6 +170,9 @@ public:
 
     bool AutoCenter = true;
     int ID = 0; // 0 = the first joystick found
+    // Every attached joystick and pad at once instead of the ID-th alone: whichever the player
+    // picks up steers, and one plugged in later joins at once.
+    bool EveryDevice = false;
 
     std::int32_t DeadZoneX() const { return deadZone_[0]; }
     std::int32_t DeadZoneY() const { return deadZone_[1]; }
@@ -200,8 +203,9 @@ protected:
 private:
     static std::int32_t ClampDeadZone(std::int32_t p) { return p < 0 ? 0 : (p > 100 ? 100 : p); }
     void ReadPosition(const tw::platform::JoystickPosition& pos);
+    int DeviceToOpen() const { return EveryDevice ? -1 : ID; }
 
-    tw::platform::Joystick device_;
+    tw::platform::JoystickSet device_;
     bool wanted_ = false; // opened by the component: looked for every frame until it is found
     std::array<std::int32_t, 3> deadZone_{50, 50, 50};
     std::array<std::int32_t, 3> range_{1000, 1000, 1000};

@@ -124,7 +124,63 @@ void EventDispatcher::deliver(const Event& e, EventHandler& handler) {
     case T::Exposed: handler.exposed(); break;
     case T::Minimized: handler.minimizedChanged(true); break;
     case T::Restored: handler.minimizedChanged(false); break;
+    case T::PadDown: handler.padButton(e.pad, true); break;
+    case T::PadUp: handler.padButton(e.pad, false); break;
     }
+}
+
+PadDirections::Held& PadDirections::of(int device) {
+    for (Held& h : held_)
+        if (h.device == device) return h;
+    held_.push_back(Held{device});
+    return held_.back();
+}
+
+std::vector<PadDirections::Change> PadDirections::differences(std::uint8_t before, std::uint8_t after) {
+    static constexpr PadButton kButtons[] = {PadButton::Up, PadButton::Right, PadButton::Down, PadButton::Left};
+    std::vector<Change> changes;
+    // Releases first, so a stick swept from left to right lets go of Left before it presses Right.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < 4; ++i) {
+            const bool was = ((before >> i) & 1) != 0, is = ((after >> i) & 1) != 0;
+            if (was != is && is == (pass == 1)) changes.push_back({kButtons[i], is});
+        }
+    }
+    return changes;
+}
+
+std::vector<PadDirections::Change> PadDirections::stick(int device, int axis, int value) {
+    if (axis != 0 && axis != 1) return {};
+    Held& h = of(device);
+    // Bits of this axis: up (1) and down (4), or right (2) and left (8).
+    const std::uint8_t negative = axis == 0 ? 8 : 1, positive = axis == 0 ? 2 : 4;
+    constexpr int Press = 16384, Release = 10923; // half and a third of the travel
+    std::uint8_t bits = h.stick;
+    const std::uint8_t held = bits & (negative | positive);
+    std::uint8_t now = 0;
+    if (value >= Press || (value > Release && (held & positive)))
+        now = positive;
+    else if (value <= -Press || (value < -Release && (held & negative)))
+        now = negative;
+    bits = static_cast<std::uint8_t>((bits & ~(negative | positive)) | now);
+    std::vector<Change> changes = differences(h.stick | h.hat, bits | h.hat);
+    h.stick = bits;
+    return changes;
+}
+
+std::vector<PadDirections::Change> PadDirections::hat(int device, std::uint8_t bits) {
+    Held& h = of(device);
+    bits &= 0x0F;
+    std::vector<Change> changes = differences(h.stick | h.hat, h.stick | bits);
+    h.hat = bits;
+    return changes;
+}
+
+std::vector<PadDirections::Change> PadDirections::forget(int device) {
+    Held& h = of(device);
+    std::vector<Change> changes = differences(h.stick | h.hat, 0);
+    std::erase_if(held_, [device](const Held& x) { return x.device == device; });
+    return changes;
 }
 
 EventLoop::EventLoop(Window& window) : window_(window) {
@@ -132,8 +188,63 @@ EventLoop::EventLoop(Window& window) : window_(window) {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
 }
 
+bool EventLoop::translatePad(const void* raw, std::vector<Event>& out) {
+    const auto& sdl = *static_cast<const SDL_Event*>(raw);
+    const auto push = [&](PadButton button, bool down) {
+        Event e;
+        e.type = down ? Event::Type::PadDown : Event::Type::PadUp;
+        e.pad = button;
+        out.push_back(e);
+    };
+    const auto pushAll = [&](const std::vector<PadDirections::Change>& changes) {
+        for (const PadDirections::Change& c : changes) push(c.button, c.down);
+    };
+    // A pad SDL knows sends both its layout's events and its raw joystick's: only the layout's count.
+    const auto isPad = [](SDL_JoystickID which) { return SDL_GameControllerFromInstanceID(which) != nullptr; };
+    switch (sdl.type) {
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+        const bool down = sdl.type == SDL_CONTROLLERBUTTONDOWN;
+        switch (sdl.cbutton.button) {
+        case SDL_CONTROLLER_BUTTON_A: push(PadButton::A, down); break;
+        case SDL_CONTROLLER_BUTTON_B: push(PadButton::B, down); break;
+        case SDL_CONTROLLER_BUTTON_START: push(PadButton::Start, down); break;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP: push(PadButton::Up, down); break;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN: push(PadButton::Down, down); break;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT: push(PadButton::Left, down); break;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: push(PadButton::Right, down); break;
+        default: break;
+        }
+        return true;
+    }
+    case SDL_CONTROLLERAXISMOTION:
+        if (sdl.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX || sdl.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY)
+            pushAll(padDirections_.stick(sdl.caxis.which, sdl.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ? 0 : 1,
+                                         sdl.caxis.value));
+        return true;
+    case SDL_JOYBUTTONDOWN:
+    case SDL_JOYBUTTONUP:
+        if (!isPad(sdl.jbutton.which) && sdl.jbutton.button < 2)
+            push(sdl.jbutton.button == 0 ? PadButton::A : PadButton::B, sdl.type == SDL_JOYBUTTONDOWN);
+        return true;
+    case SDL_JOYHATMOTION:
+        if (!isPad(sdl.jhat.which) && sdl.jhat.hat == 0) pushAll(padDirections_.hat(sdl.jhat.which, sdl.jhat.value));
+        return true;
+    case SDL_JOYAXISMOTION:
+        if (!isPad(sdl.jaxis.which)) pushAll(padDirections_.stick(sdl.jaxis.which, sdl.jaxis.axis, sdl.jaxis.value));
+        return true;
+    case SDL_JOYDEVICEREMOVED: pushAll(padDirections_.forget(sdl.jdevice.which)); return true;
+    default: return false;
+    }
+}
+
 void EventLoop::translate(const void* raw, EventHandler& handler) {
     const auto& sdl = *static_cast<const SDL_Event*>(raw);
+    std::vector<Event> padEvents;
+    if (translatePad(raw, padEvents)) {
+        for (const Event& e : padEvents) dispatcher_.deliver(e, handler);
+        return;
+    }
     Event e;
     using T = Event::Type;
     switch (sdl.type) {

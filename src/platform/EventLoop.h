@@ -6,12 +6,46 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tw::platform {
 
 class Window;
 
 enum class MouseButton : std::uint8_t { Left, Right, Middle };
+
+// What the menus take from a pad: its d-pad and left stick as four directions, A (south) to choose,
+// B (east) to go back, Start. A joystick SDL has no layout for gives its first two buttons as A and
+// B, and its hat and first two axes as the directions.
+enum class PadButton : std::uint8_t { Up, Down, Left, Right, A, B, Start };
+
+// Turns stick positions and hats into presses and releases of the four directions, per device and
+// per source (stick or hat) so that one never releases what the other holds. A stick direction is
+// pressed beyond half the axis' travel and released below a third, so that a stick resting near the
+// threshold does not chatter.
+class PadDirections {
+public:
+    struct Change {
+        PadButton button;
+        bool down;
+        bool operator==(const Change&) const = default;
+    };
+    // axis 0 is left-right, 1 up-down; value in SDL's range -32768 ... 32767.
+    std::vector<Change> stick(int device, int axis, int value);
+    // SDL's hat bits: 1 up, 2 right, 4 down, 8 left.
+    std::vector<Change> hat(int device, std::uint8_t bits);
+    // A device went away: nothing of it stays held.
+    std::vector<Change> forget(int device);
+
+private:
+    struct Held {
+        int device;
+        std::uint8_t stick = 0, hat = 0; // direction bits: 1 up, 2 right, 4 down, 8 left
+    };
+    Held& of(int device);
+    static std::vector<Change> differences(std::uint8_t before, std::uint8_t after);
+    std::vector<Held> held_;
+};
 
 // Modifier keys and mouse buttons held while an event happened.
 enum ShiftFlags : std::uint8_t {
@@ -39,6 +73,8 @@ struct Event {
         Minimized,
         Restored,
         Exposed, // the window's contents must be shown again
+        PadDown, // pad: a button or direction of any pad
+        PadUp,
     };
     Type type = Type::Exposed;
     std::uint8_t key = 0;
@@ -47,6 +83,7 @@ struct Event {
     std::string text;
     int x = 0, y = 0;
     MouseButton button = MouseButton::Left;
+    PadButton pad = PadButton::A;
 };
 
 // What the game does with the events; one instance receives everything.
@@ -69,6 +106,8 @@ public:
     virtual void maximizeRequest() = 0;
     virtual void captionDoubleClick() = 0;
     virtual void exposed() {}
+    // A pad's button or direction went down or up (any pad; the stick as directions).
+    virtual void padButton(PadButton button, bool down) { (void)button, (void)down; }
     // The desktop minimised the window or brought it back.
     virtual void minimizedChanged(bool minimized) { (void)minimized; }
     // Called whenever no event waits. Returns the milliseconds until it wants to be called again
@@ -106,8 +145,12 @@ public:
 private:
     void translate(const void* sdlEvent, EventHandler& handler);
 
+    // The pad events of one SDL event, in order; false when it is no pad event.
+    bool translatePad(const void* sdlEvent, std::vector<Event>& out);
+
     Window& window_;
     EventDispatcher dispatcher_;
+    PadDirections padDirections_;
     bool quit_ = false;
 };
 

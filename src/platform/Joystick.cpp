@@ -5,6 +5,9 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <string>
 #include <iterator>
 
 namespace tw::platform {
@@ -16,11 +19,27 @@ SDL_GameController* pad(void* handle) { return static_cast<SDL_GameController*>(
 // The game controller service brings the joystick service with it, and SDL's table of known pads.
 constexpr Uint32 kJoystickServices = SDL_INIT_GAMECONTROLLER;
 
+// Pads SDL has no layout for are described by the player in a file SDL_GAMECONTROLLERCONFIG_FILE
+// names (one mapping a line, as SDL writes them). Read each time the service starts, so a changed
+// file counts at the next start; one that cannot be read is said once, and the pads then read as
+// plain joysticks.
+void loadMappingFile() {
+    const char* file = SDL_getenv("SDL_GAMECONTROLLERCONFIG_FILE");
+    if (file == nullptr || *file == '\0') return;
+    if (SDL_GameControllerAddMappingsFromFile(file) >= 0) return;
+    static std::string told;
+    if (told == file) return;
+    told = file;
+    std::cerr << "Tide Warden: the pad mappings in \"" << file << "\" cannot be read: " << SDL_GetError() << '\n';
+}
+
 bool startJoystickSubsystem() {
     // The input component decides itself whether an unfocused window is read (its ActiveOnly);
     // without this hint SDL would silently drop stick movement while the window is in the background.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    return SDL_InitSubSystem(kJoystickServices) == 0;
+    if (SDL_InitSubSystem(kJoystickServices) != 0) return false;
+    loadMappingFile();
+    return true;
 }
 
 // Detaches a software device that was opened; its index may have moved since attaching, so it is
@@ -122,6 +141,20 @@ void Joystick::close() {
     }
 }
 
+std::string Joystick::knownLayout(const std::string& guid) {
+    char* mapping = SDL_GameControllerMappingForGUID(SDL_JoystickGetGUIDFromString(guid.c_str()));
+    if (mapping == nullptr) return {};
+    // "guid,name,bindings...": the name is the second field.
+    const std::string line = mapping;
+    SDL_free(mapping);
+    const std::size_t comma = line.find(',');
+    return comma == std::string::npos ? std::string() : line.substr(comma + 1, line.find(',', comma + 1) - comma - 1);
+}
+
+int Joystick::instanceId() const {
+    return handle_ != nullptr ? static_cast<int>(SDL_JoystickInstanceID(sdl(handle_))) : -1;
+}
+
 bool Joystick::read(JoystickPosition& out) {
     out = JoystickPosition{kAxisCentre, kAxisCentre, kAxisCentre, 0, kAxisMaximum, -1, 0};
     if (handle_ == nullptr) {
@@ -187,6 +220,80 @@ bool Joystick::readController(JoystickPosition& out) {
     return true;
 }
 
+JoystickSet::~JoystickSet() { close(); }
+
+bool JoystickSet::open(int id) {
+    devices_.clear();
+    everyDevice_ = id < 0;
+    if (!everyDevice_) {
+        auto device = std::make_unique<Joystick>();
+        if (device->open(id)) devices_.push_back(std::move(device));
+        return isOpen();
+    }
+    if (!subsystemStarted_) subsystemStarted_ = startJoystickSubsystem();
+    if (!subsystemStarted_) return false;
+    SDL_JoystickUpdate(); // notices pads plugged in since the last look
+    openNewDevices();
+    return isOpen();
+}
+
+void JoystickSet::openNewDevices() {
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        const int instance = static_cast<int>(SDL_JoystickGetDeviceInstanceID(i));
+        const bool known = std::any_of(devices_.begin(), devices_.end(),
+                                       [&](const std::unique_ptr<Joystick>& d) { return d->instanceId() == instance; });
+        if (known) continue;
+        auto device = std::make_unique<Joystick>();
+        if (device->open(i)) devices_.push_back(std::move(device));
+    }
+}
+
+void JoystickSet::close() {
+    devices_.clear();
+    if (subsystemStarted_) {
+        SDL_QuitSubSystem(kJoystickServices);
+        subsystemStarted_ = false;
+    }
+}
+
+int JoystickSet::buttonCount() const {
+    int most = 0;
+    for (const auto& d : devices_) most = std::max(most, d->buttonCount());
+    return most;
+}
+
+bool JoystickSet::read(JoystickPosition& out) {
+    out = JoystickPosition{kAxisCentre, kAxisCentre, kAxisCentre, 0, kAxisMaximum, -1, 0};
+    if (everyDevice_ && subsystemStarted_) {
+        SDL_JoystickUpdate();
+        openNewDevices();
+    }
+    const auto further = [](std::int32_t a, std::int32_t b) {
+        return std::abs(b - kAxisCentre) > std::abs(a - kAxisCentre) ? b : a;
+    };
+    bool any = false;
+    for (auto it = devices_.begin(); it != devices_.end();) {
+        JoystickPosition p;
+        if (!(*it)->read(p)) {
+            // Gone: a set forgets it, so that plugged in again it is opened afresh.
+            if (everyDevice_) {
+                it = devices_.erase(it);
+            } else {
+                ++it;
+            }
+            continue;
+        }
+        any = true;
+        out.x = further(out.x, p.x);
+        out.y = further(out.y, p.y);
+        out.z = further(out.z, p.z);
+        if (out.pov < 0) out.pov = p.pov;
+        out.buttons |= p.buttons;
+        ++it;
+    }
+    return any;
+}
+
 VirtualJoystick::VirtualJoystick(int axes, int buttons) {
     subsystemStarted_ = startJoystickSubsystem();
     if (!subsystemStarted_) {
@@ -239,6 +346,10 @@ VirtualGameController::VirtualGameController() {
     if (index >= 0) {
         handle_ = SDL_JoystickOpen(index);
     }
+}
+
+void VirtualGameController::setStart(bool down) {
+    if (handle_ != nullptr) SDL_JoystickSetVirtualButton(sdl(handle_), SDL_CONTROLLER_BUTTON_START, down ? 1 : 0);
 }
 
 VirtualGameController::~VirtualGameController() {

@@ -3,7 +3,11 @@
 // SDL treats like real ones, so tests can push a stick without hardware.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace tw::platform {
 
@@ -29,11 +33,16 @@ public:
     // Closes the device and stops the joystick service.
     void close();
     bool isOpen() const { return handle_ != nullptr; }
+    // The open device's instance (as SDL's events name it); -1 when none is open.
+    int instanceId() const;
     // Whether the open device is read as a game controller (left stick and d-pad, A and B).
     bool isGameController() const { return controller_ != nullptr; }
     int buttonCount() const { return buttonCount_; }
     // Reads the current position; false (and a centred position) when the device has gone away.
     bool read(JoystickPosition& out);
+    // The name of the layout SDL holds for a device identity (the hex text a mapping line starts
+    // with), empty when none: whether a mapping file was taken. Only while the service runs.
+    static std::string knownLayout(const std::string& guid);
 
 private:
     void closeDevice();
@@ -44,6 +53,35 @@ private:
     void* controller_ = nullptr; // SDL_GameController* when SDL knows the pad's layout
     bool subsystemStarted_ = false;
     int buttonCount_ = 0;
+};
+
+// Every attached joystick and pad read as one device, so that whichever the player picks up steers:
+// on each axis the device pushed furthest from its centre counts, and the buttons of all of them.
+class JoystickSet {
+public:
+    JoystickSet() = default;
+    ~JoystickSet();
+    JoystickSet(const JoystickSet&) = delete;
+    JoystickSet& operator=(const JoystickSet&) = delete;
+
+    // id >= 0: the id-th attached device alone, as Joystick::open. id < 0: every attached device,
+    // looked for again at each read, so that a pad plugged in later joins at once. False when no
+    // device is open.
+    bool open(int id);
+    void close();
+    bool isOpen() const { return !devices_.empty(); }
+    std::size_t deviceCount() const { return devices_.size(); }
+    // The most buttons of any open device.
+    int buttonCount() const;
+    // The devices' position combined; false (and a centred position) when none is attached.
+    bool read(JoystickPosition& out);
+
+private:
+    void openNewDevices();
+
+    bool everyDevice_ = false;
+    bool subsystemStarted_ = false;
+    std::vector<std::unique_ptr<Joystick>> devices_;
 };
 
 // A software joystick attached to SDL for as long as this object lives.
@@ -80,6 +118,7 @@ public:
     // The left stick, each in SDL's axis range -32768 ... 32767.
     void setLeftStick(std::int16_t x, std::int16_t y);
     void setButton(Button button, bool down);
+    void setStart(bool down);
 
 private:
     void* handle_ = nullptr;

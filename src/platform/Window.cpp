@@ -8,7 +8,9 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstddef>
 #include <cstring>
+#include <utility>
 #include <filesystem>
 
 namespace tw::platform {
@@ -70,6 +72,9 @@ void setIconFromProgramFolder(SDL_Window* window) {
 Window* Window::current() { return currentWindow; }
 
 Window::Window(const std::string& caption) {
+    // The window's own pixels are the desktop's (X11: shared memory), never a texture SDL would
+    // draw through a renderer of its own: that is the GL this way avoids.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         throw WindowError(std::string("Cannot start the video system: ") + SDL_GetError());
     window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ClientWidth,
@@ -79,8 +84,6 @@ Window::Window(const std::string& caption) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         throw WindowError("Cannot create the window: " + error);
     }
-    SDL_SetWindowMinimumSize(window_, MinimumWidth, MinimumHeight);
-    setIconFromProgramFolder(window_);
     // Vsync where the driver offers it; a software renderer (dummy driver, no GPU) has none.
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
@@ -90,6 +93,10 @@ Window::Window(const std::string& caption) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         throw WindowError("Cannot create the renderer: " + error);
     }
+    // Only now: an OpenGL renderer makes X11 recreate the window, and the new one would lack the
+    // hints given to the first (the desktop would let the window shrink to nothing, and show no icon).
+    SDL_SetWindowMinimumSize(window_, MinimumWidth, MinimumHeight);
+    setIconFromProgramFolder(window_);
     // Typed characters arrive as text events; the text fields take them from there.
     SDL_StartTextInput();
     previous_ = currentWindow;
@@ -110,8 +117,65 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     if (!pixels || width <= 0 || height <= 0) return;
     ++presentCount_;
     if (!pictureSeen()) return;
-    if (picture == Picture::Same && !shown_.empty() && width == lastWidth_ && height == lastHeight_) return;
-    if (picture == Picture::Unknown && sameAsShown(pixels, width, height, pitchInPixels)) return;
+    const bool sameSize = width == lastWidth_ && height == lastHeight_;
+    if (picture == Picture::Same && onScreen_ && sameSize) return;
+    // A window exactly the picture's size shows it unscaled: copied straight into the window's own
+    // pixels, which the desktop is handed without any GL. Only scaling needs the renderer.
+    int outW = 0, outH = 0;
+    SDL_GetWindowSizeInPixels(window_, &outW, &outH);
+    if (outW == width && outH == height && presentOnSurface(pixels, width, height, pitchInPixels, picture)) return;
+    presentThroughRenderer(pixels, width, height, pitchInPixels, picture);
+}
+
+namespace {
+
+// Copies the rows of the picture that differ from the copy into it (all of them when the copy is
+// unknown); returns the first and one past the last row copied (first == end: none).
+std::pair<int, int> copyChangedRows(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
+                                    std::uint8_t* copy, std::ptrdiff_t copyPitch, bool all) {
+    const std::size_t bytes = static_cast<std::size_t>(width) * 4;
+    int first = height, end = 0;
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* from = pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels;
+        std::uint8_t* to = copy + static_cast<std::ptrdiff_t>(y) * copyPitch;
+        if (!all && std::memcmp(to, from, bytes) == 0) continue;
+        std::memcpy(to, from, bytes);
+        if (y < first) first = y;
+        end = y + 1;
+    }
+    return first < end ? std::pair{first, end} : std::pair{0, 0};
+}
+
+} // namespace
+
+bool Window::presentOnSurface(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    // The picture's pixels are 0x00RRGGBB: the surface must hold them the same way to take them as is.
+    if (!surface || surface->w != width || surface->h != height ||
+        (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888))
+        return false;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+    // The window's pixels are the copy of what it shows, unless another path drew the window last.
+    const bool all = path_ != Path::Surface || !onScreen_ || width != lastWidth_ || height != lastHeight_;
+    const auto [first, end] = copyChangedRows(pixels, width, height, pitchInPixels,
+                                              static_cast<std::uint8_t*>(surface->pixels), surface->pitch, all);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    path_ = Path::Surface;
+    shown_.clear(); // the renderer's copy is of an older picture now
+    lastWidth_ = width;
+    lastHeight_ = height;
+    onScreen_ = true;
+    if (first == end && picture != Picture::New) return true;
+    if (first < end) {
+        const SDL_Rect rows{0, first, width, end - first};
+        SDL_UpdateWindowSurfaceRects(window_, &rows, 1);
+    }
+    ++uploadCount_;
+    return true;
+}
+
+void Window::presentThroughRenderer(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
+                                    Picture picture) {
     if (!texture_ || width != textureWidth_ || height != textureHeight_) {
         if (texture_) SDL_DestroyTexture(texture_);
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
@@ -120,14 +184,31 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
             return;
         }
         // A window of any size shows the picture scaled: smoothed, so small text stays readable
-        // and large screens get no uneven pixel rows. At 800 x 600 the picture is copied as is.
+        // and large screens get no uneven pixel rows.
         SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
         textureWidth_ = width;
         textureHeight_ = height;
+        shown_.clear();
     }
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const bool all =
+        path_ != Path::Renderer || !onScreen_ || shown_.size() != size || width != lastWidth_ || height != lastHeight_;
+    if (shown_.size() != size) shown_.resize(size);
+    // Only the rows that changed go to the texture; the whole of it is drawn all the same, since the
+    // renderer's buffers hold no earlier picture to build on.
+    const auto [first, end] =
+        copyChangedRows(pixels, width, height, pitchInPixels, reinterpret_cast<std::uint8_t*>(shown_.data()),
+                        static_cast<std::ptrdiff_t>(width) * 4, all);
+    path_ = Path::Renderer;
     lastWidth_ = width;
     lastHeight_ = height;
-    SDL_UpdateTexture(texture_, nullptr, pixels, pitchInPixels * 4);
+    onScreen_ = true;
+    if (first == end && picture != Picture::New) return;
+    if (first < end) {
+        const SDL_Rect rows{0, first, width, end - first};
+        SDL_UpdateTexture(texture_, &rows,
+                          shown_.data() + static_cast<std::size_t>(first) * static_cast<std::size_t>(width), width * 4);
+    }
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer_, &outW, &outH);
     const ViewRect v = letterbox(outW, outH, width, height);
@@ -137,30 +218,29 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     SDL_RenderPresent(renderer_);
     ++uploadCount_;
-    remember(pixels, width, height, pitchInPixels);
 }
 
-bool Window::sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const {
-    const auto w = static_cast<std::size_t>(width);
-    if (shown_.size() != w * static_cast<std::size_t>(height) || width != lastWidth_ || height != lastHeight_)
-        return false;
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels;
-        if (std::memcmp(row, shown_.data() + static_cast<std::size_t>(y) * w, w * 4) != 0) return false;
-    }
-    return true;
-}
-
-void Window::remember(const std::uint32_t* pixels, int width, int height, int pitchInPixels) {
-    const auto w = static_cast<std::size_t>(width);
-    shown_.resize(w * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        std::memcpy(shown_.data() + static_cast<std::size_t>(y) * w,
-                    pixels + static_cast<std::ptrdiff_t>(y) * pitchInPixels, w * 4);
+std::vector<std::uint32_t> Window::shownPicture() const {
+    if (!onScreen_) return {};
+    if (path_ == Path::Renderer) return shown_;
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface || surface->w != lastWidth_ || surface->h != lastHeight_) return {};
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return {};
+    const auto w = static_cast<std::size_t>(lastWidth_);
+    std::vector<std::uint32_t> picture(w * static_cast<std::size_t>(lastHeight_));
+    for (int y = 0; y < lastHeight_; ++y)
+        std::memcpy(picture.data() + static_cast<std::size_t>(y) * w,
+                    static_cast<const std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch,
+                    w * 4);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    // The window's pixels carry no alpha; the picture's top byte is always 0.
+    for (std::uint32_t& p : picture) p &= 0x00FFFFFFu;
+    return picture;
 }
 
 void Window::setFullScreen(bool fullScreen) {
     if (fullScreen == fullScreen_) return;
+    if (fullScreen) SDL_GetWindowPosition(window_, &normalX_, &normalY_);
     // Desktop full screen: the desktop keeps its mode and the picture is scaled, never a mode change.
     SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     invalidatePicture();
@@ -186,6 +266,36 @@ WindowPlacement Window::placement() const {
     p.height = pendingHeight_ > 0 ? pendingHeight_ : normalHeight_;
     p.minimized = isMinimized();
     return p;
+}
+
+WindowPlacement Window::windowedPlacement() const {
+    WindowPlacement p = placement();
+    if (fullScreen_) {
+        p.x = normalX_;
+        p.y = normalY_;
+    }
+    p.minimized = false;
+    return p;
+}
+
+ViewRect Window::usableBounds() const {
+    SDL_Rect r{0, 0, ClientWidth, ClientHeight};
+    const int display = SDL_GetWindowDisplayIndex(window_);
+    if (display < 0 || SDL_GetDisplayUsableBounds(display, &r) != 0)
+        SDL_GetDisplayBounds(display < 0 ? 0 : display, &r);
+    return {r.x, r.y, r.w, r.h};
+}
+
+bool Window::onSomeDisplay(const WindowPlacement& p) {
+    // Enough of the window to take hold of it: a corner of 100 x 50 pixels at its top left.
+    const SDL_Rect grip{p.x, p.y, 100, 50};
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayUsableBounds(i, &bounds) != 0 && SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+        SDL_Rect overlap{};
+        if (SDL_IntersectRect(&grip, &bounds, &overlap) == SDL_TRUE && overlap.w >= 50 && overlap.h >= 25) return true;
+    }
+    return false;
 }
 
 void Window::setPlacement(const WindowPlacement& p) {

@@ -55,10 +55,12 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. A picture equal
-    // to the one on screen is not sent again: a still menu then costs no upload and no render, which
-    // matters most where the renderer runs on the CPU. An Unknown picture is compared with the copy
-    // kept of the last one sent; a caller that knows whether its picture changed spares the comparison.
+    // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. Only the rows
+    // that differ from the picture on screen are sent, and a picture equal to it not at all: a still
+    // menu then costs no upload and no render, which matters most where the renderer runs on the CPU.
+    // A window of exactly the picture's size gets it straight into its own pixels, with no renderer
+    // (no GL) at all. A caller that knows its picture is the Same as last time spares the comparison;
+    // a New one is shown even when no row differs.
     void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
                  Picture picture = Picture::Unknown);
     // Whether anything shown can be seen: not while the window is minimised or hidden. Pictures
@@ -68,11 +70,16 @@ public:
     int uploadCount() const { return uploadCount_; }   // pictures actually sent to the screen
     // The window's contents may be gone (uncovered, restored, resized, mode switched): the next
     // present() sends its picture whatever it holds.
-    void invalidatePicture() { shown_.clear(); }
+    void invalidatePicture() {
+        onScreen_ = false;
+        shown_.clear();
+    }
     // The picture on screen, rows packed (empty when unknown), and its size.
-    const std::vector<std::uint32_t>& shownPicture() const { return shown_; }
+    std::vector<std::uint32_t> shownPicture() const;
     int shownWidth() const { return lastWidth_; }
     int shownHeight() const { return lastHeight_; }
+    // Whether the last picture went the unscaled way, straight into the window's pixels.
+    bool presentsUnscaled() const { return path_ == Path::Surface; }
 
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
@@ -84,6 +91,14 @@ public:
     // The placement keeps the size the player gave the window, never a maximised or full-screen one.
     WindowPlacement placement() const;
     void setPlacement(const WindowPlacement& placement);
+    // The window's place on the desktop when it is not full screen: the current one, or while full
+    // screen the one it had before and comes back to. Never minimised.
+    WindowPlacement windowedPlacement() const;
+    // The part of the window's display that windows may cover (without panels and docks).
+    ViewRect usableBounds() const;
+    // Whether a window placed so could be taken hold of on some display: its top left corner lies
+    // on one. A place remembered from a display that has gone is not.
+    static bool onSomeDisplay(const WindowPlacement& placement);
     // What the message loop learns from the desktop: the window was resized (to a size in window
     // pixels), the desktop maximised it, and the events that came together have all been handled.
     // A size is the player's only if no maximise came with it: a desktop may report the size of a
@@ -109,8 +124,10 @@ public:
 
 private:
     ViewRect view() const;
-    bool sameAsShown(const std::uint32_t* pixels, int width, int height, int pitchInPixels) const;
-    void remember(const std::uint32_t* pixels, int width, int height, int pitchInPixels);
+    // The two ways to the screen; the first answers false when the window's pixels cannot take it.
+    bool presentOnSurface(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture);
+    void presentThroughRenderer(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture);
+    enum class Path : std::uint8_t { None, Surface, Renderer };
 
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
@@ -120,12 +137,18 @@ private:
     bool fullScreen_ = false;
     // The size the player gave the window, and a new one not yet known to be theirs (0: none).
     int normalWidth_ = ClientWidth, normalHeight_ = ClientHeight;
+    int normalX_ = 0, normalY_ = 0; // the windowed position, kept while full screen
     int pendingWidth_ = 0, pendingHeight_ = 0;
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;
-    std::vector<std::uint32_t> shown_; // the picture on screen, rows packed; empty when unknown
-    Window* previous_ = nullptr;       // current() before this one was made
+    // What the window shows: whether it is known, which way it went, and for the renderer's way a
+    // copy of it (rows packed) to compare the next picture with; the window's own pixels are that
+    // copy on the unscaled way.
+    bool onScreen_ = false;
+    Path path_ = Path::None;
+    std::vector<std::uint32_t> shown_;
+    Window* previous_ = nullptr; // current() before this one was made
 };
 
 } // namespace tw::platform

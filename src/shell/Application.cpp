@@ -129,6 +129,11 @@ void TApplication::exposed() {
     if (mainForm_) guarded([&] { mainForm_->FormPaint(); });
 }
 
+void TApplication::padButton(tw::platform::PadButton button, bool down) {
+    // Pads are read in the background too; only the window with the focus takes their presses.
+    if (mainForm_ && active_) guarded([&] { mainForm_->FormPadButton(button, down); });
+}
+
 void TApplication::minimizedChanged(bool minimized) {
     if (mainForm_) mainForm_->WindowStateChanged(minimized ? wsMinimized : wsNormal);
 }

@@ -71,6 +71,7 @@ public:
     void maximizeRequest() override;
     void captionDoubleClick() override;
     void exposed() override;
+    void padButton(tw::platform::PadButton button, bool down) override;
     void minimizedChanged(bool minimized) override;
     std::optional<std::uint32_t> idle() override;
 

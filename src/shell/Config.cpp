@@ -393,6 +393,16 @@ void TmainForm::SaveConfig() {
     // Until the file was read (or made because there was none), the settings in memory are
     // defaults: saving them would put them over the player's table.
     if (!configLoaded_) return;
+    const std::uint8_t windowed = Settings.Windowed;
+    if (windowedThisRun_) {
+        // The command line's choice holds until the player switches the display; only then does
+        // the display choice on file change.
+        if (windowed == (*windowedThisRun_ ? 1 : 0))
+            Settings.Windowed = windowedOnFile_;
+        else
+            windowedThisRun_.reset();
+    }
     ::SaveConfig();
+    Settings.Windowed = windowed;
     if (SaveConfigHook) SaveConfigHook();
 }

@@ -144,6 +144,34 @@ std::optional<std::string> BossKeyNameFor(std::uint16_t key) {
     return std::nullopt;
 }
 
+std::uint8_t PadMenuKey(tw::platform::PadButton button, TGameState state) {
+    using tw::platform::PadButton;
+    if (TakesMenuInput(state)) {
+        switch (button) {
+        case PadButton::Up: return vk::Up;
+        case PadButton::Down: return vk::Down;
+        case PadButton::Left: return vk::Left;
+        case PadButton::Right: return vk::Right;
+        case PadButton::A: return vk::Return;
+        case PadButton::B: return vk::Escape;
+        case PadButton::Start: return 0;
+        }
+    }
+    if (IsGameInPlay(state) && button == PadButton::Start) return vk::letter('P');
+    return 0;
+}
+
+void TmainForm::FormPadButton(tw::platform::PadButton button, bool down) {
+    // Straight to the key handlers, never into the held-key table: a pad's A must not become the
+    // keyboard's Enter, which casts the net once a game has begun.
+    std::uint8_t key = PadMenuKey(button, Shell.GameState);
+    if (key == 0) return;
+    if (down)
+        FormKeyDown(key, 0, false);
+    else
+        FormKeyUp(key, 0);
+}
+
 TShortText* EditedTextField() {
     if (Shell.MenuScreen == msOptions) return &Settings.Country;
     if (Shell.MenuScreen == msNameEntry) {

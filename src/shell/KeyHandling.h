@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/EventLoop.h"
 #include "state/ShellState.h"
 #include "state/Settings.h"
 
@@ -19,3 +20,8 @@ TShortText* EditedTextField();
 constexpr bool IsTextFieldCharacter(char c) {
     return c == ' ' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
+
+// The key a pad's button stands for in this state, or 0 for none. On the screens with items the
+// d-pad and stick are the arrow keys, A is Enter and B is Esc; in a game Start is P and the rest are
+// the diver's (they reach it through the input states, never as keys).
+std::uint8_t PadMenuKey(tw::platform::PadButton button, TGameState state);

@@ -35,8 +35,8 @@ void SetCursorVisible(bool show) {
     }
 }
 
-TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
-    : TDXForm(window), application_(application) {
+TmainForm::TmainForm(TApplication& application, tw::platform::Window* window, std::optional<bool> windowedThisRun)
+    : TDXForm(window), application_(application), windowedThisRun_(windowedThisRun) {
     mainForm = this;
     application_.SetMainForm(this);
     OnClosed = [this] { application_.Terminate(); };
@@ -81,6 +81,7 @@ TmainForm::TmainForm(TApplication& application, tw::platform::Window* window)
     DXInput1->Joystick().BindInputStates = true;
     DXInput1->Joystick().AutoCenter = true;
     DXInput1->Joystick().ID = 0;
+    DXInput1->Joystick().EveryDevice = true;
     DXInput1->Mouse().SetEnabled(false);
     DXInput1->Mouse().BindInputStates = false;
 
@@ -170,6 +171,10 @@ void TmainForm::FormCreate() {
     LoadWaves();
     tw::platform::randomize();
     LoadConfig();
+    if (windowedThisRun_) {
+        windowedOnFile_ = Settings.Windowed;
+        Settings.Windowed = *windowedThisRun_ ? 1 : 0;
+    }
     BossKeyNameOf();
     ChangeMode();
     // The running timer is disabled before the other is enabled: they share one idle hook.

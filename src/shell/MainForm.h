@@ -27,8 +27,10 @@ class TApplication;
 class TmainForm : public TDXForm {
 public:
     // window may be nullptr (no desktop window). Creates and loads the components, then runs
-    // FormCreate, as the application does when it creates its main form.
-    TmainForm(TApplication& application, tw::platform::Window* window);
+    // FormCreate, as the application does when it creates its main form. windowedThisRun, when
+    // given, replaces the stored display choice until the player changes it; it is never saved.
+    TmainForm(TApplication& application, tw::platform::Window* window,
+              std::optional<bool> windowedThisRun = std::nullopt);
     ~TmainForm() override;
 
     // Components, in the order the form declares them.
@@ -79,6 +81,8 @@ public:
     void FormKeyDown(std::uint8_t& Key, std::uint8_t Shift, bool Repeat);
     void FormKeyUp(std::uint8_t& Key, std::uint8_t Shift);
     void FormKeyPress(char& Key);
+    // A pad's button: the menu key it stands for (PadMenuKey), as if that key was pressed.
+    void FormPadButton(tw::platform::PadButton button, bool down);
     void DXDrawClick();
     void DXDrawMouseDown(tw::platform::MouseButton Button, std::uint8_t Shift, int X, int Y);
     void DXDrawMouseMove(std::uint8_t Shift, int X, int Y);
@@ -165,6 +169,9 @@ private:
     std::optional<TReplay> finishedReplay_;
     std::unique_ptr<TReplayPlayer> watching_;
     bool watchFast_ = false;
+    // The display choice of the command line, and the one on file that saving keeps meanwhile.
+    std::optional<bool> windowedThisRun_;
+    std::uint8_t windowedOnFile_ = 1;
 };
 
 // Ticks a frame while a replay runs fast.

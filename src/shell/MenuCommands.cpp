@@ -15,7 +15,9 @@
 #include "state/Settings.h"
 #include "shell/WebConfig.h"
 
+#include <string>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -59,8 +61,13 @@ std::string WorldScoresPageAddress(std::string_view base) {
 }
 
 std::string PublisherPageAddress() { return PublisherPageAddress(ConfiguredPublisherUrl, ProgramFolder()); }
-std::string WorldScoresPageAddress() { return WorldScoresPageAddress(ConfiguredScoresUrl); }
-std::string ScoresServiceBase() { return ConfiguredScoresUrl; }
+namespace {
+std::string RunScoresBase = ConfiguredScoresUrl;
+} // namespace
+
+std::string WorldScoresPageAddress() { return WorldScoresPageAddress(RunScoresBase); }
+std::string ScoresServiceBase() { return RunScoresBase; }
+void SetScoresServiceBase(std::string base) { RunScoresBase = std::move(base); }
 
 void StoreNewResult(TmainForm& form) {
     form.CopyScoreToNewEntry();

@@ -23,8 +23,10 @@ std::string WorldScoresPageAddress(std::string_view base);
 // The addresses this build opens: the configured ones, the "about" page next to the running program.
 std::string PublisherPageAddress();
 std::string WorldScoresPageAddress();
-// The world high-score service's base address as configured ("http://127.0.0.1:8421" by default).
+// The world high-score service's base address: the one set for this run, else as configured
+// ("http://127.0.0.1:8421" by default). Set before the main window is made.
 std::string ScoresServiceBase();
+void SetScoresServiceBase(std::string base);
 
 // The item that leaves a screen lying over the main menu: its back item, or "NO" of a dialog. Esc
 // chooses it, and so does a main-menu item chosen beside the screen. 0 for the main menu and for

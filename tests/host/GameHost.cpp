@@ -143,7 +143,7 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
     clockScope_ = std::make_unique<tw::platform::ScopedClock>(clock_);
 
     window_ = std::make_unique<tw::platform::Window>();
-    form_ = std::make_unique<TmainForm>(application_, window_.get());
+    form_ = std::make_unique<TmainForm>(application_, window_.get(), options_.windowedThisRun);
     form_->FormShown();
     tw::platform::seedRandom(options_.seed);
     if (options_.focus) focusGained();

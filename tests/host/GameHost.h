@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ public:
         // Runs on the run folder just before the main window is created (after "config.dat" was
         // written): a test damages or replaces files there.
         std::function<void(const std::filesystem::path&)> prepare;
+        // The command line's --windowed (true) or --fullscreen (false).
+        std::optional<bool> windowedThisRun;
     };
 
     GameHost();

@@ -69,8 +69,9 @@ grep -q '^ExecStart=/usr/bin/tidewarden-scores ' "$root/lib/systemd/system/tidew
 # The programs, run from the scratch root.
 out=$("$root/usr/bin/tidewarden-scores" --version) || fail "tidewarden-scores --version failed"
 grep -qF "$version" <<<"$out" || fail "tidewarden-scores --version: $out"
-# The game has no --version yet: its launcher starts it headless from an empty home, and it must
-# load its data from the unpacked tree, write its settings in the player's folder and keep running.
+out=$("$root/usr/games/tidewarden" --version) || fail "tidewarden --version failed"
+grep -qF "$version" <<<"$out" || fail "tidewarden --version: $out"
+# Its launcher also starts it headless from an empty home, and it must load its data from the unpacked tree, write its settings in the player's folder and keep running.
 home=$work/home
 mkdir "$home"
 env -i HOME="$home" PATH=/usr/bin:/bin SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$root/usr/games/tidewarden" \

@@ -1,5 +1,6 @@
-// The whole game in a window the player resized, maximised, hid, and with a pad plugged in while
-// playing: real SDL events through the message loop, on the headless host and the built data.
+// The whole game in a window the player resized, maximised, hid, with a pad plugged in while
+// playing, and with pads driving the menus: real SDL events through the message loop, on the
+// headless host and the built data.
 #include "platform/EventLoop.h"
 #include "platform/Joystick.h"
 #include "platform/VirtualKeys.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -169,6 +171,86 @@ TEST_F(GamepadPlayTest, APadPluggedInMidGameSteersAndFiresAndPullingItOutLeavesT
     host->keyDown(tw::platform::vk::Right);
     EXPECT_GT(heroMoveOver(10, false), 0) << "the keyboard after the pad";
     host->keyUp(tw::platform::vk::Right);
+}
+
+// The menus driven by pads alone, through the real message loop: the pad's events become the menu
+// keys. Any attached pad counts.
+class GamepadMenuTest : public MenuHostTest {
+protected:
+    void SetUp() override {
+        MenuHostTest::SetUp();
+        events = std::make_unique<SdlEvents>(*host);
+    }
+    // SDL sees the pad's change, a menu frame runs and the loop hands the events to the game.
+    void settle() {
+        host->runTicks(1);
+        events->deliver();
+        host->runTicks(1);
+    }
+    void press(VirtualGameController& pad, VirtualGameController::Button button) {
+        pad.setButton(button, true);
+        settle();
+        pad.setButton(button, false);
+        settle();
+    }
+    std::unique_ptr<SdlEvents> events;
+};
+
+TEST_F(GamepadMenuTest, DPadAndStickMoveTheHighlightAChoosesBGoesBackStartPausesAndResumes) {
+    VirtualGameController pad;
+    ASSERT_TRUE(pad.attached());
+    settle();
+    ASSERT_EQ(Shell.MenuSelection, 1);
+
+    press(pad, VirtualGameController::DPadDown);
+    EXPECT_EQ(Shell.MenuSelection, 2);
+    pad.setLeftStick(0, 32767);
+    settle();
+    EXPECT_EQ(Shell.MenuSelection, 3) << "the stick pushed down";
+    host->runTicks(20);
+    events->deliver();
+    EXPECT_EQ(Shell.MenuSelection, 3) << "a held stick moves once";
+    pad.setLeftStick(0, 0);
+    settle();
+    pad.setLeftStick(0, -32768);
+    settle();
+    pad.setLeftStick(0, 0);
+    settle();
+    EXPECT_EQ(Shell.MenuSelection, 2) << "the stick pushed up";
+
+    press(pad, VirtualGameController::A);
+    EXPECT_EQ(Shell.MenuScreen, msOptions) << "A chooses";
+    press(pad, VirtualGameController::B);
+    EXPECT_EQ(Shell.MenuScreen, msMain) << "B goes back";
+    EXPECT_EQ(Shell.MenuSelection, 2);
+
+    // A second pad counts as much as the first; neither counts while another window has the focus.
+    VirtualGameController second;
+    settle();
+    press(second, VirtualGameController::DPadUp);
+    EXPECT_EQ(Shell.MenuSelection, 1);
+    host->focusLost();
+    press(second, VirtualGameController::DPadDown);
+    EXPECT_EQ(Shell.MenuSelection, 1) << "the game in the background";
+    host->focusGained();
+
+    press(pad, VirtualGameController::A);
+    ASSERT_TRUE(IsRunningGameState(Shell.GameState)) << "the first item starts a game";
+    host->runTicks(5);
+    pad.setStart(true);
+    settle();
+    EXPECT_EQ(Shell.GameState, gsPaused) << "Start pauses";
+    pad.setStart(false);
+    settle();
+    pad.setStart(true);
+    settle();
+    EXPECT_TRUE(IsRunningGameState(Shell.GameState)) << "Start resumes";
+    pad.setStart(false);
+    settle();
+    // In play B is the net, not the way out.
+    press(pad, VirtualGameController::B);
+    EXPECT_TRUE(IsRunningGameState(Shell.GameState));
+    EXPECT_NE(Shell.MenuScreen, msExitQuery);
 }
 
 } // namespace

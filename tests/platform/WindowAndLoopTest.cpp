@@ -155,6 +155,59 @@ TEST_F(WindowTest, FullScreenAndBack) {
     EXPECT_EQ(w.clientHeight(), 600);
 }
 
+TEST_F(WindowTest, AnUnscaledWindowGetsThePictureInItsOwnPixelsAndAScaledOneThroughTheRenderer) {
+    Window w;
+    std::vector<std::uint32_t> frame(800 * 600);
+    for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint32_t>(i * 2654435761u) & 0xFFFFFFu;
+    w.present(frame.data(), 800, 600, 800, Picture::New);
+    EXPECT_TRUE(w.presentsUnscaled());
+    EXPECT_EQ(w.shownPicture(), frame);
+    frame[800 * 300 + 5] ^= 0x00FFFFFFu; // one row changes
+    w.present(frame.data(), 800, 600, 800);
+    EXPECT_EQ(w.uploadCount(), 2);
+    EXPECT_EQ(w.shownPicture(), frame);
+
+    w.setPlacement({0, 0, 1000, 750});
+    w.present(frame.data(), 800, 600, 800);
+    EXPECT_FALSE(w.presentsUnscaled()) << "scaled";
+    EXPECT_EQ(w.uploadCount(), 3) << "the other way has never shown it";
+    EXPECT_EQ(w.shownPicture(), frame);
+    frame[800 * 599] ^= 0x00FFFFFFu;
+    w.present(frame.data(), 800, 600, 800);
+    EXPECT_EQ(w.uploadCount(), 4);
+    EXPECT_EQ(w.shownPicture(), frame);
+
+    w.setPlacement({0, 0, 800, 600});
+    w.present(frame.data(), 800, 600, 800);
+    EXPECT_TRUE(w.presentsUnscaled());
+    EXPECT_EQ(w.uploadCount(), 5) << "back at the picture's size: sent whole, though unchanged";
+    EXPECT_EQ(w.shownPicture(), frame);
+}
+
+TEST_F(WindowTest, KeepsItsMinimumSizeAndTheWindowedPlaceAcrossFullScreen) {
+    Window w;
+    int minW = 0, minH = 0;
+    SDL_GetWindowMinimumSize(SDL_GetWindowFromID(w.id()), &minW, &minH);
+    EXPECT_EQ(minW, Window::MinimumWidth);
+    EXPECT_EQ(minH, Window::MinimumHeight);
+
+    w.setPlacement({30, 40, 1000, 750});
+    const auto same = [](const WindowPlacement& a, const WindowPlacement& b) {
+        return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height && !a.minimized;
+    };
+    EXPECT_TRUE(same(w.windowedPlacement(), {30, 40, 1000, 750}));
+    w.setFullScreen(true);
+    EXPECT_TRUE(same(w.windowedPlacement(), {30, 40, 1000, 750})) << "full screen: the place it comes back to";
+    w.setFullScreen(false);
+    EXPECT_TRUE(same(w.windowedPlacement(), {30, 40, 1000, 750}));
+
+    const ViewRect usable = w.usableBounds();
+    EXPECT_GT(usable.width, 0);
+    EXPECT_TRUE(Window::onSomeDisplay({usable.x + 10, usable.y + 10, 800, 600}));
+    EXPECT_FALSE(Window::onSomeDisplay({usable.x + usable.width + 500, usable.y, 800, 600})) << "a display gone";
+    EXPECT_FALSE(Window::onSomeDisplay({usable.x - 790, usable.y - 590, 800, 600})) << "only a sliver shows";
+}
+
 // Counts what the loop hands over and ends it after a few idle turns.
 class LoopProbe : public EventHandler {
 public:

@@ -341,3 +341,43 @@ TEST_F(KeyHandlingTest, EnterOnTheNameFieldAcceptsTheResult) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(PadMenuKeys, MenuKeysOnScreensWithItemsStartAsPInAGameAndNothingElse) {
+    using tw::platform::PadButton;
+    namespace vk = tw::platform::vk;
+    struct Case {
+        TGameState state;
+        PadButton button;
+        std::uint8_t key;
+    };
+    const Case cases[] = {
+        {gsMenu, PadButton::Up, vk::Up},
+        {gsMenu, PadButton::Down, vk::Down},
+        {gsMenu, PadButton::Left, vk::Left},
+        {gsMenu, PadButton::Right, vk::Right},
+        {gsMenu, PadButton::A, vk::Return},
+        {gsMenu, PadButton::B, vk::Escape},
+        {gsMenu, PadButton::Start, 0},
+        {gsExitQuery, PadButton::A, vk::Return},
+        {gsNameEntry, PadButton::Down, vk::Down},
+        {gsSendQuery, PadButton::B, vk::Escape},
+        // In a game the pad's buttons are the diver's, and reach it as input states only.
+        {gsPlaying, PadButton::A, 0},
+        {gsPlaying, PadButton::B, 0},
+        {gsPlaying, PadButton::Up, 0},
+        {gsPlaying, PadButton::Start, vk::letter('P')},
+        {gsLevelIntro, PadButton::Start, vk::letter('P')},
+        {gsPaused, PadButton::Start, vk::letter('P')},
+        {gsPaused, PadButton::A, 0},
+        {gsGameOver, PadButton::Start, 0},
+        {gsGameOver, PadButton::A, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.state) + " " + std::to_string(static_cast<int>(c.button)));
+        EXPECT_EQ(PadMenuKey(c.button, c.state), c.key);
+    }
+}
+
+} // namespace
