@@ -26,6 +26,7 @@
 
 #include "HttpServer.h"
 #include "ScoreStore.h"
+#include "SqliteStore.h"
 #include "ScoresService.h"
 
 namespace {
@@ -305,7 +306,7 @@ TEST_F(EndGameTest, ASentResultGoesBackToTheMenusHighScores) {
 TEST_F(EndGameTest, AGamePlayedToTheEndIsStoredByTheWorldHighScoreService) {
     // The game's own service, in process on loopback with a database of its own.
     const tw::test::TempDir folder;
-    tw::scores::ScoreStore store((folder.path() / "scores.db").string());
+    tw::scores::SqliteStore store((folder.path() / "scores.db").string());
     tw::scores::ServiceSettings settings;
     settings.now = [] { return std::int64_t{1790000000}; };
     tw::scores::ScoresService service(store, settings);
