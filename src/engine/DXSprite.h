@@ -52,6 +52,9 @@ public:
     // By depth, lowest first (the order of drawing).
     TSprite* DrawOrderChild(int index) const;
     bool Dead() const { return dead_; }
+    // Which of its own kinds the layer that made the sprite gave it (0: none), so that the layer
+    // switches on one number instead of asking class by class.
+    std::uint8_t KindTag() const { return kindTag_; }
 
     bool Collidable = true;
     bool Movable = true;
@@ -81,6 +84,9 @@ public:
     virtual TRect CalcBounds();
     virtual bool AcceptsCollision(TSprite* other);
 
+protected:
+    void SetKindTag(std::uint8_t tag) { kindTag_ = tag; }
+
 private:
     friend class TSpriteEngine;
     struct Lists {
@@ -100,6 +106,7 @@ private:
     std::unique_ptr<Lists> lists_; // made with the first child, dropped with the last
     bool dead_ = false;
     bool attached_ = false; // still in its parent's lists
+    std::uint8_t kindTag_ = 0;
     std::int32_t z_ = 0;
 };
 

@@ -7,7 +7,7 @@
 #include "platform/Random.h"
 #include "state/ShellState.h"
 
-TBonusSprite::TBonusSprite(TSprite* parent) : TImageSprite(parent) {
+TBonusSprite::TBonusSprite(TSprite* parent) : TGameSprite(parent, spBonus) {
     const std::int32_t n = tw::platform::random(16) + 1;
     Image = GamePicture("bonus");
     Width = Image->Width();
@@ -58,7 +58,7 @@ void TBonusSprite::DrawSelf() {
 }
 
 TBonusIndicatorSprite::TBonusIndicatorSprite(TSprite* parent, std::int32_t x, const std::string& name)
-    : TImageSprite(parent) {
+    : TGameSprite(parent, spIndicator) {
     Image = GamePicture(name);
     Width = Image->Width();
     Height = Image->Height();

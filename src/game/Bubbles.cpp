@@ -6,7 +6,7 @@
 #include "graphics/PictureCollection.h"
 #include "platform/Random.h"
 
-TBubbleSprite::TBubbleSprite(TSprite* parent, std::int32_t x, std::int32_t y) : TImageSprite(parent) {
+TBubbleSprite::TBubbleSprite(TSprite* parent, std::int32_t x, std::int32_t y) : TGameSprite(parent, spBubble) {
     Image = GamePicture("bubble" + std::to_string(tw::platform::random(4) + 1));
     Width = Image->Width();
     Height = Image->Height();
@@ -26,7 +26,7 @@ void TBubbleSprite::MoveSelf(std::int32_t) {
     if (Y < 114 - Height) MarkDead();
 }
 
-TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TImageSprite(parent), AlgaeKind(kind) {
+TGreenAlgae::TGreenAlgae(TSprite* parent, std::int32_t kind) : TGameSprite(parent, spAlgae), AlgaeKind(kind) {
     X = 800;
     Image = GamePicture("algae" + std::to_string(kind));
     Width = Image->Width();

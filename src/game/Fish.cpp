@@ -42,7 +42,7 @@ constexpr std::int32_t CrabKind = 7;
 
 } // namespace
 
-TEnemySprite::TEnemySprite(TSprite* parent, std::int32_t kind) : TImageSprite(parent), Kind(kind) {
+TEnemySprite::TEnemySprite(TSprite* parent, std::int32_t kind) : TGameSprite(parent, spFish), Kind(kind) {
     X = 800;
     Y = tw::platform::random(400) + 130;
     SetZ(gzActors);
@@ -96,7 +96,7 @@ void TEnemySprite::Kill() {
 }
 
 TDeadBodySprite::TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y)
-    : TImageSprite(parent), BodyKind(kind) {
+    : TGameSprite(parent, spBody), BodyKind(kind) {
     static const char* const names[] = {"killfish", "fishkilledhero", "dienoair"};
     Image = GamePicture(names[kind == 2 ? 1 : kind == 3 ? 2 : 0]);
     Width = Image->Width();
@@ -122,7 +122,7 @@ void TDeadBodySprite::MoveSelf(std::int32_t) {
     }
 }
 
-TTreasureSprite::TTreasureSprite(TSprite* parent) : TImageSprite(parent) {
+TTreasureSprite::TTreasureSprite(TSprite* parent) : TGameSprite(parent, spTreasure) {
     X = 800;
     std::string name = "treasure8";
     Value = 50;

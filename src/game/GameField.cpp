@@ -79,15 +79,39 @@ void BuildGameField() {
     Game.AirMax = 1500;
 }
 
+namespace {
+
+// What a lost life or a new level sweeps from the field; the cave, the diver and its gauges stay.
+bool goesWithALife(TSpriteKind kind) {
+    switch (kind) {
+    case spFish:
+    case spBonus:
+    case spShot:
+    case spBubble: return true;
+    case spForeign:
+    case spRelief:
+    case spHero:
+    case spEngine:
+    case spBody:
+    case spTreasure:
+    case spAlgae:
+    case spIndicator:
+    case spStatusBar:
+    case spAirGauge:
+    case spLives: return false;
+    }
+    return false;
+}
+
+} // namespace
+
 void ClearGameField() {
     for (TBonusIndicatorSprite* indicator : {Game.SupergunIndicator, Game.NetIndicator, Game.EngineIndicator})
         if (indicator) indicator->Visible = false;
     TSprite& root = GameRoot();
     for (int i = root.ChildCount() - 1; i >= 0; --i) {
         TSprite* sprite = root.Child(i);
-        if (dynamic_cast<TEnemySprite*>(sprite) || dynamic_cast<TBonusSprite*>(sprite) ||
-            dynamic_cast<THeroWeaponSprite*>(sprite) || dynamic_cast<TBubbleSprite*>(sprite))
-            sprite->MarkDead();
+        if (goesWithALife(SpriteKind(*sprite))) sprite->MarkDead();
     }
     if (THeroSprite* hero = Game.Hero) {
         hero->Visible = false;

@@ -81,6 +81,28 @@ void runPlayStep(std::int32_t lagCount) {
     });
 }
 
+// A sprite's line in the state dump: its kind, with the fish's, body's, algae's or bonus's number.
+std::string dumpName(TSprite& s) {
+    switch (SpriteKind(s)) {
+    case spRelief: return static_cast<TRelief&>(s).IsUp ? "ceiling" : "floor";
+    case spHero: return "hero";
+    case spEngine: return "engine";
+    case spFish: return "fish" + std::to_string(static_cast<TEnemySprite&>(s).Kind);
+    case spShot: return static_cast<THeroWeaponSprite&>(s).ShotKind == THeroWeaponSprite::skNet ? "net" : "shot";
+    case spBody: return "body" + std::to_string(static_cast<TDeadBodySprite&>(s).BodyKind);
+    case spTreasure: return "treasure";
+    case spBubble: return "bubble";
+    case spAlgae: return "algae" + std::to_string(static_cast<TGreenAlgae&>(s).AlgaeKind);
+    case spBonus: return "bonus" + std::to_string(static_cast<TBonusSprite&>(s).BonusKind);
+    case spIndicator: return "indicator";
+    case spStatusBar:
+    case spAirGauge:
+    case spLives: return "status";
+    case spForeign: return "other";
+    }
+    return "other";
+}
+
 void setBigRedText(TDirectDrawSurfaceCanvas& canvas) {
     canvas.Font.Size = 38;
     canvas.Font.Color = Red;
@@ -173,33 +195,7 @@ std::string GameStateDump() {
         TSprite& root = engine->Engine();
         for (int i = 0; i < root.ChildCount(); ++i) {
             TSprite* s = root.Child(i);
-            std::string name = "other";
-            if (auto* relief = dynamic_cast<TRelief*>(s))
-                name = relief->IsUp ? "ceiling" : "floor";
-            else if (dynamic_cast<THeroSprite*>(s))
-                name = "hero";
-            else if (dynamic_cast<TEngineSprite*>(s))
-                name = "engine";
-            else if (auto* fish = dynamic_cast<TEnemySprite*>(s))
-                name = "fish" + std::to_string(fish->Kind);
-            else if (auto* shot = dynamic_cast<THeroWeaponSprite*>(s))
-                name = shot->ShotKind == THeroWeaponSprite::skNet ? "net" : "shot";
-            else if (auto* body = dynamic_cast<TDeadBodySprite*>(s))
-                name = "body" + std::to_string(body->BodyKind);
-            else if (dynamic_cast<TTreasureSprite*>(s))
-                name = "treasure";
-            else if (dynamic_cast<TBubbleSprite*>(s))
-                name = "bubble";
-            else if (auto* algae = dynamic_cast<TGreenAlgae*>(s))
-                name = "algae" + std::to_string(algae->AlgaeKind);
-            else if (auto* bonus = dynamic_cast<TBonusSprite*>(s))
-                name = "bonus" + std::to_string(bonus->BonusKind);
-            else if (dynamic_cast<TBonusIndicatorSprite*>(s))
-                name = "indicator";
-            else if (dynamic_cast<TStatusSprite*>(s) || dynamic_cast<TScaleSprite*>(s) ||
-                     dynamic_cast<TLivesIndicator*>(s))
-                name = "status";
-            if (s->Dead()) name += " (dead)";
+            const std::string name = dumpName(*s) + (s->Dead() ? " (dead)" : "");
             ++counts[name];
         }
     }

@@ -7,8 +7,36 @@
 #include <cstdint>
 #include <string>
 
+// Every kind of sprite the game makes. The places that treat kinds differently switch on it without
+// a default, so a new kind makes the compiler name each place that has not yet decided about it.
+enum TSpriteKind : std::uint8_t {
+    spForeign = 0, // not the game's: the window's background and dialog frame
+    spRelief,
+    spHero,
+    spEngine,
+    spFish,
+    spShot,
+    spBody,
+    spTreasure,
+    spBubble,
+    spAlgae,
+    spBonus,
+    spIndicator,
+    spStatusBar,
+    spAirGauge,
+    spLives,
+};
+
+inline TSpriteKind SpriteKind(const TSprite& sprite) { return static_cast<TSpriteKind>(sprite.KindTag()); }
+
+// The base of the game's sprites: each is made with its kind.
+class TGameSprite : public TImageSprite {
+protected:
+    TGameSprite(TSprite* parent, TSpriteKind kind) : TImageSprite(parent) { SetKindTag(kind); }
+};
+
 // A ceiling or floor piece, placed at the right end of its chain.
-class TRelief : public TImageSprite {
+class TRelief : public TGameSprite {
 public:
     TRelief(TSprite* parent, const std::string& name, bool isUp, bool groupEnd);
     void MoveSelf(std::int32_t moveCount) override;
@@ -17,7 +45,9 @@ public:
     bool GroupEnd = false; // the last piece of a ceiling group: its leaving adds the next group
 };
 
-class THeroSprite : public TImageSprite {
+class TBonusSprite;
+
+class THeroSprite : public TGameSprite {
 public:
     explicit THeroSprite(TSprite* parent);
     ~THeroSprite() override;
@@ -39,6 +69,8 @@ public:
 
 private:
     void steer();
+    void hitRock(const TRelief& rock);
+    void takeBonus(TBonusSprite& bonus);
     void fishDeath();
     void airDeath();
     void loseLife();
@@ -46,7 +78,7 @@ private:
 };
 
 // The hand engine bonus, held in front of the diver; what it touches, the diver touches.
-class TEngineSprite : public TImageSprite {
+class TEngineSprite : public TGameSprite {
 public:
     explicit TEngineSprite(TSprite* parent);
     ~TEngineSprite() override;
@@ -54,7 +86,7 @@ public:
     void HandleCollision(TSprite* other, bool& done) override;
 };
 
-class TEnemySprite : public TImageSprite {
+class TEnemySprite : public TGameSprite {
 public:
     TEnemySprite(TSprite* parent, std::int32_t kind);
     void MoveSelf(std::int32_t moveCount) override;
@@ -75,7 +107,7 @@ public:
 
 // One shot of the diver's: the harpoon with its line trailing behind, or the net opening as it
 // flies. It flies right at a fixed speed and is spent on the fish it touches.
-class THeroWeaponSprite : public TImageSprite {
+class THeroWeaponSprite : public TGameSprite {
 public:
     enum : std::int32_t { skGun = 1, skNet = 2 };
     THeroWeaponSprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y);
@@ -95,7 +127,7 @@ private:
 
 // Kind 1 a fish sinking to the floor; 2 the diver killed by a fish, 3 out of air: these two float
 // up and, once off the screen, let the next life start.
-class TDeadBodySprite : public TImageSprite {
+class TDeadBodySprite : public TGameSprite {
 public:
     TDeadBodySprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y);
     void MoveSelf(std::int32_t moveCount) override;
@@ -103,7 +135,7 @@ public:
     std::int32_t BodyKind = 1;
 };
 
-class TTreasureSprite : public TImageSprite {
+class TTreasureSprite : public TGameSprite {
 public:
     explicit TTreasureSprite(TSprite* parent);
     void MoveSelf(std::int32_t moveCount) override;
@@ -111,7 +143,7 @@ public:
     std::int32_t Value = 30;
 };
 
-class TBubbleSprite : public TImageSprite {
+class TBubbleSprite : public TGameSprite {
 public:
     TBubbleSprite(TSprite* parent, std::int32_t x, std::int32_t y);
     void MoveSelf(std::int32_t moveCount) override;
@@ -120,7 +152,7 @@ public:
     std::int32_t BaseX = 0;
 };
 
-class TGreenAlgae : public TImageSprite {
+class TGreenAlgae : public TGameSprite {
 public:
     TGreenAlgae(TSprite* parent, std::int32_t kind);
     void MoveSelf(std::int32_t moveCount) override;
@@ -132,7 +164,7 @@ public:
 enum TBonusKind : std::int32_t { bkPoints = 1, bkSupergun, bkNet, bkAir, bkEngine, bkLife };
 
 // A bonus hanging on its rope from a float at the surface.
-class TBonusSprite : public TImageSprite {
+class TBonusSprite : public TGameSprite {
 public:
     explicit TBonusSprite(TSprite* parent);
     void MoveSelf(std::int32_t moveCount) override;
@@ -150,7 +182,7 @@ private:
 };
 
 // One timed bonus's icon in the status bar, shown while the bonus lasts.
-class TBonusIndicatorSprite : public TImageSprite {
+class TBonusIndicatorSprite : public TGameSprite {
 public:
     TBonusIndicatorSprite(TSprite* parent, std::int32_t x, const std::string& name);
     ~TBonusIndicatorSprite() override;
@@ -162,13 +194,13 @@ public:
     bool Tick();
 };
 
-class TStatusSprite : public TImageSprite {
+class TStatusSprite : public TGameSprite {
 public:
     explicit TStatusSprite(TSprite* parent);
 };
 
 // The air gauge: one column of the scale per half per cent of the air left.
-class TScaleSprite : public TImageSprite {
+class TScaleSprite : public TGameSprite {
 public:
     explicit TScaleSprite(TSprite* parent);
     ~TScaleSprite() override;
@@ -176,7 +208,7 @@ public:
 };
 
 // One diver icon per life left.
-class TLivesIndicator : public TImageSprite {
+class TLivesIndicator : public TGameSprite {
 public:
     explicit TLivesIndicator(TSprite* parent);
     void DrawSelf() override;

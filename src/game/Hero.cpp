@@ -37,7 +37,7 @@ std::int32_t rounded(double v) { return static_cast<std::int32_t>(std::nearbyint
 
 } // namespace
 
-THeroSprite::THeroSprite(TSprite* parent) : TImageSprite(parent) {
+THeroSprite::THeroSprite(TSprite* parent) : TGameSprite(parent, spHero) {
     Image = GamePicture("hero");
     X = 150;
     Y = 300;
@@ -139,61 +139,79 @@ void THeroSprite::placeEngine() {
 
 void THeroSprite::HandleCollision(TSprite* other, bool&) {
     if (!Visible || !InPlay) return;
-    if (dynamic_cast<TEnemySprite*>(other)) {
+    switch (SpriteKind(*other)) {
+    case spFish:
         // A fish already gone (cleared for this very life, or killed) cannot kill the diver.
         if (!other->Dead()) fishDeath();
         return;
-    }
-    if (auto* treasure = dynamic_cast<TTreasureSprite*>(other)) {
+    case spTreasure: {
+        auto* treasure = static_cast<TTreasureSprite*>(other);
         PlayGameSound("bonus");
         AddScore(treasure->Value);
         treasure->MarkDead();
         return;
     }
-    if (auto* rock = dynamic_cast<TRelief*>(other)) {
-        if (!rock->IsUp) return; // the floor is scenery
-        const std::int32_t rLeft = rock->X, rRight = rock->X + rock->Width;
-        const std::int32_t rTop = rock->Y, rBottom = rock->Y + rock->Height;
-        const std::int32_t hLeft = X, hRight = X + Width, hTop = Y, hBottom = Y + Height;
-        const bool besideIt = rTop <= hTop && hBottom <= rBottom;
-        if (besideIt && rLeft < hRight && hRight < rRight) {
-            X = rLeft - Width;
-            HeroVelocityX = 0;
-        } else if (besideIt && rLeft < hLeft && hLeft < rRight) {
-            X = rRight;
-            HeroVelocityX = 0;
-        } else if (hTop < rBottom) {
-            Y = rBottom;
-            HeroVelocityY = 0;
-        }
-        // Pushed against the left edge by the rock: crushed.
-        if (X < MinX) fishDeath();
-        placeEngine();
-        return;
+    case spRelief: hitRock(*static_cast<TRelief*>(other)); return;
+    case spBonus: takeBonus(*static_cast<TBonusSprite*>(other)); return;
+    // The diver passes through its own shots, bubbles and engine, the bodies, the algae and the
+    // status bar.
+    case spForeign:
+    case spHero:
+    case spEngine:
+    case spShot:
+    case spBody:
+    case spBubble:
+    case spAlgae:
+    case spIndicator:
+    case spStatusBar:
+    case spAirGauge:
+    case spLives: return;
     }
-    if (auto* bonus = dynamic_cast<TBonusSprite*>(other)) {
-        bonus->MarkDead();
-        PlayGameSound("bonus");
-        switch (bonus->BonusKind) {
-        case bkPoints: AddScore(bonus->Value); break;
-        case bkSupergun:
-            GunRate = 12;
-            if (Game.SupergunIndicator) Game.SupergunIndicator->Start();
-            break;
-        case bkNet:
-            if (Game.NetIndicator) Game.NetIndicator->Start();
-            break;
-        case bkAir: Game.Air = std::min(Game.Air + Game.AirMax / 3, Game.AirMax); break;
-        case bkEngine:
-            if (Game.EngineIndicator) Game.EngineIndicator->Start();
-            // Shown at the diver at once, not where it was last held.
-            if (Game.EngineSprite) Game.EngineSprite->Visible = true;
-            placeEngine();
-            SetScrollSpeed(4);
-            break;
-        case bkLife: Game.Lives = std::min(Game.Lives + 1, 5); break;
-        default: break;
-        }
+}
+
+void THeroSprite::hitRock(const TRelief& rock) {
+    if (!rock.IsUp) return; // the floor is scenery
+    const std::int32_t rLeft = rock.X, rRight = rock.X + rock.Width;
+    const std::int32_t rTop = rock.Y, rBottom = rock.Y + rock.Height;
+    const std::int32_t hLeft = X, hRight = X + Width, hTop = Y, hBottom = Y + Height;
+    const bool besideIt = rTop <= hTop && hBottom <= rBottom;
+    if (besideIt && rLeft < hRight && hRight < rRight) {
+        X = rLeft - Width;
+        HeroVelocityX = 0;
+    } else if (besideIt && rLeft < hLeft && hLeft < rRight) {
+        X = rRight;
+        HeroVelocityX = 0;
+    } else if (hTop < rBottom) {
+        Y = rBottom;
+        HeroVelocityY = 0;
+    }
+    // Pushed against the left edge by the rock: crushed.
+    if (X < MinX) fishDeath();
+    placeEngine();
+}
+
+void THeroSprite::takeBonus(TBonusSprite& bonus) {
+    bonus.MarkDead();
+    PlayGameSound("bonus");
+    switch (bonus.BonusKind) {
+    case bkPoints: AddScore(bonus.Value); break;
+    case bkSupergun:
+        GunRate = 12;
+        if (Game.SupergunIndicator) Game.SupergunIndicator->Start();
+        break;
+    case bkNet:
+        if (Game.NetIndicator) Game.NetIndicator->Start();
+        break;
+    case bkAir: Game.Air = std::min(Game.Air + Game.AirMax / 3, Game.AirMax); break;
+    case bkEngine:
+        if (Game.EngineIndicator) Game.EngineIndicator->Start();
+        // Shown at the diver at once, not where it was last held.
+        if (Game.EngineSprite) Game.EngineSprite->Visible = true;
+        placeEngine();
+        SetScrollSpeed(4);
+        break;
+    case bkLife: Game.Lives = std::min(Game.Lives + 1, 5); break;
+    default: break;
     }
 }
 
@@ -216,7 +234,7 @@ void THeroSprite::airDeath() {
     new TDeadBodySprite(&GameRoot(), X, 3, Y);
 }
 
-TEngineSprite::TEngineSprite(TSprite* parent) : TImageSprite(parent) {
+TEngineSprite::TEngineSprite(TSprite* parent) : TGameSprite(parent, spEngine) {
     Image = GamePicture("handengine");
     Width = Image->Width();
     Height = Image->Height();

@@ -6,7 +6,7 @@
 #include "platform/Random.h"
 
 TRelief::TRelief(TSprite* parent, const std::string& name, bool isUp, bool groupEnd)
-    : TImageSprite(parent), IsUp(isUp) {
+    : TGameSprite(parent, spRelief), IsUp(isUp) {
     Image = GamePicture(name);
     SetZ(gzRelief);
     Visible = true;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-TStatusSprite::TStatusSprite(TSprite* parent) : TImageSprite(parent) {
+TStatusSprite::TStatusSprite(TSprite* parent) : TGameSprite(parent, spStatusBar) {
     Image = GamePicture("statusbar");
     Width = Image->Width();
     Height = Image->Height();
@@ -16,7 +16,7 @@ TStatusSprite::TStatusSprite(TSprite* parent) : TImageSprite(parent) {
     SetZ(gzStatus);
 }
 
-TScaleSprite::TScaleSprite(TSprite* parent) : TImageSprite(parent) {
+TScaleSprite::TScaleSprite(TSprite* parent) : TGameSprite(parent, spAirGauge) {
     Image = GamePicture("scale");
     Image->PatternWidth = 1; // one pattern per column of the gauge
     X = 257;
@@ -40,7 +40,7 @@ void TScaleSprite::DrawSelf() {
     for (std::int32_t i = 0; i <= columns; ++i) Image->Draw(surface, X + i, Y, i);
 }
 
-TLivesIndicator::TLivesIndicator(TSprite* parent) : TImageSprite(parent) {
+TLivesIndicator::TLivesIndicator(TSprite* parent) : TGameSprite(parent, spLives) {
     Image = GamePicture("life");
     X = 310;
     Y = 38;

@@ -6,7 +6,7 @@
 #include "graphics/PictureCollection.h"
 
 THeroWeaponSprite::THeroWeaponSprite(TSprite* parent, std::int32_t x, std::int32_t kind, std::int32_t y)
-    : TImageSprite(parent), ShotKind(kind) {
+    : TGameSprite(parent, spShot), ShotKind(kind) {
     if (ShotKind == skNet) {
         Damage = 10;
         Image = GamePicture("netweapon");
@@ -46,8 +46,25 @@ void THeroWeaponSprite::DrawSelf() {
 }
 
 void THeroWeaponSprite::HandleCollision(TSprite* other, bool&) {
-    auto* fish = dynamic_cast<TEnemySprite*>(other);
-    if (!fish) return;
+    switch (SpriteKind(*other)) {
+    case spFish: break;
+    // Shots fly through everything else.
+    case spForeign:
+    case spRelief:
+    case spHero:
+    case spEngine:
+    case spShot:
+    case spBody:
+    case spTreasure:
+    case spBubble:
+    case spAlgae:
+    case spBonus:
+    case spIndicator:
+    case spStatusBar:
+    case spAirGauge:
+    case spLives: return;
+    }
+    auto* fish = static_cast<TEnemySprite*>(other);
     // Spent, but the scan goes on: every fish it overlaps in this step takes the full damage, also
     // one already killed earlier in the frame.
     MarkDead();

@@ -441,6 +441,7 @@ TDirectSoundBuffer* TWaveCollectionItem::Buffer() {
 }
 
 void TWaveCollectionItem::Play(bool wait) {
+    if (const auto& onPlay = WaveCollection().OnPlay) onPlay(*this);
     if (!initialized_) return;
 
     if (looped_) {

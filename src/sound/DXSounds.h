@@ -350,6 +350,10 @@ public:
     // ("Wave 'name': reason"), until the next load.
     void Restore();
     const std::vector<std::string>& Unplayable() const { return unplayable_; }
+
+    // Told of every item's Play, whether or not a device sounds it: where a test hears what a game
+    // asked to play, and in which order.
+    std::function<void(const TWaveCollectionItem& item)> OnPlay;
     TCustomDXSound* DXSound() const { return dxSound_; }
     bool BoundToInitializedDevice() const { return dxSound_ && dxSound_->Initialized(); }
 

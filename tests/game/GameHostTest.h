@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/DXSprite.h"
 #include "game/GameField.h"
@@ -13,6 +14,7 @@
 #include "game/GameState.h"
 #include "host/GameHost.h"
 #include "shell/MenuField.h"
+#include "sound/DXSounds.h"
 #include "state/ShellState.h"
 
 class GameHostTest : public ::testing::Test {
@@ -63,6 +65,14 @@ public:
     }
 
     THeroSprite& hero() { return *Game.Hero; }
+
+    // From now on, the names of the sounds the game asks to play go into sounds, in order.
+    void recordSounds() {
+        host->form().DXWaveList1->Items().OnPlay = [this](const TWaveCollectionItem& item) {
+            sounds.push_back(item.Name());
+        };
+    }
+    std::vector<std::string> sounds;
 
     std::unique_ptr<tw::test::GameHost> host;
 };

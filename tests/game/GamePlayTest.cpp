@@ -144,6 +144,7 @@ struct DeathCase {
     std::function<void(GameHostTest&)> arrange;
     int bodyKind;
     std::int32_t airAfter; // -1: unchanged by the death
+    const char* sound;     // the one sound of the death's tick
 };
 
 class DeathTest : public GameHostTest, public ::testing::WithParamInterface<DeathCase> {};
@@ -153,7 +154,9 @@ TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts) {
     host->runTicks(1);
     GetParam().arrange(*this);
     const std::int32_t air = Game.Air;
+    recordSounds();
     host->runTicks(1);
+    EXPECT_EQ(sounds, std::vector<std::string>{GetParam().sound});
     EXPECT_EQ(Shell.GameState, gsHeroDying);
     EXPECT_EQ(Game.Lives, 4);
     EXPECT_FALSE(hero().Visible);
@@ -191,32 +194,31 @@ TEST_P(DeathTest, TheBodyFloatsAwayAndTheNextLifeStarts) {
     EXPECT_EQ(Game.Air, airAtDeath - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Deaths, DeathTest,
-                         ::testing::Values(DeathCase{"ByAFish",
-                                                     [](GameHostTest& fixture) {
-                                                         auto* fish = new TEnemySprite(&fixture.root(), 1);
-                                                         fish->X = fixture.hero().X + 30;
-                                                         fish->Y = fixture.hero().Y;
-                                                     },
-                                                     2, -1},
-                                           DeathCase{"CrushedByTheCeiling",
-                                                     [](GameHostTest& fixture) {
-                                                         // A rock hanging down past the diver, overlapping it from the right, with the
-                                                         // diver at the left edge.
-                                                         fixture.hero().X = THeroSprite::MinX;
-                                                         fixture.hero().Y = THeroSprite::MinY + 1;
-                                                         const std::int32_t chainEnd = Game.UpReliefEnd;
-                                                         auto* rock =
-                                                             new TRelief(&fixture.root(), "uprelief3", true, false);
-                                                         Game.UpReliefEnd = chainEnd;
-                                                         rock->X = THeroSprite::MinX + fixture.hero().Width - 10;
-                                                         ASSERT_GE(rock->Y + rock->Height,
-                                                                   THeroSprite::MinY + fixture.hero().Height);
-                                                     },
-                                                     2, -1},
-                                           // AirMax div 3, less the breath the rest of that tick still takes.
-                                           DeathCase{"OutOfAir", [](GameHostTest&) { Game.Air = 0; }, 3, 1500 / 3 - 1}),
-                         [](const ::testing::TestParamInfo<DeathCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Deaths, DeathTest,
+    ::testing::Values(DeathCase{"ByAFish",
+                                [](GameHostTest& fixture) {
+                                    auto* fish = new TEnemySprite(&fixture.root(), 1);
+                                    fish->X = fixture.hero().X + 30;
+                                    fish->Y = fixture.hero().Y;
+                                },
+                                2, -1, "herodiefish"},
+                      DeathCase{"CrushedByTheCeiling",
+                                [](GameHostTest& fixture) {
+                                    // A rock hanging down past the diver, overlapping it from the right, with the
+                                    // diver at the left edge.
+                                    fixture.hero().X = THeroSprite::MinX;
+                                    fixture.hero().Y = THeroSprite::MinY + 1;
+                                    const std::int32_t chainEnd = Game.UpReliefEnd;
+                                    auto* rock = new TRelief(&fixture.root(), "uprelief3", true, false);
+                                    Game.UpReliefEnd = chainEnd;
+                                    rock->X = THeroSprite::MinX + fixture.hero().Width - 10;
+                                    ASSERT_GE(rock->Y + rock->Height, THeroSprite::MinY + fixture.hero().Height);
+                                },
+                                2, -1, "herodiefish"},
+                      // AirMax div 3, less the breath the rest of that tick still takes.
+                      DeathCase{"OutOfAir", [](GameHostTest&) { Game.Air = 0; }, 3, 1500 / 3 - 1, "herodieair"}),
+    [](const ::testing::TestParamInfo<DeathCase>& p) { return std::string(p.param.name); });
 
 } // namespace
 
@@ -237,6 +239,7 @@ TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes) {
     host->keyDown(vk::Down); // no steering any more: the diver only rises
     host->runTicks(1);
     EXPECT_FALSE(hero().InPlay);
+    recordSounds();
     int ticks = 1;
     std::int32_t lastY = hero().Y;
     while (Shell.GameState == gsPlaying && ticks < 200) {
@@ -248,6 +251,7 @@ TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes) {
         }
     }
     EXPECT_EQ(Shell.GameState, gsLevelIntro);
+    EXPECT_EQ(sounds, std::vector<std::string>{"nextlevel"});
     EXPECT_EQ(Game.Level, 2);
     EXPECT_EQ(Game.LevelLength, 22);
     EXPECT_EQ(Game.AirMax, 2400);
@@ -268,6 +272,51 @@ TEST_F(GamePlayTest, AtTheEndOfTheCeilingTheDiverRisesAndLevelTwoComes) {
     host->runTicks(93);
     EXPECT_EQ(Shell.GameState, gsPlaying);
     EXPECT_TRUE(hero().Visible);
+}
+
+// The white pixels of the head-up text in a box of the status bar: how many, and their middle column.
+struct WhiteText {
+    int count = 0;
+    double middle = 0;
+};
+
+WhiteText whiteIn(tw::test::GameHost& host, int left, int top, int right, int bottom) {
+    WhiteText text;
+    long sum = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (host.pixel(x, y) == 0xFFFFFF) {
+                ++text.count;
+                sum += x;
+            }
+    if (text.count > 0) text.middle = static_cast<double>(sum) / text.count;
+    return text;
+}
+
+TEST_F(GamePlayTest, TheLevelAndTheScoreAreDrawnInTheStatusBar) {
+    startPlaying();
+    host->pressKey('P'); // nothing moves under the text
+    host->runTicks(1);
+    ASSERT_EQ(Shell.GameState, gsPaused);
+    auto show = [&](std::uint8_t level, std::uint16_t score) {
+        Game.Level = level;
+        Game.Score = score;
+        host->runTicks(1);
+    };
+    // The level's digits start at (112, 10); the score is centred on x 717 from y 42.
+    auto level = [&] { return whiteIn(*host, 100, 5, 200, 35); };
+    auto score = [&] { return whiteIn(*host, 640, 37, 800, 67); };
+    show(1, 5);
+    const WhiteText level1 = level(), score5 = score();
+    show(88, 40000);
+    const WhiteText level88 = level(), score40000 = score();
+    EXPECT_GT(level1.count, 10);
+    EXPECT_GT(level88.count, level1.count);
+    EXPECT_GE(level88.middle, 112);
+    EXPECT_GT(score5.count, 10);
+    EXPECT_GT(score40000.count, score5.count);
+    EXPECT_NEAR(score5.middle, 717, 4);
+    EXPECT_NEAR(score40000.middle, 717, 4);
 }
 
 TEST_F(GamePlayTest, LevelStopsAt255) {
@@ -333,12 +382,14 @@ TEST_F(GamePlayTest, LosingTheLastLifeShowsGameOverThenTheMenuWithNoReferenceLef
     Game.Air = 0;
     host->runTicks(1);
     ASSERT_EQ(Shell.GameState, gsHeroDying);
+    recordSounds();
     int ticks = 0;
     while (Shell.GameState != gsGameOver && ticks < 400) {
         host->runTicks(1);
         ++ticks;
     }
     ASSERT_EQ(Shell.GameState, gsGameOver);
+    EXPECT_EQ(sounds, std::vector<std::string>{"looser"});
     // The tick that ends the game already counts down the first 16 ms of "GAME OVER".
     host->runTicks(92);
     EXPECT_EQ(Shell.GameState, gsGameOver);

@@ -141,7 +141,10 @@ TEST_F(WeaponsTest, ShotsAreMadeInFrontOfTheDiverWithTheirSoundsAndFlyTenAStep) 
     Game.NetIndicator->Start();
     host->keyDown(vk::Space);
     host->keyDown(vk::Return);
+    recordSounds();
     host->runTicks(1);
+    // The gun is fired before the net, each shot with its own sound as it is made.
+    EXPECT_EQ(sounds, (std::vector<std::string>{"herogun", "heronet"}));
     std::vector<THeroWeaponSprite*> shots = newShots();
     ASSERT_EQ(shots.size(), 2u);
     THeroWeaponSprite* gun = shots[0]->ShotKind == THeroWeaponSprite::skGun ? shots[0] : shots[1];
@@ -164,6 +167,8 @@ TEST_F(WeaponsTest, ShotsAreMadeInFrontOfTheDiverWithTheirSoundsAndFlyTenAStep) 
     EXPECT_EQ(gun->FramePos, 0);
     EXPECT_EQ(netFrames, (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}));
     EXPECT_EQ(std::vector(tailFrames.begin(), tailFrames.begin() + 4), (std::vector<int>{1, 0, 1, 0}));
+    // Flying makes no sound.
+    EXPECT_EQ(sounds.size(), 2u);
 }
 
 TEST_F(WeaponsTest, TheNetFiresWhileTheDiverRisesButTheGunDoesNot) {
