@@ -196,7 +196,8 @@ std::uint32_t ReplayCheckValue() {
         TSprite& root = engine->Engine();
         for (int i = 0; i < root.ChildCount(); ++i) {
             const TSprite* s = root.Child(i);
-            if (!dynamic_cast<const TEnemySprite*>(s) && !dynamic_cast<const THeroWeaponSprite*>(s)) continue;
+            const TSpriteKind kind = SpriteKind(*s);
+            if (kind != spFish && kind != spShot) continue;
             hash.add(static_cast<std::uint32_t>(s->X));
             hash.add(static_cast<std::uint32_t>(s->Y));
         }

@@ -53,8 +53,9 @@ const TChangeTable<TGameState, GameStateCount>& gameStateChanges() {
         t.allow(gsPlaying, gsGameOver); // the last life is lost
         // "YES" to ending the game, from the question or as a replay records it.
         t.allow({gsExitQuery, gsLevelIntro, gsHeroDying, gsPaused}, gsGameOver);
-        // P, the boss key and a lost focus hold a running game; P goes on where it was.
-        t.allowBothWays({gsPlaying, gsHeroDying, gsLevelIntro}, gsPaused);
+        // P, the boss key and a lost focus hold a running game (a lost focus "GAME OVER" too); P goes
+        // on where it was.
+        t.allowBothWays({gsPlaying, gsHeroDying, gsLevelIntro, gsGameOver}, gsPaused);
         // The exit question over a game or its dialogs; "NO" gives back the screen beneath.
         t.allowBothWays({gsPlaying, gsHeroDying, gsLevelIntro, gsPaused, gsNextLevel, gsNameEntry, gsSendQuery,
                          gsSending, gsSendFailed},
