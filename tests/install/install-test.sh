@@ -26,7 +26,8 @@ finish() {
     rm -f "$build/install_manifest.txt"
     [ -e "$work/install_manifest.txt.kept" ] && mv "$work/install_manifest.txt.kept" "$build/install_manifest.txt"
     # A failed run leaves the manifests of its installs: they name only folders under $work.
-    grep -lE "^(prefix|destdir):$work(/|$)" "$build"/install-manifests/*.txt 2>/dev/null | xargs -r rm -f --
+    # None at all is fine: under `set -e` a grep that finds nothing must not fail the clean-up.
+    { grep -lE "^(prefix|destdir):$work(/|$)" "$build"/install-manifests/*.txt 2>/dev/null || true; } | xargs -r rm -f --
     rm -rf "$work"
 }
 trap finish EXIT
