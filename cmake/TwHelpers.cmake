@@ -48,10 +48,22 @@ function(tw_add_test name)
     ${properties})
 endfunction()
 
-# tw_add_folder_library(name LIBS ...): a layer made of every .cpp file in the calling folder.
+# tw_add_folder_library(name [LIBS ...]): a layer made of every .cpp file in the calling folder,
+# linked to the layers its line of src/layers.txt names and to the further LIBS (outside libraries).
 # A folder whose code has not been written yet gives an interface library, so the layers above link.
 function(tw_add_folder_library name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/src/layers.txt line REGEX "^${folder}:")
+  if(NOT line)
+    message(FATAL_ERROR "src/${folder} has no line in src/layers.txt")
+  endif()
+  string(REGEX REPLACE "^${folder}:" "" uses "${line}")
+  string(STRIP "${uses}" uses)
+  separate_arguments(uses UNIX_COMMAND "${uses}")
+  foreach(layer IN LISTS uses)
+    list(APPEND ARG_LIBS tw_${layer})
+  endforeach()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(sources)
     tw_add_library(${name} SOURCES ${sources} LIBS ${ARG_LIBS})

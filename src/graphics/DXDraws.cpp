@@ -452,8 +452,6 @@ void TCustomDXDraw::FormActivate(bool active) {
     if (!active) flipToGdi();
 }
 
-void TCustomDXDraw::FormMenuOpened() { flipToGdi(); }
-
 void TCustomDXDraw::flipToGdi() {
     // The desktop's own windows become visible over a page-flipped screen.
     if (initialized_ && nowOptions_.Has(doFullScreen) && nowOptions_.Has(doFlip)) ++gdiFlips_;

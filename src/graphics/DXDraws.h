@@ -212,7 +212,6 @@ public:
     void FormShown();      // Initialize once, with AutoInitialize
     void FormDestroying(); // Finalize
     void FormActivate(bool active);
-    void FormMenuOpened();
     void Paint(); // shows the back surface once more, without waiting
     bool FormActive() const { return formActive_; }
     int GdiFlipCount() const { return gdiFlips_; } // times the desktop was let through (full screen)

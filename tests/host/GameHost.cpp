@@ -131,9 +131,8 @@ GameHost::GameHost(Options options) : options_(std::move(options)), clock_(optio
     if (options_.prepare) options_.prepare(runFolder_);
     std::filesystem::current_path(runFolder_);
 
-    Shell = ShellState{};
+    ResetSharedState();
     Menu = MenuFieldState{};
-    Settings = SettingsState{};
     Settings.MusicOn = options_.musicOn ? 1 : 0;
     Settings.SoundOn = options_.soundOn ? 1 : 0;
     ResetGameState();
