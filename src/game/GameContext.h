@@ -14,7 +14,7 @@ struct GameContext {
     TPictureCollection* Pictures = nullptr;
     TWaveCollection* Waves = nullptr; // nullptr: silent
     std::function<void(bool)> ShowCursor;
-    std::function<void()> CentreCursor; // the pointer to (400, 300)
+    std::function<void()> CentreCursor; // the pointer to the middle of the picture
     // Adds what the window shows beneath and above a new game's own sprites (the water and the
     // dialog frame its questions use), first on the emptied engine.
     std::function<void(TSprite& root)> AddWindowSprites;

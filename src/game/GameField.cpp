@@ -74,9 +74,9 @@ void BuildGameField() {
     Game.Score = 0;
     Game.Level = 1;
     SetGameState(gsLevelIntro);
-    Shell.StateTimer = 1500;
-    Game.Air = 1500;
-    Game.AirMax = 1500;
+    Shell.StateTimer = LevelIntroTime;
+    Game.Air = StartingAir;
+    Game.AirMax = StartingAir;
 }
 
 namespace {
@@ -155,7 +155,7 @@ void StartNextLevel() {
     for (int i = 0; i < 6; ++i) CreateUpRelief();
     Game.Air = Game.AirMax;
     if (Game.Level < 8) Game.AirMax += 900;
-    Shell.StateTimer = 1500;
+    Shell.StateTimer = LevelIntroTime;
     PlayGameSound("nextlevel");
     SetGameState(gsLevelIntro);
     ClearGameField();

@@ -41,8 +41,11 @@ void SetScrollSpeed(std::uint16_t speed);
 // The level's fish kinds (levels 1 to 6; later levels allow every kind).
 bool EnemyKindAllowed(std::uint8_t level, std::int32_t kind);
 
-// "GAME OVER" shows this long (ms), and so does "LEVEL n".
+// "GAME OVER" and "LEVEL n" each show this long (ms).
 constexpr std::int32_t GameOverTime = 1500;
+constexpr std::int32_t LevelIntroTime = 1500;
+// The first level's tank, full; each later level starts on the tank the level before had.
+constexpr std::int32_t StartingAir = 1500;
 
 // One game tick with its input: dead sprites go, then the play or dying step, the level
 // announcement's count, "GAME OVER"'s count and the change of level, in that order.

@@ -65,7 +65,7 @@ bool TmainForm::EndGame() {
     SetClosingWindowVisible(true);
     SetMenuScreen(msNameEntry);
     CreateExit();
-    Shell.MenuSelection = 3;
+    Shell.MenuSelection = aiName;
     Shell.TextEditing = 1;
     return true;
 }
@@ -106,10 +106,10 @@ void TmainForm::NameEntryOverlay(TDirectDrawSurfaceCanvas& canvas) {
         const bool withCursor = cursor && Shell.MenuSelection == element;
         canvas.TextOut(CentredX(canvas, text), y, withCursor ? text + "|" : text);
     };
-    field(3, Settings.NewEntry.Name.Text(), 260);
-    field(4, Capitals(Settings.Country.Text()), 320);
+    field(aiName, Settings.NewEntry.Name.Text(), 260);
+    field(aiCountry, Capitals(Settings.Country.Text()), 320);
     // Only the element chosen is red: with a text field chosen both answers are light blue.
-    DrawAnswers(canvas, 350, Shell.MenuSelection == 2);
+    DrawAnswers(canvas, 350, Shell.MenuSelection == aiNo);
 }
 
 void TmainForm::SendQueryOverlay(TDirectDrawSurfaceCanvas& canvas) {
@@ -117,7 +117,7 @@ void TmainForm::SendQueryOverlay(TDirectDrawSurfaceCanvas& canvas) {
     DrawSendingTitle(canvas);
     canvas.TextOut(270, 240, "SEND THE RESULT TO");
     canvas.TextOut(240, 280, "WORLD'S HIGHSCORE PAGE?");
-    DrawAnswers(canvas, 320, Shell.MenuSelection != 1);
+    DrawAnswers(canvas, 320, Shell.MenuSelection != aiYes);
 }
 
 void TmainForm::SendingOverlay(TDirectDrawSurfaceCanvas& canvas) {
@@ -151,7 +151,7 @@ bool TmainForm::FinishSending() {
     }
     // Sent: the question is answered "NO" for the player, which shows the menu's high scores.
     SetGameState(gsSendQuery);
-    Shell.MenuSelection = 2;
+    Shell.MenuSelection = aiNo;
     RunMenuCommand();
     return true;
 }

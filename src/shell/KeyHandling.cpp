@@ -45,11 +45,11 @@ void MinimizeWindow(TmainForm& form) { form.SetWindowState(wsMinimized); }
 
 void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift) {
     const std::uint8_t screen = Shell.MenuScreen;
-    const bool optionToggle = screen == msOptions && Shell.MenuSelection >= 1 && Shell.MenuSelection <= 3;
+    const bool optionToggle = screen == msOptions && Shell.MenuSelection >= oiWindowed && Shell.MenuSelection <= oiSound;
     switch (key) {
     case vk::Return:
         if (AltHeld(shift)) return; // the display toggle acts on the key-up
-        if (Shell.GameState == gsNameEntry && Shell.MenuSelection == 3 && Shell.TextEditing == 1) {
+        if (Shell.GameState == gsNameEntry && Shell.MenuSelection == aiName && Shell.TextEditing == 1) {
             Shell.TextEditing = 0;
             AcceptNewResult(form);
         } else {
@@ -113,7 +113,7 @@ void GameKeyDown(TmainForm& form, std::uint8_t key) {
         } else if (Shell.GameState == gsPaused) {
             SetGameState(Shell.StateBeforePause);
             if (Shell.GameState == gsPlaying) SetCursorVisible(false);
-            if (form.Window()) form.Window()->warpCursor(400, 300);
+            form.CentreCursor();
         }
         return;
     }
@@ -175,8 +175,8 @@ void TmainForm::FormPadButton(tw::platform::PadButton button, bool down) {
 TShortText* EditedTextField() {
     if (Shell.MenuScreen == msOptions) return &Settings.Country;
     if (Shell.MenuScreen == msNameEntry) {
-        if (Shell.MenuSelection == 3) return &Settings.NewEntry.Name;
-        if (Shell.MenuSelection == 4) return &Settings.Country;
+        if (Shell.MenuSelection == aiName) return &Settings.NewEntry.Name;
+        if (Shell.MenuSelection == aiCountry) return &Settings.Country;
     }
     return nullptr;
 }

@@ -214,7 +214,7 @@ void TmainForm::FormClose(TCloseAction& Action) {
         Shell.SavedGameState = Shell.GameState;
         Shell.SavedMenuScreen = Shell.MenuScreen;
         SetMenuScreen(msExitQuery);
-        Shell.MenuSelection = 1;
+        Shell.MenuSelection = aiYes;
         // The question takes no typing; "NO" gives the field back.
         Shell.TextEditing = 0;
         SetClosingWindowVisible(true);
@@ -271,7 +271,7 @@ void TmainForm::DXTimer1Deactivate(TCustomDXTimer&) { SongStop(Shell.SongHandle)
 void TmainForm::DXTimer2Activate(TCustomDXTimer&) {
     if (Shell.GameState == gsPlaying) {
         SetCursorVisible(false);
-        if (Window()) Window()->warpCursor(400, 300);
+        CentreCursor();
     }
     if (!IsMenuState(Shell.GameState) && Settings.MusicOn)
         LoadAndPlaySong(std::string(GameSongFile), Settings.MusicOn, Shell.SongHandle);
@@ -303,9 +303,7 @@ GameContext TmainForm::MakeGameContext() {
     context.Pictures = &DXImageList1->Items();
     context.Waves = &DXWaveList1->Items();
     context.ShowCursor = [](bool show) { SetCursorVisible(show); };
-    context.CentreCursor = [this] {
-        if (Window()) Window()->warpCursor(400, 300);
-    };
+    context.CentreCursor = [this] { CentreCursor(); };
     context.AddWindowSprites = [this](TSprite& root) { AddGameWindowSprites(root); };
     return context;
 }
@@ -477,5 +475,9 @@ void TmainForm::CreateGameField() {
         return;
     }
     if (Settings.MusicOn) LoadAndPlaySong(std::string(GameSongFile), Settings.MusicOn, Shell.SongHandle);
-    if (Window()) Window()->warpCursor(400, 300);
+    CentreCursor();
+}
+
+void TmainForm::CentreCursor() {
+    if (Window()) Window()->warpCursor(MouseCentreX, MouseCentreY);
 }

@@ -131,6 +131,8 @@ public:
     // anything (tests take the end state with it).
     std::function<void()> GameEndHook;
     void SaveConfig();
+    // Puts the pointer back in the middle of the picture.
+    void CentreCursor();
 
 protected:
     void DoClose(TCloseAction& action) override { FormClose(action); }
@@ -182,3 +184,7 @@ extern TmainForm* mainForm;
 
 // Forces the mouse pointer shown or hidden, whatever the display counter was.
 void SetCursorVisible(bool show);
+// The middle of the picture: in play the mouse steers by how far it moves from here, and the
+// pointer is put back here.
+constexpr int MouseCentreX = 400;
+constexpr int MouseCentreY = 300;

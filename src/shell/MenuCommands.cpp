@@ -23,9 +23,6 @@ namespace {
 
 using tw::platform::MouseButton;
 
-constexpr int CentreX = 400;
-constexpr int CentreY = 300;
-
 void SetSpriteVisible(TSprite* sprite, bool visible) {
     if (sprite) sprite->Visible = visible;
 }
@@ -86,17 +83,17 @@ void AcceptNewResult(TmainForm& form) {
     StoreNewResult(form);
     SetGameState(gsSendQuery);
     SetMenuScreen(msSendQuery);
-    Shell.MenuSelection = 1;
+    Shell.MenuSelection = aiYes;
     form.ShowSelection();
 }
 
 std::uint8_t BackItem(std::uint8_t screen) {
     switch (screen) {
-    case msOptions: return 6;
-    case msScores:
-    case msHelp: return 3;
+    case msOptions: return oiBack;
+    case msScores: return siBack;
+    case msHelp: return hiBack;
     case msExitQuery:
-    case msClearScores: return 2;
+    case msClearScores: return aiNo;
     default: return 0;
     }
 }
@@ -107,19 +104,19 @@ namespace {
 
 void RunMainItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
-    case 1:
+    case miPlay:
         // The running timer goes first: the two share one idle hook.
         form.DXTimer1->SetEnabled(false);
         form.DXTimer2->SetEnabled(true);
         SetGameState(gsPlaying);
         form.CreateGameField();
         break;
-    case 2: form.CreateOptions(); break;
-    case 3: form.CreateScores(); break;
-    case 4: form.CreateHelp(); break;
-    case 5: tw::platform::shellOpen(PublisherPageAddress()); break;
-    case 6:
-        Shell.MainSelection = 6;
+    case miOptions: form.CreateOptions(); break;
+    case miScores: form.CreateScores(); break;
+    case miHelp: form.CreateHelp(); break;
+    case miPublisher: tw::platform::shellOpen(PublisherPageAddress()); break;
+    case miExit:
+        Shell.MainSelection = miExit;
         form.Close();
         break;
     default: break;
@@ -128,12 +125,12 @@ void RunMainItem(TmainForm& form, std::uint8_t item) {
 
 void RunOptionsItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
-    case 1:
+    case oiWindowed:
         Settings.Windowed ^= 1;
         form.ChangeMode();
         form.SaveConfig();
         break;
-    case 2:
+    case oiMusic:
         Settings.MusicOn ^= 1;
         if (Settings.MusicOn)
             LoadAndPlaySong(std::string(MenuSongFile), Settings.MusicOn, Shell.SongHandle);
@@ -143,19 +140,19 @@ void RunOptionsItem(TmainForm& form, std::uint8_t item) {
         SetSpriteVisible(Menu.OptionToggles[4], Settings.MusicOn == 0);
         form.SaveConfig();
         break;
-    case 3:
+    case oiSound:
         Settings.SoundOn ^= 1;
         SetSpriteVisible(Menu.OptionToggles[5], Settings.SoundOn != 0);
         SetSpriteVisible(Menu.OptionToggles[6], Settings.SoundOn == 0);
         form.SaveConfig();
         break;
-    case 4: Shell.TextEditing ^= 1; break;
-    case 5:
+    case oiCountry: Shell.TextEditing ^= 1; break;
+    case oiBossKey:
         Shell.SavedMenuScreen = msOptions;
         SetMenuScreen(msBossKey);
         form.SetClosingWindowVisible(true);
         break;
-    case 6:
+    case oiBack:
         form.SaveConfig();
         MarkSpriteDead(Menu.SubBackground);
         form.DestroyMenu();
@@ -170,18 +167,18 @@ void RunOptionsItem(TmainForm& form, std::uint8_t item) {
 
 void RunScoresItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
-    case 1:
+    case siClear:
         Shell.SavedMenuScreen = msScores;
         SetMenuScreen(msClearScores);
         // The question opens on "NO": the screen opens on CLEAR, so Enter, Enter, Enter from the main
         // menu must not wipe the table.
-        Shell.MenuSelection = 2;
+        Shell.MenuSelection = aiNo;
         form.SetClosingWindowVisible(true);
         Menu.SavedItems = Menu.CurrentItems;
         form.CreateExit();
         break;
-    case 2: tw::platform::shellOpen(WorldScoresPageAddress()); break;
-    case 3:
+    case siWorldScores: tw::platform::shellOpen(WorldScoresPageAddress()); break;
+    case siBack:
         MarkSpriteDead(Menu.SubBackground);
         form.DestroyMenu();
         ReturnToMainMenu();
@@ -192,13 +189,13 @@ void RunScoresItem(TmainForm& form, std::uint8_t item) {
 
 void RunHelpItem(TmainForm& form, std::uint8_t item) {
     switch (item) {
-    case 1:
-    case 2:
-        if (item == 1 && Shell.HelpPage > 1) --Shell.HelpPage;
-        if (item == 2 && Shell.HelpPage < THelpImageSprite::PageCount) ++Shell.HelpPage;
+    case hiPrevious:
+    case hiNext:
+        if (item == hiPrevious && Shell.HelpPage > 1) --Shell.HelpPage;
+        if (item == hiNext && Shell.HelpPage < THelpImageSprite::PageCount) ++Shell.HelpPage;
         if (Menu.HelpImage) Menu.HelpImage->ShowPage(form.DXImageList1->Items(), Shell.HelpPage);
         break;
-    case 3:
+    case hiBack:
         Shell.HelpPage = 1;
         MarkSpriteDead(Menu.HelpImage);
         MarkSpriteDead(Menu.SubBackground);
@@ -210,14 +207,14 @@ void RunHelpItem(TmainForm& form, std::uint8_t item) {
 }
 
 void RunExitQueryItem(TmainForm& form, std::uint8_t item) {
-    if (item == 1) {
+    if (item == aiYes) {
         // Leaving from the name entry is no "NO" to it: the result the game earned is kept, with
         // the name as far as it was typed.
         if (Shell.GameState == gsExitQuery && Shell.SavedGameState == gsNameEntry) StoreNewResult(form);
         Shell.CloseConfirmed = 1;
         SetMenuScreen(Shell.SavedMenuScreen);
         form.Close();
-    } else if (item == 2) {
+    } else if (item == aiNo) {
         // Whatever the question covered comes back as it was: a dialog with its frame, its own
         // way back and its selection, a text field still being typed into.
         form.DestroyMenu();
@@ -227,10 +224,10 @@ void RunExitQueryItem(TmainForm& form, std::uint8_t item) {
 }
 
 void RunClearScoresItem(TmainForm& form, std::uint8_t item) {
-    if (item != 1 && item != 2) return;
+    if (item != aiYes && item != aiNo) return;
     form.DestroyMenu();
     Menu.CurrentItems = Menu.SavedItems;
-    if (item == 1) {
+    if (item == aiYes) {
         ResetHighScores();
         form.SaveConfig();
         DropTableReplays();
@@ -238,7 +235,7 @@ void RunClearScoresItem(TmainForm& form, std::uint8_t item) {
     SetMenuScreen(Shell.SavedMenuScreen);
     form.SetClosingWindowVisible(false);
     // Back on CLEAR, which asked the question: the highlight and the item Enter acts on agree.
-    Shell.MenuSelection = 1;
+    Shell.MenuSelection = siClear;
     form.ShowSelection();
 }
 
@@ -256,16 +253,16 @@ void RunNameEntryItem(TmainForm& form, std::uint8_t item) {
 }
 
 void RunSendQueryItem(TmainForm& form, std::uint8_t item) {
-    if (item == 1) {
+    if (item == aiYes) {
         form.SendResult();
-    } else if (item == 2) {
+    } else if (item == aiNo) {
         // Back to the menu, with the high-score screen open.
         SetGameState(gsMenu);
         form.DXTimer2->SetEnabled(false);
         form.DestroyMenu();
         form.DXSpriteEngine1->Engine().FreeChildren();
         form.CreateMenuField();
-        Shell.MenuSelection = 3;
+        Shell.MenuSelection = miScores;
         form.ShowSelection();
         form.RunMenuCommand();
         form.DXTimer1->SetEnabled(true);
@@ -351,27 +348,27 @@ void TmainForm::DXDrawMouseMove(std::uint8_t, int X, int Y) {
         const TDXInputStates held = DXInput1->InputStates;
         bool taken = false;
         auto half = [](int distance) { return static_cast<std::uint8_t>(distance / 2); };
-        if (X > CentreX && !held.Has(InputRight)) {
+        if (X > MouseCentreX && !held.Has(InputRight)) {
             Shell.MousePushLeft = 0;
-            Shell.MousePushRight = half(X - CentreX);
+            Shell.MousePushRight = half(X - MouseCentreX);
             taken = true;
         }
-        if (X < CentreX && !held.Has(InputLeft)) {
-            Shell.MousePushLeft = half(CentreX - X);
+        if (X < MouseCentreX && !held.Has(InputLeft)) {
+            Shell.MousePushLeft = half(MouseCentreX - X);
             Shell.MousePushRight = 0;
             taken = true;
         }
-        if (Y > CentreY && !held.Has(InputDown)) {
+        if (Y > MouseCentreY && !held.Has(InputDown)) {
             Shell.MousePushUp = 0;
-            Shell.MousePushDown = half(Y - CentreY);
+            Shell.MousePushDown = half(Y - MouseCentreY);
             taken = true;
         }
-        if (Y < CentreY && !held.Has(InputUp)) {
-            Shell.MousePushUp = half(CentreY - Y);
+        if (Y < MouseCentreY && !held.Has(InputUp)) {
+            Shell.MousePushUp = half(MouseCentreY - Y);
             Shell.MousePushDown = 0;
             taken = true;
         }
-        if (taken && Window()) Window()->warpCursor(CentreX, CentreY);
+        if (taken && Window()) Window()->warpCursor(MouseCentreX, MouseCentreY);
         return;
     }
     if (!TakesMenuInput(Shell.GameState)) return;
@@ -382,7 +379,7 @@ void TmainForm::DXDrawMouseMove(std::uint8_t, int X, int Y) {
     for (std::uint8_t i = 1; i <= Menu.ItemCount[screen] && i <= MenuItemSlots; ++i) {
         if (!Menu.MenuItemRect[screen][i].Contains(X, Y)) continue;
         if (Shell.MenuSelection != i) {
-            if (Shell.GameState == gsNameEntry && (Shell.MenuSelection == 3 || Shell.MenuSelection == 4))
+            if (Shell.GameState == gsNameEntry && (Shell.MenuSelection == aiName || Shell.MenuSelection == aiCountry))
                 Shell.TextEditing = 0;
             Shell.MenuSelection = i;
             ShowSelection();

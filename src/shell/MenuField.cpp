@@ -110,7 +110,7 @@ void TmainForm::CreateMenuField() {
     Menu.ClosingWindow = makeImageSprite<TClosingWindow>(engine, pictures.Find("console"), 188, 160, mzDialog, false);
 
     SetMenuScreen(msMain);
-    Shell.MenuSelection = 1;
+    Shell.MenuSelection = miPlay;
     CreateMainMenu();
 
     if (IsMenuState(Shell.GameState) && Settings.MusicOn)
@@ -141,7 +141,8 @@ namespace {
 // The start the three sub-screens share: the main menu's item becomes the screen.
 void openSubScreen(TmainForm& form, const std::string& panel) {
     form.DestroyMenu();
-    // Main menu items 2, 3 and 4 are numbered as the screens they open.
+    // The main menu's OPTIONS, HIGH SCORES and HELP are numbered as the screens they open.
+    static_assert(+miOptions == +msOptions && +miScores == +msScores && +miHelp == +msHelp);
     SetMenuScreen(static_cast<TMenuScreen>(Shell.MenuSelection));
     Shell.MainSelection = Shell.MenuSelection;
     Shell.MenuSelection = 1;
@@ -283,10 +284,11 @@ void TmainForm::UpdateModeOptionSprites() {
 }
 
 void TmainForm::ShowSelection() {
-    if ((Shell.MenuScreen == msOptions && Shell.MenuSelection != 4) ||
-        (Shell.GameState == gsNameEntry && (Shell.MenuSelection == 1 || Shell.MenuSelection == 2)))
+    if ((Shell.MenuScreen == msOptions && Shell.MenuSelection != oiCountry) ||
+        (Shell.GameState == gsNameEntry && (Shell.MenuSelection == aiYes || Shell.MenuSelection == aiNo)))
         Shell.TextEditing = 0;
-    if (Shell.GameState == gsNameEntry && (Shell.MenuSelection == 3 || Shell.MenuSelection == 4)) Shell.TextEditing = 1;
+    if (Shell.GameState == gsNameEntry && (Shell.MenuSelection == aiName || Shell.MenuSelection == aiCountry))
+        Shell.TextEditing = 1;
 
     if (Shell.MainColumnHover) {
         for (int i = 1; i <= MenuItemSlots; ++i)

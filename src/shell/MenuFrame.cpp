@@ -15,9 +15,9 @@ const TMenuItemRect& itemRect(std::uint8_t screen, std::uint8_t item) { return M
 
 // "YES" / "NO" at the dialog's items 1 and 2, the chosen one in red.
 void drawAnswers(TDirectDrawSurfaceCanvas& canvas, std::uint8_t screen) {
-    const bool yes = Shell.MenuSelection == 1;
-    const TMenuItemRect& yesRect = itemRect(screen, 1);
-    const TMenuItemRect& noRect = itemRect(screen, 2);
+    const bool yes = Shell.MenuSelection == aiYes;
+    const TMenuItemRect& yesRect = itemRect(screen, aiYes);
+    const TMenuItemRect& noRect = itemRect(screen, aiNo);
     canvas.Font.Color = yes ? MenuAnswerColor : MenuTextColor;
     canvas.TextOut(yesRect.X, yesRect.Y, "YES");
     canvas.Font.Color = MenuTextColor;
@@ -59,13 +59,13 @@ void DrawOptionsTexts(TDirectDrawSurfaceCanvas& canvas) {
         ++Shell.BlinkCounter;
         if (TextCursorShown(Shell.BlinkCounter)) country += "|";
     }
-    const TMenuItemRect& countryRect = itemRect(msOptions, 4);
+    const TMenuItemRect& countryRect = itemRect(msOptions, oiCountry);
     canvas.TextOut(countryRect.X, countryRect.Y, country);
-    const TMenuItemRect& bossRect = itemRect(msOptions, 5);
+    const TMenuItemRect& bossRect = itemRect(msOptions, oiBossKey);
     canvas.TextOut(bossRect.X, bossRect.Y, Shell.BossKeyName);
 
     // The back item has its own highlight; the options themselves are framed.
-    if (Shell.MenuSelection >= 1 && Shell.MenuSelection <= 5) {
+    if (Shell.MenuSelection >= oiWindowed && Shell.MenuSelection <= oiBossKey) {
         const TMenuItemRect& r = itemRect(msOptions, Shell.MenuSelection);
         canvas.Pen.Width = 2;
         canvas.Pen.Color = MenuTextColor;

@@ -37,6 +37,14 @@ enum TMenuScreen : std::uint8_t {
     msSendQuery = 9,
 };
 
+// The items of each screen as `MenuSelection` numbers them, from 1 in the screen's order.
+enum TMainItem : std::uint8_t { miPlay = 1, miOptions, miScores, miHelp, miPublisher, miExit };
+enum TOptionsItem : std::uint8_t { oiWindowed = 1, oiMusic, oiSound, oiCountry, oiBossKey, oiBack };
+enum TScoresItem : std::uint8_t { siClear = 1, siWorldScores, siBack };
+enum THelpItem : std::uint8_t { hiPrevious = 1, hiNext, hiBack };
+// A question's two answers; the name entry has them too, then its two text fields.
+enum TAnswerItem : std::uint8_t { aiYes = 1, aiNo, aiName, aiCountry };
+
 // Both frame timers tick every 16 ms; the timed screens and bonus clocks count down by it.
 constexpr std::int32_t FrameIntervalMs = 16;
 
