@@ -175,6 +175,9 @@ TEST(ScoreStoreMigration, AFileOfTheFirstTablesIsBroughtUpToDateInPlaceOnce) {
             EXPECT_EQ(store.StoreResult("oldtoken", {"Marlin", "nz", 4500, Start, "198.51.100.7"}, Start),
                       Refusal::None);
             EXPECT_EQ(store.Entries(10)[1].result.address, "198.51.100.7");
+            // And the result it stored can have its replay.
+            EXPECT_EQ(store.StoreReplay("oldtoken", "TWRP", Start), ReplayRefusal::None);
+            EXPECT_EQ(store.ReplayStateOf(store.Entries(10)[1].id), ReplayState::Waiting);
         }
     }
 }
