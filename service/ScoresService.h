@@ -29,7 +29,7 @@ struct ServiceSettings {
     // they are refused), the most bytes one may have, how many may wait for their check, and
     // whether the page and the JSON list only entries whose replay was verified.
     bool checkReplays = false;
-    std::size_t replayBytes = 1 << 20;
+    std::size_t replayBytes = std::size_t{4} << 20;
     std::int64_t replayQueue = 100;
     bool requireVerified = false;
     // Told when a replay was received, so a checker looks at once; empty: nobody is told.

@@ -51,7 +51,7 @@ constexpr const char* Usage =
     "  --verify-seconds N   time a check may take before it is killed (default 60)\n"
     "  --verify-memory MB   memory a check may use (default 1024; 0: no limit)\n"
     "  --verify-jobs N      checks run at once (default 1)\n"
-    "  --replay-bytes N     the largest replay accepted (default 1048576)\n"
+    "  --replay-bytes N     the largest replay accepted (default 4194304)\n"
     "  --replay-queue N     replays that may wait for their check (default 100)\n"
     "  --require-verified   the page and the JSON list only entries with a verified replay\n"
     "  --connections N      connections at once per client address (default 32)\n"
