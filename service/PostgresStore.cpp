@@ -437,15 +437,18 @@ int PostgresStore::SchemaVersion() {
 std::vector<Entry> PostgresStore::Entries(int count) {
     Lease lease(*this);
     const Result rows = Run(lease.get(),
-                            "SELECT id, name, country, score, time, coalesce(address, '') FROM results"
-                            " ORDER BY score DESC, id LIMIT $1::bigint",
+                            "SELECT r.id, r.name, r.country, r.score, r.time, coalesce(r.address, ''), p.state"
+                            " FROM results r LEFT JOIN replays p ON p.result = r.id"
+                            " ORDER BY r.score DESC, r.id LIMIT $1::bigint",
                             {Number(count)});
     std::vector<Entry> entries;
     for (int row = 0; row < rows.Rows(); ++row)
-        entries.push_back({rows.Int(row, 0),
-                           row + 1,
-                           {rows.Text(row, 1), rows.Text(row, 2), static_cast<std::uint16_t>(rows.Int(row, 3)),
-                            rows.Int(row, 4), rows.Text(row, 5)}});
+        entries.push_back(
+            {rows.Int(row, 0),
+             row + 1,
+             {rows.Text(row, 1), rows.Text(row, 2), static_cast<std::uint16_t>(rows.Int(row, 3)), rows.Int(row, 4),
+              rows.Text(row, 5)},
+             rows.Null(row, 6) ? std::nullopt : std::optional(static_cast<ReplayState>(rows.Int(row, 6)))});
     return entries;
 }
 

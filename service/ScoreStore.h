@@ -30,11 +30,16 @@ struct StoredResult {
     bool verified = false;
 };
 
+// Where the replay of a result stands: received and waiting for its check (or being checked),
+// played through to the result's score, or not.
+enum class ReplayState { Waiting = 0, Verified = 1, Failed = 2 };
+
 // A stored result as moderation sees it.
 struct Entry {
     std::int64_t id = 0;
     int place = 0;
     StoredResult result;
+    std::optional<ReplayState> replay; // none when no replay came
 };
 
 // Why a submission was not stored.
@@ -46,10 +51,6 @@ struct RefusalEntry {
     std::string value;
     std::int64_t since = 0;
 };
-
-// Where the replay of a result stands: received and waiting for its check (or being checked),
-// played through to the result's score, or not.
-enum class ReplayState { Waiting = 0, Verified = 1, Failed = 2 };
 
 // Why a replay was not kept.
 enum class ReplayRefusal { None, UnknownToken, ExpiredToken, NoResult, AlreadyReceived };

@@ -538,15 +538,17 @@ int SqliteStore::SchemaVersion() {
 
 std::vector<Entry> SqliteStore::Entries(int count) {
     const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT id, name, country, score, time, address FROM results"
-                             " ORDER BY score DESC, id LIMIT ?"));
+    Statement query(Prepared("SELECT r.id, r.name, r.country, r.score, r.time, r.address, p.state"
+                             " FROM results r LEFT JOIN replays p ON p.result = r.id"
+                             " ORDER BY r.score DESC, r.id LIMIT ?"));
     query.Bind(1, std::int64_t{count});
     std::vector<Entry> entries;
     while (query.Step())
         entries.push_back(
             {query.Int(0),
              static_cast<int>(entries.size()) + 1,
-             {query.Text(1), query.Text(2), static_cast<std::uint16_t>(query.Int(3)), query.Int(4), query.Text(5)}});
+             {query.Text(1), query.Text(2), static_cast<std::uint16_t>(query.Int(3)), query.Int(4), query.Text(5)},
+             query.Null(6) ? std::nullopt : std::optional(static_cast<ReplayState>(query.Int(6)))});
     return entries;
 }
 

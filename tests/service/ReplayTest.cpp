@@ -3,6 +3,9 @@
 // the entry marked verified only when the check ends at its score, and the verified replays
 // offered for download. Every refusal stores nothing; an old client is served as before.
 #include "InProcessService.h"
+#include "Moderation.h"
+
+#include <sstream>
 
 #include <thread>
 
@@ -68,6 +71,20 @@ TEST_P(Replays, OnlyAReplayThatEndsAtTheEntrysScoreVerifiesIt) {
         EXPECT_EQ(Checked(IdOf(c.name)), c.expected);
     }
     const std::int64_t verified = IdOf("True");
+
+    // The moderator's list says which entries are proved.
+    std::ostringstream listed;
+    std::ostringstream errors;
+    ASSERT_EQ(RunModeration({"list", "--database", path_}, listed, errors), 0) << errors.str();
+    const auto lineOf = [&listed](const std::string& name) {
+        std::istringstream lines(listed.str());
+        std::string line;
+        while (std::getline(lines, line))
+            if (line.find("\t" + name + "\tnz\t") != std::string::npos) return line;
+        return std::string();
+    };
+    EXPECT_TRUE(lineOf("True").ends_with("\t127.0.0.1\tverified")) << listed.str();
+    EXPECT_TRUE(lineOf("Forged").ends_with("\t127.0.0.1\tnot verified")) << listed.str();
 
     const std::string page = Page();
     EXPECT_NE(page.find("<th>REPLAY</th>"), std::string::npos);
