@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -156,6 +157,9 @@ private:
     void ReadHead() {
         parser_.emplace();
         parser_->header_limit(settings_.headBytes);
+        // The body's limit is chosen once the head says what the request is (a limit of none
+        // would refuse every body: Beast compares a length with it as with an empty optional).
+        parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         stream_.expires_after(served_ == 0 ? settings_.headDeadline : settings_.keepAliveIdle);
         http::async_read_header(stream_, buffer_, *parser_,
                                 beast::bind_front_handler(&Connection::OnHead, shared_from_this()));

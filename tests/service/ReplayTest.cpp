@@ -4,6 +4,7 @@
 // offered for download. Every refusal stores nothing; an old client is served as before.
 #include "InProcessService.h"
 #include "Moderation.h"
+#include "RawClient.h"
 
 #include <sstream>
 
@@ -248,6 +249,88 @@ TEST_P(Replays, StoppingEndsACheckAtOnceAndTheReplayWaitsForTheNextStart) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_EQ(store().ReplayStateOf(IdOf("Hangs")), ReplayState::Waiting);
     EXPECT_EQ(store().WaitingReplays(), 1);
+}
+
+// How a replay's body comes in, over a raw connection: each way out of bounds is answered, or the
+// connection closed, and nothing is stored.
+class ReplayBodies : public test::InProcessService {
+protected:
+    ReplayBodies() {
+        CheckReplaysWith("/nonexistent/tidewarden"); // kept, never checked: the store shows what came
+        ServerSettings server;
+        server.bodyDeadline = 500ms;
+        server.bodiesAtOnce = 1;
+        Restart(Unlimited(), server);
+    }
+    std::string Head(const std::string& token, const std::string& fields) {
+        return "POST /cgi/replay.pl?token=" + token + " HTTP/1.1\r\nHost: x\r\n" + fields + "\r\n";
+    }
+    std::string StoredToken() {
+        const std::string token = FreshToken();
+        EXPECT_EQ(Get(Submission(test::GoodRecord(token))).body, "OK\n");
+        return token;
+    }
+};
+
+TEST_F(ReplayBodies, AreReadOnlyWithinTheirBounds) {
+    using test::RawClient;
+    using test::StatusOf;
+    {
+        // A client that asks first is told to go on at once.
+        RawClient client(port());
+        ASSERT_TRUE(client.Send(Head(StoredToken(), "Content-Length: 13\r\nExpect: 100-continue\r\n")));
+        EXPECT_EQ(client.Read(300ms).rfind("HTTP/1.1 100 Continue\r\n", 0), 0U);
+        ASSERT_TRUE(client.Send("TWRPmatch 120"));
+        const std::string answer = client.Read(2s);
+        EXPECT_EQ(StatusOf(answer), 202) << answer;
+        EXPECT_EQ(test::BodyOf(answer), "OK replay received\n");
+    }
+    EXPECT_EQ(store().WaitingReplays(), 1);
+
+    const struct {
+        const char* what;
+        std::string fields;
+        int status;
+    } refused[] = {
+        {"a length past the cap, never read", "Content-Length: 10000000\r\n", 413},
+        {"no length", "Transfer-Encoding: chunked\r\n", 411},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        RawClient client(port());
+        ASSERT_TRUE(client.Send(Head(StoredToken(), c.fields)));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(StatusOf(client.Read(3s)), c.status);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    }
+
+    // A body still coming in at its deadline ends the connection; meanwhile it holds the one
+    // place for a body, so another upload is told to come back.
+    RawClient slow(port());
+    ASSERT_TRUE(slow.Send(Head(StoredToken(), "Content-Length: 13\r\n") + "TWRP"));
+    std::this_thread::sleep_for(100ms);
+    {
+        RawClient other(port());
+        ASSERT_TRUE(other.Send(Head(StoredToken(), "Content-Length: 13\r\n") + "TWRPmatch 120"));
+        EXPECT_EQ(StatusOf(other.Read(2s)), 503);
+    }
+    EXPECT_EQ(slow.Read(2s), "");
+    EXPECT_TRUE(slow.Closed());
+    EXPECT_EQ(store().WaitingReplays(), 1) << "nothing more was stored";
+
+    // The place is free again.
+    const auto answer = httplib::Client("127.0.0.1", port())
+                            .Post("/cgi/replay.pl?token=" + StoredToken(), "TWRPmatch 120", "application/octet-stream");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 202);
+
+    // A long game's replay, past the HTTP library's own default cap of a body, is taken whole.
+    const std::string longGame = "TWRP" + std::string(std::size_t{3} << 20, 'x');
+    const auto taken = httplib::Client("127.0.0.1", port())
+                           .Post("/cgi/replay.pl?token=" + StoredToken(), longGame, "application/octet-stream");
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->status, 202) << taken->body;
+    EXPECT_EQ(store().WaitingReplays(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, Replays, ::testing::Values(test::StoreKind::Sqlite, test::StoreKind::Postgres),
