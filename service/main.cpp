@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <iostream>
 #include <malloc.h>
@@ -133,10 +134,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (arg == "--limit-replays")
             service.replays.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
         else if (arg == "--verifier") {
-            options.replays.check.program = std::string(value) == "none" ? std::string() : std::string(value);
+            // The check runs in a folder of its own: a relative name would not be found from there.
+            options.replays.check.program =
+                std::string(value) == "none" ? std::string() : std::filesystem::absolute(value).string();
             options.verifierGiven = true;
         } else if (arg == "--verifier-data") {
-            options.replays.check.dataFolder = value;
+            options.replays.check.dataFolder = std::filesystem::absolute(value).string();
             options.verifierDataGiven = true;
         } else if (arg == "--verify-seconds")
             options.replays.check.timeout = std::chrono::seconds(NumberArgument(arg, value, 1, 3600));
