@@ -1,6 +1,6 @@
-// What the service keeps, whatever keeps it: the tokens handed out, the stored results, and the
-// names and addresses refused from then on. SQLite (one host) and PostgreSQL (any number of hosts)
-// both stand behind this interface; OpenStore picks one by the --database text.
+// What the service keeps, whatever keeps it: the tokens handed out, the stored results with their
+// replays, and the names and addresses refused from then on. SQLite (one host) and PostgreSQL (any
+// number of hosts) both stand behind this interface; OpenStore picks one by the --database text.
 #pragma once
 
 #include <cstdint>
