@@ -111,16 +111,18 @@ std::string Complaint(const std::string& output) {
     return {};
 }
 
-} // namespace
+// One run of the program in its box, in `folder`, with these arguments.
+struct BoxedRun {
+    std::string error; // it could not be started at all
+    bool timedOut = false;
+    int status = 0; // as waitpid gives it
+    std::string output;
+};
 
-CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes, std::uint16_t score,
-                         const std::function<void(int)>& started) {
-    if (settings.program.empty()) return {false, false, "no program to check replays with"};
-    const ReplayFile file(settings.tempFolder, bytes);
-    if (!file.Error().empty()) return {false, false, file.Error()};
-
+BoxedRun RunBoxed(const CheckSettings& settings, const std::vector<std::string>& arguments, const std::string& folder,
+                  const std::function<void(int)>& started) {
+    BoxedRun run;
     // Everything the child uses is made before the fork.
-    const std::string folder = fs::path(file.Path()).parent_path().string();
     const std::string data =
         settings.dataFolder.empty() ? fs::path(settings.program).parent_path().string() : settings.dataFolder;
     std::vector<std::string> environment = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "PATH=/usr/bin:/bin",
@@ -132,14 +134,17 @@ CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes
     for (auto& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::string program = settings.program;
-    std::string option = "--verify";
-    std::string path = file.Path();
-    char* argv[] = {program.data(), option.data(), path.data(), nullptr};
+    std::vector<std::string> words = arguments;
+    std::vector<char*> argv = {program.data()};
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     const auto seconds = static_cast<rlim_t>((settings.timeout.count() + 999) / 1000 + 1);
 
     int output[2];
-    if (pipe2(output, O_CLOEXEC) != 0)
-        return {false, false, std::string("cannot make a pipe: ") + std::strerror(errno)};
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        run.error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return run;
+    }
     const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     const pid_t child = fork();
     if (child == 0) {
@@ -154,21 +159,22 @@ CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes
         Limit(RLIMIT_FSIZE, rlim_t{1} << 20);
         Limit(RLIMIT_CORE, 0);
         if (chdir(folder.c_str()) != 0) _exit(127);
-        execve(program.c_str(), argv, envp.data());
+        execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
     ::close(output[1]);
     if (devNull >= 0) ::close(devNull);
     if (child < 0) {
         ::close(output[0]);
-        return {false, false, std::string("cannot start the check: ") + std::strerror(errno)};
+        run.error = std::string("cannot start the check: ") + std::strerror(errno);
+        return run;
     }
     // Set from both sides: whichever runs first, the group exists before anyone signals it.
     setpgid(child, child);
     if (started) started(child);
 
-    std::string text;
-    bool timedOut = false;
+    std::string& text = run.output;
+    bool& timedOut = run.timedOut;
     const auto deadline = std::chrono::steady_clock::now() + settings.timeout;
     char chunk[4096];
     for (;;) {
@@ -190,7 +196,7 @@ CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes
     }
     ::close(output[0]);
     // A child that closed its output is waited for within the same deadline.
-    int status = 0;
+    int& status = run.status;
     for (;;) {
         if (timedOut) kill(-child, SIGKILL);
         const pid_t ended = waitpid(child, &status, timedOut ? 0 : WNOHANG);
@@ -204,6 +210,22 @@ CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes
     }
     // Whatever it left running in its group goes with it.
     kill(-child, SIGKILL);
+    return run;
+}
+
+} // namespace
+
+CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes, std::uint16_t score,
+                         const std::function<void(int)>& started) {
+    if (settings.program.empty()) return {false, false, "no program to check replays with"};
+    const ReplayFile file(settings.tempFolder, bytes);
+    if (!file.Error().empty()) return {false, false, file.Error()};
+    const BoxedRun run =
+        RunBoxed(settings, {"--verify", file.Path()}, fs::path(file.Path()).parent_path().string(), started);
+    if (!run.error.empty()) return {false, false, run.error};
+    const bool timedOut = run.timedOut;
+    const int status = run.status;
+    const std::string& text = run.output;
 
     if (timedOut)
         return {false, true,
@@ -220,6 +242,25 @@ CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes
         return {false, true,
                 "the replay ends at score " + std::to_string(*played) + ", the entry says " + std::to_string(score)};
     return {true, true, "the replay ends at the entry's score " + std::to_string(score)};
+}
+
+std::string ProbeVerifier(const CheckSettings& settings) {
+    if (settings.program.empty()) return "no program";
+    std::string base = settings.tempFolder;
+    if (base.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        base = tmp && tmp[0] == '/' ? tmp : "/tmp";
+    }
+    const BoxedRun run = RunBoxed(settings, {"--version"}, base, {});
+    if (!run.error.empty()) return run.error;
+    if (run.timedOut) return "it did not answer --version within " + std::to_string(settings.timeout.count()) + " ms";
+    if (WIFSIGNALED(run.status))
+        return "it was ended by signal " + std::to_string(WTERMSIG(run.status)) +
+               (settings.memoryBytes > 0 ? " (a build with AddressSanitizer needs --verify-memory 0)" : "");
+    const int exitStatus = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
+    if (exitStatus == 127) return "it cannot be run";
+    if (exitStatus != 0) return "--version ended with status " + std::to_string(exitStatus);
+    return {};
 }
 
 void AbortCheck(int processGroup) {

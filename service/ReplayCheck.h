@@ -39,6 +39,10 @@ struct CheckVerdict {
 CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes, std::uint16_t score,
                          const std::function<void(int)>& started = {});
 
+// Runs the program with --version in the same box: empty when it answers, else why not. A program
+// that cannot even start there (a limit too tight for it, say) would fail every replay.
+std::string ProbeVerifier(const CheckSettings& settings);
+
 // Kills a check's process group from another thread: the check then ends at once, not verified.
 void AbortCheck(int processGroup);
 

@@ -231,6 +231,17 @@ int main(int argc, char** argv) {
         std::cerr << "tidewarden-scores: --verifier " << check.program << ": not a program that can be run\n";
         return 1;
     }
+    // A program that cannot run in its box would fail every replay: found now, not by the players.
+    if (!check.program.empty()) {
+        if (const std::string why = tw::scores::ProbeVerifier(check); !why.empty()) {
+            if (options.verifierGiven) {
+                std::cerr << "tidewarden-scores: --verifier " << check.program << ": " << why << "\n";
+                return 1;
+            }
+            LogLine("the game found at " + check.program + " cannot check replays: " + why);
+            check.program.clear();
+        }
+    }
     options.service.checkReplays = !check.program.empty();
     options.replays.log = options.service.log;
     // Requests free what they allocated on another thread's heap; handing the heap's top back

@@ -251,6 +251,19 @@ TEST_P(Replays, StoppingEndsACheckAtOnceAndTheReplayWaitsForTheNextStart) {
     EXPECT_EQ(store().WaitingReplays(), 1);
 }
 
+TEST(ReplayProbe, FindsAProgramThatCannotRunInItsBoxBeforeAnyReplayIs) {
+    CheckSettings settings;
+    settings.memoryBytes = 0;
+    settings.program = FAKE_VERIFIER;
+    EXPECT_EQ(ProbeVerifier(settings), "");
+    settings.program = "/nonexistent/tidewarden";
+    EXPECT_EQ(ProbeVerifier(settings), "it cannot be run");
+    // Too little memory for even a shell to start.
+    settings.program = FAKE_VERIFIER;
+    settings.memoryBytes = 1 << 16;
+    EXPECT_NE(ProbeVerifier(settings), "");
+}
+
 // How a replay's body comes in, over a raw connection: each way out of bounds is answered, or the
 // connection closed, and nothing is stored.
 class ReplayBodies : public test::InProcessService {
