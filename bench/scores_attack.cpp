@@ -5,6 +5,7 @@
 // 2. range requests, 3. heads of 300,000 header lines, 4. a flood of version checks and submissions
 //    from one client: what each is answered and the token table after;
 // 5. 16 clients storing results, presented as distinct clients behind --trust-proxy: results a second;
+// 6. replays at the size cap posted by 32 clients at once, and as many announcing more than the cap;
 // and the service's memory (resident set) through every phase.
 //   scores_attack [--service PATH] [--slow 1000] [--slow-seconds 12] [--pairs 20000]
 #include "online/ResultEncoding.h"
@@ -31,6 +32,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -438,6 +440,44 @@ void StorePhase(MemoryWatch& memory, long pairs) {
     std::printf("  service memory: peak %.1f MB\n", memory.TakePeak());
 }
 
+void ReplayPhase(MemoryWatch& memory) {
+    // Bodies at the cap for tokens that stored nothing, from many clients at once, and heads that
+    // announce more than the cap: only a few bodies are read at once, the larger ones never.
+    const std::size_t cap = std::size_t{4} << 20;
+    const std::string body = "TWRP" + std::string(cap - 4, 'x');
+    std::map<int, long> answered;
+    std::mutex mutex;
+    std::atomic<long> next{0};
+    std::atomic<long> bytes{0};
+    std::vector<std::thread> threads;
+    const auto end = Clock::now() + 5s;
+    for (int t = 0; t < 32; ++t)
+        threads.emplace_back([&, t] {
+            while (Clock::now() < end) {
+                const int fd = Connect();
+                if (fd < 0) continue;
+                const bool over = t % 2 == 1;
+                const std::string head = "POST /cgi/replay.pl?token=0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+                                         ForwardedFor(next++ % 60000 + 140000) +
+                                         "Content-Length: " + std::to_string(over ? cap * 4 : cap) + "\r\n\r\n";
+                SendAll(fd, head);
+                if (!over && SendAll(fd, body)) bytes += static_cast<long>(body.size());
+                std::string buffer;
+                const Reply reply = ReadReply(fd, buffer);
+                ::close(fd);
+                const std::lock_guard lock(mutex);
+                ++answered[over ? -reply.status : reply.status];
+            }
+        });
+    for (auto& thread : threads) thread.join();
+    std::printf("replays: 32 clients, 5 s: half post %zu-byte bodies for a token that stored nothing (%.0f MB sent), "
+                "half announce %zu bytes;",
+                cap, static_cast<double>(bytes.load()) / 1e6, cap * 4);
+    for (const auto& [status, count] : answered)
+        std::printf(" %s %d: %ld", status < 0 ? "announced, answered" : "posted, answered", std::abs(status), count);
+    std::printf("\n  service memory: peak %.1f MB\n", memory.TakePeak());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -524,6 +564,7 @@ int main(int argc, char** argv) {
     HeaderPhase(memory);
     FloodPhase(memory, database);
     StorePhase(memory, pairs);
+    ReplayPhase(memory);
 
     const auto stopAt = Clock::now();
     ::kill(pid, SIGTERM);

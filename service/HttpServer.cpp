@@ -16,9 +16,11 @@
 #pragma GCC diagnostic pop
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <ctime>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -89,6 +91,12 @@ public:
     // become a flood of the log.
     void LimitLog(const std::string& line);
     void Release(const std::string& key, bool counted, Connection* connection);
+    bool TakeBodySlot() {
+        if (++bodies_ <= settings_.bodiesAtOnce) return true;
+        --bodies_;
+        return false;
+    }
+    void ReleaseBodySlot() { --bodies_; }
 
     ScoresService* service_ = nullptr;
     const ServerSettings settings_;
@@ -106,6 +114,7 @@ private:
     std::unordered_map<std::string, int> perAddress_;
     std::unordered_map<Connection*, std::weak_ptr<Connection>> connections_;
 
+    std::atomic<int> bodies_{0};
     std::mutex logMutex_;
     std::int64_t logSecond_ = 0;
     int logLines_ = 0;
@@ -124,7 +133,10 @@ public:
     Connection(Impl& server, tcp::socket socket, std::string peer, std::string key, bool counted)
         : server_(server), settings_(server.settings_), stream_(std::move(socket)), peer_(std::move(peer)),
           key_(std::move(key)), counted_(counted), buffer_(settings_.headBytes + 4096) {}
-    ~Connection() { server_.Release(key_, counted_, this); }
+    ~Connection() {
+        ReleaseBody();
+        server_.Release(key_, counted_, this);
+    }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -145,6 +157,9 @@ private:
     void ReadHead() {
         parser_.emplace();
         parser_->header_limit(settings_.headBytes);
+        // The body's limit is chosen once the head says what the request is (a limit of none
+        // would refuse every body: Beast compares a length with it as with an empty optional).
+        parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         stream_.expires_after(served_ == 0 ? settings_.headDeadline : settings_.keepAliveIdle);
         http::async_read_header(stream_, buffer_, *parser_,
                                 beast::bind_front_handler(&Connection::OnHead, shared_from_this()));
@@ -178,16 +193,77 @@ private:
         if (request.target().size() > settings_.targetBytes)
             return Refuse(414, "address too long",
                           "closed: address of " + std::to_string(request.target().size()) + " bytes");
-        // The service's requests have no body; one announced is not read.
-        if (parser_->chunked() || parser_->content_length().value_or(0) > 0)
-            return Refuse(413, "no request body is accepted", "closed: request with a body");
+        const bool body = parser_->chunked() || parser_->content_length().value_or(0) > 0;
+        if (body) {
+            // Only the service's one request with a body has one, and only up to its size: a
+            // larger one announced is never read.
+            const std::size_t limit = server_.service_->BodyLimit(
+                std::string_view(request.method_string().data(), request.method_string().size()),
+                std::string_view(request.target().data(), request.target().size()));
+            if (limit == 0) return Refuse(413, "no request body is accepted", "closed: request with a body");
+            if (parser_->chunked())
+                return Refuse(411, "a body is sent with its length", "closed: request body without a length");
+            if (*parser_->content_length() > limit)
+                return Refuse(413, "body larger than " + std::to_string(limit) + " bytes",
+                              "closed: request body of " + std::to_string(*parser_->content_length()) + " bytes");
+            if (!server_.TakeBodySlot())
+                return Refuse(503, "too many uploads at once, try again later",
+                              "closed: " + std::to_string(settings_.bodiesAtOnce) + " bodies being read already");
+            holdsBody_ = true;
+            parser_->body_limit(limit);
+            stream_.expires_after(settings_.bodyDeadline);
+            // A client waiting to be told to go on is told at once.
+            if (beast::iequals(request[http::field::expect], "100-continue")) {
+                continue_ = {};
+                continue_.version(11);
+                continue_.result(http::status::continue_);
+                http::async_write(stream_, continue_,
+                                  beast::bind_front_handler(&Connection::OnContinue, shared_from_this()));
+                return;
+            }
+            return ReadBody();
+        }
+        Dispatch();
+    }
 
+    void OnContinue(beast::error_code error, std::size_t) {
+        if (closing_ || error) return;
+        ReadBody();
+    }
+
+    void ReleaseBody() {
+        if (holdsBody_) server_.ReleaseBodySlot();
+        holdsBody_ = false;
+    }
+
+    void ReadBody() {
+        http::async_read(stream_, buffer_, *parser_,
+                         beast::bind_front_handler(&Connection::OnBody, shared_from_this()));
+    }
+
+    void OnBody(beast::error_code error, std::size_t) {
+        ReleaseBody();
+        if (closing_) return;
+        if (error == beast::error::timeout) {
+            server_.LimitLog(peer_ + " closed: request body not complete within " +
+                             std::to_string(settings_.bodyDeadline.count()) + " ms");
+            return;
+        }
+        if (error == http::error::body_limit)
+            return Refuse(413, "body too large", "closed: request body over its limit");
+        if (error) return;
+        Dispatch();
+    }
+
+    // The request is in whole: the service answers it.
+    void Dispatch() {
+        auto& request = parser_->get();
         started_ = Clock::now();
         std::vector<std::string> forwarded;
         const auto [first, last] = request.equal_range("X-Forwarded-For");
         for (auto field = first; field != last; ++field) forwarded.emplace_back(field->value());
         Request asked{std::string(request.method_string()), std::string(request.target()),
-                      ClientOf(peer_, forwarded, settings_.trustedProxies)};
+                      ClientOf(peer_, forwarded, settings_.trustedProxies), std::move(request.body())};
         client_ = asked.client;
         line_ = Printable(asked.method, 16) + " " + Printable(asked.target, 120);
         const Answer answer = server_.service_->Handle(asked);
@@ -209,12 +285,14 @@ private:
                       answer.cacheSeconds > 0 ? "public, max-age=" + std::to_string(answer.cacheSeconds) : "no-store");
         if (answer.retryAfter > 0) response_.set(http::field::retry_after, std::to_string(answer.retryAfter));
         response_.set("X-Content-Type-Options", "nosniff");
+        if (!answer.fileName.empty())
+            response_.set(http::field::content_disposition, "attachment; filename=\"" + answer.fileName + "\"");
         if (answer.contentType.rfind("text/html", 0) == 0)
             response_.set("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
         response_.body() = head ? std::string() : answer.body;
         response_.keep_alive(keepAlive);
         response_.prepare_payload();
-        result_ = answer.body.substr(0, answer.body.find_first_of("|\n"));
+        result_ = answer.fileName.empty() ? answer.body.substr(0, answer.body.find_first_of("|\n")) : answer.fileName;
         keepAlive_ = keepAlive;
         stream_.expires_after(settings_.writeDeadline);
         http::async_write(stream_, response_, beast::bind_front_handler(&Connection::OnWrite, shared_from_this()));
@@ -271,11 +349,13 @@ private:
     std::string key_;
     bool counted_;
     beast::flat_buffer buffer_;
-    std::optional<http::request_parser<http::empty_body>> parser_;
+    std::optional<http::request_parser<http::string_body>> parser_;
     http::response<http::string_body> response_;
+    http::response<http::empty_body> continue_;
     int served_ = 0;
     bool keepAlive_ = false;
     bool lingering_ = false;
+    bool holdsBody_ = false;
     bool closing_ = false; // the server is stopping
     std::size_t drained_ = 0;
     std::array<char, 4096> drain_{};

@@ -1,6 +1,7 @@
 // The service's HTTP side, on Boost.Beast: connections bounded in time (a deadline for a whole
-// request head, short keep-alive), in size (head bytes, header lines, the address) and in number
-// (per client address and in all), each request handed to the ScoresService and logged.
+// request head, and for the body of the one request that has one, short keep-alive), in size (head
+// bytes, header lines, the address, the body) and in number (per client address and in all), each
+// request handed to the ScoresService and logged.
 #pragma once
 
 #include "ClientAddress.h"
@@ -25,6 +26,10 @@ struct ServerSettings {
     std::chrono::milliseconds headDeadline{5000};
     std::chrono::milliseconds keepAliveIdle{2000};
     std::chrono::milliseconds writeDeadline{10000};
+    // A request that may have a body (a replay) must have sent all of it within this of its head.
+    std::chrono::milliseconds bodyDeadline{10000};
+    // Bodies read at once, in all: with the body's own cap, what uploads can cost in memory.
+    int bodiesAtOnce = 8;
     std::uint32_t headBytes = 8192;
     std::size_t headLines = 50;
     std::size_t targetBytes = 2048;

@@ -13,7 +13,8 @@ namespace tw::scores {
 const char* const ModerationUsage =
     "Moderation (safe while the service runs on the same database):\n"
     "  tidewarden-scores list [--database FILE|URI] [--count N]\n"
-    "      the best N entries (default 100): id, place, score, name, country, time stored, address\n"
+    "      the best N entries (default 100): id, place, score, name, country, time stored, address,\n"
+    "      replay (verified, not verified, waiting, or - for none)\n"
     "  tidewarden-scores remove [--database FILE|URI] ID...\n"
     "  tidewarden-scores refuse [--database FILE|URI] name NAME | address ADDRESS|CIDR\n"
     "      refuses results under that name (letter case and spaces aside) or from that address\n"
@@ -21,6 +22,17 @@ const char* const ModerationUsage =
     "  tidewarden-scores refusals [--database FILE|URI]\n";
 
 namespace {
+
+// Whether the entry is proved, for the moderator who looks for forged entries.
+const char* ReplayText(const std::optional<ReplayState>& state) {
+    if (!state) return "-";
+    switch (*state) {
+    case ReplayState::Waiting: return "waiting";
+    case ReplayState::Verified: return "verified";
+    case ReplayState::Failed: return "not verified";
+    }
+    return "-";
+}
 
 std::int64_t Now() {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -102,11 +114,12 @@ int RunModeration(const std::vector<std::string>& arguments, std::ostream& out, 
         const auto opened = OpenStore(line.database);
         ScoreStore& store = *opened;
         if (line.command == "list") {
-            out << "id\tplace\tscore\tname\tcountry\tstored (UTC)\taddress\n";
+            out << "id\tplace\tscore\tname\tcountry\tstored (UTC)\taddress\treplay\n";
             for (const auto& entry : store.Entries(line.count))
                 out << entry.id << '\t' << entry.place << '\t' << entry.result.score << '\t' << entry.result.name
                     << '\t' << entry.result.country << '\t' << TimeText(entry.result.time) << '\t'
-                    << (entry.result.address.empty() ? "-" : entry.result.address) << '\n';
+                    << (entry.result.address.empty() ? "-" : entry.result.address) << '\t' << ReplayText(entry.replay)
+                    << '\n';
             return 0;
         }
         if (line.command == "remove") {

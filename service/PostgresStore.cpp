@@ -82,6 +82,28 @@ Result Run(PGconn* connection, const char* sql, std::initializer_list<std::optio
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
+// Bytes as a bytea parameter in text form, and back from encode(..., 'hex').
+std::string ByteaText(const std::string& bytes) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string text = "\\x";
+    text.reserve(2 + bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += hex[byte >> 4];
+        text += hex[byte & 15U];
+    }
+    return text;
+}
+
+std::string FromHex(const std::string& text) {
+    auto value = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    std::string bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes += static_cast<char>(value(text[i]) * 16 + value(text[i + 1]));
+    return bytes;
+}
+
 // Rolls back unless committed, so a throwing step leaves the tables as they were.
 class Transaction {
 public:
@@ -232,8 +254,16 @@ void PostgresStore::Migrate(PGconn* connection, std::int64_t now) {
          "CREATE INDEX results_by_day ON results(day, score DESC, id)",
          "CREATE INDEX results_by_week ON results(week, score DESC, id)",
          "CREATE INDEX results_by_month ON results(month, score DESC, id)"},
+        // Replays: the token remembers the result it stored; replays wait for their check in a
+        // table of their own; the verified entries have an index of their own for the page.
+        {"ALTER TABLE tokens ADD COLUMN result bigint",
+         "ALTER TABLE results ADD COLUMN verified smallint NOT NULL DEFAULT 0",
+         "CREATE INDEX results_verified_by_rank ON results(score DESC, id) WHERE verified = 1",
+         "CREATE TABLE replays (result bigint PRIMARY KEY, bytes bytea NOT NULL, state smallint NOT NULL DEFAULT 0,"
+         " received bigint NOT NULL, taken bigint)",
+         "CREATE INDEX replays_waiting ON replays(received, result) WHERE state = 0"},
     };
-    static_assert(Schema == 3, "a migration step for each version");
+    static_assert(Schema == 4, "a migration step for each version");
     for (std::int64_t step = version; step < Schema; ++step) {
         for (const char* sql : steps[static_cast<std::size_t>(step)]) Run(connection, sql, {});
         Run(connection, "INSERT INTO migrations(version, applied) VALUES($1::integer, $2::bigint)",
@@ -286,10 +316,11 @@ Refusal PostgresStore::StoreResult(const std::string& token, const StoredResult&
     // token at once, the row lock lets one spend it, and the other finds it spent.
     const Result stored =
         Run(lease.get(),
-            "WITH spent AS (UPDATE tokens SET used = 1"
-            " WHERE token = $1::text AND used = 0 AND expires > $2::bigint RETURNING token)"
-            " INSERT INTO results(name, country, score, time, address, day, week, month)"
-            " SELECT $3::text, $4::text, $5::integer, $6::bigint, $7::text, $8::integer,"
+            // The result's number is drawn as the token is spent, so the token remembers it.
+            "WITH spent AS (UPDATE tokens SET used = 1, result = nextval(pg_get_serial_sequence('results', 'id'))"
+            " WHERE token = $1::text AND used = 0 AND expires > $2::bigint RETURNING result)"
+            " INSERT INTO results(id, name, country, score, time, address, day, week, month)"
+            " SELECT spent.result, $3::text, $4::text, $5::integer, $6::bigint, $7::text, $8::integer,"
             " $9::integer, $10::integer FROM spent RETURNING id",
             {token, Number(now), result.name, result.country, Number(result.score), Number(result.time),
              result.address.empty() ? std::nullopt : std::optional<std::string>(result.address), Number(periods.day),
@@ -300,23 +331,92 @@ Refusal PostgresStore::StoreResult(const std::string& token, const StoredResult&
     return found.Int(0, 0) != 0 ? Refusal::UsedToken : Refusal::ExpiredToken;
 }
 
-std::vector<StoredResult> PostgresStore::Table(int count, Period period, std::int64_t now) {
+std::vector<StoredResult> PostgresStore::Table(int count, Period period, std::int64_t now, bool verifiedOnly) {
     Lease lease(*this);
     const PeriodNumbers periods = PeriodsOf(now);
     const char* column = period == Period::Day ? "day" : period == Period::Week ? "week" : "month";
     const std::int64_t number = period == Period::Day    ? periods.day
                                 : period == Period::Week ? periods.week
                                                          : periods.month;
-    const std::string sql = std::string("SELECT name, country, score, time FROM results") +
+    const std::string sql = std::string("SELECT name, country, score, time, id, verified FROM results") +
                             (period == Period::All ? std::string(" WHERE $2::integer IS NOT NULL")
                                                    : std::string(" WHERE ") + column + " = $2::integer") +
-                            " ORDER BY score DESC, id LIMIT $1::bigint";
+                            (verifiedOnly ? " AND verified = 1" : "") + " ORDER BY score DESC, id LIMIT $1::bigint";
     const Result rows = Run(lease.get(), sql.c_str(), {Number(count), Number(number)});
     std::vector<StoredResult> best;
     for (int row = 0; row < rows.Rows(); ++row)
-        best.push_back(
-            {rows.Text(row, 0), rows.Text(row, 1), static_cast<std::uint16_t>(rows.Int(row, 2)), rows.Int(row, 3), {}});
+        best.push_back({rows.Text(row, 0),
+                        rows.Text(row, 1),
+                        static_cast<std::uint16_t>(rows.Int(row, 2)),
+                        rows.Int(row, 3),
+                        {},
+                        rows.Int(row, 4),
+                        rows.Int(row, 5) != 0});
     return best;
+}
+
+ReplayRefusal PostgresStore::StoreReplay(const std::string& token, const std::string& bytes, std::int64_t now) {
+    Lease lease(*this);
+    const Result found = Run(lease.get(),
+                             "SELECT t.expires, r.id FROM tokens t LEFT JOIN results r ON r.id = t.result"
+                             " WHERE t.token = $1::text",
+                             {token});
+    if (found.Rows() == 0) return ReplayRefusal::UnknownToken;
+    if (found.Int(0, 0) <= now) return ReplayRefusal::ExpiredToken;
+    // Not spent yet, or its result was removed since.
+    if (found.Null(0, 1)) return ReplayRefusal::NoResult;
+    const Result stored = Run(lease.get(),
+                              "INSERT INTO replays(result, bytes, state, received)"
+                              " VALUES($1::bigint, $2::bytea, 0, $3::bigint) ON CONFLICT DO NOTHING RETURNING result",
+                              {found.Text(0, 1), ByteaText(bytes), Number(now)});
+    return stored.Rows() == 1 ? ReplayRefusal::None : ReplayRefusal::AlreadyReceived;
+}
+
+std::int64_t PostgresStore::WaitingReplays() {
+    Lease lease(*this);
+    return Run(lease.get(), "SELECT count(*) FROM replays WHERE state = 0", {}).Int(0, 0);
+}
+
+std::optional<ReplayToCheck> PostgresStore::TakeReplay(std::int64_t now, std::int64_t staleBefore) {
+    Lease lease(*this);
+    // A replay another process is taking at this moment is passed by, not waited for.
+    const Result taken =
+        Run(lease.get(),
+            "UPDATE replays p SET taken = $1::bigint FROM results r WHERE r.id = p.result AND p.result ="
+            " (SELECT result FROM replays WHERE state = 0 AND (taken IS NULL OR taken < $2::bigint)"
+            " ORDER BY received, result LIMIT 1 FOR UPDATE SKIP LOCKED)"
+            " RETURNING p.result, r.score, encode(p.bytes, 'hex')",
+            {Number(now), Number(staleBefore)});
+    if (taken.Rows() == 0) return std::nullopt;
+    return ReplayToCheck{taken.Int(0, 0), static_cast<std::uint16_t>(taken.Int(0, 1)), FromHex(taken.Text(0, 2))};
+}
+
+void PostgresStore::FinishReplay(std::int64_t id, bool verified) {
+    Lease lease(*this);
+    if (verified) {
+        Run(lease.get(),
+            "WITH marked AS (UPDATE replays SET state = 1 WHERE result = $1::bigint RETURNING result)"
+            " UPDATE results SET verified = 1 WHERE id IN (SELECT result FROM marked)",
+            {Number(id)});
+    } else {
+        // Nobody is offered a replay that does not prove its entry: its bytes are of no more use.
+        Run(lease.get(), "UPDATE replays SET state = 2, bytes = ''::bytea WHERE result = $1::bigint", {Number(id)});
+    }
+}
+
+std::optional<std::string> PostgresStore::VerifiedReplay(std::int64_t id) {
+    Lease lease(*this);
+    const Result rows = Run(
+        lease.get(), "SELECT encode(bytes, 'hex') FROM replays WHERE result = $1::bigint AND state = 1", {Number(id)});
+    if (rows.Rows() == 0) return std::nullopt;
+    return FromHex(rows.Text(0, 0));
+}
+
+std::optional<ReplayState> PostgresStore::ReplayStateOf(std::int64_t id) {
+    Lease lease(*this);
+    const Result rows = Run(lease.get(), "SELECT state FROM replays WHERE result = $1::bigint", {Number(id)});
+    if (rows.Rows() == 0) return std::nullopt;
+    return static_cast<ReplayState>(rows.Int(0, 0));
 }
 
 std::int64_t PostgresStore::ResultCount() {
@@ -337,15 +437,18 @@ int PostgresStore::SchemaVersion() {
 std::vector<Entry> PostgresStore::Entries(int count) {
     Lease lease(*this);
     const Result rows = Run(lease.get(),
-                            "SELECT id, name, country, score, time, coalesce(address, '') FROM results"
-                            " ORDER BY score DESC, id LIMIT $1::bigint",
+                            "SELECT r.id, r.name, r.country, r.score, r.time, coalesce(r.address, ''), p.state"
+                            " FROM results r LEFT JOIN replays p ON p.result = r.id"
+                            " ORDER BY r.score DESC, r.id LIMIT $1::bigint",
                             {Number(count)});
     std::vector<Entry> entries;
     for (int row = 0; row < rows.Rows(); ++row)
-        entries.push_back({rows.Int(row, 0),
-                           row + 1,
-                           {rows.Text(row, 1), rows.Text(row, 2), static_cast<std::uint16_t>(rows.Int(row, 3)),
-                            rows.Int(row, 4), rows.Text(row, 5)}});
+        entries.push_back(
+            {rows.Int(row, 0),
+             row + 1,
+             {rows.Text(row, 1), rows.Text(row, 2), static_cast<std::uint16_t>(rows.Int(row, 3)), rows.Int(row, 4),
+              rows.Text(row, 5)},
+             rows.Null(row, 6) ? std::nullopt : std::optional(static_cast<ReplayState>(rows.Int(row, 6)))});
     return entries;
 }
 
@@ -354,7 +457,11 @@ int PostgresStore::Remove(const std::vector<std::int64_t>& ids) {
     for (const std::int64_t id : ids) array += (array.size() > 1 ? "," : "") + Number(id);
     array += "}";
     Lease lease(*this);
-    return Run(lease.get(), "DELETE FROM results WHERE id = ANY($1::bigint[])", {array}).Changed();
+    return Run(lease.get(),
+               "WITH replays_gone AS (DELETE FROM replays WHERE result = ANY($1::bigint[]))"
+               " DELETE FROM results WHERE id = ANY($1::bigint[])",
+               {array})
+        .Changed();
 }
 
 void PostgresStore::Refuse(Refused kind, const std::string& value, std::int64_t now) {

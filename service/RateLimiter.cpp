@@ -10,7 +10,7 @@ namespace {
 constexpr std::int64_t SweepEveryMs = 60 * 1000;
 } // namespace
 
-RateLimiter::RateLimiter(std::array<Rate, 3> rates, std::size_t maxClients)
+RateLimiter::RateLimiter(std::array<Rate, LimitedKinds> rates, std::size_t maxClients)
     : rates_(rates), maxClients_(std::max<std::size_t>(1, maxClients)) {
     for (const auto& rate : rates_)
         if (rate.perMinute > 0) refillMs_ = std::max(refillMs_, std::int64_t{60 * 1000});

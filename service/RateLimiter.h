@@ -1,4 +1,5 @@
-// Token buckets per client: how many version checks, submissions and pages one client may ask for.
+// Token buckets per client: how many version checks, submissions, pages and replays one client may
+// ask for.
 // The clock is a parameter, so tests move time by hand.
 #pragma once
 
@@ -10,7 +11,8 @@
 
 namespace tw::scores {
 
-enum class Limited { Versions, Submissions, Pages };
+enum class Limited { Versions, Submissions, Pages, Replays };
+constexpr std::size_t LimitedKinds = 4;
 
 struct Rate {
     // Requests a minute on average; 0 means no limit. The bucket holds a minute's worth, so a
@@ -22,7 +24,7 @@ class RateLimiter {
 public:
     // At most maxClients are followed one by one; beyond that, newcomers share one set of buckets,
     // so a flood from many addresses is limited together and the table never grows further.
-    explicit RateLimiter(std::array<Rate, 3> rates, std::size_t maxClients = 65536);
+    explicit RateLimiter(std::array<Rate, LimitedKinds> rates, std::size_t maxClients = 65536);
 
     // 0 when the request may go ahead (and is counted); otherwise the whole seconds until the
     // client's bucket holds a request again.
@@ -36,14 +38,14 @@ private:
         std::int64_t at = 0;
     };
     struct Client {
-        std::array<Bucket, 3> buckets;
+        std::array<Bucket, LimitedKinds> buckets;
         std::int64_t lastSeen = 0;
     };
     Client& Find(const std::string& client, std::int64_t nowMs);
     // Drops the clients whose buckets have all filled up again: they are as good as new.
     void Sweep(std::int64_t nowMs);
 
-    std::array<Rate, 3> rates_;
+    std::array<Rate, LimitedKinds> rates_;
     std::size_t maxClients_;
     std::int64_t refillMs_ = 0; // the time an empty bucket of the slowest rate takes to fill
     std::mutex mutex_;

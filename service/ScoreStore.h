@@ -1,10 +1,11 @@
-// What the service keeps, whatever keeps it: the tokens handed out, the stored results, and the
-// names and addresses refused from then on. SQLite (one host) and PostgreSQL (any number of hosts)
-// both stand behind this interface; OpenStore picks one by the --database text.
+// What the service keeps, whatever keeps it: the tokens handed out, the stored results with their
+// replays, and the names and addresses refused from then on. SQLite (one host) and PostgreSQL (any
+// number of hosts) both stand behind this interface; OpenStore picks one by the --database text.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,13 +24,22 @@ struct StoredResult {
     std::uint16_t score = 0;
     std::int64_t time = 0; // seconds since 1970, UTC
     std::string address;   // the client's, while it is kept; empty when none is
+    // Read back by the table only: the entry's number, and whether its replay was played through
+    // to its score.
+    std::int64_t id = 0;
+    bool verified = false;
 };
+
+// Where the replay of a result stands: received and waiting for its check (or being checked),
+// played through to the result's score, or not.
+enum class ReplayState { Waiting = 0, Verified = 1, Failed = 2 };
 
 // A stored result as moderation sees it.
 struct Entry {
     std::int64_t id = 0;
     int place = 0;
     StoredResult result;
+    std::optional<ReplayState> replay; // none when no replay came
 };
 
 // Why a submission was not stored.
@@ -40,6 +50,16 @@ struct RefusalEntry {
     Refused kind = Refused::Name;
     std::string value;
     std::int64_t since = 0;
+};
+
+// Why a replay was not kept.
+enum class ReplayRefusal { None, UnknownToken, ExpiredToken, NoResult, AlreadyReceived };
+
+// A replay taken for its check.
+struct ReplayToCheck {
+    std::int64_t id = 0; // the result's
+    std::uint16_t score = 0;
+    std::string bytes;
 };
 
 // The tables of the page: results of the UTC day, the week (from Monday), the calendar month, or
@@ -72,7 +92,7 @@ struct StoreOptions {
 class ScoreStore {
 public:
     // The number of the last migration this program knows; every store records the ones it ran.
-    static constexpr int Schema = 3;
+    static constexpr int Schema = 4;
 
     virtual ~ScoreStore() = default;
 
@@ -82,10 +102,27 @@ public:
     // Spends the token and stores the result at once; nothing changes on a refusal.
     virtual Refusal StoreResult(const std::string& token, const StoredResult& result, std::int64_t now) = 0;
 
-    // The best results of the period that holds now, highest score first; equal scores in the
-    // order they were stored.
-    virtual std::vector<StoredResult> Table(int count, Period period, std::int64_t now) = 0;
-    std::vector<StoredResult> Best(int count) { return Table(count, Period::All, 0); }
+    // The best results of the period that holds now (only those with a verified replay when
+    // asked), highest score first; equal scores in the order they were stored.
+    virtual std::vector<StoredResult> Table(int count, Period period, std::int64_t now, bool verifiedOnly) = 0;
+    std::vector<StoredResult> Table(int count, Period period, std::int64_t now) {
+        return Table(count, period, now, false);
+    }
+    std::vector<StoredResult> Best(int count) { return Table(count, Period::All, 0, false); }
+
+    // Replays. Keeps the replay of the result the token stored, once per token and only while the
+    // token is valid; it waits for its check.
+    virtual ReplayRefusal StoreReplay(const std::string& token, const std::string& bytes, std::int64_t now) = 0;
+    // Replays waiting for their check, those being checked included.
+    virtual std::int64_t WaitingReplays() = 0;
+    // Takes the oldest waiting replay for a check, or one whose check began before staleBefore
+    // (its checker went away); nothing when none waits. Another process takes another one.
+    virtual std::optional<ReplayToCheck> TakeReplay(std::int64_t now, std::int64_t staleBefore) = 0;
+    // The check's outcome: a verified entry keeps its replay for download, a failed one drops it.
+    virtual void FinishReplay(std::int64_t id, bool verified) = 0;
+    // The replay of a verified entry; nothing for any other.
+    virtual std::optional<std::string> VerifiedReplay(std::int64_t id) = 0;
+    virtual std::optional<ReplayState> ReplayStateOf(std::int64_t id) = 0;
     virtual std::int64_t ResultCount() = 0;
     virtual std::int64_t TokenCount() = 0;
     virtual int SchemaVersion() = 0;

@@ -15,6 +15,9 @@ namespace tw::scores {
 namespace {
 
 constexpr const char* ScriptPath = "/cgi/version.pl";
+constexpr const char* ReplayPath = "/cgi/replay.pl";
+// Every replay file starts so; anything else is not worth a check.
+constexpr std::string_view ReplayMagic = "TWRP";
 constexpr const char* ProgramName = "Tidewarden";
 
 // An answer the game reads as a failure: it never starts with "OK".
@@ -130,7 +133,7 @@ std::int64_t SystemNow() {
 
 ScoresService::ScoresService(ScoreStore& store, ServiceSettings settings)
     : store_(store), settings_(std::move(settings)),
-      limiter_({settings_.versions, settings_.submissions, settings_.pages}) {
+      limiter_({settings_.versions, settings_.submissions, settings_.pages, settings_.replays}) {
     if (!settings_.now) settings_.now = SystemNow;
     if (!settings_.steadyMs) settings_.steadyMs = SteadyMs;
 }
@@ -141,7 +144,7 @@ Answer ScoresService::Handle(const Request& request) {
     // For the proxy or a supervisor: costs nothing, counts toward no limit, touches no file.
     if (path == "/health") {
         if (request.method != "GET") return ErrorAnswer(405, "only GET is answered");
-        return {200, "OK\n", "text/plain; charset=utf-8", 0, 0};
+        return {200, "OK\n", "text/plain; charset=utf-8", 0, 0, {}};
     }
     try {
         ForgetOldAddresses(settings_.now());
@@ -163,6 +166,7 @@ Answer ScoresService::Script(const Request& request) {
     const bool script = path == ScriptPath;
     const Limited kind = script && query.Find("version") ? Limited::Versions
                          : script && query.Find("hs")    ? Limited::Submissions
+                         : path == ReplayPath            ? Limited::Replays
                                                          : Limited::Pages;
     if (const int wait = limiter_.Take(LimitKey(request.client), kind, settings_.steadyMs()); wait > 0) {
         Answer answer = ErrorAnswer(429, "too many requests, try again later");
@@ -170,6 +174,7 @@ Answer ScoresService::Script(const Request& request) {
         return answer;
     }
 
+    if (path == ReplayPath) return ReplayScript(request);
     if (!script) return ErrorAnswer(404, "no such page");
     // HEAD would hand out tokens nobody reads; the script only answers GET.
     if (request.method != "GET") return ErrorAnswer(405, "only GET is answered");
@@ -211,7 +216,7 @@ Answer ScoresService::Version(const Request& request) {
     if (store_.AddressRefused(request.client)) return ErrorAnswer(403, "refused");
     const std::int64_t now = settings_.now();
     const std::string token = store_.IssueToken(now, now + settings_.tokenMinutes * 60, request.client);
-    return {200, std::string("OK|") + ProgramName + "|1|0|" + token + "|\n", "text/plain; charset=utf-8", 0, 0};
+    return {200, std::string("OK|") + ProgramName + "|1|0|" + token + "|\n", "text/plain; charset=utf-8", 0, 0, {}};
 }
 
 Answer ScoresService::Submit(const Request& request, const std::string& inf) {
@@ -224,7 +229,7 @@ Answer ScoresService::Submit(const Request& request, const std::string& inf) {
     const std::string address = settings_.keepAddressDays > 0 ? request.client : std::string();
     switch (store_.StoreResult(submission.token, {submission.name, submission.country, submission.score, now, address},
                                now)) {
-    case Refusal::None: return {200, "OK\n", "text/plain; charset=utf-8", 0, 0};
+    case Refusal::None: return {200, "OK\n", "text/plain; charset=utf-8", 0, 0, {}};
     case Refusal::UnknownToken: return ErrorAnswer(403, "unknown token");
     case Refusal::ExpiredToken: return ErrorAnswer(403, "expired token");
     case Refusal::UsedToken: return ErrorAnswer(403, "token already used");
@@ -249,13 +254,64 @@ Answer ScoresService::Show(const std::string& type, const std::string* format, c
         chosen = Period::Month;
     else if (span != "all")
         return ErrorAnswer(400, "unknown period");
-    const auto best = store_.Table(settings_.tablePlaces, chosen, settings_.now());
+    const auto best = store_.Table(settings_.tablePlaces, chosen, settings_.now(), settings_.requireVerified);
     // A proxy may serve the table for a few seconds: it changes only when a result is stored.
-    if (shape == "json") return {200, TableJson(best), "application/json", 10, 0};
-    return {200, TablePage(best), "text/html; charset=utf-8", 10, 0};
+    if (shape == "json") return {200, TableJson(best, settings_.checkReplays), "application/json", 10, 0, {}};
+    return {200, TablePage(best, settings_.checkReplays), "text/html; charset=utf-8", 10, 0, {}};
 }
 
-std::string TablePage(const std::vector<StoredResult>& best) {
+std::size_t ScoresService::BodyLimit(std::string_view method, std::string_view target) const {
+    return method == "POST" && target.substr(0, target.find('?')) == ReplayPath ? settings_.replayBytes : 0;
+}
+
+Answer ScoresService::ReplayScript(const Request& request) {
+    const std::size_t question = request.target.find('?');
+    const Query query = ParseQuery(
+        question == std::string::npos ? std::string_view() : std::string_view(request.target).substr(question + 1));
+    std::set<std::string> keys;
+    for (const auto& [key, value] : query.pairs)
+        if (!keys.insert(key).second) return ErrorAnswer(400, "parameter given twice");
+
+    if (request.method == "GET") {
+        // A verified replay, for anyone to watch with the game.
+        const std::string* id = query.Find("id");
+        if (!id || keys.size() != 1 || id->empty() || id->size() > 18 ||
+            id->find_first_not_of("0123456789") != std::string::npos)
+            return ErrorAnswer(400, "unknown request");
+        const std::int64_t number = std::stoll(*id);
+        const auto bytes = store_.VerifiedReplay(number);
+        if (!bytes) return ErrorAnswer(404, "no verified replay of that entry");
+        // A verified replay never changes; it goes only with its entry.
+        return {200, *bytes, "application/octet-stream", 300, 0, "tidewarden-" + *id + ".twr"};
+    }
+    if (request.method != "POST") return ErrorAnswer(405, "only GET and POST are answered");
+
+    const std::string* token = query.Find("token");
+    if (!token || keys.size() != 1) return ErrorAnswer(400, "unknown request");
+    if (!settings_.checkReplays) return ErrorAnswer(501, "replays are not checked here");
+    if (request.body.empty()) return ErrorAnswer(400, "no replay");
+    if (request.body.size() > settings_.replayBytes)
+        return ErrorAnswer(413, "replay larger than " + std::to_string(settings_.replayBytes) + " bytes");
+    if (std::string_view(request.body).substr(0, ReplayMagic.size()) != ReplayMagic)
+        return ErrorAnswer(400, "not a replay");
+    if (store_.WaitingReplays() >= settings_.replayQueue) {
+        Answer answer = ErrorAnswer(503, "too many replays waiting for their check, try again later");
+        answer.retryAfter = 60;
+        return answer;
+    }
+    switch (store_.StoreReplay(*token, request.body, settings_.now())) {
+    case ReplayRefusal::None:
+        if (settings_.replayReceived) settings_.replayReceived();
+        return {202, "OK replay received\n", "text/plain; charset=utf-8", 0, 0, {}};
+    case ReplayRefusal::UnknownToken: return ErrorAnswer(403, "unknown token");
+    case ReplayRefusal::ExpiredToken: return ErrorAnswer(403, "expired token");
+    case ReplayRefusal::NoResult: return ErrorAnswer(403, "no result was stored with this token");
+    case ReplayRefusal::AlreadyReceived: return ErrorAnswer(409, "a replay was received for this token already");
+    }
+    return ErrorAnswer(500, "unknown refusal");
+}
+
+std::string TablePage(const std::vector<StoredResult>& best, bool replays) {
     // Black ground, light blue text and red headings: the game's own screen colours.
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
@@ -268,12 +324,19 @@ std::string TablePage(const std::vector<StoredResult>& best) {
     if (best.empty()) {
         page += "<p>No results yet.</p>\n";
     } else {
-        page += "<table>\n<tr><th>PLACE</th><th>NAME</th><th>COUNTRY</th><th>SCORE</th><th>DATE</th></tr>\n";
+        page += std::string("<table>\n<tr><th>PLACE</th><th>NAME</th><th>COUNTRY</th><th>SCORE</th><th>DATE</th>") +
+                (replays ? "<th>REPLAY</th>" : "") + "</tr>\n";
         int place = 0;
         for (const auto& result : best) {
             page += "<tr><td class=\"n\">" + std::to_string(++place) + "</td><td>" + HtmlEscaped(result.name) +
                     "</td><td>" + HtmlEscaped(result.country) + "</td><td class=\"n\">" + std::to_string(result.score) +
-                    "</td><td>" + DateOf(result.time) + "</td></tr>\n";
+                    "</td><td>" + DateOf(result.time) + "</td>";
+            // Relative to the page, so a proxy's path in front of the script is kept.
+            if (replays)
+                page += result.verified ? "<td>VERIFIED <a href=\"replay.pl?id=" + std::to_string(result.id) +
+                                              "\" download>download</a></td>"
+                                        : "<td></td>";
+            page += "</tr>\n";
         }
         page += "</table>\n";
     }
@@ -281,14 +344,19 @@ std::string TablePage(const std::vector<StoredResult>& best) {
     return page;
 }
 
-std::string TableJson(const std::vector<StoredResult>& best) {
+std::string TableJson(const std::vector<StoredResult>& best, bool replays) {
     std::string json = "{\"results\":[";
     int place = 0;
     for (const auto& result : best) {
         if (place > 0) json += ',';
         json += "{\"place\":" + std::to_string(++place) + ",\"name\":\"" + JsonEscaped(result.name) +
                 "\",\"country\":\"" + JsonEscaped(result.country) + "\",\"score\":" + std::to_string(result.score) +
-                ",\"date\":\"" + DateOf(result.time) + "\"}";
+                ",\"date\":\"" + DateOf(result.time) + "\"";
+        if (replays) {
+            json += std::string(",\"verified\":") + (result.verified ? "true" : "false");
+            if (result.verified) json += ",\"replay\":\"/cgi/replay.pl?id=" + std::to_string(result.id) + "\"";
+        }
+        json += "}";
     }
     json += "]}\n";
     return json;

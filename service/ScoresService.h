@@ -1,6 +1,7 @@
 // The answers of the service: the one script "/cgi/version.pl" (the version check with its token,
-// the submission of a result, the world table as a page or as JSON) and "/health", with the limits
-// per client. Everything else is refused. It knows nothing of HTTP connections (HttpServer.h).
+// the submission of a result, the world table as a page or as JSON), "/cgi/replay.pl" (a result's
+// replay received for its check, a verified one handed out) and "/health", with the limits per
+// client. Everything else is refused. It knows nothing of HTTP connections (HttpServer.h).
 #pragma once
 
 #include "RateLimiter.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace tw::scores {
 
@@ -22,6 +24,16 @@ struct ServiceSettings {
     Rate versions{10};
     Rate submissions{10};
     Rate pages{120};
+    Rate replays{10};
+    // Replays: whether they are checked here at all (a program to check them with; without one
+    // they are refused), the most bytes one may have, how many may wait for their check, and
+    // whether the page and the JSON list only entries whose replay was verified.
+    bool checkReplays = false;
+    std::size_t replayBytes = std::size_t{4} << 20;
+    std::int64_t replayQueue = 100;
+    bool requireVerified = false;
+    // Told when a replay was received, so a checker looks at once; empty: nobody is told.
+    std::function<void()> replayReceived;
     // Seconds since 1970, for tokens and dates; tests move it to let tokens expire.
     std::function<std::int64_t()> now;
     // Milliseconds of a steady clock, for the limits; tests move it by hand too.
@@ -34,6 +46,7 @@ struct Request {
     std::string method;
     std::string target; // path and query, as sent
     std::string client; // the address the limits count by and the log shows
+    std::string body;   // only a replay's upload has one
 };
 
 struct Answer {
@@ -44,6 +57,8 @@ struct Answer {
     int cacheSeconds = 0;
     // Seconds after which a limited client may try again; 0: not limited.
     int retryAfter = 0;
+    // A file to be saved rather than shown, by this name; empty: none.
+    std::string fileName;
 };
 
 class ScoresService {
@@ -51,12 +66,16 @@ public:
     ScoresService(ScoreStore& store, ServiceSettings settings);
 
     Answer Handle(const Request& request);
+    // The most bytes of body the request may have; 0: it may have none. Asked before the body is
+    // read, so a larger one never is.
+    std::size_t BodyLimit(std::string_view method, std::string_view target) const;
 
 private:
     Answer Script(const Request& request);
     Answer Version(const Request& request);
     Answer Submit(const Request& request, const std::string& inf);
     Answer Show(const std::string& type, const std::string* format, const std::string* period);
+    Answer ReplayScript(const Request& request);
     void ForgetOldAddresses(std::int64_t now);
 
     ScoreStore& store_;
@@ -65,8 +84,9 @@ private:
     std::atomic<std::int64_t> lastForget_{0};
 };
 
-// The page of the best results, every stored text escaped.
-std::string TablePage(const std::vector<StoredResult>& best);
-std::string TableJson(const std::vector<StoredResult>& best);
+// The page of the best results, every stored text escaped; with `replays`, a column that marks the
+// verified entries and links their replays.
+std::string TablePage(const std::vector<StoredResult>& best, bool replays = false);
+std::string TableJson(const std::vector<StoredResult>& best, bool replays = false);
 
 } // namespace tw::scores

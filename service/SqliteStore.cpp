@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <chrono>
 #include <cstring>
 
@@ -38,6 +39,17 @@ public:
         if (rc == SQLITE_DONE) return false;
         throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(sqlite3_db_handle(stmt_)));
     }
+    Statement& BindBlob(int index, const std::string& bytes) {
+        sqlite3_bind_blob64(stmt_, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+        return *this;
+    }
+    std::string Blob(int column) {
+        const void* bytes = sqlite3_column_blob(stmt_, column);
+        return bytes ? std::string(static_cast<const char*>(bytes),
+                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                     : std::string();
+    }
+    bool Null(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
     Statement& BindNull(int index) {
         sqlite3_bind_null(stmt_, index);
         return *this;
@@ -207,6 +219,17 @@ void SqliteStore::Migrate(std::int64_t now) {
         Execute("CREATE INDEX results_by_week ON results(week, score DESC, id)");
         Execute("CREATE INDEX results_by_month ON results(month, score DESC, id)");
     }
+    if (version < 4) {
+        // Replays: the token remembers the result it stored, so that result's replay can follow
+        // it; the replays wait in their own table for their check, and the page reads the
+        // verified entries through an index of their own.
+        Execute("ALTER TABLE tokens ADD COLUMN result INTEGER");
+        Execute("ALTER TABLE results ADD COLUMN verified INTEGER NOT NULL DEFAULT 0");
+        Execute("CREATE INDEX results_verified_by_rank ON results(score DESC, id) WHERE verified = 1");
+        Execute("CREATE TABLE replays (result INTEGER PRIMARY KEY, bytes BLOB NOT NULL,"
+                " state INTEGER NOT NULL DEFAULT 0, received INTEGER NOT NULL, taken INTEGER)");
+        Execute("CREATE INDEX replays_waiting ON replays(received, result) WHERE state = 0");
+    }
     if (version < Schema) Execute(("PRAGMA user_version=" + std::to_string(Schema)).c_str());
     Statement(Prepared("INSERT OR REPLACE INTO meta(key, value) VALUES('opened', ?)")).Bind(1, now).Step();
     transaction.Commit();
@@ -345,42 +368,140 @@ Refusal SqliteStore::StoreResult(const std::string& token, const StoredResult& r
         if (!find.Step()) return Refusal::UnknownToken;
         return find.Int(0) != 0 ? Refusal::UsedToken : Refusal::ExpiredToken;
     }
-    Statement insert(Prepared(InsertResult));
-    BindResult(insert, result);
-    insert.Step();
+    {
+        Statement insert(Prepared(InsertResult));
+        BindResult(insert, result);
+        insert.Step();
+    }
+    Statement(Prepared("UPDATE tokens SET result = ? WHERE token = ?"))
+        .Bind(1, std::int64_t{sqlite3_last_insert_rowid(db_)})
+        .Bind(2, token)
+        .Step();
     transaction.Commit();
     return Refusal::None;
 }
 
-std::vector<StoredResult> SqliteStore::Table(int count, Period period, std::int64_t now) {
+namespace {
+
+// The page's queries, by period and by whether only verified entries count; kept here because
+// the prepared statements are found by their text.
+const std::string& TableQuery(Period period, bool verifiedOnly) {
+    static const auto queries = [] {
+        std::array<std::string, 8> built;
+        const char* filters[] = {"", "day = ?", "week = ?", "month = ?"};
+        for (std::size_t p = 0; p < 4; ++p)
+            for (std::size_t v = 0; v < 2; ++v) {
+                std::string where = filters[p];
+                if (v == 1) where += where.empty() ? "verified = 1" : " AND verified = 1";
+                built[p * 2 + v] = "SELECT name, country, score, time, id, verified FROM results" +
+                                   (where.empty() ? std::string() : " WHERE " + where) +
+                                   " ORDER BY score DESC, id LIMIT ?";
+            }
+        return built;
+    }();
+    return queries[static_cast<std::size_t>(period) * 2 + (verifiedOnly ? 1 : 0)];
+}
+
+} // namespace
+
+std::vector<StoredResult> SqliteStore::Table(int count, Period period, std::int64_t now, bool verifiedOnly) {
     const std::lock_guard lock(mutex_);
     const PeriodNumbers periods = PeriodsOf(now);
-    const char* sql = "SELECT name, country, score, time FROM results ORDER BY score DESC, id LIMIT ?";
-    std::int64_t number = 0;
-    switch (period) {
-    case Period::All: break;
-    case Period::Day:
-        sql = "SELECT name, country, score, time FROM results WHERE day = ? ORDER BY score DESC, id LIMIT ?";
-        number = periods.day;
-        break;
-    case Period::Week:
-        sql = "SELECT name, country, score, time FROM results WHERE week = ? ORDER BY score DESC, id LIMIT ?";
-        number = periods.week;
-        break;
-    case Period::Month:
-        sql = "SELECT name, country, score, time FROM results WHERE month = ? ORDER BY score DESC, id LIMIT ?";
-        number = periods.month;
-        break;
-    }
-    Statement query(Prepared(sql));
+    const std::int64_t number = period == Period::Day    ? periods.day
+                                : period == Period::Week ? periods.week
+                                                         : periods.month;
+    Statement query(Prepared(TableQuery(period, verifiedOnly)));
     if (period == Period::All)
         query.Bind(1, std::int64_t{count});
     else
         query.Bind(1, number).Bind(2, std::int64_t{count});
     std::vector<StoredResult> best;
     while (query.Step())
-        best.push_back({query.Text(0), query.Text(1), static_cast<std::uint16_t>(query.Int(2)), query.Int(3), {}});
+        best.push_back({query.Text(0),
+                        query.Text(1),
+                        static_cast<std::uint16_t>(query.Int(2)),
+                        query.Int(3),
+                        {},
+                        query.Int(4),
+                        query.Int(5) != 0});
     return best;
+}
+
+ReplayRefusal SqliteStore::StoreReplay(const std::string& token, const std::string& bytes, std::int64_t now) {
+    const std::lock_guard lock(mutex_);
+    Transaction transaction(*this);
+    std::int64_t result = 0;
+    {
+        Statement find(Prepared("SELECT t.expires, t.result, r.id FROM tokens t LEFT JOIN results r ON r.id = t.result"
+                                " WHERE t.token = ?"));
+        find.Bind(1, token);
+        if (!find.Step()) return ReplayRefusal::UnknownToken;
+        if (find.Int(0) <= now) return ReplayRefusal::ExpiredToken;
+        // Not spent yet, or its result was removed since.
+        if (find.Null(2)) return ReplayRefusal::NoResult;
+        result = find.Int(2);
+    }
+    Statement(Prepared("INSERT OR IGNORE INTO replays(result, bytes, state, received) VALUES(?, ?, 0, ?)"))
+        .Bind(1, result)
+        .BindBlob(2, bytes)
+        .Bind(3, now)
+        .Step();
+    if (sqlite3_changes(db_) == 0) return ReplayRefusal::AlreadyReceived;
+    transaction.Commit();
+    return ReplayRefusal::None;
+}
+
+std::int64_t SqliteStore::WaitingReplays() {
+    const std::lock_guard lock(mutex_);
+    Statement query(Prepared("SELECT count(*) FROM replays WHERE state = 0"));
+    query.Step();
+    return query.Int(0);
+}
+
+std::optional<ReplayToCheck> SqliteStore::TakeReplay(std::int64_t now, std::int64_t staleBefore) {
+    const std::lock_guard lock(mutex_);
+    Transaction transaction(*this);
+    ReplayToCheck taken;
+    {
+        Statement find(Prepared("SELECT p.result, r.score, p.bytes FROM replays p JOIN results r ON r.id = p.result"
+                                " WHERE p.state = 0 AND (p.taken IS NULL OR p.taken < ?)"
+                                " ORDER BY p.received, p.result LIMIT 1"));
+        find.Bind(1, staleBefore);
+        if (!find.Step()) return std::nullopt;
+        taken = {find.Int(0), static_cast<std::uint16_t>(find.Int(1)), find.Blob(2)};
+    }
+    Statement(Prepared("UPDATE replays SET taken = ? WHERE result = ?")).Bind(1, now).Bind(2, taken.id).Step();
+    transaction.Commit();
+    return taken;
+}
+
+void SqliteStore::FinishReplay(std::int64_t id, bool verified) {
+    const std::lock_guard lock(mutex_);
+    Transaction transaction(*this);
+    if (verified) {
+        Statement(Prepared("UPDATE replays SET state = 1 WHERE result = ?")).Bind(1, id).Step();
+        Statement(Prepared("UPDATE results SET verified = 1 WHERE id = ?")).Bind(1, id).Step();
+    } else {
+        // Nobody is offered a replay that does not prove its entry: its bytes are of no more use.
+        Statement(Prepared("UPDATE replays SET state = 2, bytes = x'' WHERE result = ?")).Bind(1, id).Step();
+    }
+    transaction.Commit();
+}
+
+std::optional<std::string> SqliteStore::VerifiedReplay(std::int64_t id) {
+    const std::lock_guard lock(mutex_);
+    Statement query(Prepared("SELECT bytes FROM replays WHERE result = ? AND state = 1"));
+    query.Bind(1, id);
+    if (!query.Step()) return std::nullopt;
+    return query.Blob(0);
+}
+
+std::optional<ReplayState> SqliteStore::ReplayStateOf(std::int64_t id) {
+    const std::lock_guard lock(mutex_);
+    Statement query(Prepared("SELECT state FROM replays WHERE result = ?"));
+    query.Bind(1, id);
+    if (!query.Step()) return std::nullopt;
+    return static_cast<ReplayState>(query.Int(0));
 }
 
 void SqliteStore::Import(const std::vector<StoredResult>& results) {
@@ -417,15 +538,17 @@ int SqliteStore::SchemaVersion() {
 
 std::vector<Entry> SqliteStore::Entries(int count) {
     const std::lock_guard lock(mutex_);
-    Statement query(Prepared("SELECT id, name, country, score, time, address FROM results"
-                             " ORDER BY score DESC, id LIMIT ?"));
+    Statement query(Prepared("SELECT r.id, r.name, r.country, r.score, r.time, r.address, p.state"
+                             " FROM results r LEFT JOIN replays p ON p.result = r.id"
+                             " ORDER BY r.score DESC, r.id LIMIT ?"));
     query.Bind(1, std::int64_t{count});
     std::vector<Entry> entries;
     while (query.Step())
         entries.push_back(
             {query.Int(0),
              static_cast<int>(entries.size()) + 1,
-             {query.Text(1), query.Text(2), static_cast<std::uint16_t>(query.Int(3)), query.Int(4), query.Text(5)}});
+             {query.Text(1), query.Text(2), static_cast<std::uint16_t>(query.Int(3)), query.Int(4), query.Text(5)},
+             query.Null(6) ? std::nullopt : std::optional(static_cast<ReplayState>(query.Int(6)))});
     return entries;
 }
 
@@ -436,6 +559,7 @@ int SqliteStore::Remove(const std::vector<std::int64_t>& ids) {
     for (const std::int64_t id : ids) {
         Statement(Prepared("DELETE FROM results WHERE id = ?")).Bind(1, id).Step();
         removed += sqlite3_changes(db_);
+        Statement(Prepared("DELETE FROM replays WHERE result = ?")).Bind(1, id).Step();
     }
     transaction.Commit();
     return removed;

@@ -30,7 +30,14 @@ public:
 
     std::string IssueToken(std::int64_t now, std::int64_t expiresAt, const std::string& address = {}) override;
     Refusal StoreResult(const std::string& token, const StoredResult& result, std::int64_t now) override;
-    std::vector<StoredResult> Table(int count, Period period, std::int64_t now) override;
+    using ScoreStore::Table;
+    std::vector<StoredResult> Table(int count, Period period, std::int64_t now, bool verifiedOnly) override;
+    ReplayRefusal StoreReplay(const std::string& token, const std::string& bytes, std::int64_t now) override;
+    std::int64_t WaitingReplays() override;
+    std::optional<ReplayToCheck> TakeReplay(std::int64_t now, std::int64_t staleBefore) override;
+    void FinishReplay(std::int64_t id, bool verified) override;
+    std::optional<std::string> VerifiedReplay(std::int64_t id) override;
+    std::optional<ReplayState> ReplayStateOf(std::int64_t id) override;
     std::int64_t ResultCount() override;
     std::int64_t TokenCount() override;
     int SchemaVersion() override;

@@ -3,11 +3,13 @@
 #include "HttpServer.h"
 #include "Moderation.h"
 #include "PostgresStore.h"
+#include "ReplayQueue.h"
 #include "ScoreStore.h"
 #include "ScoresService.h"
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <iostream>
 #include <malloc.h>
@@ -15,6 +17,7 @@
 #include <pthread.h>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,8 +25,9 @@ constexpr const char* Usage =
     "Usage: tidewarden-scores [options]\n"
     "       tidewarden-scores list|remove|refuse|allow|refusals [--database FILE|URI] ...\n"
     "The world high-score service of Tide Warden: answers /cgi/version.pl (version check, result\n"
-    "submission, the world table as a page and as JSON) and /health, and keeps everything in one\n"
-    "SQLite file or one PostgreSQL database.\n"
+    "submission, the world table as a page and as JSON), /cgi/replay.pl (a result's replay, checked\n"
+    "with the game's own program; verified replays for download) and /health, and keeps everything\n"
+    "in one SQLite file or one PostgreSQL database.\n"
     "\n"
     "  --address ADDR       address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port N             port to listen on (default 8421; 0 picks a free one)\n"
@@ -39,6 +43,18 @@ constexpr const char* Usage =
     "  --limit-versions N   version checks a minute per client address (default 10; 0: no limit)\n"
     "  --limit-submissions N  submissions a minute per client address (default 10)\n"
     "  --limit-pages N      other requests a minute per client address (default 120)\n"
+    "  --limit-replays N    replay uploads a minute per client address (default 10)\n"
+    "  --verifier PATH      the game's program that checks replays (tidewarden --verify); default:\n"
+    "                       the game installed beside the service, or none; 'none': replays are\n"
+    "                       refused\n"
+    "  --verifier-data DIR  the folder holding the game's data folder (default: the installed\n"
+    "                       data, or the verifier's own folder)\n"
+    "  --verify-seconds N   time a check may take before it is killed (default 60)\n"
+    "  --verify-memory MB   memory a check may use (default 1024; 0: no limit)\n"
+    "  --verify-jobs N      checks run at once (default 1)\n"
+    "  --replay-bytes N     the largest replay accepted (default 4194304)\n"
+    "  --replay-queue N     replays that may wait for their check (default 100)\n"
+    "  --require-verified   the page and the JSON list only entries with a verified replay\n"
     "  --connections N      connections at once per client address (default 32)\n"
     "  --max-connections N  connections at once in all (default 4096)\n"
     "  --threads N          threads answering requests (default 4)\n"
@@ -51,6 +67,9 @@ constexpr const char* Usage =
 struct Options {
     tw::scores::ServerSettings server;
     tw::scores::ServiceSettings service;
+    tw::scores::QueueSettings replays;
+    bool verifierGiven = false;
+    bool verifierDataGiven = false;
     std::string database = "tidewarden-scores.db";
     int pool = 4;
     bool quiet = false;
@@ -81,6 +100,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.quiet = true;
             continue;
         }
+        if (arg == "--require-verified") {
+            options.service.requireVerified = true;
+            continue;
+        }
         if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + arg);
         const char* value = argv[++i];
         auto& server = options.server;
@@ -108,6 +131,27 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             service.submissions.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
         else if (arg == "--limit-pages")
             service.pages.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
+        else if (arg == "--limit-replays")
+            service.replays.perMinute = static_cast<double>(NumberArgument(arg, value, 0, 1000000));
+        else if (arg == "--verifier") {
+            // The check runs in a folder of its own: a relative name would not be found from there.
+            options.replays.check.program =
+                std::string(value) == "none" ? std::string() : std::filesystem::absolute(value).string();
+            options.verifierGiven = true;
+        } else if (arg == "--verifier-data") {
+            options.replays.check.dataFolder = std::filesystem::absolute(value).string();
+            options.verifierDataGiven = true;
+        } else if (arg == "--verify-seconds")
+            options.replays.check.timeout = std::chrono::seconds(NumberArgument(arg, value, 1, 3600));
+        else if (arg == "--verify-memory")
+            options.replays.check.memoryBytes = static_cast<std::uint64_t>(NumberArgument(arg, value, 0, 1 << 20))
+                                                << 20;
+        else if (arg == "--verify-jobs")
+            options.replays.workers = static_cast<int>(NumberArgument(arg, value, 1, 64));
+        else if (arg == "--replay-bytes")
+            service.replayBytes = static_cast<std::size_t>(NumberArgument(arg, value, 64, 64L << 20));
+        else if (arg == "--replay-queue")
+            service.replayQueue = NumberArgument(arg, value, 1, 1000000);
         else if (arg == "--connections")
             server.connectionsPerAddress = static_cast<int>(NumberArgument(arg, value, 1, 100000));
         else if (arg == "--max-connections")
@@ -177,6 +221,29 @@ int main(int argc, char** argv) {
         options.service.log = LogLine;
     }
     FitConnectionsToDescriptors(options.server);
+    // Replays are checked by the game's own program: the one named, else the one installed
+    // beside the service; with neither, they are refused.
+    auto& check = options.replays.check;
+    if (!options.verifierGiven) {
+        check.program = tw::scores::InstalledVerifier();
+        if (!options.verifierDataGiven) check.dataFolder = tw::scores::InstalledVerifierData();
+    } else if (!check.program.empty() && ::access(check.program.c_str(), X_OK) != 0) {
+        std::cerr << "tidewarden-scores: --verifier " << check.program << ": not a program that can be run\n";
+        return 1;
+    }
+    // A program that cannot run in its box would fail every replay: found now, not by the players.
+    if (!check.program.empty()) {
+        if (const std::string why = tw::scores::ProbeVerifier(check); !why.empty()) {
+            if (options.verifierGiven) {
+                std::cerr << "tidewarden-scores: --verifier " << check.program << ": " << why << "\n";
+                return 1;
+            }
+            LogLine("the game found at " + check.program + " cannot check replays: " + why);
+            check.program.clear();
+        }
+    }
+    options.service.checkReplays = !check.program.empty();
+    options.replays.log = options.service.log;
     // Requests free what they allocated on another thread's heap; handing the heap's top back
     // to the system each time costs every core a TLB flush. A few MB kept in hand is cheaper.
     mallopt(M_TRIM_THRESHOLD, 8 << 20);
@@ -188,14 +255,22 @@ int main(int argc, char** argv) {
         storeOptions.pool = options.pool;
         const auto opened = tw::scores::OpenStore(options.database, storeOptions);
         tw::scores::ScoreStore& store = *opened;
+        tw::scores::ReplayQueue replays(store, options.replays);
+        options.service.replayReceived = [&replays] { replays.Wake(); };
         tw::scores::ScoresService service(store, options.service);
+        replays.Start();
         server.Start(service);
         LogLine("listening on " + server.Base() + " (database " + tw::scores::WithoutPassword(options.database) + ")");
+        LogLine(check.program.empty()
+                    ? std::string("replays are refused: no game program to check them with (--verifier)")
+                    : "replays are checked by " + check.program +
+                          (check.dataFolder.empty() ? std::string() : " (data " + check.dataFolder + ")"));
 
         int signal = 0;
         sigwait(&stopSignals, &signal);
         LogLine(std::string("stopping on ") + (signal == SIGHUP ? "SIGHUP" : signal == SIGINT ? "SIGINT" : "SIGTERM"));
         store.StopWaiting();
+        replays.Stop();
         server.Stop();
         LogLine("stopped");
         return 0;

@@ -8,15 +8,15 @@ namespace tw::online {
 
 ResultSubmission::~ResultSubmission() { Cancel(); }
 
-void ResultSubmission::Start(std::string name, std::uint16_t score, std::string country) {
+void ResultSubmission::Start(std::string name, std::uint16_t score, std::string country, std::string replay) {
     Cancel();
     progress_ = std::make_unique<Progress>();
     worker_ = std::thread([progress = progress_.get(), base = BaseUrl, limits = Limits, name = std::move(name), score,
-                           country = std::move(country)] {
+                           country = std::move(country), replay = std::move(replay)] {
         bool sent = false;
         try {
             platform::CurlHttpClient http(limits, &progress->cancelled);
-            sent = SendResult(http, base, name, score, country);
+            sent = SendResult(http, base, name, score, country, replay);
         } catch (...) {
             sent = false; // no session could be made: as good as no connection
         }

@@ -1,4 +1,4 @@
-// One result sent on a worker thread, so the window goes on drawing and answering while the two
+// One result sent on a worker thread, so the window goes on drawing and answering while the
 // exchanges run. The worker touches only its own copies of the inputs and two atomic flags.
 #pragma once
 
@@ -25,8 +25,9 @@ public:
     ResultSubmission(const ResultSubmission&) = delete;
     ResultSubmission& operator=(const ResultSubmission&) = delete;
 
-    // Starts sending; a send still under way is cancelled and waited for first.
-    void Start(std::string name, std::uint16_t score, std::string country);
+    // Starts sending, with the game's encoded replay when there is one (empty: none); a send
+    // still under way is cancelled and waited for first.
+    void Start(std::string name, std::uint16_t score, std::string country, std::string replay = {});
     // Once the worker has ended, whether the result was sent, and the send is forgotten; nothing
     // while it runs or when none was started.
     std::optional<bool> TakeOutcome();

@@ -47,6 +47,7 @@ int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 struct CurlHttpClient::Impl {
     CURL* handle = nullptr;
     curl_slist* headers = nullptr;
+    curl_slist* postHeaders = nullptr;
     HttpLimits limits;
     const std::atomic<bool>* cancelled = nullptr;
     std::optional<std::chrono::steady_clock::time_point> deadline; // set by the first request
@@ -63,6 +64,10 @@ CurlHttpClient::CurlHttpClient(HttpLimits limits, const std::atomic<bool>* cance
     impl_->headers = curl_slist_append(impl_->headers, "Accept: text/html, */*");
     impl_->headers = curl_slist_append(impl_->headers, "Content-Type: text/html");
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, impl_->headers);
+    // A POST carries bytes, and goes at once instead of asking the server first.
+    impl_->postHeaders = curl_slist_append(impl_->postHeaders, "Accept: text/html, */*");
+    impl_->postHeaders = curl_slist_append(impl_->postHeaders, "Content-Type: application/octet-stream");
+    impl_->postHeaders = curl_slist_append(impl_->postHeaders, "Expect:");
     curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies kept in memory for this client
     curl_easy_setopt(h, CURLOPT_PROXY, "");      // never a proxy from the environment
@@ -81,9 +86,34 @@ CurlHttpClient::CurlHttpClient(HttpLimits limits, const std::atomic<bool>* cance
 CurlHttpClient::~CurlHttpClient() {
     curl_easy_cleanup(impl_->handle);
     curl_slist_free_all(impl_->headers);
+    curl_slist_free_all(impl_->postHeaders);
 }
 
 std::string CurlHttpClient::Get(const std::string& url) {
+    CURL* h = impl_->handle;
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, impl_->headers);
+    return Perform(url);
+}
+
+std::string CurlHttpClient::Post(const std::string& url, const std::string& bytes) {
+    CURL* h = impl_->handle;
+    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, impl_->postHeaders);
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bytes.size()));
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, bytes.data());
+    std::string answer;
+    try {
+        answer = Perform(url);
+    } catch (...) {
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
+        throw;
+    }
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
+    return answer;
+}
+
+std::string CurlHttpClient::Perform(const std::string& url) {
     if (impl_->cancelled != nullptr && impl_->cancelled->load()) throw HttpError("cancelled");
     // The time this request may take is what the client's deadline leaves (libcurl reads 0 as no
     // limit at all, so a deadline reached fails here).
@@ -99,7 +129,6 @@ std::string CurlHttpClient::Get(const std::string& url) {
     body.limit = impl_->limits.maxBodySize;
     char error[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
     const CURLcode result = curl_easy_perform(h);

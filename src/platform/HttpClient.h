@@ -1,4 +1,5 @@
-// HTTP GET of an absolute address over libcurl, with bounded waits: the game's only network use.
+// HTTP GET (and one POST, of a replay) of an absolute address over libcurl, with bounded waits: the
+// game's only network use.
 // One client is one session: cookies set by an answer go with the following requests, and one
 // deadline bounds all its requests together.
 #pragma once
@@ -31,6 +32,8 @@ public:
     virtual ~HttpClient() = default;
     // The body of a 2xx answer; throws HttpError for everything else. Redirects are not followed.
     virtual std::string Get(const std::string& url) = 0;
+    // The same for a POST of these bytes, sent as application/octet-stream.
+    virtual std::string Post(const std::string& url, const std::string& bytes) = 0;
 };
 
 class CurlHttpClient final : public HttpClient {
@@ -44,8 +47,11 @@ public:
     CurlHttpClient& operator=(const CurlHttpClient&) = delete;
 
     std::string Get(const std::string& url) override;
+    std::string Post(const std::string& url, const std::string& bytes) override;
 
 private:
+    std::string Perform(const std::string& url);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

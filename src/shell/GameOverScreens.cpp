@@ -138,7 +138,7 @@ void TmainForm::CopyScoreToNewEntry() { Settings.NewEntry.Score = Game.Score; }
 
 void TmainForm::SendResult() {
     SetGameState(gsSending);
-    IdHTTP1->Start(Settings.NewEntry.Name.Text(), Game.Score, Settings.Country.Text());
+    IdHTTP1->Start(Settings.NewEntry.Name.Text(), Game.Score, Settings.Country.Text(), replayToSend_);
 }
 
 bool TmainForm::FinishSending() {

@@ -118,6 +118,10 @@ public:
     // The replay of the game that just ended, until it was stored with its table entry.
     const std::optional<TReplay>& FinishedReplay() const { return finishedReplay_; }
     std::optional<TReplay> TakeFinishedReplay() { return std::exchange(finishedReplay_, std::nullopt); }
+    // The replay of the result entered last, encoded, for the world high-score service; empty
+    // when that game was not recorded.
+    void KeepReplayToSend(std::string bytes) { replayToSend_ = std::move(bytes); }
+    const std::string& ReplayToSend() const { return replayToSend_; }
     void CopyScoreToNewEntry(); // NewEntry's score := the game's score
     // The result to the world high-score service: "PLEASE WAIT..." while the worker sends, then
     // back to the menu's high scores, or "CAN'T CONNECT TO SERVER!" and the question again.
@@ -169,6 +173,7 @@ private:
     bool configLoaded_ = false; // SaveConfig writes nothing before LoadConfig has run
     TReplayRecorder recorder_;
     std::optional<TReplay> finishedReplay_;
+    std::string replayToSend_;
     std::unique_ptr<TReplayPlayer> watching_;
     bool watchFast_ = false;
     // The display choice of the command line, and the one on file that saving keeps meanwhile.

@@ -17,6 +17,7 @@
 
 #include <string>
 #include <system_error>
+#include <vector>
 #include <utility>
 
 namespace {
@@ -71,6 +72,12 @@ void StoreNewResult(TmainForm& form) {
     const std::size_t place = InsertResult();
     form.SaveConfig();
     const std::optional<TReplay> replay = form.TakeFinishedReplay();
+    std::string encoded;
+    if (replay) {
+        const std::vector<std::uint8_t> bytes = EncodeReplay(*replay);
+        encoded.assign(bytes.begin(), bytes.end());
+    }
+    form.KeepReplayToSend(std::move(encoded));
     // The table is saved already: a replay that cannot be written loses the replay, not the entry.
     try {
         StoreTableReplay(place, replay ? &*replay : nullptr);

@@ -50,6 +50,29 @@ TEST(SendResultTest, SendsTheEncodedRecordWithTheTokenHeadersAndCookies) {
     }
 }
 
+TEST(SendResultTest, AReplayFollowsAStoredResultAndWhatBecomesOfItLeavesTheResultSent) {
+    const std::string replay("TWRP\0\x01binary", 12);
+    for (const int status : {202, 500}) {
+        SCOPED_TRACE(status);
+        ScriptedService service(Answer("OK|Tidewarden|1|0|a b&c|"), Answer("OK"), Answer("OK replay received", status));
+        EXPECT_TRUE(SendResult(service.base(), "Nemo", 120, "nz", {}, replay));
+        const auto requests = service.requests();
+        ASSERT_EQ(requests.size(), 3U);
+        EXPECT_EQ(requests[2].method, "POST");
+        EXPECT_EQ(requests[2].target, "/cgi/replay.pl?token=a%20b%26c");
+        EXPECT_EQ(requests[2].body, replay);
+        EXPECT_EQ(requests[2].get_header_value("Content-Type"), "application/octet-stream");
+        EXPECT_FALSE(requests[2].has_header("Expect")) << "sent at once, not after asking";
+    }
+    // A refused result sends no replay; a service that takes none answers 404, and the result
+    // still counts as sent.
+    ScriptedService refusing(Answer("OK|Tidewarden|1|0|tok42|"), Answer("ERROR unknown token"), Answer("OK"));
+    EXPECT_FALSE(SendResult(refusing.base(), "Nemo", 120, "nz", {}, replay));
+    EXPECT_EQ(refusing.requests().size(), 2U);
+    ScriptedService old(Answer("OK|Tidewarden|1|0|tok42|"), Answer("OK"));
+    EXPECT_TRUE(SendResult(old.base(), "Nemo", 120, "nz", {}, replay));
+}
+
 TEST(SendResultTest, AVersionAnswerWithoutTokenStillSubmits) {
     for (const char* answer : {"OK", "OK|a|b|c|d"}) {
         SCOPED_TRACE(answer);

@@ -5,6 +5,7 @@
 
 #include "HttpServer.h"
 #include "PostgresCluster.h"
+#include "ReplayQueue.h"
 #include "ScoreStore.h"
 #include "ScoresService.h"
 #include "online/ResultEncoding.h"
@@ -17,6 +18,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 namespace tw::scores::test {
@@ -39,6 +41,7 @@ protected:
     }
     ~InProcessService() override {
         if (server_) server_->Stop();
+        if (replays_) replays_->Stop();
     }
     void SetUp() override {
         if (!skipped_.empty()) GTEST_SKIP() << skipped_;
@@ -47,13 +50,17 @@ protected:
 
     static ServiceSettings Unlimited() {
         ServiceSettings settings;
-        settings.versions = settings.submissions = settings.pages = Rate{0};
+        settings.versions = settings.submissions = settings.pages = settings.replays = Rate{0};
         return settings;
     }
     // A new service and server on the same file, with these settings (the clocks are always ours).
     void Restart(ServiceSettings settings = Unlimited(), ServerSettings server = {}) {
         if (!owned_) return; // skipped
         if (server_) server_->Stop();
+        if (replays_) {
+            settings.checkReplays = true;
+            settings.replayReceived = [this] { replays_->Wake(); };
+        }
         settings.now = [this] { return clock_.load(); };
         settings.steadyMs = [this] { return steadyMs_.load(); };
         service_ = std::make_unique<ScoresService>(*owned_, settings);
@@ -61,6 +68,23 @@ protected:
         server_ = std::make_unique<HttpServer>(server);
         server_->Bind();
         server_->Start(*service_);
+    }
+
+    // Replays checked from now on by this program (the test's stand-in for the game's), on a queue
+    // that looks at the store often; the service is started again to take them.
+    void CheckReplaysWith(const std::string& program, std::chrono::milliseconds timeout = std::chrono::seconds(20),
+                          ServiceSettings settings = Unlimited()) {
+        if (!owned_) return;
+        if (replays_) replays_->Stop();
+        QueueSettings queue;
+        queue.check.program = program;
+        queue.check.timeout = timeout;
+        queue.check.memoryBytes = 0; // a sanitizer build of the game reserves more than any limit
+        queue.now = [this] { return clock_.load(); };
+        queue.poll = std::chrono::milliseconds(100);
+        replays_ = std::make_unique<ReplayQueue>(*owned_, queue);
+        replays_->Start();
+        Restart(settings);
     }
 
     int port() const { return server_->Port(); }
@@ -101,6 +125,7 @@ protected:
     std::string path_; // the file or URI
     std::string skipped_;
     std::unique_ptr<ScoreStore> owned_;
+    std::unique_ptr<ReplayQueue> replays_;
     std::unique_ptr<ScoresService> service_;
     std::unique_ptr<HttpServer> server_;
 };

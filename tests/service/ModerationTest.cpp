@@ -56,11 +56,11 @@ TEST_P(Moderation, AForgedEntryIsFoundRemovedAndItsSenderRefused) {
     std::istringstream rows(list.out);
     std::string header;
     std::getline(rows, header);
-    EXPECT_EQ(header, "id\tplace\tscore\tname\tcountry\tstored (UTC)\taddress");
+    EXPECT_EQ(header, "id\tplace\tscore\tname\tcountry\tstored (UTC)\taddress\treplay");
     std::string first;
     std::getline(rows, first);
     EXPECT_NE(first.find("\t1\t65535\tForger\tnz\t2026-09-21 "), std::string::npos) << first;
-    EXPECT_NE(first.find("\t203.0.113.66"), std::string::npos) << first;
+    EXPECT_NE(first.find("\t203.0.113.66\t-"), std::string::npos) << first << " (no replay came)";
     const std::string forgedId = first.substr(0, first.find('\t'));
 
     const auto removed = Run({"remove", forgedId});
@@ -175,6 +175,9 @@ TEST(ScoreStoreMigration, AFileOfTheFirstTablesIsBroughtUpToDateInPlaceOnce) {
             EXPECT_EQ(store.StoreResult("oldtoken", {"Marlin", "nz", 4500, Start, "198.51.100.7"}, Start),
                       Refusal::None);
             EXPECT_EQ(store.Entries(10)[1].result.address, "198.51.100.7");
+            // And the result it stored can have its replay.
+            EXPECT_EQ(store.StoreReplay("oldtoken", "TWRP", Start), ReplayRefusal::None);
+            EXPECT_EQ(store.ReplayStateOf(store.Entries(10)[1].id), ReplayState::Waiting);
         }
     }
 }

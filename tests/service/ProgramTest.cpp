@@ -279,7 +279,7 @@ TEST_F(ProgramTest, ModerationWorksOnTheFileWhileTheServiceRuns) {
     EXPECT_EQ(list.Wait(), 0);
     const std::size_t forged = rows.find("\t1\t65535\tForger\tnz\t");
     ASSERT_NE(forged, std::string::npos) << rows;
-    EXPECT_NE(rows.find("\t127.0.0.1\n", forged), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\t127.0.0.1\t-\n", forged), std::string::npos) << rows;
     const std::string id = rows.substr(rows.rfind('\n', forged) + 1, forged - rows.rfind('\n', forged) - 1);
 
     ServiceProcess remove({"remove", "--database", Database(), id});
@@ -312,6 +312,59 @@ TEST_F(ProgramTest, ResultsSurviveARestart) {
     const auto json = client.Get("/cgi/version.pl?prg=Tidewarden&show&type=0&format=json");
     ASSERT_TRUE(json);
     EXPECT_NE(json->body.find("\"name\":\"Nemo\",\"country\":\"nz\",\"score\":4321"), std::string::npos) << json->body;
+}
+
+TEST_F(ProgramTest, ReplaysAreCheckedByTheProgramNamedAndRefusedWithoutOne) {
+    const auto upload = [](int port, const std::string& token, const std::string& bytes) {
+        httplib::Client client("127.0.0.1", port);
+        const auto answer = client.Post("/cgi/replay.pl?token=" + token, bytes, "application/octet-stream");
+        return answer ? answer->status : 0;
+    };
+    const auto storedToken = [](int port) {
+        platform::CurlHttpClient http;
+        const std::string base = "http://127.0.0.1:" + std::to_string(port);
+        const auto token = online::TokenFromAnswer(http.Get(online::VersionCheckUrl(base))).value_or("");
+        const std::string record = online::ResultRecord("Nemo", 120, token, "nz");
+        EXPECT_EQ(http.Get(online::SubmissionUrl(base, online::EncodeRecord(record))), "OK\n");
+        return token;
+    };
+    {
+        std::vector<std::string> arguments = Arguments();
+        arguments.insert(arguments.end(), {"--verifier", FAKE_VERIFIER, "--require-verified"});
+        ServiceProcess service(arguments);
+        const int port = service.Port();
+        ASSERT_GT(port, 0) << service.output;
+        httplib::Client client("127.0.0.1", port);
+        const std::string json = "/cgi/version.pl?prg=Tidewarden&show&type=0&format=json";
+        EXPECT_EQ(client.Get(json)->body, "{\"results\":[]}\n");
+        EXPECT_EQ(upload(port, storedToken(port), "TWRPmatch 120"), 202);
+        std::string verified;
+        for (int tries = 0; tries < 300 && verified.find("\"verified\":true") == std::string::npos; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            verified = client.Get(json)->body;
+        }
+        EXPECT_NE(verified.find("\"name\":\"Nemo\",\"country\":\"nz\",\"score\":120,\"date\":"), std::string::npos)
+            << verified;
+        EXPECT_NE(verified.find("\"verified\":true,\"replay\":\"/cgi/replay.pl?id=1\""), std::string::npos) << verified;
+        EXPECT_EQ(client.Get("/cgi/replay.pl?id=1")->body, "TWRPmatch 120");
+        service.Signal(SIGTERM);
+        EXPECT_EQ(service.Wait(), 0);
+    }
+    {
+        std::vector<std::string> arguments = Arguments();
+        arguments.insert(arguments.end(), {"--verifier", "none"});
+        ServiceProcess service(arguments);
+        const int port = service.Port();
+        ASSERT_GT(port, 0) << service.output;
+        EXPECT_EQ(upload(port, storedToken(port), "TWRPmatch 120"), 501);
+    }
+    std::vector<std::string> arguments = Arguments();
+    arguments.insert(arguments.end(), {"--verifier", (folder_ / "missing")});
+    ServiceProcess missing(arguments);
+    EXPECT_NE(missing.AllOutput().find("--verifier " + (folder_ / "missing") + ": not a program that can be run"),
+              std::string::npos)
+        << missing.output;
+    EXPECT_EQ(missing.Wait(), 1);
 }
 
 TEST_F(ProgramTest, TwoProcessesShareOneDatabase) {

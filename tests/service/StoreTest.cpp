@@ -119,8 +119,8 @@ TEST_F(PostgresOnly, ProcessesOpeningANewDatabaseAtOnceMigrateItOnce) {
     for (auto& opener : openers) opener.join();
     EXPECT_EQ(opened.load(), 3);
     EXPECT_EQ(Count("SELECT count(*) FROM migrations"), ScoreStore::Schema);
-    EXPECT_EQ(Count("SELECT count(*) FROM pg_indexes WHERE tablename = 'results'"), 6)
-        << "key, rank, address, three periods";
+    EXPECT_EQ(Count("SELECT count(*) FROM pg_indexes WHERE tablename = 'results'"), 7)
+        << "key, rank, address, three periods, verified by rank";
 
     test::PostgresCluster::ExecuteOn(uri_, "INSERT INTO migrations VALUES(99, 0)");
     try {

@@ -7,12 +7,15 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <span>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "game/GameState.h"
+#include "game/Replay.h"
 #include "game/TablePlace.h"
 #include "host/GameHost.h"
 #include "online/ResultEncoding.h"
@@ -25,6 +28,7 @@
 #include "support/TempDir.h"
 
 #include "HttpServer.h"
+#include "ReplayQueue.h"
 #include "ScoreStore.h"
 #include "SqliteStore.h"
 #include "ScoresService.h"
@@ -327,6 +331,117 @@ TEST_F(EndGameTest, AGamePlayedToTheEndIsStoredByTheWorldHighScoreService) {
     EXPECT_EQ(best[0].name, "Nemo");
     EXPECT_EQ(best[0].country, "nz");
     EXPECT_EQ(best[0].score, 550);
+}
+
+// The game's own service with the game's own program checking replays: a game played to its end
+// sends its replay, which is verified; a result whose score was changed behind the game's back is
+// stored but never verified. The page then marks the one and offers its replay.
+TEST_F(EndGameTest, TheReplayOfAPlayedGameVerifiesItsResultAndAForgedScoreIsNotVerified) {
+    const tw::test::TempDir folder;
+    tw::scores::SqliteStore store((folder.path() / "scores.db").string());
+    tw::scores::QueueSettings queueSettings;
+    queueSettings.check.program = TW_GAME_PROGRAM;
+    queueSettings.check.dataFolder = TW_RUN_FOLDER;
+    queueSettings.check.memoryBytes = 0; // AddressSanitizer reserves more than any sane limit
+    queueSettings.check.timeout = 120s;
+    queueSettings.poll = 100ms;
+    std::vector<std::string> checks;
+    std::mutex checksMutex;
+    queueSettings.log = [&](const std::string& line) {
+        const std::lock_guard lock(checksMutex);
+        checks.push_back(line);
+    };
+    tw::scores::ReplayQueue queue(store, queueSettings);
+    queue.Start();
+    tw::scores::ServiceSettings settings;
+    settings.checkReplays = true;
+    settings.replayReceived = [&queue] { queue.Wake(); };
+    tw::scores::ScoresService service(store, settings);
+    tw::scores::ServerSettings serverSettings;
+    serverSettings.port = 0;
+    tw::scores::HttpServer server(serverSettings);
+    server.Bind();
+    server.Start(service);
+
+    const auto sendAs = [&](const std::string& name) {
+        host->typeText(name);
+        Press(vk::Return);
+        ASSERT_EQ(Shell.GameState, gsSendQuery);
+        host->form().IdHTTP1->BaseUrl = server.Base();
+        Press(vk::Return);
+        ASSERT_TRUE(TickUntil([] { return Shell.GameState != gsSending; }, 10s));
+        ASSERT_TRUE(OnTheMenusHighScores());
+    };
+    const auto checksSoFar = [&] {
+        const std::lock_guard lock(checksMutex);
+        std::string text;
+        for (const auto& line : checks) text += line + "\n";
+        return text;
+    };
+    const auto stateOf = [&](const std::string& name) {
+        std::optional<tw::scores::ReplayState> state;
+        const auto end = std::chrono::steady_clock::now() + 120s;
+        do {
+            for (const auto& entry : store.Entries(10))
+                if (entry.result.name == name) state = store.ReplayStateOf(entry.id);
+            if (state != tw::scores::ReplayState::Waiting) break;
+            std::this_thread::sleep_for(50ms);
+        } while (std::chrono::steady_clock::now() < end);
+        return state;
+    };
+
+    // A real game: the harpoon held until a fish is hit, then ended as the player ends it.
+    Settings.HighScores = THighScores{};
+    Shell.MenuSelection = 1;
+    host->form().RunMenuCommand();
+    host->keyDown(vk::Control);
+    for (int tick = 0; tick < 6000 && Game.Score == 0 && Shell.GameState != gsNameEntry; ++tick) {
+        if (tick % 50 == 0) host->keyUp(tick % 100 == 0 ? vk::Up : vk::Down);
+        if (tick % 50 == 0) host->keyDown(tick % 100 == 0 ? vk::Down : vk::Up);
+        host->runTicks(1);
+    }
+    host->keyUp(vk::Control);
+    host->keyUp(vk::Up);
+    host->keyUp(vk::Down);
+    ASSERT_GT(Game.Score, 0) << "the harpoon hit nothing";
+    const std::uint16_t played = Game.Score;
+    if (Shell.GameState != gsNameEntry) {
+        host->closeRequest();
+        host->pressKey(vk::Return);
+        ASSERT_TRUE(TickUntil([] { return Shell.GameState == gsNameEntry; }, 10s));
+    }
+    sendAs("Diver");
+    if (HasFatalFailure()) return;
+    EXPECT_FALSE(host->form().ReplayToSend().empty());
+    EXPECT_EQ(stateOf("Diver"), tw::scores::ReplayState::Verified) << checksSoFar();
+
+    // The same kind of game, its score changed behind the game's back before it ended.
+    FreshHost();
+    host->form().IdHTTP1->BaseUrl = server.Base();
+    Settings.HighScores = THighScores{};
+    ReachNameEntry(static_cast<std::uint16_t>(played + 500));
+    if (HasFatalFailure()) return;
+    sendAs("Forger");
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(stateOf("Forger"), tw::scores::ReplayState::Failed) << checksSoFar();
+
+    const auto best = store.Best(10);
+    ASSERT_EQ(best.size(), 2U) << "both results are stored";
+    EXPECT_EQ(best[0].name, "Forger");
+    EXPECT_FALSE(best[0].verified);
+    EXPECT_EQ(best[1].name, "Diver");
+    EXPECT_EQ(best[1].score, played);
+    EXPECT_TRUE(best[1].verified);
+    const std::string page = tw::scores::TablePage(best, true);
+    EXPECT_NE(page.find("<td>Diver</td><td></td><td class=\"n\">" + std::to_string(played) + "</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("VERIFIED <a href=\"replay.pl?id=" + std::to_string(best[1].id) + "\""), std::string::npos);
+    // What the page offers is the game's file, which the game plays as it recorded it.
+    const auto offered = store.VerifiedReplay(best[1].id);
+    ASSERT_TRUE(offered);
+    const TReplay replay = DecodeReplay(
+        std::span(reinterpret_cast<const std::uint8_t*>(offered->data()), offered->size()), "the download");
+    EXPECT_EQ(replay.End.Score, played);
 }
 
 TEST_F(EndGameTest, EveryFailureShowsCantConnectWithinTheBoundThenTheQuestionAgain) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,7 +27,18 @@ inline Responder Answer(std::string body, int status = 200) {
 // Answers the version check and the submission with the responders given, and keeps every request.
 class ScriptedService {
 public:
-    ScriptedService(Responder version, Responder submission) {
+    // replay, when given, answers the game's replay posted after a result; without it that post
+    // gets 404, as from a service that takes none.
+    ScriptedService(Responder version, Responder submission, std::optional<Responder> replay = std::nullopt) {
+        if (replay)
+            loopback_.server().Post("/cgi/replay.pl",
+                                    [this, replay](const httplib::Request& request, httplib::Response& response) {
+                                        {
+                                            const std::lock_guard lock(mutex_);
+                                            requests_.push_back(request);
+                                        }
+                                        (*replay)(request, response);
+                                    });
         loopback_.server().Get("/cgi/version.pl", [this, version, submission](const httplib::Request& request,
                                                                               httplib::Response& response) {
             {
