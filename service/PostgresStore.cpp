@@ -454,7 +454,10 @@ std::vector<Entry> PostgresStore::Entries(int count) {
 
 int PostgresStore::Remove(const std::vector<std::int64_t>& ids) {
     std::string array = "{";
-    for (const std::int64_t id : ids) array += (array.size() > 1 ? "," : "") + Number(id);
+    for (const std::int64_t id : ids) {
+        if (array.size() > 1) array += ',';
+        array += Number(id);
+    }
     array += "}";
     Lease lease(*this);
     return Run(lease.get(),

@@ -114,8 +114,13 @@ TCommandLine::TParsed TCommandLine::Parse(std::span<const std::string_view> args
 std::string TCommandLine::Usage(std::string_view program) {
     std::string text = "Usage: " + std::string(program) + " [OPTION]...\nThe underwater arcade game Tide Warden.\n\n";
     for (const TOptionEntry& entry : OptionTable) {
-        std::string left = "  " + std::string(entry.Name);
-        if (!entry.Value.empty()) left += " " + std::string(entry.Value);
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) of a literal plus a string.
+        std::string left = "  ";
+        left += entry.Name;
+        if (!entry.Value.empty()) {
+            left += ' ';
+            left += entry.Value;
+        }
         if (left.size() < 22)
             left.resize(22, ' ');
         else
