@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts every allocation of the benchmark program, so a benchmark can show that its steady state
 // allocates nothing. Replaces the global operator new: include it in exactly one file of a program.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scratch folder a whole-game benchmark runs in: linked to the built data, with a settings file
 // that keeps music and sound off, made the current folder and removed again afterwards.
 #pragma once

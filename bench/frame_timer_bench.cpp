@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of the message loop's turns between frames: one idle call of the running frame timer
 // when no tick is due (a clock read and a comparison), and one key event on its way to the form.
 #include "platform/Clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one busy game tick with its drawing and presenting: a level-7 field with about 220 bubbles
 // behind the diver at the floor, a dozen fish, bonus floats on their ropes, the ceiling and floor
 // chains, and the diver fighting: the supergun and the net held, their shots in flight, fish killed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one menu frame (fill, the menu's sprites, the screen's texts, flip) on the built menu
 // pictures, for the main menu, the options screen with an edited country, the high-score table and
 // the exit question; a frame must fit well inside the menu timer's 16 ms.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one second of game audio: 32 sound-effect voices and a song mixed through the audio
 // device's own render path (no device opened). The goal is under 20 ms of CPU per second of audio
 // (2 % of one core). Allocations inside the measured mixing are counted: the voices make none.

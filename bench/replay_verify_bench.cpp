@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How fast a replay is checked without a window (`tidewarden --verify`): a game of steering strokes
 // with the harpoon held, played from its record until its lives are gone or the record ends.
 // Reports the ticks a second and how many times faster than the game's 62.5 ticks a second that is.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The score service's figures on this machine, SQLite and PostgreSQL side by side in one run:
 # stored results a second and page times with the database filled to each size, one service
 # process on each store, then three processes on one PostgreSQL database. The PostgreSQL server is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile load on the world high-score service, on loopback only and bounded in count and time: it
 // starts tidewarden-scores itself (a database of its own in a temporary folder) and measures
 // 1. 1,000 slow and idle clients held open from distinct 127.1.x.y addresses while a normal client

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Load for the world high-score service: clients at once, each sending version check and
 // submission pairs with the game's own client and encoder over one kept-alive connection, spread
 // over one or more service processes; then the time of the page of the best hundred of each

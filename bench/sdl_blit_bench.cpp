@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing speed: our colour-keyed pattern copies against SDL's colour-keyed blits (plain and RLE) on
 // the same sprites, and one whole frame (fill, tiled background, 300 keyed sprites, five texts).
 #include <SDL.h>

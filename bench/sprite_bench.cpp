@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of a frame of the sprite tree: the move pass with the collision scans of a hero, its hand
 // engine and a shot, and FreeDead; allocations are counted to show that a steady frame makes none.
 #include "engine/DXSprite.h"

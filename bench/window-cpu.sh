@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # How much processor time the game takes in a real X window on a virtual display (Xvfb, software
 # GL): the whole process and each of its threads, from /proc, over a span of play or of the menu.
 #   bench/window-cpu.sh <run folder> [play|menu] [seconds] [WIDTHxHEIGHT]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Reads NEWS, the one place the version, the release date and the release notes are written:
 # tw_read_releases(FILE) sets TW_VERSION and TW_RELEASE_DATE from the newest entry and
 # TW_RELEASES_XML to the AppStream <release> elements of every entry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into every program of a sanitizer build. Libraries that keep memory to the end of the
 // process would be reported by LeakSanitizer at every exit: fontconfig keeps its configuration (there
 // is no matching FcFini on our side by design), SDL's desktop bus connection leaves libdbus's own

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared compile settings for every target of the project.
 
 add_library(tw_options INTERFACE)

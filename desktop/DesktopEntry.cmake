@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by the install: writes the desktop entry with the launcher's installed path (the prefix is known
 # only now: cmake --install may be given one).
 if(IS_ABSOLUTE "${TW_BINDIR}")

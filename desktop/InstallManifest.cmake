@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The install manifests the install writes and the uninstall reads: one file per DESTDIR and prefix,
 # named by a hash of the two, with "destdir:", "prefix:", "dir:" (a folder the install made) and
 # "file:" lines, and the check for links on the way to an installed path.

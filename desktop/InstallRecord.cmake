@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by the install, first (TW_RECORD_STEP begin) and last (end): keeps one manifest per DESTDIR and
 # prefix in the build folder, listing the folders the install made and every file it put down, so the
 # uninstall (Uninstall.cmake) removes exactly that install and nothing reached through a link.

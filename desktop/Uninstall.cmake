@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DMANIFEST_DIR=... -DDEFAULT_PREFIX=... -P Uninstall.cmake: removes the install that the
 # environment's DESTDIR and PREFIX name (as cmake --install was given them; the configured prefix
 # without PREFIX), exactly as its manifest lists it, then drops the manifest: a second run is refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the reader of "config.dat". Any bytes must read without a crash; a record that reads must
 // write back to the same bytes, except that length bytes above 10 come back as 10, flags come back
 // as on or off, a boss key no capture could store comes back as F12 and the table comes back sorted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the bitmap reader: any bytes as a picture payload and as a bitmap file; whatever loads
 // must convert to colours completely.
 #include "graphics/DIB.h"

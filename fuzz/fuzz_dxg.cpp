@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the picture-collection reader: any bytes as a DXG file. What loads must decode, cut into
 // patterns, and write out to a file that reads back to the same bytes.
 #include "graphics/PictureCollection.h"

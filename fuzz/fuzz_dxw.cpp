@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the wave collection reader and the RIFF WAVE reader it hands each wave block to. Damaged
 // input may only end in the readers' own errors; anything else (a crash, a sanitizer report, an
 // unexpected exception type) is a finding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the replay reader. Any bytes must read without a crash or be refused with EReplayError; a
 // replay that reads must read back the same once written again (the bytes may differ: the writer
 // joins equal neighbouring runs).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the score service's reading of a request: any target, client address and body a connection
 // could bring, through the query, the record's decoding and checks, the replay's upload and
 // download, and the limits. Only an answer is allowed to come out, never a crash; nothing malformed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes song loading: damaged music files must be refused (handle 0 in the game) or play, never
 // crash. A song that loads is played for a few buffers through the real mix.
 #include "platform/AudioOutput.h"

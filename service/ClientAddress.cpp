@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Address parsing and matching on Asio's address types.
 #include "ClientAddress.h"
 

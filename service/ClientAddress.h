@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Client addresses as the service sees them: what a peer or a trusted proxy's forwarded-for header
 // says, the key the limits count by, and the networks (ADDRESS or CIDR) operators name.
 #pragma once

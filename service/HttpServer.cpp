@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Beast's basic_stream gives each read and write a deadline for the whole operation, and its
 // parser a limit on the head's bytes; the counts per address and the log are this file's.
 #include "HttpServer.h"

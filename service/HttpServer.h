@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's HTTP side, on Boost.Beast: connections bounded in time (a deadline for a whole
 // request head, and for the body of the one request that has one, short keep-alive), in size (head
 // bytes, header lines, the address, the body) and in number (per client address and in all), each

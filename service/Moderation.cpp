@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands read their own small command line and act on a ScoreStore of their own.
 #include "Moderation.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The moderation commands of tidewarden-scores: list the stored entries with their ids, client
 // addresses and replays, remove entries, refuse a name or an address from then on (and allow it
 // again). They work on the file while the service runs: SQLite's log lets both write, one short

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PostgreSQL storage through libpq: every statement in autocommit unless it needs company, each a
 // single round trip where it can be, so a token is spent by exactly one statement in one process.
 #include "PostgresStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's data in a PostgreSQL database, shared by any number of service processes on any
 // number of hosts: a pool of connections, each used by one request at a time, made again when the
 // server comes back after it went away.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buckets refilled continuously from the time of their last use.
 #include "RateLimiter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Token buckets per client: how many version checks, submissions, pages and replays one client may
 // ask for.
 // The clock is a parameter, so tests move time by hand.

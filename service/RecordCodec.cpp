@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The inverse of the game's record encoding, and the strict reading of the record.
 #include "RecordCodec.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a submitted result: the "inf" symbols back into the record's text, and the record's seven
 // fields, each checked. Anything that the game's encoder would not have produced is refused.
 #pragma once

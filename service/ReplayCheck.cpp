@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The child process of a replay check: forked with everything it needs prepared beforehand (the
 // child only calls what is safe after a fork in a threaded program), its output read with a
 // deadline, and its whole process group killed when that passes.

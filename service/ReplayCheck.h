@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One replay checked by the game's own program ("tidewarden --verify FILE") in a child process of
 // its own, boxed in: a wall-clock deadline, CPU, memory and file limits, no input, its output read
 // only up to a cap. The service itself never runs the game's code or links its libraries.

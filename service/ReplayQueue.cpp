@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The workers of the replay queue.
 #include "ReplayQueue.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The replays waiting for their check, worked through by a few threads of the service: the store
 // is the queue, so replays received by any process sharing it, or before a restart, are checked
 // too, each by one process. How long one check may take and how many wait are bounded.

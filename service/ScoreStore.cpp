@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What both stores share: picking one, the period numbers of a result, refusal matching, tokens.
 #include "ScoreStore.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the service keeps, whatever keeps it: the tokens handed out, the stored results with their
 // replays, and the names and addresses refused from then on. SQLite (one host) and PostgreSQL (any
 // number of hosts) both stand behind this interface; OpenStore picks one by the --database text.

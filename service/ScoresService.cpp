@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request checking and the answers of the high-score service.
 #include "ScoresService.h"
 

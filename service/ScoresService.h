@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The answers of the service: the one script "/cgi/version.pl" (the version check with its token,
 // the submission of a result, the world table as a page or as JSON), "/cgi/replay.pl" (a result's
 // replay received for its check, a verified one handed out) and "/health", with the limits per

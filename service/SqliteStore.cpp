@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SQLite storage of tokens and results, in WAL mode so readers never wait for the writer.
 #include "SqliteStore.h"
 

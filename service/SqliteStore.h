@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's data in one SQLite file. Several processes may open the same file (the moderation
 // commands too, while the service runs); every write is one transaction.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tidewarden-scores: the world high-score service for Tide Warden, one program with one SQLite file
 // or PostgreSQL database, and the moderation commands that work on it.
 #include "HttpServer.h"

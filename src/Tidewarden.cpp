@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Program entry: read the command line, create the main window, run its message loop, then open
 // "play.url" if it exists; or, with --verify FILE, check a replay without a window.
 #include "game/Replay.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the include graph of src/ against the layers: a folder includes only itself and the folders
 # its line of src/layers.txt names. Third-party headers (SDL, SDL_ttf, libxmp, libcurl, fontconfig, libpng) are
 # included only in src/platform/ (and in the platform tests and the SDL benchmark).

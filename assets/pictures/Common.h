@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The palette and small drawing helpers shared by the picture programs: one underwater look.
 #pragma once
 

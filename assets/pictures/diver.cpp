@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diver (four kicking patterns, facing right), the two ways it dies, the hand engine it holds,
 // its harpoon with the trailing line, and the net.
 #include "Common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thirteen kinds of fish (three fin patterns each, facing left, the way they swim) and the body
 // a killed fish leaves. Kinds 10 to 13 are the big, tough ones and look it.
 #include "Common.h"

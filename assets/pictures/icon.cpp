@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop icon: a yellow tang of the game's own, in a tile of the game's sea with a few bubbles.
 #include "Common.h"
 

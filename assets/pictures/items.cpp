@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Things to pick up and the status display: treasure, the bonus cage with its float and rope, the
 // bonus icons (also the status bar's indicators), the air gauge strip and the life icon.
 #include "Common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sea itself: the water behind everything, the cave ceiling pieces, the sea floor pieces,
 // bubbles and the three plants.
 #include "Common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menus and frames: main menu background with the title and the six main texts, their
 // highlights, the sub-screen panels with their labels, option toggles, small highlights, the
 // dialog frame, the status bar, and the help pages (their texts are in assets/pictures/help).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounds-checked little-endian reading and writing of byte buffers.
 #include "core/ByteStream.h"
 

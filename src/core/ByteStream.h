@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounds-checked little-endian reading and writing of byte buffers, shared by the bitmap and the
 // collection-file readers. Running out of bytes is the one error here: "Stream read error".
 #pragma once

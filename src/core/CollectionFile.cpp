@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing the collection container; the layout is described in CollectionFile.h.
 #include "core/CollectionFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The container shared by picture (.dxg) and wave (.dxw) collection files: a reader that hands the
 // root's and each item's properties to the caller, and a writer that produces the same layout.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ordered collection with its case-insensitive 256-bucket name index.
 #include "core/DXClass.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ordered, named collection that picture and wave collections build on: items in order with
 // cached indices, and a 256-bucket name index that ignores letter case.
 #pragma once

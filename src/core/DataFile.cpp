@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a data file whole with POSIX calls: a directory or a pipe in place of the file is named
 // as such instead of surfacing as a stream library's failure, and a pipe never blocks the game.
 #include "core/DataFile.h"

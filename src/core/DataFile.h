@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the game's data files whole, with errors that name the file and say what is wrong: the
 // loaders of picture and wave collections share it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error of a data file that cannot be opened, created or written, shared by every loader and
 // writer of the game's files.
 #pragma once

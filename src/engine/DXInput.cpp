@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input component and its devices: key tables, the stick rule, and the per-frame update that
 // folds the devices' states into InputStates.
 #include "engine/DXInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input component: keyboard, joystick and (switched off) mouse devices folded once per frame
 // into 36 abstract input states that the hero steers and fires from.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sprite tree: attaching and detaching, depth order, the move, draw and collision passes,
 // deferred destruction, image and background sprites, and the display-bound component.
 #include "engine/DXSprite.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sprite tree every screen is made of: depth order, the per-frame move and draw passes,
 // collision scans, deferred destruction, pattern animation, tiled backgrounds, and the component
 // that binds the tree to the display.

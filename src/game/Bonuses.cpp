@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bonus floats: a bonus hanging on a rope from its float, drifting a little faster than the
 // cave; and the status bar's indicators of the timed bonuses.
 #include "game/GameField.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diver's bubbles, swaying as they rise, and the algae growing on the floor.
 #include "game/GameField.h"
 #include "game/GameSprites.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thirteen kinds of fish with their fins, speed, strength and points; the bodies that sink or
 // float away; the treasure lying on the floor.
 #include "game/GameField.h"

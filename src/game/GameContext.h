@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the game needs from the window that runs it, handed over once: the sprite engine,
 // the picture and wave collections, the pointer routines and the window's own sprites. Input comes with each tick.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building the game field, clearing it between lives, the ceiling's groups, the fish a level sends,
 // the change of level and of scroll speed.
 #include "game/GameField.h"

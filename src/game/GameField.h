@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's rules above the sprites: building the field, clearing it after a lost life, the
 // ceiling groups, which fish a level sends, the next level, one game tick and its texts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One game tick after the input has been read: play (air, bonus clocks, spawns) or the scroll while
 // the diver's body floats away; the level and score texts; the level announcement, the pause and
 // the change of level; and the state dump replays are compared by.

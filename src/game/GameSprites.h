@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's sprite classes: the relief chains, the diver and its hand engine, the fish, their
 // bodies, treasure, bubbles, algae, the bonus floats and the status bar's sprites.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one instance of the game's variables and of the context the window hands the game.
 #include "game/GameContext.h"
 #include "game/GameState.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's module-level variables: score, lives, level, air, the scroll and the two relief chains,
 // the spawn delays, and the sprites the rules reach by name. One instance; a test starts from a
 // fresh one with `ResetGameState()`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diver: steering with drift, air, the bubbles it trails, what it touches, its deaths and its
 // rise to the surface at the end of a level; and the hand engine that pushes it along.
 #include "game/GameContext.h"

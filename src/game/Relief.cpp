@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rock of the cave: ceiling pieces chained in groups, and the endless floor.
 #include "game/GameField.h"
 #include "game/GameSprites.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replay files written and read, the game's check value, and the recorder and player.
 #include "game/Replay.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A recorded game: what it started from and the input of every tick in which the game moved, so
 // that the same code replays it exactly. Written and read here, in the file format below.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headless replay: its own sprite engine and pictures, the recorded input tick by tick.
 #include "game/ReplayVerifier.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A replay played through without a window, as fast as the game's code runs, and compared with
 // what it recorded: how a result is proved.
 #pragma once

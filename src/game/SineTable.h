@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sines of a 256-step circle, scaled and truncated towards zero, as fixed tables: the fish's wave
 // and the bubbles' sway come from them, so a seeded game replays the same on every machine.
 #pragma once

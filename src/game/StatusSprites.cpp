@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status bar at the top: its picture, the air gauge and the lives left.
 #include "game/GameField.h"
 #include "game/GameSprites.h"

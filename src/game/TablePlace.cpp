@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The place test of a finished game.
 #include "game/TablePlace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a finished game's score reaches the local table of the ten best, and at which place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One game tick's input: all that the diver and its weapons read, built once a tick from the
 // keyboard, the joystick and the mouse (or read back from a replay), with the tick's lag count.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diver's shots: the harpoon, always at hand, and the net while its bonus lasts. Both fly right
 // at one speed, whatever the scroll, and wear down the fish they touch.
 #include "game/GameField.h"

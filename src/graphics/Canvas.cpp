@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colour conversion and the text canvas of a surface. Text is drawn every frame, so fonts and the
 // rendered masks of strings are kept in a cache shared by all canvases.
 #include "graphics/Canvas.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colour values and the text drawing context of a surface: font, brush and pen, text output and
 // width, and the outlined rectangle the options screen frames its selection with.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading, decoding and converting device-independent bitmaps; the palette cache.
 #include "graphics/DIB.h"
 

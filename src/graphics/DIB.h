@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Device-independent bitmaps: TDIB and its reference-counted TDIBSharedImage, the reader of the
 // bitmap payload (every bit count and compression), run-length decoding, and the palette cache.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display component: option sets, display-mode choice, set-up and tear-down with their events and
 // notifications, surface loss and restore, and the flip and blit strategies that present on the window.
 #include "graphics/DXDraws.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display component: device, front and back surfaces, the option sets, set-up and tear-down with
 // their notifications to registered listeners, and presenting the back buffer on the window.
 #pragma once

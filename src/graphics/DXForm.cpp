@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The form on the desktop: border, placement, window state and the close request.
 #include "graphics/DXForm.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The form class the game's main window derives from: its border, position and window state on the
 // desktop, the saved windowed placement across a full-screen spell, the minimise system command, and
 // the close request with its close action.

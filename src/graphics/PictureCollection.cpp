@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture collections: cutting pictures into patterns and surfaces, the DXG reader and writer, and
 // the image list's reaction to the display's notifications.
 #include "graphics/PictureCollection.h"

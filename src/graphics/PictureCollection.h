@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture collections: named pictures cut into patterns, the surfaces made from them while the
 // display is up, the DXG file reader and writer, and TDXImageList, which binds them to a display.
 #pragma once

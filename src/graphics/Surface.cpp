@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Software surfaces: size and memory placement, fills (held back until the pixels are needed), the
 // clipped, colour-keyed and mirrored copy (keyed copies go through a cached list of each source row's
 // opaque runs), the copy of changed rows that presenting uses, locking and loss.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Software display surfaces: 32-bit pixels 0x00RRGGBB with colour-keyed, clipped and mirrored copies,
 // locking, and a text canvas; plus the device object that makes them and keeps the list of its surfaces.
 #pragma once

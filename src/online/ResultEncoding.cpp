@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record of a result, its bit and symbol encoding, and the token of the version answer.
 #include "online/ResultEncoding.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text form of a result for the world high-score service: the record, its expansion into bit
 // characters and the 32-symbol encoding, and the token read from the version answer.
 #pragma once

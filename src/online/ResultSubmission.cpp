@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker of a result submission: a fresh session per send, so the cookies of one version check
 // go with its own submission only.
 #include "online/ResultSubmission.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One result sent on a worker thread, so the window goes on drawing and answering while the
 // exchanges run. The worker touches only its own copies of the inputs and two atomic flags.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exchanges of a result submission.
 #include "online/SendResult.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sends one result to the world high-score service: the version check that hands out a token,
 // then the submission of the encoded record, then, when the game has one, the game's replay for the
 // same token, which the service may check to mark the result verified. Blocks until the exchanges

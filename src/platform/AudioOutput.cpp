@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one SDL audio device and the mixing callback that sums every registered source into it.
 #include "platform/AudioOutput.h"
 

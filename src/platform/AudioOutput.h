@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one audio device of the game and the mixing of everything that makes sound into it.
 // Sources (the music player, the sound-effect voices) add into a 32-bit accumulator; the sum passes
 // the mix's limiter on its way to 16 bits, so it never clips. Without a device everything stays silent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system clock (SDL's millisecond counter) and the switch that lets a fake clock stand in for it.
 #include "platform/Clock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's millisecond clock: 32 bits, wrapping after about 49.7 days, so every difference of two
 // readings is taken modulo 2^32. The clock in use can be swapped, which is how tests control time.
 #pragma once

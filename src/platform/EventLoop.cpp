@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SDL events into the game's handler, and the wait between them.
 #include "platform/EventLoop.h"
 

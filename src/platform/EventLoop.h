@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application's message loop: turns SDL's window, key, text, mouse and focus events into calls of
 // one handler, and between events gives the handler's idle hook its turn, sleeping (never spinning)
 // until the next tick is due. Tests feed the same handler through deliver() without any SDL event.

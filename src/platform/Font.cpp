@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Font lookup through fontconfig and text rasterisation through SDL_ttf.
 #include "platform/Font.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fonts for text on surfaces: a family name resolved through fontconfig, rasterised by SDL_ttf into
 // coverage masks (one byte of ink per pixel) that the caller colours and blends itself.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The libcurl side of HttpClient: one easy handle per client, so its in-memory cookies and its
 // connection carry over from one request to the next.
 #include "platform/HttpClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HTTP GET (and one POST, of a replay) of an absolute address over libcurl, with bounded waits: the
 // game's only network use.
 // One client is one session: cookies set by an answer go with the following requests, and one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SDL side of the joysticks: opening the id-th device, reading its raw position (through the game
 // controller layout where SDL knows the pad), and the software joystick and pad used by tests.
 #include "platform/Joystick.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Joysticks on SDL: the raw position of one device (axes with their limits, buttons, hat), read
 // through SDL's game controller layout when SDL knows the pad, and software joysticks and pads that
 // SDL treats like real ones, so tests can push a stick without hardware.

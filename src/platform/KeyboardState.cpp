@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one table of held keys.
 #include "platform/KeyboardState.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which virtual keys are held now: kept up to date by the event loop from key events, read by the
 // input component every frame. Cleared when the window loses the focus, so no key sticks.
 #pragma once

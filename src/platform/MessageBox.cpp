@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's message box: its own in-window message while the game's window exists, SDL's desktop
 // dialog before and after it, and a stderr line always.
 #include "platform/MessageBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's message box: a modal note with an OK button. While the game's window exists it is drawn
 // in that window (platform/WindowMessage.h); otherwise the desktop's dialog "Tide Warden" shows it,
 // except in sanitizer builds, where that dialog can hang. Every message also goes to stderr, and

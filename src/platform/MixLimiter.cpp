@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The look-ahead limiter of the mix (see MixLimiter.h).
 //
 // Each frame's required gain (the largest that keeps it within the ceiling) enters a window of

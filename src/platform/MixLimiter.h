@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mix's safety stage: a stereo look-ahead peak limiter that keeps the sum of every source under
 // a ceiling below full scale, so no pile-up of songs and effects can ever clip. The levels of the
 // sources are set so that it rarely has anything to do.

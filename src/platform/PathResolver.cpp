@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resolves the game's backslash file names against the real file system, matching each
 // component without regard to letter case when the exact name does not exist, and the game's data
 // names against the installed data folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turns the game's file names ("data\menu.dxg", "Sound\1.xm") into paths that exist here: a
 // backslash is a separator, a name that does not exist exactly is matched component by component
 // without regard to letter case, and the data names go to the installed data folder when one is named.

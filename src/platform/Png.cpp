@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG reading and writing through libpng's simplified interface.
 #include "platform/Png.h"
 

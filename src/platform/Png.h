@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG files: reading any PNG into 0xAARRGGBB pixels and writing pixels back out.
 // The collection tool, the screenshot writer and the tests use it; only this file knows libpng.
 #pragma once

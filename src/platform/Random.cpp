@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A 32-bit linear congruential generator; the range is taken from the high bits of seed * n, which
 // are the well-mixed ones.
 #include "platform/Random.h"

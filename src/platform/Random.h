@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's one pseudo-random generator: seeded from the clock at start, or with a fixed seed by
 // tests, so that a scripted game repeats exactly. random(n) is uniform over 0 .. n-1; random(0) is 0.
 #pragma once

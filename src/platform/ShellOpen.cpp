@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts xdg-open for a document or web address: no shell between us and it, nobody waits for it,
 // and a small reaper thread collects its exit status so it never lingers as a zombie.
 #include "platform/ShellOpen.h"

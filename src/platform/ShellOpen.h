@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opens a document or web address with the desktop's default handler (xdg-open), without a shell
 // and without waiting for it. Failures are ignored, as the game expects of the shell's "open".
 #pragma once

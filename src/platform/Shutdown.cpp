@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SDL_Quit at the end of the program.
 #include "platform/Shutdown.h"
 

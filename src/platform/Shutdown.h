@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The end of the program's use of the platform: every SDL subsystem and what SDL set up for them
 // (the desktop bus connection among them) is released, so that nothing is left for a leak check.
 #pragma once

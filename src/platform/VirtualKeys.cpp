@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Translation of SDL keys into virtual-key codes. Character keys are looked up by the character
 // they produce (SDL_Keycode), so letters follow the keyboard layout as the game expects; keys that
 // produce no character are looked up by their position (SDL_Scancode).

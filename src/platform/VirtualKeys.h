@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's virtual-key codes, the numbers the game's key tables and "config.dat" store, and the
 // translation of SDL key events into them. Every key has its own code: no punctuation key shares one
 // with an arrow or an editing key.

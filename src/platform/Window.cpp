@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SDL window, its renderer and the streaming texture the back buffer is copied into.
 #include "platform/Window.h"
 

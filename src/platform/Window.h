@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's one top-level window: an 800 x 600 client area, centred when windowed, which the player
 // may resize; desktop full screen otherwise. Either way the picture is scaled to fit (aspect kept,
 // black bars). It shows finished back buffers, and owns the mouse cursor's visibility and position.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-window message: layout, drawing and the modal wait for its answer.
 #include "platform/WindowMessage.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A message shown by the game itself in its window: the last picture dimmed, a panel with the text and
 // an OK button, answered with Enter, Esc or a left click. It needs no desktop dialog, so it works in
 // full screen, without the X core fonts, and in builds where a forked desktop dialog could hang.

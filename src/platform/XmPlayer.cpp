@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libxmp behind the game's music: each song keeps its own player context, and the player adds
 // the current song's output into the device mix.
 #include "platform/XmPlayer.h"

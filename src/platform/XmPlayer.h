@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM songs rendered by libxmp into the audio device: one loaded song per XmSong, and the player
 // that mixes the one song heard at a time.
 #pragma once

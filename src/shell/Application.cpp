@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Focus, idle hook and event routing of the application object.
 #include "shell/Application.h"
 

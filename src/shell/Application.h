@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object: the one idle hook that the running frame timer occupies, the hooks that
 // hear the application gaining and losing the focus, and the routing of the window's events to the
 // main form. An exception that escapes a handler or a tick is shown in a message box and the program

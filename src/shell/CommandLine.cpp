@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The option table, the parser and the usage text of the program's command line.
 #include "shell/CommandLine.h"
 

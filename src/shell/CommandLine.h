@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's command line: the options it takes, read before any window opens, and the usage
 // text made from the same table. With no option the game starts as it always has.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing "config.dat", the short texts and the high-score table's defaults, clearing
 // and insertion.
 #include "shell/Config.h"

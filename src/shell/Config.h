@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "config.dat": the settings and the local high-score table as one 158-byte record with light
 // scrambling, its defaults, reading it at start, writing it safely, and inserting a result.
 #pragma once

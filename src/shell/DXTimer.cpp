@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame timer's start, stop, idle routine and focus handling.
 #include "shell/DXTimer.h"
 

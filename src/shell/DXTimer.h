@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame timer: ticks from the application's idle processing at most once per Interval, tells the
 // handler how many intervals have passed (LagCount), measures the tick rate, and passes the
 // application's focus changes on to its owner. Only one timer can run at a time: they share the one

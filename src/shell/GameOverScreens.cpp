@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screens after the last life, over the still field: the end of "GAME OVER", the entry of a
 // result that reaches the local table, the question whether to send it, the wait while it is sent,
 // and the failure; their steps in the game timer's tick, their drawing in the game frame. Their YES

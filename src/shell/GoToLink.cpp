@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop's "open" for links and for "play.url".
 #include "shell/GoToLink.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening documents and web pages with the desktop's default handler, and the last step of the
 // program: "play.url" is opened after the window has gone, when that file exists.
 #pragma once

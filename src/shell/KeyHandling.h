@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's keys: menu navigation, the dialogs, pause, Alt+Enter, the two text fields
 // (country and name) and the boss key with its capture and its shown name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's creation, mode switch, close request and focus handlers.
 #include "shell/MainForm.h"
 

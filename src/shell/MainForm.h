@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window TmainForm: its components, its creation steps, the switch between windowed and
 // full-screen display, the close request with the exit query, the focus handlers of the two frame
 // timers, and the module-level cursor routine the whole shell uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every menu and dialog action (RunMenuCommand), hover and clicks over the items, the mouse buttons
 // and mouse steering during play, and the addresses of the two web pages.
 #include "shell/MenuCommands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Menu commands and the mouse: the one routine behind every menu and dialog action
 // (TmainForm::RunMenuCommand), hover and clicks over the items, the mouse buttons and mouse steering
 // during play, and the two web pages the menus open.

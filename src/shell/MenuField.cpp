@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu field: building the main menu, the options, high-score and help screens, tearing their
 // items down again, the dialogs' empty item lists, and which highlight shows.
 #include "shell/MenuField.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu field: the menu's sprite classes, the item geometry every screen shares with the mouse and
 // the frame loops, and the sprite references the screens keep. The TmainForm methods that build and
 // tear down the screens (CreateMenuField ... ShowSelection) are declared with the form, defined in

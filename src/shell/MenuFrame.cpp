@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu frame loop DXTimer1Timer and the texts it writes over the menu's sprites.
 #include "shell/MenuFrame.h"
 

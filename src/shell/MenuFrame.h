@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu frame loop's texts: the options screen's country, boss key and selection frame, the local
 // high-score table, and the exit, clear-scores and boss-key dialogs. The game frame loop draws the
 // same dialogs with the same style.

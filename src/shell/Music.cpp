@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's music calls on top of the XM player: numbered song handles, one song heard at a time,
 // and the load-and-play step with its "Can't load music." failure.
 #include "shell/Music.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's music interface: load a song file, play it, stop it (XM songs rendered by XmPlayer),
 // and the one load-and-play step that every place starting music goes through.
 #pragma once

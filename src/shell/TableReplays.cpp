@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table's replay files: moved down, replaced and removed as the table's entries are.
 #include "shell/TableReplays.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The replays of the local table's games: "replay1.twr" to "replay10.twr" beside "config.dat",
 // one per place, moved down with their entries and removed with them.
 #pragma once

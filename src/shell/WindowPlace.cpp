@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The remembered window place: its file, and the size and place a new window opens with.
 #include "shell/WindowPlace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the window opens: the size and place it had when the last run ended, kept in a small file of
 // its own in the player's folder (never in "config.dat"), or on a first run the largest whole
 // multiple of the picture that fits the screen comfortably, centred.

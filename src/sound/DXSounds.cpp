@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound device component, its device object and buffers, and the playing rules of wave items.
 #include "sound/DXSounds.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound device component and its buffers (voices of the mixer), the wave collection with its
 // file, and the wave list that binds a collection to the sound device.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion of wave data to the device layout, and the voices and their mixing.
 #include "sound/SoundMixer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound-effect mixer: voices that play shared, immutable sample data (already in the device's
 // format) with their own position, frequency, pan and volume, summed into the audio device as one
 // source. This is what stands in for the platform's sound buffers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system sound output over the audio device, and the manual output used without one.
 #include "sound/SoundOutput.h"
 

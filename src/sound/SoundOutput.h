@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the sound device's mixer is heard: the game's audio device, or, in tests, an output that
 // only mixes when asked to (so nothing plays on by itself between two checks).
 #pragma once

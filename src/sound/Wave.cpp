@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing RIFF WAVE bytes; the layout is described in Wave.h.
 #include "sound/Wave.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TWave: the bytes of one RIFF WAVE sound (format block and sample data) with its reader and writer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wave collection: items, binding to the sound device, and the wave collection file (read and
 // written with the container shared with picture collections).
 #include "sound/DXSounds.h"

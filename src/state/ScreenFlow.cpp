@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table of screen changes and the two functions that make them. Every change the game makes
 // is listed here, with the reason a state is left the way it is.
 #include "state/ScreenFlow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every change of the screen state goes through here: the game states and the menu screens, each
 // checked against the table of changes the game makes. A debug build refuses any other change, so
 // a new path through the screens is written down before it is taken.

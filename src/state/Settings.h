@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings and the local high-score table kept in "config.dat", and the result being entered.
 // Shell, game and online all read them. One instance.
 #pragma once

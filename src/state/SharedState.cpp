@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one instance of the shared state, short texts and the table of a new settings file.
 #include "state/Settings.h"
 #include "state/ShellState.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screen states and the shell's module-level variables: which screen shows, what the menus have
 // selected, the dialogs' saved states. Shell, game and online all read them, so they sit below all
 // three. One instance; a test starts from a fresh one with `ResetSharedState()`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Input states from held keys and a joystick, with the window in and out of the foreground.
 #include "engine/DXInput.h"
 

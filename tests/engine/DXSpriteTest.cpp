@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sprite tree: depth order, passes, collision scans, deferred destruction, frame step, bounds,
 // backgrounds, the pixel-exact test and the component's display binding.
 #include "engine/DXSprite.h"

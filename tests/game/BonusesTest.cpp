@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scripted play with the bonus floats: each kind taken by the diver and by the hand engine with its
 // effect, a bonus taken twice through both, the timed bonuses' 877 checks and their restart, and the
 // engine's change of scroll with the chains' ends.

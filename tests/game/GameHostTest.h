@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture for scripted play: a headless game on the built data, started from the main menu and
 // past its level announcement, with helpers to reach into the field.
 #pragma once

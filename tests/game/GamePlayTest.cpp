@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scripted play on the built data: the start of a game, steering, the three deaths, the end of a
 // level, the highest level, the air gauge, a field that cannot be built, and the level lengths the
 // built ceiling gives against the air.

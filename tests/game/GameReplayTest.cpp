@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole game played by a fixed input script on a fixed seed, its state dumped every 250 ticks and
 // compared with the expected dump kept beside the tests: any change of feel shows as a difference.
 // TW_UPDATE_EXPECTED=1 writes the dump as the new expectation.

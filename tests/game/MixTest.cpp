@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mix of a real game, recorded headless: the menu song, then the game song with the effects of a
 // diver who fires throughout and fights, rendered tick by tick through the audio device's own
 // render path. No sample clips, the peak stays under the ceiling, and it is the levels of the songs

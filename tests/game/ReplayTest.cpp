@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays: the file read back as written and refused when damaged; a game played in the window
 // verified without one to the same end; a changed input found by the check after it; the table's
 // replays moved with their entries; a replay watched from the high scores.

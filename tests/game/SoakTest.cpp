@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A long game of random play on a fixed seed: keys, mouse, a joystick, focus changes and the pause,
 // with the gun, the net and the bonuses in use. It must not crash or leak (the debug build runs it
 // under the address and undefined-behaviour sanitizers), and after every tick the sprites of each

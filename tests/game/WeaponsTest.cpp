@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scripted play with the gun and the net: the rate of fire from every key, button and stick button
 // that fires, the net only while its bonus runs, the hits each kind of fish takes, a shot spent on
 // every fish it overlaps, a shot fired at the right bound, and the score that stops at 65535.

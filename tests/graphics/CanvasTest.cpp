@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text canvas: point sizes at 96 dpi, where the text lands, its colour, transparent and solid
 // backgrounds, widths that match the ink, and the outlined rectangle.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection container: header checks, every value tag read or stepped over, dotted names,
 // colour names, and how errors name the property they happened in.
 #include "core/CollectionFile.h"

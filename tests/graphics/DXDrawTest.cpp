@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display component: effective options, display-mode choice, the order of events and
 // notifications through set-up, loss, resize and tear-down, failures, and what a flip shows.
 #include <gmock/gmock.h>

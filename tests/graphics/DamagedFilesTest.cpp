@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The corpus of damaged picture-collection files (tests/fixtures/graphics/damaged, made by make.py
 // there): each gives its own error text, and those that load decode without leaving their buffers.
 #include "graphics/PictureCollection.h"

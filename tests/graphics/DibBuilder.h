@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds bitmap payloads byte by byte for the tests, so each case shows exactly what the file holds.
 #pragma once
 

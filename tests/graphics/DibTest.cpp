@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitmap payloads: layouts, palettes, pixel formats, run-length data, errors and sharing.
 #include "DibBuilder.h"
 

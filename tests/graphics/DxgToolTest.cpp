@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection tool's picture commands: pack then extract loses nothing, list shows each item,
 // and every failure is one line and a non-zero status.
 #include "DibBuilder.h"

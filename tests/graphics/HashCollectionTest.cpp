@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The named collection: bucket numbers, case-insensitive lookup, the later name winning, renaming
 // and index upkeep.
 #include "core/DXClass.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitmaps written by another encoder (ImageMagick; see tests/fixtures/graphics/independent/make.sh)
 // decode to the pixels that encoder itself decodes from them.
 #include "graphics/DIB.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture collections: cutting pictures into patterns and surfaces, drawing, the display's
 // notifications, and the DXG file written and read back.
 #include "core/CollectionFile.h"

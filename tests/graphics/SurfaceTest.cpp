@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Surfaces: clipping, mirrored and colour-keyed copies (checked against a plain per-pixel model),
 // fills held back until needed, the copy of changed rows, locking, memory placement, colour
 // conversion and the device's hold on its surfaces.

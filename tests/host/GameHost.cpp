@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host's set-up, synthetic events, clock stepping and back-buffer access.
 #include "host/GameHost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headless game host: the real main window on SDL's dummy video and audio drivers, a fake clock,
 // seeded random numbers, synthetic key, text, mouse and focus events delivered through the same
 // dispatcher as the event loop's, ticks run on demand, and the back buffer read or saved as PNG.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a DESTDIR under a prefix with a space in it, checks what a desktop needs
 # (launcher, desktop entry, metainfo, icons, manual pages), starts the installed launcher from an
 # empty home on a virtual X display, and uninstalls: nothing may be left. Then the installs that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record, its encoding and the token, against vectors worked out independently.
 #include "online/ResultEncoding.h"
 

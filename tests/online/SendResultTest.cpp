@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending a result over the real HTTP client to servers on loopback: one that plays the service,
 // and the dead or lying ones a player may meet.
 #include "online/ResultEncoding.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages from a copy of the source tree (dpkg-buildpackage -us -uc -b), checks
 # them with lintian, unpacks them into a scratch root and starts what they installed from there.
 #   deb-test.sh <source folder>

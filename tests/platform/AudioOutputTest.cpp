@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The audio mix: sources add up, a loud sum is limited instead of wrapping, rendering works without
 // a device, and the real (dummy) device's callback reaches the sources.
 #include "platform/AudioOutput.h"

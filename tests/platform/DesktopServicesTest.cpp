@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shell "open" (xdg-open without a shell, not waited for, reaped) and the message box's
 // fallback where no window system answers.
 #include "platform/MessageBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole game in a window the player resized, maximised, hid, with a pad plugged in while
 // playing, and with pads driving the menus: real SDL events through the message loop, on the
 // headless host and the built data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A pad SDL knows as a game controller is read by its layout: the left stick and the d-pad steer,
 // A and B are buttons 1 and 2; a pulled-out pad reads as gone. Every attached device read as one, a
 // mapping file for a pad SDL does not know, and the stick and hat as the menus' four directions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keys and events on their way to the game: the virtual-key code of every kind of key, the held-key
 // table with its generic modifiers, and the dispatcher's click, Alt+F4, text and focus rules.
 #include "platform/EventLoop.h"

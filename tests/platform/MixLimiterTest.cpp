@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mix's limiter: what is under the ceiling passes exactly (only late), anything louder is held
 // within the ceiling however far above full scale, and the gain glides instead of jumping.
 #include "platform/MixLimiter.h"

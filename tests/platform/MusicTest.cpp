@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The music calls on real XM songs written by the test: handles, the load-and-play step with its
 // "Can't load music." failure, stopping, and one song heard at a time.
 #include "shell/Music.h"

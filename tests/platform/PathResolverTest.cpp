@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's backslash names resolved against a folder whose letter case differs.
 #include "platform/PathResolver.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window on the dummy video driver, the letterbox that scales it in full screen, the message
 // loop turning SDL events into the game's calls and sleeping between ticks, the clock switch and the
 // seeded random generator.

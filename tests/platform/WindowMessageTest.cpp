@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's own message in its window: its picture, the answers that end it, and the events it puts
 // back for the game.
 #include "platform/Font.h"

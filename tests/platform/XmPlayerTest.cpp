@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Songs from memory: a good module plays, damaged bytes are refused.
 #include "platform/AudioOutput.h"
 #include "platform/XmPlayer.h"

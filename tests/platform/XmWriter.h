@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes tiny XM songs for the music tests: one pattern, one instrument with one looped,
 // synthesised 8-bit sample, so every test makes the song it needs and ships no binary fixture.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The game's window on a real X server (Xvfb, no window manager): the minimum size reaches the
 # desktop as the window's size hints (an OpenGL renderer makes SDL recreate the X window, and only a
 # window manager enforces them, so the hints are what is checked), a large screen opens the window at a

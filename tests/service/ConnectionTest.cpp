@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile connections against the in-process service: heads too large, too long or never finished,
 // bodies, ranges, floods of connections. Each gets its answer (or is closed) and stores nothing.
 #include "InProcessService.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service in process on loopback with a database of its own (a SQLite file, or a database on
 // the test program's PostgreSQL server), both clocks in the test's hands, and no limits unless a
 // test sets them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The limits per client: token buckets on a clock moved by hand, the token table's bounds, and the
 // client address taken from a trusted proxy's forwarded-for header, and only from it.
 #include "ClientAddress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Moderation on the database while the service answers from it (either store), client addresses
 // kept only as long as told, and files of the first version of the tables brought up to date in place.
 #include "InProcessService.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The throwaway PostgreSQL server of a test program (pg-cluster.sh), started on first use in a
 // folder of its own and ended with the program; each test gets a fresh database on it.
 #pragma once

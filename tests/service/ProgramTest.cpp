@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real tidewarden-scores program: its options, a restart, and a SIGKILL in the middle of a
 // burst of submissions, after which every result it had answered "OK" must still be in the file.
 #include "RawClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A loopback TCP client that sends exactly the bytes a test gives, for requests no HTTP library
 // would send: trickled heads, floods of header lines, bodies the service never reads.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A result's replay: received for the token that stored the result, checked by a program that
 // stands in for the game's own (fake-verifier.sh; the game's real check is in the end-game test),
 // the entry marked verified only when the check ends at its score, and the verified replays

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's answers, in process on loopback: the game's own client and encoder for the
 // round trips, hand-made requests for everything hostile.
 #include "InProcessService.h"

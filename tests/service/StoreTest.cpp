@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What each store must do alike (the tables of a period, a token spent once however many try at
 // once), and what only the PostgreSQL store has: migrations run once by several processes at once.
 #include "InProcessService.h"

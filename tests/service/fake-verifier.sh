@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Stands in for the game's "tidewarden --verify FILE" in the service's tests: after its first four
 # bytes ("TWRP"), the replay file says how the check goes.
 [ "$1" = "--version" ] && { echo "Tide Warden stand-in"; exit 0; }

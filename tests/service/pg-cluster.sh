@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A throwaway PostgreSQL cluster for the service's tests, listening only on a Unix socket in its
 # folder: `start DIR` makes one in the empty folder DIR, starts it and prints its URI; `stop DIR`
 # stops it (fast: clients are cut off), `resume DIR` starts it again, `destroy DIR` ends it at once.

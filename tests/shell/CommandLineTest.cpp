@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: every option and the errors in one table, what --help, --version and a bad
 // option print and end with, where the score service's address comes from, and a --windowed or
 // --fullscreen run that plays as asked yet leaves the saved display choice alone.

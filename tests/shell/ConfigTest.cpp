@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "config.dat": the bytes of a new file, reading a record made by hand, short and damaged files,
 // inserting results, clearing the table, saves that fail without losing the old file, and a file
 // that is a link, a pipe, or in a read-only folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame timer under a fake clock: when ticks come, their lag counts, the measured rate, the
 // focus rules and the one shared idle hook.
 #include "platform/Clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The end of a game, played through the headless host on the game's real data: "GAME OVER", the
 // place test, the name entry with its cursor, storing the result, and sending it to stand-ins for
 // the world high-score service on loopback, the dead and lying ones included.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exit question over every screen and dialog, played through the headless host on the game's
 // real data: it is drawn, "NO" (by key or by click) brings back exactly what it covered, and "YES"
 // still closes or ends the game.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboard through the headless host on the game's real data: menu navigation and the latch of
 // each key, the text fields, the boss key and its capture, pause, and Alt+Enter in every state.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window through the game host: creation, the close request and exit query, the mode
 // switch from the desktop's maximise and caption double click, the focus handlers, and "play.url".
 #include "graphics/Surface.h"

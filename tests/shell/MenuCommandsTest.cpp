@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Menu commands and the mouse, played through the headless host on the game's real data: clicks on
 // the main column over sub-screens and dialogs, the options, help pages, web pages, mouse steering
 // and the mouse buttons.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu field on the built menu pictures: what start-up shows, the sub-screens' sprites, the hover
 // rectangles taken from the pictures, tearing screens down, and which highlight shows.
 #include "graphics/PictureCollection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu frame loop on the built menu pictures: where each dialog's texts land and in which colour,
 // the options frame and country field with its blinking cursor, the high-score table, a frame
 // without a display, and every screen drawn whole and shown as drawn.

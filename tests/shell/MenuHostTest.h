@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture for scripted menu tests: a headless game on the real built data, started and showing
 // the main menu, and the settings as "config.dat" holds them.
 #pragma once

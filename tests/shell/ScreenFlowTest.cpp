@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table of screen changes: the changes the game makes pass, one it does not list is refused in
 // a debug build and leaves the state as it was.
 #include "state/ScreenFlow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up on damaged or incomplete game data: a sound file that cannot be had leaves the game silent,
 // menu pictures that cannot be had end it after saying why, and either way the player's "config.dat"
 // comes out byte for byte as it went in.

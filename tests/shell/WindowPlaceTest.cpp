@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the window opens: the remembered place's file (a damaged one is as none), and the largest
 // whole multiple of the picture that fits a screen comfortably.
 #include "shell/WindowPlace.h"

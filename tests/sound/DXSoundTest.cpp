@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound device component's life cycle and notifications, its buffers, and the playing rules
 // of wave items (copies, MaxPlayingCount, looping, lost buffers, no device).
 #include "WaveBuilder.h"

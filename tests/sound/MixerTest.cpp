@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mixer by numbers: conversion to the device layout, sums, pan, volume, frequency, saturation.
 #include "WaveBuilder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds RIFF WAVE byte blocks chunk by chunk, so a test can lay out exactly the damage it needs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wave collection: its file (read, written, damaged), lookup, loading while bound to a sound
 // device, and the collection tool on waves written by SoX.
 #include "WaveBuilder.h"

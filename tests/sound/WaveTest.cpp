@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The RIFF WAVE reader and writer, and the PCM formats the sound device accepts.
 #include "WaveBuilder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every test program runs headless: SDL's dummy video and audio drivers unless the caller chose others.
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An HTTP server on 127.0.0.1 for one test, answering from its own thread until the test ends.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A loopback socket that refuses connections (bound only) or accepts them and never answers
 // (listening, never accepting): the two ways a dead server looks to the game.
 #pragma once

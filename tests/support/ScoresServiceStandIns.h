@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-ins for the world high-score service on loopback: a scripted one that answers the version
 // check and the submission as a test says and keeps every request, and (RawSocket.h) raw sockets
 // that refuse connections or accept them and never answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fresh folder of its own under the system's temporary directory for one test, removed
 // afterwards; unique even when several test programs run at once.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's pictures as built from assets/pictures: drawn the same way every time, and the built
 // collections read back with the game's reader with every name, position, size and pattern count the
 // game relies on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's nine sound effects, rendered from their descriptions and packed by the
 // wave-collection tool, load into the game's wave collection under the names the game plays.
 #include <gtest/gtest.h>

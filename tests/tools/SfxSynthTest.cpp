@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound-effect synthesiser: its description reader, what it renders, and the WAVs it writes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

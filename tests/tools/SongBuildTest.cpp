@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XM writer (read back by a separate reader) and the score reader of the song builder.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's two songs, built from their scores, must play for a minute or more and loop in two
 // players that know nothing of each other: libxmp (through the game's own XM player) and openmpt123.
 #include <gtest/gtest.h>

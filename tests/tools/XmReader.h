@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small XM reader for the tests, written apart from the writer: it reads what a player reads
 // (skipping by the stored header sizes) and undoes the pattern packing and sample deltas.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads item lists, runs the drawing programs, flattens pictures onto the colour key and writes the
 // PNG files with their packing list, and lays out the contact sheet.
 #include "Collection.h"

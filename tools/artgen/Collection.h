@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Item lists (assets/pictures/*.items): which pictures a collection holds, in file order, and the
 // program that draws each; building them, writing them out for packing, and the review sheet.
 #pragma once

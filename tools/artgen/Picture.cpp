@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Program registry and argument access for the drawing programs.
 #include "Picture.h"
 

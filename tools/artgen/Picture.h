@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a drawing program hands back (an image, its pattern grid, how it is keyed) and the registry
 // that maps program names used in the item lists to the programs under assets/pictures/.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scanline filling with sub-row sampling and exact horizontal coverage, strokes built from
 // segment quads and round caps, compositing, scaling, blur and value noise.
 #include "Raster.h"

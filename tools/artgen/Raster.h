@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing kit of the picture generator: colours, paths, paints and an anti-aliased RGBA image
 // that paths are filled and stroked into. Everything is deterministic: same calls, same pixels.
 #pragma once

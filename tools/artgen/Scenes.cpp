@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mock-up screens for reviewing the art: the built pictures placed where the game places them,
 // colour-keyed as the game draws them, with the texts the game writes over them.
 #include "Scenes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mock-up screens of the built pictures for review: menus, help pages, dialogs and a game in
 // progress, written as PNG files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders white text on a black surface through the game's canvas and reads the grey levels back as
 // coverage; colour, outline, shadow and glow are then laid on with the picture kit.
 #include "Text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text for pictures, drawn with the game's own canvas (the "Arial" family, bold for titles) so the
 // pictures use the same letters as the texts the game writes over them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // artgen: draws the game's pictures from assets/pictures and writes them out for packing.
 //   artgen build <pictures dir> <out dir> <collection>...   PNG files and <out>/<collection>.list
 //   artgen sheet <pictures dir> <collection> <sheet.png>     every item on one review sheet

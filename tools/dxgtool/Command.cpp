@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dispatch shared by dxgtool's command families.
 #include "Command.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the picture and wave command families of dxgtool share: their error type and the dispatch of
 // "list", "extract" and "pack" with the one-line error report.
 #pragma once

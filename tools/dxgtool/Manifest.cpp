@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and escaping the manifest text of the collection tool.
 #include "Manifest.h"
 

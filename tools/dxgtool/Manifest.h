@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The manifest of an extracted picture collection: a small "key = value" text with one [item]
 // block per picture, in file order. Reading it reports the line of any fault.
 #pragma once

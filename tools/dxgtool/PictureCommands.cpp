@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // list, extract and pack for picture collections. A picture travels as a PNG file; the manifest
 // keeps every other property, and the bit count, so that pack after extract gives the same file.
 #include "PictureCommands.h"

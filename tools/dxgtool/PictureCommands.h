@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture-collection commands of dxgtool: list, extract and pack.
 #pragma once
 

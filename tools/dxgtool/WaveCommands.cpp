@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // list, extract and pack for wave collections. A wave travels as a WAV file holding exactly the
 // format and data of the collection's item; the manifest keeps the names and playing settings.
 #include "WaveCommands.h"

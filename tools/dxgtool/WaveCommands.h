@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wave-collection (.dxw) commands of dxgtool: list, extract to WAV files, pack from WAV files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dxgtool: list, extract and pack picture collections (.dxg) and wave collections (.dxw).
 // The collection file's extension picks the family of commands.
 #include "PictureCommands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measuring 16-bit audio (see Levels.h), and reading it from a WAV or a raw recording.
 #include "Levels.h"
 

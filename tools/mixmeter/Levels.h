@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Levels of interleaved signed 16-bit audio: peak, RMS and clipped samples of the whole, and the
 // same per short window, so a recording's loudness can be followed over time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loudness through libebur128 (see Loudness.h).
 #include "Loudness.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loudness as listeners hear it (EBU R 128, through libebur128): integrated, the loudest 400 ms
 // and 3 s, and the true peak between samples, so effects and songs can be balanced by ear's measure.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mixmeter: peak, RMS and clipped samples of recorded game audio, its levels over short windows and
 // its loudness (EBU R 128).
 //   mixmeter [--rate HZ] [--channels N] [--from S] [--to S] [--window MS] [--hot DBFS]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Records what the audio device plays through a scripted real game and measures it: the game of a
 # build's run folder starts on a virtual display with SDL's disk audio driver; xdotool then either
 # starts a game from the main menu, holds Space to fire throughout and steers with the arrows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The automated diver's judgement: where things will be, which place is safest, and which keys
 // take the diver there.
 #include "AutoDiver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An automated diver for playtesting: it acts on what it saw a reaction time ago, misjudges each
 // fish's height a little, foresees where things will be from how they moved, picks the place that
 // stays clear longest while lining its gun up with what it can kill, and steers there with the

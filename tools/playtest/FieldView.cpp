@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the sprite tree the way a player reads the screen.
 #include "FieldView.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What an automated diver can see of a running game in one tick: the boxes of the fish, the rock,
 // the bonuses and the treasure on the screen. Only what is drawn there now, never what comes next.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives one game tick by tick and keeps its record: deaths by cause, level lengths, air left.
 #include "Playthrough.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One whole game on the headless host and the built data, started from the main menu with the
 // keys and played by an automated diver through the keys, as a player plays it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The difficulty table: how far games get, what takes the lives on each level, how long a level
 // lasts and how much air is left when the diver surfaces.
 #include "Tally.h"

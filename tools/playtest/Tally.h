@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the playtest counts of each game, level by level, and the difficulty table made from it.
 #pragma once
 

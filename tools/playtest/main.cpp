@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // playtest: plays whole games on the built data with automated divers of several skills, on fixed
 // seeds, and prints a difficulty table for each: how far they get, what takes their lives on each
 // level, how long a level lasts and how much air is left when the diver surfaces.

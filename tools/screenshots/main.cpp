@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // screenshots: opens every menu screen and dialog, and the game's screens, in the headless host on
 // the built game data and saves each as a PNG, so the art and the texts can be looked at together.
 //   screenshots <output folder> [<folder holding data/ and sound/>]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader and renderer of sound descriptions (see SoundDesc.h).
 #include "SoundDesc.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A sound effect described as layers of oscillators with envelopes, sweeps and filters; the
 // reader of its text form (one keyword line at a time) and the renderer to float samples.
 #pragma once

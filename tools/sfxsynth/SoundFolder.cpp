@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rendering of a folder of sound effects and their manifest (see SoundFolder.h).
 #include "SoundFolder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders a set of sound descriptions into a folder of WAV files with the manifest that the
 // wave-collection packer reads.
 #pragma once

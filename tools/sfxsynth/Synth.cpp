@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building blocks of the game's sound synthesis (see Synth.h).
 #include "Synth.h"
 

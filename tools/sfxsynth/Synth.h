@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building blocks of the game's sound synthesis: note names, seeded noise, oscillators,
 // breakpoint envelopes and a stable two-pole filter. Shared by the effect and song builders.
 #pragma once

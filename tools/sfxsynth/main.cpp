@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sfxsynth: renders the game's sound-effect descriptions (*.sfx) into 16-bit PCM WAV files.
 // Usage: sfxsynth <output-folder> <sound.sfx>...   (each sound becomes <output-folder>/<name>.wav,
 // and <output-folder>/manifest.txt lists them, in the order given, for the wave-collection packer)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rendering of a song's instruments into XM samples (see Instruments.h).
 #include "Instruments.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders a song's instruments into XM samples: looped additive tones (pads, bass, leads)
 // and one-shot sounds made by the sound-effect synthesiser (drums, plucks, bells).
 #pragma once

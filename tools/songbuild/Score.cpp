@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of the text score and assembly of the module (see Score.h and assets/music/README.md).
 #include "Score.h"
 

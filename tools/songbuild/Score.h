@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text score of a song: instruments made by our own synthesis, tracks of note rows,
 // patterns that put tracks on channels, and the order list with its loop point.
 #pragma once

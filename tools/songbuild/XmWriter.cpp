@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writer of Extended Modules (see XmWriter.h for the layout).
 #include "XmWriter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An Extended Module (XM, version 0x0104) in memory and its writer.
 //
 // The file, in order (all numbers little-endian):

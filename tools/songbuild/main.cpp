@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // songbuild: turns a text score (*.song) into an XM module.
 // Usage: songbuild <score.song> <out.xm>
 #include <filesystem>
