@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Key-down, key-up and typed characters of the main window: the menu keys, the game keys, the text
 // fields, the boss key and Alt+Enter.
 #include "shell/KeyHandling.h"
@@ -45,7 +46,8 @@ void MinimizeWindow(TmainForm& form) { form.SetWindowState(wsMinimized); }
 
 void MenuKeyDown(TmainForm& form, std::uint8_t key, std::uint8_t shift) {
     const std::uint8_t screen = Shell.MenuScreen;
-    const bool optionToggle = screen == msOptions && Shell.MenuSelection >= oiWindowed && Shell.MenuSelection <= oiSound;
+    const bool optionToggle =
+        screen == msOptions && Shell.MenuSelection >= oiWindowed && Shell.MenuSelection <= oiSound;
     switch (key) {
     case vk::Return:
         if (AltHeld(shift)) return; // the display toggle acts on the key-up
