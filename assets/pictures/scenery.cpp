@@ -108,12 +108,12 @@ struct Column {
     int width = 0, height = 0;
 };
 
-std::vector<Column> groupColumns(const std::string& spec) {
+std::vector<Column> groupColumns(const std::string& list) {
     std::vector<Column> columns;
     std::size_t at = 0;
-    while (at <= spec.size()) {
-        const std::size_t comma = std::min(spec.find(',', at), spec.size());
-        const std::string one = spec.substr(at, comma - at);
+    while (at <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', at), list.size());
+        const std::string one = list.substr(at, comma - at);
         const std::size_t x = one.find('x');
         Column c;
         try {
