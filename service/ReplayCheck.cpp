@@ -37,15 +37,17 @@ fs::path ProgramFolder() {
     return error ? fs::path() : program.parent_path();
 }
 
+// The folder the checks work in: the one set, else TMPDIR, else /tmp.
+std::string TempFolder(const CheckSettings& settings) {
+    if (!settings.tempFolder.empty()) return settings.tempFolder;
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && tmp[0] == '/' ? tmp : "/tmp";
+}
+
 // A file of the replay's bytes that only this process can read, removed when the check ends.
 class ReplayFile {
 public:
-    ReplayFile(const std::string& folder, const std::string& bytes) {
-        std::string base = folder;
-        if (base.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            base = tmp && tmp[0] == '/' ? tmp : "/tmp";
-        }
+    ReplayFile(const std::string& base, const std::string& bytes) {
         std::string pattern = base + "/tidewarden-replay-XXXXXX.twr";
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
@@ -219,16 +221,15 @@ BoxedRun RunBoxed(const CheckSettings& settings, const std::vector<std::string>&
 CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes, std::uint16_t score,
                          const std::function<void(int)>& started) {
     if (settings.program.empty()) return {false, false, "no program to check replays with"};
-    const ReplayFile file(settings.tempFolder, bytes);
+    const ReplayFile file(TempFolder(settings), bytes);
     if (!file.Error().empty()) return {false, false, file.Error()};
     const BoxedRun run =
         RunBoxed(settings, {"--verify", file.Path()}, fs::path(file.Path()).parent_path().string(), started);
     if (!run.error.empty()) return {false, false, run.error};
-    const bool timedOut = run.timedOut;
     const int status = run.status;
     const std::string& text = run.output;
 
-    if (timedOut)
+    if (run.timedOut)
         return {false, true,
                 "the check took longer than " + std::to_string(settings.timeout.count()) + " ms and was killed"};
     if (WIFSIGNALED(status)) return {false, true, "the check was ended by signal " + std::to_string(WTERMSIG(status))};
@@ -247,12 +248,7 @@ CheckVerdict CheckReplay(const CheckSettings& settings, const std::string& bytes
 
 std::string ProbeVerifier(const CheckSettings& settings) {
     if (settings.program.empty()) return "no program";
-    std::string base = settings.tempFolder;
-    if (base.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        base = tmp && tmp[0] == '/' ? tmp : "/tmp";
-    }
-    const BoxedRun run = RunBoxed(settings, {"--version"}, base, {});
+    const BoxedRun run = RunBoxed(settings, {"--version"}, TempFolder(settings), {});
     if (!run.error.empty()) return run.error;
     if (run.timedOut) return "it did not answer --version within " + std::to_string(settings.timeout.count()) + " ms";
     if (WIFSIGNALED(run.status))

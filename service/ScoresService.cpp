@@ -7,11 +7,23 @@
 
 #include <chrono>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <vector>
 
 namespace tw::scores {
+
+// The query's parameters: names as sent (still percent-encoded, so "pr%67" is no "prg"), values
+// decoded.
+struct Query {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    const std::string* Find(std::string_view key) const {
+        for (const auto& [name, value] : pairs)
+            if (name == key) return &value;
+        return nullptr;
+    }
+};
 
 namespace {
 
@@ -95,17 +107,6 @@ std::string Decoded(std::string_view text) {
     return out;
 }
 
-// The query's parameters: names as sent (still percent-encoded, so "pr%67" is no "prg"), values
-// decoded.
-struct Query {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    const std::string* Find(std::string_view key) const {
-        for (const auto& [name, value] : pairs)
-            if (name == key) return &value;
-        return nullptr;
-    }
-};
-
 Query ParseQuery(std::string_view query) {
     Query parsed;
     while (!query.empty()) {
@@ -118,6 +119,14 @@ Query ParseQuery(std::string_view query) {
         query.remove_prefix(amp + 1);
     }
     return parsed;
+}
+
+// The query's parameter names, or nothing when one is given twice.
+std::optional<std::set<std::string>> DistinctKeys(const Query& query) {
+    std::set<std::string> keys;
+    for (const auto& [key, value] : query.pairs)
+        if (!keys.insert(key).second) return std::nullopt;
+    return keys;
 }
 
 std::int64_t SteadyMs() {
@@ -175,13 +184,13 @@ Answer ScoresService::Script(const Request& request) {
         return answer;
     }
 
-    if (path == ReplayPath) return ReplayScript(request);
+    if (path == ReplayPath) return ReplayScript(request, query);
     if (!script) return ErrorAnswer(404, "no such page");
     // HEAD would hand out tokens nobody reads; the script only answers GET.
     if (request.method != "GET") return ErrorAnswer(405, "only GET is answered");
-    std::set<std::string> keys;
-    for (const auto& [key, value] : query.pairs)
-        if (!keys.insert(key).second) return ErrorAnswer(400, "parameter given twice");
+    const auto distinct = DistinctKeys(query);
+    if (!distinct) return ErrorAnswer(400, "parameter given twice");
+    const std::set<std::string>& keys = *distinct;
     const std::string* program = query.Find("prg");
     if (!program || *program != ProgramName) return ErrorAnswer(400, "unknown program");
 
@@ -265,18 +274,14 @@ std::size_t ScoresService::BodyLimit(std::string_view method, std::string_view t
     return method == "POST" && target.substr(0, target.find('?')) == ReplayPath ? settings_.replayBytes : 0;
 }
 
-Answer ScoresService::ReplayScript(const Request& request) {
-    const std::size_t question = request.target.find('?');
-    const Query query = ParseQuery(
-        question == std::string::npos ? std::string_view() : std::string_view(request.target).substr(question + 1));
-    std::set<std::string> keys;
-    for (const auto& [key, value] : query.pairs)
-        if (!keys.insert(key).second) return ErrorAnswer(400, "parameter given twice");
+Answer ScoresService::ReplayScript(const Request& request, const Query& query) {
+    const auto keys = DistinctKeys(query);
+    if (!keys) return ErrorAnswer(400, "parameter given twice");
 
     if (request.method == "GET") {
         // A verified replay, for anyone to watch with the game.
         const std::string* id = query.Find("id");
-        if (!id || keys.size() != 1 || id->empty() || id->size() > 18 ||
+        if (!id || keys->size() != 1 || id->empty() || id->size() > 18 ||
             id->find_first_not_of("0123456789") != std::string::npos)
             return ErrorAnswer(400, "unknown request");
         const std::int64_t number = std::stoll(*id);
@@ -288,7 +293,7 @@ Answer ScoresService::ReplayScript(const Request& request) {
     if (request.method != "POST") return ErrorAnswer(405, "only GET and POST are answered");
 
     const std::string* token = query.Find("token");
-    if (!token || keys.size() != 1) return ErrorAnswer(400, "unknown request");
+    if (!token || keys->size() != 1) return ErrorAnswer(400, "unknown request");
     if (!settings_.checkReplays) return ErrorAnswer(501, "replays are not checked here");
     if (request.body.empty()) return ErrorAnswer(400, "no replay");
     if (request.body.size() > settings_.replayBytes)

@@ -43,6 +43,8 @@ struct ServiceSettings {
     std::function<void(const std::string&)> log;
 };
 
+struct Query; // a request's parameters, as the script reads them
+
 struct Request {
     std::string method;
     std::string target; // path and query, as sent
@@ -76,7 +78,7 @@ private:
     Answer Version(const Request& request);
     Answer Submit(const Request& request, const std::string& inf);
     Answer Show(const std::string& type, const std::string* format, const std::string* period);
-    Answer ReplayScript(const Request& request);
+    Answer ReplayScript(const Request& request, const Query& query);
     void ForgetOldAddresses(std::int64_t now);
 
     ScoreStore& store_;

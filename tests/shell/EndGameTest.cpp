@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <optional>
@@ -58,6 +59,16 @@ constexpr Box CantConnectText{240, 240, 560, 262};
 constexpr Box ExitYes{360, 320, 400, 340};
 constexpr Box NameEntryYes{360, 350, 400, 370};
 constexpr Box NameEntryNo{415, 350, 445, 370};
+
+// The world high-score service answering on loopback, on a free port.
+std::unique_ptr<tw::scores::HttpServer> ServeOnLoopback(tw::scores::ScoresService& service) {
+    tw::scores::ServerSettings settings;
+    settings.port = 0;
+    auto server = std::make_unique<tw::scores::HttpServer>(settings);
+    server->Bind();
+    server->Start(service);
+    return server;
+}
 
 TEST(FindTablePlaceTest, TheFirstPlaceWithALowerScore) {
     const THighScores defaults = DefaultHighScores(); // 1000, 900, ..., 100
@@ -315,12 +326,8 @@ TEST_F(EndGameTest, AGamePlayedToTheEndIsStoredByTheWorldHighScoreService) {
     tw::scores::ServiceSettings settings;
     settings.now = [] { return std::int64_t{1790000000}; };
     tw::scores::ScoresService service(store, settings);
-    tw::scores::ServerSettings serverSettings;
-    serverSettings.port = 0;
-    tw::scores::HttpServer server(serverSettings);
-    server.Bind();
-    server.Start(service);
-    host->form().IdHTTP1->BaseUrl = server.Base();
+    const auto server = ServeOnLoopback(service);
+    host->form().IdHTTP1->BaseUrl = server->Base();
 
     ReachSendQuery("Nemo", "nz");
     if (HasFatalFailure()) return;
@@ -358,17 +365,13 @@ TEST_F(EndGameTest, TheReplayOfAPlayedGameVerifiesItsResultAndAForgedScoreIsNotV
     settings.checkReplays = true;
     settings.replayReceived = [&queue] { queue.Wake(); };
     tw::scores::ScoresService service(store, settings);
-    tw::scores::ServerSettings serverSettings;
-    serverSettings.port = 0;
-    tw::scores::HttpServer server(serverSettings);
-    server.Bind();
-    server.Start(service);
+    const auto server = ServeOnLoopback(service);
 
     const auto sendAs = [&](const std::string& name) {
         host->typeText(name);
         Press(vk::Return);
         ASSERT_EQ(Shell.GameState, gsSendQuery);
-        host->form().IdHTTP1->BaseUrl = server.Base();
+        host->form().IdHTTP1->BaseUrl = server->Base();
         Press(vk::Return);
         ASSERT_TRUE(TickUntil([] { return Shell.GameState != gsSending; }, 10s));
         ASSERT_TRUE(OnTheMenusHighScores());
@@ -418,7 +421,7 @@ TEST_F(EndGameTest, TheReplayOfAPlayedGameVerifiesItsResultAndAForgedScoreIsNotV
 
     // The same kind of game, its score changed behind the game's back before it ended.
     FreshHost();
-    host->form().IdHTTP1->BaseUrl = server.Base();
+    host->form().IdHTTP1->BaseUrl = server->Base();
     Settings.HighScores = THighScores{};
     ReachNameEntry(static_cast<std::uint16_t>(played + 500));
     if (HasFatalFailure()) return;
