@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Colour conversion and the text canvas of a surface. Text is drawn every frame, so fonts and the
-// rendered masks of strings are kept in a cache shared by all canvases.
+// rendered masks of strings are kept in a cache shared by all canvases; each text or rectangle is a
+// paint of the surface, holding everything it draws with, so a repeated frame is not drawn again.
 #include "graphics/Canvas.h"
 
 #include <algorithm>
@@ -59,10 +60,11 @@ struct CachedText {
 };
 
 // Fonts stay open for the run (the game uses two sizes); rendered strings are dropped in bulk when
-// there are too many of them, which only a screen of ever-changing texts would cause.
+// there are too many of them, which only a screen of ever-changing texts would cause. A paint not yet
+// landed keeps its string.
 struct CanvasCache {
     std::map<FontKey, std::unique_ptr<tw::platform::Font>> fonts;
-    std::map<std::pair<FontKey, std::string>, CachedText> texts;
+    std::map<std::pair<FontKey, std::string>, std::shared_ptr<const CachedText>> texts;
 };
 CanvasCache cache;
 constexpr std::size_t kMaxCachedTexts = 512;
@@ -79,7 +81,7 @@ tw::platform::Font& fontFor(const FontKey& key) {
     return *it->second;
 }
 
-const CachedText& textFor(const TFont& font, std::string_view text) {
+const std::shared_ptr<const CachedText>& textFor(const TFont& font, std::string_view text) {
     FontKey key = keyOf(font);
     auto id = std::make_pair(key, std::string(text));
     auto it = cache.texts.find(id);
@@ -87,28 +89,85 @@ const CachedText& textFor(const TFont& font, std::string_view text) {
     if (cache.texts.size() >= kMaxCachedTexts) cache.texts.clear();
     tw::platform::Font& f = fontFor(key);
     std::string utf8 = toUtf8(text);
-    CachedText entry;
-    entry.mask = f.render(utf8);
-    entry.width = f.textWidth(utf8);
+    auto entry = std::make_shared<CachedText>();
+    entry->mask = f.render(utf8);
+    entry->width = f.textWidth(utf8);
     return cache.texts.emplace(std::move(id), std::move(entry)).first->second;
 }
 
-// Solid fill of a rectangle, clipped to the surface.
-void fillRect(TDirectDrawSurface& s, int l, int t, int r, int b, std::uint32_t pixel) {
+// The pixels a paint is handed.
+struct Pixels {
+    std::uint32_t* data;
+    int width, height;
+    std::uint32_t* row(int y) const { return data + static_cast<std::ptrdiff_t>(y) * width; }
+};
+
+// Solid fill of a rectangle, clipped to the pixels.
+void fillRect(const Pixels& p, int l, int t, int r, int b, std::uint32_t pixel) {
     l = std::max(l, 0);
     t = std::max(t, 0);
-    r = std::min(r, s.Width());
-    b = std::min(b, s.Height());
-    if (l >= r || t >= b) return;
-    TDDSurfaceDesc desc;
-    TRect area{l, t, r, b};
-    if (!s.Lock(&area, desc)) return;
-    auto* base = static_cast<std::uint8_t*>(desc.Bits);
-    for (int y = 0; y < desc.Height; ++y) {
-        auto* p = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * desc.Pitch);
-        std::fill(p, p + desc.Width, pixel);
+    r = std::min(r, p.width);
+    b = std::min(b, p.height);
+    for (int y = t; y < b && l < r; ++y) std::fill(p.row(y) + l, p.row(y) + r, pixel);
+}
+
+// The text's coverage mask blended in the ink's colour, its top-left corner at (x, y).
+void blendText(const Pixels& p, int x, int y, const tw::platform::TextMask& m, std::uint32_t ink) {
+    const int l = std::max(x, 0), tp = std::max(y, 0);
+    const int r = std::min(x + m.width, p.width), b = std::min(y + m.height, p.height);
+    if (l >= r || tp >= b) return;
+    const std::uint32_t ir = (ink >> 16) & 0xFF, ig = (ink >> 8) & 0xFF, ib = ink & 0xFF;
+    for (int row = tp; row < b; ++row) {
+        std::uint32_t* dst = p.row(row) + l;
+        const std::uint8_t* cov = m.coverage.data() +
+                                  static_cast<std::size_t>(row - y) * static_cast<std::size_t>(m.width) +
+                                  static_cast<std::size_t>(l - x);
+        for (int c = 0; c < r - l; ++c) {
+            const std::uint32_t a = cov[c];
+            if (a == 0) continue;
+            if (a == 255) {
+                dst[c] = ink;
+                continue;
+            }
+            const std::uint32_t d = dst[c];
+            const std::uint32_t dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
+            const std::uint32_t nr = (ir * a + dr * (255 - a) + 127) / 255;
+            const std::uint32_t ng = (ig * a + dg * (255 - a) + 127) / 255;
+            const std::uint32_t nb = (ib * a + db * (255 - a) + 127) / 255;
+            dst[c] = (nr << 16) | (ng << 8) | nb;
+        }
     }
-    s.Unlock();
+}
+
+int int32(std::int64_t v) { return static_cast<int>(v); }
+std::uint32_t pixel32(std::int64_t v) { return static_cast<std::uint32_t>(v); }
+
+// values: x, y, solid brush, ink, brush colour, cell height; object: the rendered text.
+void paintText(const TDirectDrawSurface::TPaint& paint, std::uint32_t* pixels, int width, int height) {
+    const auto& v = paint.values;
+    const auto* text = static_cast<const CachedText*>(paint.object.get());
+    const Pixels p{pixels, width, height};
+    const int x = int32(v[0]), y = int32(v[1]);
+    if (v[2] != 0) fillRect(p, x, y, x + text->width, y + int32(v[5]), pixel32(v[4]));
+    blendText(p, x, y, text->mask, pixel32(v[3]));
+}
+
+// values: x1, y1, x2, y2, pen width (0: no pen), pen colour, solid brush, brush colour.
+void paintRectangle(const TDirectDrawSurface::TPaint& paint, std::uint32_t* pixels, int width, int height) {
+    const auto& v = paint.values;
+    const Pixels p{pixels, width, height};
+    const int x1 = int32(v[0]), y1 = int32(v[1]), x2 = int32(v[2]), y2 = int32(v[3]), w = int32(v[4]);
+    // The outline is a line of the pen's width centred on the border pixels (x1..x2-1, y1..y2-1).
+    const int a = w / 2;
+    const int ol = x1 - a, ot = y1 - a, orr = x2 - 1 + (w - a), ob = y2 - 1 + (w - a);
+    const int il = ol + w, it = ot + w, ir = orr - w, ib = ob - w;
+    if (v[6] != 0) fillRect(p, il, it, ir, ib, pixel32(v[7]));
+    if (w == 0) return;
+    const std::uint32_t pen = pixel32(v[5]);
+    fillRect(p, ol, ot, orr, it, pen); // top band
+    fillRect(p, ol, ib, orr, ob, pen); // bottom band
+    fillRect(p, ol, it, il, ib, pen);  // left band
+    fillRect(p, ir, it, orr, ib, pen); // right band
 }
 
 } // namespace
@@ -135,48 +194,18 @@ int TFont::PixelHeight() const {
 void TDirectDrawSurfaceCanvas::TextOut(int x, int y, std::string_view text) {
     inUse_ = true;
     if (text.empty() || surface_.IsEmpty()) return;
-    const CachedText& t = textFor(Font, text);
-    const tw::platform::TextMask& m = t.mask;
-    if (Brush.Style == bsSolid) {
-        const int height = fontFor(keyOf(Font)).lineHeight();
-        fillRect(surface_, x, y, x + t.width, y + height, ColorToPixel(Brush.Color));
-    }
-    const int l = std::max(x, 0), tp = std::max(y, 0);
-    const int r = std::min(x + m.width, surface_.Width()), b = std::min(y + m.height, surface_.Height());
-    if (l >= r || tp >= b) return;
-    TDDSurfaceDesc desc;
-    TRect area{l, tp, r, b};
-    if (!surface_.Lock(&area, desc)) return;
-    const std::uint32_t ink = ColorToPixel(Font.Color);
-    const std::uint32_t ir = (ink >> 16) & 0xFF, ig = (ink >> 8) & 0xFF, ib = ink & 0xFF;
-    auto* base = static_cast<std::uint8_t*>(desc.Bits);
-    for (int row = 0; row < desc.Height; ++row) {
-        auto* dst = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(row) * desc.Pitch);
-        const std::uint8_t* cov = m.coverage.data() +
-                                  static_cast<std::size_t>(tp + row - y) * static_cast<std::size_t>(m.width) +
-                                  static_cast<std::size_t>(l - x);
-        for (int c = 0; c < desc.Width; ++c) {
-            const std::uint32_t a = cov[c];
-            if (a == 0) continue;
-            if (a == 255) {
-                dst[c] = ink;
-                continue;
-            }
-            const std::uint32_t d = dst[c];
-            const std::uint32_t dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-            const std::uint32_t nr = (ir * a + dr * (255 - a) + 127) / 255;
-            const std::uint32_t ng = (ig * a + dg * (255 - a) + 127) / 255;
-            const std::uint32_t nb = (ib * a + db * (255 - a) + 127) / 255;
-            dst[c] = (nr << 16) | (ng << 8) | nb;
-        }
-    }
-    surface_.Unlock();
+    const bool solid = Brush.Style == bsSolid;
+    const int cellHeight = solid ? fontFor(keyOf(Font)).lineHeight() : 0;
+    // The rendered text stands for the font and the string: the cache hands out one per pair.
+    surface_.Paint({paintText,
+                    {x, y, solid, ColorToPixel(Font.Color), solid ? ColorToPixel(Brush.Color) : 0, cellHeight},
+                    textFor(Font, text)});
 }
 
 int TDirectDrawSurfaceCanvas::TextWidth(std::string_view text) {
     inUse_ = true;
     if (text.empty()) return 0;
-    return textFor(Font, text).width;
+    return textFor(Font, text)->width;
 }
 
 int TDirectDrawSurfaceCanvas::TextHeight(std::string_view) {
@@ -188,17 +217,11 @@ void TDirectDrawSurfaceCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     inUse_ = true;
     if (surface_.IsEmpty()) return;
     const int w = Pen.Style == psClear ? 0 : std::max(Pen.Width, 1);
-    // The outline is a line of the pen's width centred on the border pixels (x1..x2-1, y1..y2-1).
-    const int a = w / 2;
-    const int ol = x1 - a, ot = y1 - a, orr = x2 - 1 + (w - a), ob = y2 - 1 + (w - a);
-    const int il = ol + w, it = ot + w, ir = orr - w, ib = ob - w;
-    if (Brush.Style == bsSolid) fillRect(surface_, il, it, ir, ib, ColorToPixel(Brush.Color));
-    if (w == 0) return;
-    const std::uint32_t pen = ColorToPixel(Pen.Color);
-    fillRect(surface_, ol, ot, orr, it, pen); // top band
-    fillRect(surface_, ol, ib, orr, ob, pen); // bottom band
-    fillRect(surface_, ol, it, il, ib, pen);  // left band
-    fillRect(surface_, ir, it, orr, ib, pen); // right band
+    const bool solid = Brush.Style == bsSolid;
+    surface_.Paint(
+        {paintRectangle,
+         {x1, y1, x2, y2, w, w > 0 ? ColorToPixel(Pen.Color) : 0, solid, solid ? ColorToPixel(Brush.Color) : 0},
+         nullptr});
 }
 
 void TDirectDrawSurfaceCanvas::Release() { inUse_ = false; }

@@ -1,15 +1,26 @@
 // SPDX-License-Identifier: MIT
-// Software surfaces: size and memory placement, fills (held back until the pixels are needed), the
-// clipped, colour-keyed and mirrored copy (keyed copies go through a cached list of each source row's
-// opaque runs), the copy of changed rows that presenting uses, locking and loss.
+// Software surfaces: size and memory placement, frames (held back until the pixels are needed, and
+// not drawn again when they repeat the last), the clipped, colour-keyed and mirrored copy (keyed
+// copies go through a cached list of each source row's opaque runs), the copy of changed rows that
+// presenting uses, locking and loss.
 #include "graphics/Surface.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
+
+std::atomic<std::uint64_t> lastGeneration{0};
+std::uint64_t newGeneration() { return lastGeneration.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+// The first of this thread's surfaces whose frame has not landed yet; they are linked through
+// their nextOpenFrame_. A plain pointer, so that surfaces freed late in the exit still find it.
+thread_local TDirectDrawSurface* firstOpenFrame = nullptr;
 
 // Larger surfaces than this are refused like a failed allocation: no picture or screen comes near it,
 // and a damaged size cannot ask for gigabytes.
@@ -181,7 +192,7 @@ TDirectDrawSurface::KeyRuns& TDirectDrawSurface::keyRuns() const {
 // ---------------------------------------------------------------------------------------------------
 // The surface
 
-TDirectDrawSurface::TDirectDrawSurface(TDirectDraw* device) : device_(device) {
+TDirectDrawSurface::TDirectDrawSurface(TDirectDraw* device) : device_(device), generation_(newGeneration()) {
     if (device_ != nullptr) device_->add(this);
 }
 
@@ -191,15 +202,19 @@ TDirectDrawSurface::~TDirectDrawSurface() {
 }
 
 void TDirectDrawSurface::release() {
+    beforeChange();
+    closeFrame();
+    frame_.clear();
+    made_.clear();
+    madeKnown_ = false;
     if (inVideo_ && device_ != nullptr) device_->giveVideoMemory(std::int64_t{width_} * height_ * 4);
     inVideo_ = false;
     pixels_.clear();
     pixels_.shrink_to_fit();
     width_ = height_ = 0;
-    fillPending_ = false;
     lockCount_ = 0;
     lost_ = false;
-    ++generation_;
+    generation_ = newGeneration();
 }
 
 void TDirectDrawSurface::detach() {
@@ -234,7 +249,7 @@ void TDirectDrawSurface::SetSize(int width, int height) {
     width_ = width;
     height_ = height;
     result_ = ddresult::Ok;
-    ++generation_;
+    generation_ = newGeneration();
 }
 
 bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
@@ -250,30 +265,152 @@ bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
         result_ = ddresult::SurfaceBusy;
         return false;
     }
-    // Each frame starts with a fill that the background then covers whole; writing it only when the
-    // pixels are needed spares a pass over the frame.
-    fillPending_ = true;
-    fillValue_ = devicePixel;
-    ++generation_;
+    beforeChange();
+    // Whatever the open frame drew is covered by the new one.
+    frame_.clear();
+    Step fill;
+    fill.value = devicePixel;
+    frame_.steps.push_back(fill);
+    if (!frameOpen_) {
+        nextOpenFrame_ = firstOpenFrame;
+        firstOpenFrame = this;
+        frameOpen_ = true;
+    }
     result_ = ddresult::Ok;
     return true;
 }
 
-void TDirectDrawSurface::settle() const {
-    if (!fillPending_) return;
-    fillPending_ = false;
-    if (fillValue_ == 0)
-        std::memset(pixels_.data(), 0, pixels_.size() * sizeof(std::uint32_t));
-    else
-        std::fill(pixels_.begin(), pixels_.end(), fillValue_);
+bool TDirectDrawSurface::Paint(TPaint paint) {
+    if (IsEmpty() || paint.draw == nullptr) {
+        result_ = ddresult::InvalidObject;
+        return false;
+    }
+    if (lost_) {
+        result_ = ddresult::SurfaceLost;
+        return false;
+    }
+    if (Locked()) {
+        result_ = ddresult::SurfaceBusy;
+        return false;
+    }
+    beforeChange();
+    Step step;
+    step.kind = Step::Kind::Paint;
+    take(step, &paint);
+    result_ = ddresult::Ok;
+    return true;
 }
 
-// Whether a copy to d writes every pixel of this surface: d is the whole surface and no source pixel
-// is left out for its colour key.
-bool TDirectDrawSurface::coversWhole(const TRect& d, const TDirectDrawSurface& source, bool keyed) const {
-    if (!(d == ClientRect())) return false;
-    if (!keyed) return true;
-    return source.keyRuns().opaque.size() == source.pixels_.size();
+void TDirectDrawSurface::Changed() {
+    beforeChange();
+    settle();
+    forgetFrame();
+    generation_ = newGeneration();
+}
+
+void TDirectDrawSurface::settle() const {
+    // Landing the open frame makes the pixels what the calls so far have drawn: the surface's value
+    // does not change, so readers may land it. No surface is ever made const.
+    if (frameOpen_) const_cast<TDirectDrawSurface*>(this)->land();
+}
+
+void TDirectDrawSurface::closeFrame() {
+    if (!frameOpen_) return;
+    frameOpen_ = false;
+    for (TDirectDrawSurface** link = &firstOpenFrame; *link != nullptr; link = &(*link)->nextOpenFrame_)
+        if (*link == this) {
+            *link = nextOpenFrame_;
+            break;
+        }
+    nextOpenFrame_ = nullptr;
+}
+
+void TDirectDrawSurface::land() {
+    closeFrame();
+    if (madeKnown_ && frame_ == made_) { // the pixels show this very frame already
+        frame_.clear();
+        return;
+    }
+    // Each frame starts with a fill that the background then covers whole; the fill is written only
+    // where that is not so.
+    const std::uint32_t fill = frame_.steps.front().value;
+    bool fillOwed = true;
+    for (std::size_t i = 1; i < frame_.steps.size(); ++i) {
+        const Step& step = frame_.steps[i];
+        if (fillOwed && !coversWhole(step)) writeFill(fill);
+        fillOwed = false;
+        run(step, step.kind == Step::Kind::Paint ? &frame_.paints[step.value] : nullptr);
+    }
+    if (fillOwed) writeFill(fill);
+    std::swap(made_, frame_);
+    frame_.clear();
+    madeKnown_ = true;
+    generation_ = newGeneration();
+}
+
+// Open frames that copy from this surface land first, while it still holds what they copy.
+void TDirectDrawSurface::beforeChange() {
+    for (TDirectDrawSurface* s = firstOpenFrame; s != nullptr;) {
+        if (s != this && s->reads(*this)) {
+            s->land();
+            s = firstOpenFrame; // the list has changed
+        } else {
+            s = s->nextOpenFrame_;
+        }
+    }
+}
+
+bool TDirectDrawSurface::reads(const TDirectDrawSurface& source) const {
+    return std::any_of(frame_.steps.begin(), frame_.steps.end(), [&](const Step& s) { return s.source == &source; });
+}
+
+// A step joins the open frame, or lands at once when there is none; paint is the paint of a paint step.
+void TDirectDrawSurface::take(Step step, TPaint* paint) {
+    Frame& frame = frameOpen_ ? frame_ : made_;
+    if (!frameOpen_) {
+        run(step, paint);
+        generation_ = newGeneration();
+        if (!madeKnown_) return;
+    }
+    if (paint != nullptr) {
+        step.value = static_cast<std::uint32_t>(frame.paints.size());
+        frame.paints.push_back(std::move(*paint));
+    }
+    frame.steps.push_back(step);
+}
+
+void TDirectDrawSurface::run(const Step& step, const TPaint* paint) {
+    switch (step.kind) {
+    case Step::Kind::Fill: writeFill(step.value); break;
+    case Step::Kind::Paint: paint->draw(*paint, pixels_.data(), width_, height_); break;
+    case Step::Kind::Copy: {
+        const TDirectDrawSurface& source = *step.source;
+        assert(source.generation_ == step.sourceGeneration && !source.frameOpen_);
+        if (step.mirrorX || step.mirrorY)
+            copyMirrored(step.x, step.y, step.src, source, step.mirrorX, step.mirrorY, step.keyed);
+        else if (step.keyed)
+            copyKeyed(step.x, step.y, step.src, source, step.uncutColumns);
+        else
+            copyRows(step.x, step.y, step.src, source);
+        break;
+    }
+    }
+}
+
+void TDirectDrawSurface::writeFill(std::uint32_t value) {
+    if (value == 0)
+        std::memset(pixels_.data(), 0, pixels_.size() * sizeof(std::uint32_t));
+    else
+        std::fill(pixels_.begin(), pixels_.end(), value);
+}
+
+// Whether a step writes every pixel of this surface: a copy to the whole surface that leaves out no
+// source pixel for its colour key.
+bool TDirectDrawSurface::coversWhole(const Step& step) const {
+    if (step.kind != Step::Kind::Copy) return false;
+    if (!(TRect{step.x, step.y, step.x + step.src.Width(), step.y + step.src.Height()} == ClientRect())) return false;
+    if (!step.keyed) return true;
+    return step.source->keyRuns().opaque.size() == step.source->pixels_.size();
 }
 
 bool TDirectDrawSurface::Draw(int x, int y, TDirectDrawSurface* source, bool transparent) {
@@ -325,28 +462,32 @@ bool TDirectDrawSurface::Draw(int x, int y, const TRect& src, TDirectDrawSurface
     const TRect sr = narrow(s);
     const int dx = static_cast<int>(d.l), dy = static_cast<int>(d.t);
     const bool keyed = transparent && source->hasKey_;
-    if (fillPending_) {
-        if (coversWhole(narrow(d), *source, keyed))
-            fillPending_ = false; // every pixel of the fill would be overwritten
-        else
-            settle();
-    }
+    beforeChange();
     if (source == this) {
         // Copying within one surface: take the source pixels first so the copy cannot read its own output.
+        settle();
         TDirectDrawSurface copy;
         copy.SetSize(sr.Width(), sr.Height());
         for (int r = 0; r < sr.Height(); ++r)
             std::memcpy(copy.row(r), row(sr.Top + r) + sr.Left, sz(sr.Width()) * sizeof(std::uint32_t));
         if (hasKey_) copy.SetColorKey(key_);
         copyMirrored(dx, dy, copy.ClientRect(), copy, mirrorX, mirrorY, keyed);
-    } else if (mirrorX || mirrorY) {
-        copyMirrored(dx, dy, sr, *source, mirrorX, mirrorY, keyed);
-    } else if (keyed) {
-        copyKeyed(dx, dy, sr, *source, sr.Left == src.Left && sr.Right == src.Right);
+        forgetFrame();
+        generation_ = newGeneration();
     } else {
-        copyRows(dx, dy, sr, *source);
+        Step step;
+        step.kind = Step::Kind::Copy;
+        step.source = source;
+        step.sourceGeneration = source->generation_;
+        step.x = dx;
+        step.y = dy;
+        step.src = sr;
+        step.mirrorX = mirrorX;
+        step.mirrorY = mirrorY;
+        step.keyed = keyed;
+        step.uncutColumns = sr.Left == src.Left && sr.Right == src.Right;
+        take(step, nullptr);
     }
-    ++generation_;
     result_ = ddresult::Ok;
     return true;
 }
@@ -451,9 +592,14 @@ void TDirectDrawSurface::copyMirrored(int dx, int dy, const TRect& s, const TDir
 }
 
 void TDirectDrawSurface::SetColorKey(std::uint32_t devicePixel) {
+    result_ = ddresult::Ok;
+    if (hasKey_ && key_ == (devicePixel & 0x00FFFFFFu)) return;
+    // Keyed copies from this surface draw differently now.
+    beforeChange();
+    settle();
     key_ = devicePixel & 0x00FFFFFFu;
     hasKey_ = true;
-    result_ = ddresult::Ok;
+    generation_ = newGeneration();
 }
 
 std::uint32_t TDirectDrawSurface::NativeColor(TColor color) const {
@@ -474,7 +620,9 @@ bool TDirectDrawSurface::Lock(const TRect* rect, TDDSurfaceDesc& desc) {
         result_ = ddresult::SurfaceLost;
         return false;
     }
+    beforeChange();
     settle();
+    forgetFrame(); // the holder of the lock may write anything
     TRect area = ClientRect();
     if (rect != nullptr && !(*rect == area)) {
         if (rect->Left < 0 || rect->Top < 0 || rect->Right > width_ || rect->Bottom > height_ ||
@@ -500,7 +648,7 @@ bool TDirectDrawSurface::Lock(const TRect* rect, TDDSurfaceDesc& desc) {
 void TDirectDrawSurface::Unlock() {
     if (lockCount_ == 0) return;
     --lockCount_;
-    ++generation_; // the holder of the lock may have written
+    generation_ = newGeneration(); // the holder of the lock may have written
 }
 
 bool TDirectDrawSurface::Restore() {
@@ -518,9 +666,11 @@ std::uint32_t TDirectDrawSurface::Pixel(int x, int y) const {
 
 void TDirectDrawSurface::SetPixel(int x, int y, std::uint32_t devicePixel) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    beforeChange();
     settle();
+    forgetFrame();
     row(y)[x] = devicePixel;
-    ++generation_;
+    generation_ = newGeneration();
 }
 
 bool TDirectDrawSurface::CopyChangedRows(const TDirectDrawSurface& source) {
@@ -540,8 +690,12 @@ bool TDirectDrawSurface::CopyChangedRows(const TDirectDrawSurface& source) {
     if (&source == this) return false;
     settle();
     source.settle();
-    // A still screen costs one comparison of the two pictures; rows are compared on their own so a
-    // small change (a blinking cursor) copies only its rows.
+    // Neither picture changed since this copy was last made: a still screen costs nothing.
+    if (copyOf_.source == &source && copyOf_.sourceGeneration == source.generation_ &&
+        copyOf_.generation == generation_)
+        return false;
+    beforeChange();
+    // Rows are compared on their own so a small change (a blinking cursor) copies only its rows.
     const std::size_t bytes = sz(width_) * sizeof(std::uint32_t);
     bool changed = false;
     for (int y = 0; y < height_; ++y) {
@@ -552,7 +706,11 @@ bool TDirectDrawSurface::CopyChangedRows(const TDirectDrawSurface& source) {
             changed = true;
         }
     }
-    if (changed) ++generation_;
+    if (changed) {
+        forgetFrame();
+        generation_ = newGeneration();
+    }
+    copyOf_ = CopyOf{&source, source.generation_, generation_};
     return changed;
 }
 

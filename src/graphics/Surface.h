@@ -3,6 +3,7 @@
 // locking, and a text canvas; plus the device object that makes them and keeps the list of its surfaces.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -117,15 +118,32 @@ public:
     bool IsEmpty() const { return width_ == 0; }
     TRect ClientRect() const { return TRect{0, 0, width_, height_}; }
 
-    // Every pixel := value (a device pixel value, 0x00RRGGBB). The fill lands on the pixels when they
-    // are next read or drawn on in part; an opaque copy over the whole surface makes it unneeded.
+    // Every pixel := value (a device pixel value, 0x00RRGGBB), and a frame begins: the fill and the
+    // copies and paints after it land on the pixels only when the pixels are next needed (read,
+    // locked, copied from, or changed some other way). A frame made of the same steps from unchanged
+    // sources as the one the pixels show costs nothing: a still menu is drawn every tick.
     bool Fill(std::uint32_t devicePixel);
     // Copies the rectangle src of source to (x, y); a source rectangle with right < left or
     // bottom < top is drawn mirrored on that axis. Clipped to both surfaces; transparent leaves out
     // the source's colour-key pixels. Never throws: false and a stored result when nothing is drawn
-    // for a reason other than clipping.
+    // for a reason other than clipping. The source's pixels are taken as they are now, even when
+    // the copy lands later.
     bool Draw(int x, int y, const TRect& src, TDirectDrawSurface* source, bool transparent);
     bool Draw(int x, int y, TDirectDrawSurface* source, bool transparent);
+
+    // A drawing that is not a copy (the canvas's texts and rectangles): draw writes the pixels (width
+    // to a row) from the values and the object alone, so two paints that are equal draw the same.
+    // The object is what the drawing reads (a rendered text), kept alive until the paint lands, and
+    // told apart by its address. Nothing here allocates: a frame is drawn every tick.
+    struct TPaint {
+        void (*draw)(const TPaint& paint, std::uint32_t* pixels, int width, int height) = nullptr;
+        std::array<std::int64_t, 8> values{};
+        std::shared_ptr<const void> object;
+        bool operator==(const TPaint& o) const { return draw == o.draw && values == o.values && object == o.object; }
+    };
+    // A step of the frame like a copy; false and a stored result when the surface is empty, lost or
+    // locked, or paint has nothing to draw with.
+    bool Paint(TPaint paint);
 
     // Source colour key (low and high both the value). A surface without one draws opaque.
     void SetColorKey(std::uint32_t devicePixel);
@@ -168,19 +186,53 @@ public:
 
     std::int32_t DXResult() const { return result_; }
 
-    // Counts every change of the pixels; cached drawing data compares it.
-    std::uint64_t Generation() const { return generation_; }
-    void Changed() { ++generation_; }
+    // Names the pixels as they are: a new value at every change, never the same for two surfaces,
+    // so cached drawing data and the frames drawn from a surface compare it.
+    std::uint64_t Generation() const {
+        settle();
+        return generation_;
+    }
+    // The pixels were written behind the surface's back (through a pointer kept from a lock).
+    void Changed();
 
 private:
     friend class TDirectDraw;
-    friend class TDirectDrawSurfaceCanvas;
     struct KeyRuns;
+    // One step of a frame: its fill, a copy from another surface (clipped, the mirrored rectangle
+    // already turned within the source) or a paint. Plain data: a game frame has hundreds.
+    struct Step {
+        enum class Kind : std::uint8_t { Fill, Copy, Paint };
+        Kind kind = Kind::Fill;
+        bool mirrorX = false, mirrorY = false, keyed = false, uncutColumns = false;
+        std::uint32_t value = 0; // the fill's pixel; a paint's place in the frame's paints
+        const TDirectDrawSurface* source = nullptr;
+        std::uint64_t sourceGeneration = 0;
+        int x = 0, y = 0;
+        TRect src{};
+        bool operator==(const Step&) const = default;
+    };
+    struct Frame {
+        std::vector<Step> steps; // the fill first
+        std::vector<TPaint> paints;
+        bool operator==(const Frame&) const = default;
+        void clear() {
+            steps.clear();
+            paints.clear();
+        }
+    };
     void release();
     void detach();
     KeyRuns& keyRuns() const;
     void settle() const;
-    bool coversWhole(const TRect& d, const TDirectDrawSurface& source, bool keyed) const;
+    void land();
+    void closeFrame();
+    void beforeChange();
+    void forgetFrame() { madeKnown_ = false; }
+    bool reads(const TDirectDrawSurface& source) const;
+    void take(Step step, TPaint* paint);
+    void run(const Step& step, const TPaint* paint);
+    void writeFill(std::uint32_t value);
+    bool coversWhole(const Step& step) const;
     void copyRows(int dx, int dy, const TRect& s, const TDirectDrawSurface& source);
     void copyKeyed(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool uncutColumns);
     void copyMirrored(int dx, int dy, const TRect& s, const TDirectDrawSurface& source, bool mirrorX, bool mirrorY,
@@ -193,10 +245,20 @@ private:
     }
 
     TDirectDraw* device_;
-    // Mutable so that a reader can land a pending fill first.
-    mutable std::vector<std::uint32_t> pixels_;
-    mutable bool fillPending_ = false;
-    std::uint32_t fillValue_ = 0;
+    std::vector<std::uint32_t> pixels_;
+    // The open frame, not yet on the pixels.
+    Frame frame_;
+    bool frameOpen_ = false;
+    TDirectDrawSurface* nextOpenFrame_ = nullptr;
+    // The frame the pixels show, while nothing else has changed them since.
+    Frame made_;
+    bool madeKnown_ = false;
+    // What CopyChangedRows last made these pixels equal to, so a still picture is not compared again.
+    struct CopyOf {
+        const TDirectDrawSurface* source = nullptr;
+        std::uint64_t sourceGeneration = 0, generation = 0;
+    };
+    CopyOf copyOf_;
     int width_ = 0, height_ = 0;
     bool systemMemory_ = false;
     bool inVideo_ = false;

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Scripted play on the built data: the start of a game, steering, the three deaths, the end of a
-// level, the highest level, the air gauge, a field that cannot be built, and the level lengths the
-// built ceiling gives against the air.
+// level, a paused game drawn once, the highest level, the air gauge, a field that cannot be built,
+// and the level lengths the built ceiling gives against the air.
 #include "GameHostTest.h"
 
 #include "graphics/PictureCollection.h"
+#include "graphics/Surface.h"
 #include "platform/Joystick.h"
 #include "platform/VirtualKeys.h"
 #include "shell/KeyHandling.h"
@@ -318,6 +319,23 @@ TEST_F(GamePlayTest, TheLevelAndTheScoreAreDrawnInTheStatusBar) {
     EXPECT_GT(score40000.count, score5.count);
     EXPECT_NEAR(score5.middle, 717, 4);
     EXPECT_NEAR(score40000.middle, 717, 4);
+}
+
+TEST_F(GamePlayTest, APausedGameIsDrawnOnceAndPlayDrawsEveryTick) {
+    startPlaying();
+    const TDirectDrawSurface& back = *host->form().DXDraw->Surface();
+    host->pressKey('P');
+    host->runTicks(2);
+    ASSERT_EQ(Shell.GameState, gsPaused);
+    const std::uint64_t still = back.Generation();
+    host->runTicks(5);
+    EXPECT_EQ(back.Generation(), still) << "nothing moves, so the frame repeats and is not drawn again";
+    host->pressKey('P');
+    host->runTicks(1);
+    const std::uint64_t moving = back.Generation();
+    EXPECT_NE(moving, still);
+    host->runTicks(1);
+    EXPECT_NE(back.Generation(), moving);
 }
 
 TEST_F(GamePlayTest, LevelStopsAt255) {

@@ -3,6 +3,11 @@
 // backgrounds, widths that match the ink, and the outlined rectangle.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "graphics/Surface.h"
 
 namespace {
@@ -158,4 +163,61 @@ TEST_F(CanvasText, AnUnknownFontNameStillWrites) {
     c.TextOut(10, 10, "SCORE");
     EXPECT_GT(inkOf(s).count, 50);
     EXPECT_GT(c.TextWidth("SCORE"), 30);
+}
+
+TEST_F(CanvasText, EachValueATextOrRectangleIsDrawnWithChangesTheRepeatedFrame) {
+    // Frames are not drawn again when they repeat: every value that changes the pixels must tell
+    // two texts (or two rectangles) apart.
+    auto& c = s.Canvas();
+    struct Look {
+        TFont font;
+        TBrush brush;
+        TPen pen;
+        int x = 10;
+        std::string text = "Tide";
+    };
+    const Look start{c.Font, c.Brush, c.Pen};
+    auto frame = [&](const std::function<void(Look&)>& change) {
+        Look look = start;
+        change(look);
+        s.Fill(kBack);
+        c.Font = look.font;
+        c.Brush = look.brush;
+        c.Pen = look.pen;
+        c.TextOut(look.x, 10, look.text);
+        c.Rectangle(100, 40, 200, 80);
+        return std::vector<std::uint32_t>(s.Pixels(), s.Pixels() + s.Width() * s.Height());
+    };
+    const auto same = [](Look&) {};
+    const auto first = frame(same);
+    struct Case {
+        const char* what;
+        std::function<void(Look&)> change;
+    };
+    const Case cases[] = {
+        {"font colour", [](Look& k) { k.font.Color = clRed; }},
+        {"font size", [](Look& k) { k.font.Size = 17; }},
+        {"bold", [](Look& k) { k.font.Style = fsBold; }},
+        {"solid brush", [](Look& k) { k.brush.Style = bsSolid; }},
+        {"brush colour under a solid brush",
+         [](Look& k) {
+             k.brush.Style = bsSolid;
+             k.brush.Color = clGreen;
+         }},
+        {"pen colour", [](Look& k) { k.pen.Color = clYellow; }},
+        {"pen width", [](Look& k) { k.pen.Width = 3; }},
+        {"no pen", [](Look& k) { k.pen.Style = psClear; }},
+        {"the text moved", [](Look& k) { k.x = 11; }},
+        {"another text", [](Look& k) { k.text = "Tida"; }},
+    };
+    const auto solid = frame([](Look& k) { k.brush.Style = bsSolid; });
+    for (const Case& cs : cases) {
+        SCOPED_TRACE(cs.what);
+        const auto drawn = frame(cs.change);
+        EXPECT_NE(drawn, first);
+        if (std::string_view(cs.what).starts_with("brush colour")) {
+            EXPECT_NE(drawn, solid);
+        }
+        EXPECT_EQ(frame(same), first) << "and back";
+    }
 }

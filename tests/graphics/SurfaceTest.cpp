@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Surfaces: clipping, mirrored and colour-keyed copies (checked against a plain per-pixel model),
-// fills held back until needed, the copy of changed rows, locking, memory placement, colour
-// conversion and the device's hold on its surfaces.
+// fills and frames held back until needed and not drawn again when repeated, the copy of changed
+// rows, locking, memory placement, colour conversion and the device's hold on its surfaces.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <random>
 
 #include "graphics/Surface.h"
@@ -25,6 +26,18 @@ void fillCoordinates(TDirectDrawSurface& s) {
 std::uint32_t at(int x, int y) { return (static_cast<std::uint32_t>(y) << 12) | static_cast<std::uint32_t>(x + 1); }
 
 constexpr std::uint32_t kBack = 0xABCDEF;
+
+// A paint of one pixel at (20, 20), or (0, 0) on a smaller surface; counted.
+int paints = 0;
+TDirectDrawSurface::TPaint dot(std::uint32_t colour) {
+    return {[](const TDirectDrawSurface::TPaint& p, std::uint32_t* pixels, int width, int height) {
+                ++paints;
+                const int at = width > 20 && height > 20 ? 20 * width + 20 : 0;
+                pixels[at] = static_cast<std::uint32_t>(p.values[0]);
+            },
+            {colour},
+            nullptr};
+}
 
 } // namespace
 
@@ -375,6 +388,135 @@ TEST(SurfaceCopyChangedRows, MakesTheSurfacesEqualAndSaysWhetherAnythingChanged)
     EXPECT_FALSE(front.CopyChangedRows(back));
     EXPECT_EQ(front.DXResult(), ddresult::SurfaceBusy);
     back.Unlock();
+}
+
+TEST(SurfaceFrame, ARepeatedFrameIsNotDrawnAgainAndAChangedOneIs) {
+    TDirectDrawSurface pic, back, front;
+    pic.SetSize(10, 8);
+    fillCoordinates(pic);
+    back.SetSize(40, 30);
+    front.SetSize(40, 30);
+    paints = 0;
+    auto base = [&] {
+        back.Draw(2, 3, &pic, false);
+        back.Paint(dot(0x777777));
+    };
+    auto frame = [&](std::uint32_t fill, const std::function<void()>& steps) {
+        back.Fill(fill);
+        steps();
+        return back.Generation();
+    };
+    auto isBase = [&] {
+        return back.Pixel(0, 0) == kBack && back.Pixel(2, 3) == at(0, 0) && back.Pixel(11, 10) == at(9, 7) &&
+               back.Pixel(20, 20) == 0x777777u;
+    };
+
+    const std::uint64_t drawn = frame(kBack, base);
+    EXPECT_TRUE(isBase());
+    EXPECT_EQ(paints, 1);
+    EXPECT_TRUE(front.CopyChangedRows(back));
+    const std::uint64_t shown = front.Generation();
+    EXPECT_EQ(frame(kBack, base), drawn) << "the same frame again";
+    EXPECT_EQ(paints, 1);
+    EXPECT_TRUE(isBase());
+    EXPECT_FALSE(front.CopyChangedRows(back));
+    EXPECT_EQ(front.Generation(), shown);
+
+    struct Case {
+        const char* what;
+        std::uint32_t fill;
+        std::function<void()> steps;
+        std::function<bool()> drawn;
+    };
+    const Case cases[] = {
+        {"a step fewer", kBack, [&] { back.Draw(2, 3, &pic, false); },
+         [&] { return back.Pixel(20, 20) == kBack && back.Pixel(2, 3) == at(0, 0); }},
+        {"another place", kBack,
+         [&] {
+             back.Draw(3, 3, &pic, false);
+             back.Paint(dot(0x777777));
+         },
+         [&] { return back.Pixel(2, 3) == kBack && back.Pixel(3, 3) == at(0, 0); }},
+        {"another fill", 0x010203, base, [&] { return back.Pixel(0, 0) == 0x010203u; }},
+        {"another paint", kBack,
+         [&] {
+             back.Draw(2, 3, &pic, false);
+             back.Paint(dot(0x888888));
+         },
+         [&] { return back.Pixel(20, 20) == 0x888888u; }},
+        {"a changed source", kBack,
+         [&] {
+             pic.SetPixel(0, 0, 0x999999);
+             base();
+         },
+         [&] { return back.Pixel(2, 3) == 0x999999u; }},
+        {"a step more, the source read half-way", kBack,
+         [&] {
+             back.Draw(2, 3, &pic, false);
+             EXPECT_EQ(back.Pixel(20, 20), kBack);
+             back.Paint(dot(0x777777));
+             EXPECT_EQ(back.Pixel(20, 20), 0x777777u) << "a paint after a read lands at once";
+             back.Paint(dot(0x888888));
+         },
+         [&] { return back.Pixel(20, 20) == 0x888888u; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::uint64_t before = back.Generation();
+        EXPECT_NE(frame(c.fill, c.steps), before);
+        EXPECT_TRUE(c.drawn());
+        EXPECT_TRUE(front.CopyChangedRows(back));
+        fillCoordinates(pic);
+        const std::uint64_t again = frame(kBack, base);
+        EXPECT_TRUE(isBase()) << "and back to the first frame";
+        const int painted = paints;
+        EXPECT_EQ(frame(kBack, base), again);
+        EXPECT_EQ(paints, painted);
+    }
+}
+
+TEST(SurfaceFrame, ACopyTakesTheSourceAsItWasWhenDrawn) {
+    // The copy lands when the frame is read; whatever happens to the source before must not show.
+    const std::uint32_t kKey = at(1, 0);
+    TDirectDrawSurface other;
+    other.SetSize(4, 4);
+    other.Fill(0x444444);
+    struct Case {
+        const char* what;
+        std::function<void(std::unique_ptr<TDirectDrawSurface>&)> change;
+    };
+    const Case cases[] = {
+        {"a pixel set", [](auto& pic) { pic->SetPixel(0, 0, 0x111111); }},
+        {"a write under a lock",
+         [](auto& pic) {
+             TDDSurfaceDesc d;
+             ASSERT_TRUE(pic->Lock(d));
+             static_cast<std::uint32_t*>(d.Bits)[0] = 0x111111;
+             pic->Unlock();
+         }},
+        {"a fill", [](auto& pic) { pic->Fill(0x111111); }},
+        {"a copy onto it", [&](auto& pic) { pic->Draw(0, 0, &other, false); }},
+        {"a paint on it", [](auto& pic) { pic->Paint(dot(0x111111)); }},
+        {"a new colour key", [](auto& pic) { pic->SetColorKey(0x123456); }},
+        {"a new size", [](auto& pic) { pic->SetSize(10, 8); }},
+        {"freed", [](auto& pic) { pic.reset(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto pic = std::make_unique<TDirectDrawSurface>();
+        pic->SetSize(10, 8);
+        fillCoordinates(*pic);
+        pic->SetColorKey(kKey);
+        TDirectDrawSurface back;
+        back.SetSize(40, 30);
+        back.Fill(kBack);
+        back.Draw(2, 3, pic.get(), true);
+        c.change(pic);
+        if (pic) (void)pic->Pixels();
+        EXPECT_EQ(back.Pixel(2, 3), at(0, 0));
+        EXPECT_EQ(back.Pixel(3, 3), kBack) << "the key pixel left out";
+        EXPECT_EQ(back.Pixel(11, 10), at(9, 7));
+    }
 }
 
 TEST(SurfaceLock, OneLockAtATimeAndBusyWhileLocked) {

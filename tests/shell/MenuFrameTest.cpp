@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The menu frame loop on the built menu pictures: where each dialog's texts land and in which colour,
 // the options frame and country field with its blinking cursor, the high-score table, a frame
-// without a display, and every screen drawn whole and shown as drawn.
+// without a display, and every screen drawn whole, shown as drawn and, while still, drawn once.
 #include "graphics/Surface.h"
 #include "host/GameHost.h"
 #include "shell/MenuField.h"
@@ -337,6 +337,9 @@ TEST(MenuFrame, EachScreenIsDrawnWholeAndShownAsDrawn) {
         host.runTicks(1);
         const std::vector<std::uint32_t> drawn = host.backBuffer();
         const int uploads = host.window().uploadCount();
+        const std::uint64_t still = back.Generation();
+        host.runTicks(3);
+        EXPECT_EQ(back.Generation(), still) << "a still screen is drawn once, not on every tick";
 
         TDDSurfaceDesc desc;
         ASSERT_TRUE(back.Lock(desc));
