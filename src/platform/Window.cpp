@@ -120,20 +120,24 @@ void Window::present(const std::uint32_t* pixels, int width, int height, int pit
     if (!pictureSeen()) return;
     const bool sameSize = width == lastWidth_ && height == lastHeight_;
     if (picture == Picture::Same && onScreen_ && sameSize) return;
-    // A window exactly the picture's size shows it unscaled: copied straight into the window's own
-    // pixels, which the desktop is handed without any GL. Only scaling needs the renderer.
+    // A window of the picture's size, or a whole multiple of it, gets it straight into its own
+    // pixels (each pixel a square of them), which the desktop is handed without any GL. Only other
+    // sizes need the renderer: with software GL, scaling costs most of a core.
     int outW = 0, outH = 0;
     SDL_GetWindowSizeInPixels(window_, &outW, &outH);
-    if (outW == width && outH == height && presentOnSurface(pixels, width, height, pitchInPixels, picture)) return;
+    const int scale = outW % width == 0 && outW / width == outH / height && outH % height == 0 ? outW / width : 0;
+    if (scale > 0 && presentOnSurface(pixels, width, height, pitchInPixels, picture, scale)) return;
     presentThroughRenderer(pixels, width, height, pitchInPixels, picture);
 }
 
 namespace {
 
 // Copies the rows of the picture that differ from the copy into it (all of them when the copy is
-// unknown); returns the first and one past the last row copied (first == end: none).
+// unknown), telling copied(y) of each; returns the first and one past the last row copied
+// (first == end: none).
+template <typename Copied>
 std::pair<int, int> copyChangedRows(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
-                                    std::uint8_t* copy, std::ptrdiff_t copyPitch, bool all) {
+                                    std::uint8_t* copy, std::ptrdiff_t copyPitch, bool all, Copied copied) {
     const std::size_t bytes = static_cast<std::size_t>(width) * 4;
     int first = height, end = 0;
     for (int y = 0; y < height; ++y) {
@@ -141,35 +145,72 @@ std::pair<int, int> copyChangedRows(const std::uint32_t* pixels, int width, int 
         std::uint8_t* to = copy + static_cast<std::ptrdiff_t>(y) * copyPitch;
         if (!all && std::memcmp(to, from, bytes) == 0) continue;
         std::memcpy(to, from, bytes);
+        copied(y);
         if (y < first) first = y;
         end = y + 1;
     }
     return first < end ? std::pair{first, end} : std::pair{0, 0};
 }
 
+std::pair<int, int> copyChangedRows(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
+                                    std::uint8_t* copy, std::ptrdiff_t copyPitch, bool all) {
+    return copyChangedRows(pixels, width, height, pitchInPixels, copy, copyPitch, all, [](int) {});
+}
+
+std::uint32_t* surfaceRow(SDL_Surface* surface, int y) {
+    return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
+                                            static_cast<std::ptrdiff_t>(y) * surface->pitch);
+}
+
+// Row y of the picture as scale rows of the surface, each pixel repeated scale times.
+void writeScaledRow(SDL_Surface* surface, const std::uint32_t* row, int width, int y, int scale) {
+    std::uint32_t* out = surfaceRow(surface, y * scale);
+    for (int x = 0; x < width; ++x)
+        std::fill(out + static_cast<std::ptrdiff_t>(x) * scale, out + static_cast<std::ptrdiff_t>(x + 1) * scale,
+                  row[x]);
+    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(scale) * 4;
+    for (int r = 1; r < scale; ++r) std::memcpy(surfaceRow(surface, y * scale + r), out, bytes);
+}
+
 } // namespace
 
-bool Window::presentOnSurface(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture) {
+bool Window::presentOnSurface(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture,
+                              int scale) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     // The picture's pixels are 0x00RRGGBB: the surface must hold them the same way to take them as is.
-    if (!surface || surface->w != width || surface->h != height ||
+    if (!surface || surface->w != width * scale || surface->h != height * scale ||
         (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888))
         return false;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
-    // The window's pixels are the copy of what it shows, unless another path drew the window last.
-    const bool all = path_ != Path::Surface || !onScreen_ || width != lastWidth_ || height != lastHeight_;
-    const auto [first, end] = copyChangedRows(pixels, width, height, pitchInPixels,
-                                              static_cast<std::uint8_t*>(surface->pixels), surface->pitch, all);
+    // Unless another path or scale drew the window last, the copy of what it shows is the window's
+    // own pixels, or when scaled a copy of the picture.
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const bool all = path_ != Path::Surface || surfaceScale_ != scale || !onScreen_ || width != lastWidth_ ||
+                     height != lastHeight_ || (scale > 1 && shown_.size() != size);
+    std::pair<int, int> rows;
+    if (scale == 1) {
+        rows = copyChangedRows(pixels, width, height, pitchInPixels, static_cast<std::uint8_t*>(surface->pixels),
+                               surface->pitch, all);
+        shown_.clear(); // the renderer's copy is of an older picture now
+    } else {
+        shown_.resize(size);
+        rows = copyChangedRows(pixels, width, height, pitchInPixels, reinterpret_cast<std::uint8_t*>(shown_.data()),
+                               static_cast<std::ptrdiff_t>(width) * 4, all, [&](int y) {
+                                   writeScaledRow(surface, shown_.data() + static_cast<std::ptrdiff_t>(y) * width,
+                                                  width, y, scale);
+                               });
+    }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     path_ = Path::Surface;
-    shown_.clear(); // the renderer's copy is of an older picture now
+    surfaceScale_ = scale;
     lastWidth_ = width;
     lastHeight_ = height;
     onScreen_ = true;
+    const auto [first, end] = rows;
     if (first == end && picture != Picture::New) return true;
     if (first < end) {
-        const SDL_Rect rows{0, first, width, end - first};
-        SDL_UpdateWindowSurfaceRects(window_, &rows, 1);
+        const SDL_Rect changed{0, first * scale, width * scale, (end - first) * scale};
+        SDL_UpdateWindowSurfaceRects(window_, &changed, 1);
     }
     ++uploadCount_;
     return true;
@@ -225,14 +266,18 @@ std::vector<std::uint32_t> Window::shownPicture() const {
     if (!onScreen_) return {};
     if (path_ == Path::Renderer) return shown_;
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (!surface || surface->w != lastWidth_ || surface->h != lastHeight_) return {};
+    const int scale = surfaceScale_;
+    if (!surface || surface->w != lastWidth_ * scale || surface->h != lastHeight_ * scale) return {};
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return {};
     const auto w = static_cast<std::size_t>(lastWidth_);
     std::vector<std::uint32_t> picture(w * static_cast<std::size_t>(lastHeight_));
-    for (int y = 0; y < lastHeight_; ++y)
-        std::memcpy(picture.data() + static_cast<std::size_t>(y) * w,
-                    static_cast<const std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch,
-                    w * 4);
+    // Each pixel's square read at its far corner, so that a square written only in part shows.
+    for (int y = 0; y < lastHeight_; ++y) {
+        const std::uint32_t* row = surfaceRow(surface, y * scale + scale - 1);
+        for (std::size_t x = 0; x < w; ++x)
+            picture[static_cast<std::size_t>(y) * w + x] =
+                row[x * static_cast<std::size_t>(scale) + static_cast<std::size_t>(scale - 1)];
+    }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     // The window's pixels carry no alpha; the picture's top byte is always 0.
     for (std::uint32_t& p : picture) p &= 0x00FFFFFFu;

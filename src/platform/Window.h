@@ -59,8 +59,8 @@ public:
     // Shows a buffer of 0x00RRGGBB pixels, scaled to the window with its aspect kept. Only the rows
     // that differ from the picture on screen are sent, and a picture equal to it not at all: a still
     // menu then costs no upload and no render, which matters most where the renderer runs on the CPU.
-    // A window of exactly the picture's size gets it straight into its own pixels, with no renderer
-    // (no GL) at all. A caller that knows its picture is the Same as last time spares the comparison;
+    // A window of exactly the picture's size, or a whole multiple of it, gets it straight into its
+    // own pixels (a square of them to each pixel), with no renderer (no GL) at all. A caller that knows its picture is the Same as last time spares the comparison;
     // a New one is shown even when no row differs.
     void present(const std::uint32_t* pixels, int width, int height, int pitchInPixels,
                  Picture picture = Picture::Unknown);
@@ -79,8 +79,10 @@ public:
     std::vector<std::uint32_t> shownPicture() const;
     int shownWidth() const { return lastWidth_; }
     int shownHeight() const { return lastHeight_; }
-    // Whether the last picture went the unscaled way, straight into the window's pixels.
-    bool presentsUnscaled() const { return path_ == Path::Surface; }
+    // Whether the last picture went the unscaled way, straight into the window's pixels, and by what
+    // whole multiple (0: through the renderer).
+    bool presentsUnscaled() const { return surfaceScale() == 1; }
+    int surfaceScale() const { return path_ == Path::Surface ? surfaceScale_ : 0; }
 
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
@@ -126,7 +128,8 @@ public:
 private:
     ViewRect view() const;
     // The two ways to the screen; the first answers false when the window's pixels cannot take it.
-    bool presentOnSurface(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture);
+    bool presentOnSurface(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture,
+                          int scale);
     void presentThroughRenderer(const std::uint32_t* pixels, int width, int height, int pitchInPixels, Picture picture);
     enum class Path : std::uint8_t { None, Surface, Renderer };
 
@@ -143,11 +146,12 @@ private:
     int cursorCount_ = 0;
     int presentCount_ = 0;
     int uploadCount_ = 0;
-    // What the window shows: whether it is known, which way it went, and for the renderer's way a
-    // copy of it (rows packed) to compare the next picture with; the window's own pixels are that
+    // What the window shows: whether it is known, which way it went (and at what whole multiple), and
+    // a copy of it (rows packed) to compare the next picture with; the window's own pixels are that
     // copy on the unscaled way.
     bool onScreen_ = false;
     Path path_ = Path::None;
+    int surfaceScale_ = 1;
     std::vector<std::uint32_t> shown_;
     Window* previous_ = nullptr; // current() before this one was made
 };

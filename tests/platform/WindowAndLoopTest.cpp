@@ -156,7 +156,7 @@ TEST_F(WindowTest, FullScreenAndBack) {
     EXPECT_EQ(w.clientHeight(), 600);
 }
 
-TEST_F(WindowTest, AnUnscaledWindowGetsThePictureInItsOwnPixelsAndAScaledOneThroughTheRenderer) {
+TEST_F(WindowTest, AWholeMultipleWindowGetsThePictureInItsOwnPixelsAndOtherSizesThroughTheRenderer) {
     Window w;
     std::vector<std::uint32_t> frame(800 * 600);
     for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint32_t>(i * 2654435761u) & 0xFFFFFFu;
@@ -182,6 +182,28 @@ TEST_F(WindowTest, AnUnscaledWindowGetsThePictureInItsOwnPixelsAndAScaledOneThro
     w.present(frame.data(), 800, 600, 800);
     EXPECT_TRUE(w.presentsUnscaled());
     EXPECT_EQ(w.uploadCount(), 5) << "back at the picture's size: sent whole, though unchanged";
+    EXPECT_EQ(w.shownPicture(), frame);
+
+    // A whole multiple: each pixel a square of the window's own pixels, no renderer either.
+    for (int scale : {2, 3}) {
+        SCOPED_TRACE(scale);
+        const int uploads = w.uploadCount();
+        w.setPlacement({0, 0, 800 * scale, 600 * scale});
+        w.present(frame.data(), 800, 600, 800);
+        EXPECT_EQ(w.surfaceScale(), scale);
+        EXPECT_FALSE(w.presentsUnscaled());
+        EXPECT_EQ(w.uploadCount(), uploads + 1) << "sent whole at the new size";
+        EXPECT_EQ(w.shownPicture(), frame);
+        frame[800 * 599 + 799] ^= 0x00FFFFFFu; // the last pixel, the far corner of its square
+        w.present(frame.data(), 800, 600, 800);
+        EXPECT_EQ(w.uploadCount(), uploads + 2);
+        EXPECT_EQ(w.shownPicture(), frame);
+        w.present(frame.data(), 800, 600, 800);
+        EXPECT_EQ(w.uploadCount(), uploads + 2) << "the same picture again";
+    }
+    w.setPlacement({0, 0, 1600, 1201});
+    w.present(frame.data(), 800, 600, 800);
+    EXPECT_EQ(w.surfaceScale(), 0) << "not quite a whole multiple";
     EXPECT_EQ(w.shownPicture(), frame);
 }
 
