@@ -10,7 +10,6 @@
 set -euo pipefail
 
 [ $# -ge 1 ] || { sed -n '2,9p' "$0"; exit 2; }
-run=$(cd "$1" && pwd)
 mode=${2:-play}
 seconds=${3:-30}
 size=${4:-}
@@ -19,31 +18,11 @@ for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "window-cpu: $tool is needed" >&2; exit 77; }
 done
 
-folder=$(mktemp -d)
-ln -s "$run/data" "$folder/data"
-ln -s "$run/sound" "$folder/sound"
-display=:$((110 + RANDOM % 40))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-game=
-finish() {
-    [ -n "$game" ] && kill "$game" 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
-    rm -rf "$folder"
-}
-trap finish EXIT
-export DISPLAY=$display
-sleep 1
-
+. "$(dirname "$0")/../scripts/x-session.sh"
+x_session "$1" 1280x1024 110
 (cd "$folder" && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy exec "$run/tidewarden") >"$folder/game.log" 2>&1 &
 game=$!
-window=
-for _ in $(seq 1 60); do
-    window=$(xdotool search --name "Tide Warden" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.5
-done
-[ -n "$window" ] || { echo "window-cpu: the game window did not open" >&2; cat "$folder/game.log" >&2; exit 1; }
+x_wait_window || { echo "window-cpu: the game window did not open" >&2; cat "$folder/game.log" >&2; exit 1; }
 xdotool windowfocus --sync "$window"
 if [ -n "$size" ]; then
     xdotool windowsize --sync "$window" "${size%x*}" "${size#*x}"

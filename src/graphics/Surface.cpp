@@ -252,7 +252,8 @@ void TDirectDrawSurface::SetSize(int width, int height) {
     generation_ = newGeneration();
 }
 
-bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
+// Whether the surface can be drawn on now; the stored result says why not.
+bool TDirectDrawSurface::drawable() {
     if (IsEmpty()) {
         result_ = ddresult::InvalidObject;
         return false;
@@ -265,6 +266,11 @@ bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
         result_ = ddresult::SurfaceBusy;
         return false;
     }
+    return true;
+}
+
+bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
+    if (!drawable()) return false;
     beforeChange();
     // Whatever the open frame drew is covered by the new one.
     frame_.clear();
@@ -281,18 +287,11 @@ bool TDirectDrawSurface::Fill(std::uint32_t devicePixel) {
 }
 
 bool TDirectDrawSurface::Paint(TPaint paint) {
-    if (IsEmpty() || paint.draw == nullptr) {
+    if (paint.draw == nullptr) {
         result_ = ddresult::InvalidObject;
         return false;
     }
-    if (lost_) {
-        result_ = ddresult::SurfaceLost;
-        return false;
-    }
-    if (Locked()) {
-        result_ = ddresult::SurfaceBusy;
-        return false;
-    }
+    if (!drawable()) return false;
     beforeChange();
     Step step;
     step.kind = Step::Kind::Paint;

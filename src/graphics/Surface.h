@@ -224,6 +224,7 @@ private:
     void detach();
     KeyRuns& keyRuns() const;
     void settle() const;
+    bool drawable();
     void land();
     void closeFrame();
     void beforeChange();

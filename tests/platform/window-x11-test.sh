@@ -9,26 +9,12 @@
 # Exits 77 (skipped) without Xvfb, xdotool, xprop or xwininfo.
 set -euo pipefail
 
-run=$(cd "$1" && pwd)
 for tool in Xvfb xdotool xprop xwininfo; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
-folder=$(mktemp -d)
-ln -s "$run/data" "$folder/data"
-ln -s "$run/sound" "$folder/sound"
-display=:$((150 + RANDOM % 40))
-Xvfb "$display" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-game=
-finish() {
-    [ -n "$game" ] && kill "$game" 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
-    rm -rf "$folder"
-}
-trap finish EXIT
-export DISPLAY=$display
-sleep 1
+. "$(dirname "$0")/../../scripts/x-session.sh"
+x_session "$1" 2560x1600 150
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -39,13 +25,7 @@ window=
 start() {
     (cd "$folder" && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy exec "$run/tidewarden") >>"$folder/game.log" 2>&1 &
     game=$!
-    window=
-    for _ in $(seq 1 60); do
-        window=$(xdotool search --name "Tide Warden" 2>/dev/null | head -1 || true)
-        [ -n "$window" ] && break
-        sleep 0.5
-    done
-    [ -n "$window" ] || { echo "the game window did not open"; cat "$folder/game.log"; exit 1; }
+    x_wait_window || { echo "the game window did not open"; cat "$folder/game.log"; exit 1; }
     sleep 2
 }
 stop() {
